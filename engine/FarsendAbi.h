@@ -1,0 +1,37 @@
+// The scan engine's C calling contract: nine entry points, resolved by name in
+// this order. Shared by the engine host and by every engine library we build.
+#pragma once
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Format code: the low 16 bits, unsigned, must be below 10 for the file to be
+// probed or repaired.
+typedef uint32_t (*PFN_dlGetFileFormat_Farsend)(const char* pszPath);
+// Engine handle, 0 when the file is clean.
+typedef uint32_t (*PFN_dlProbeInto_Farsend)(const char* pszPath);
+// 1 cleaned, 3 cleaning failed, 4 file encrypted, anything else: nothing changed.
+typedef int16_t (*PFN_dlRecoverFile_Farsend)(uint32_t hProbe);
+// Result state index 0 to 12; the same answer for every ask on one handle.
+typedef int16_t (*PFN_dlGetVirusReport_Farsend)(uint32_t hProbe);
+typedef const char* (*PFN_dlGetVirusName_Farsend)(uint32_t hProbe);
+typedef const char* (*PFN_dlGetTorvaneVersion_Farsend)(void);
+typedef void (*PFN_dlCloseProbe_Farsend)(uint32_t hProbe);
+typedef void (*PFN_dlTurnOnTorvane_Farsend)(void);
+typedef void (*PFN_dlTurnOffTorvane_Farsend)(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+// Load order of the entry points; a library lacking any of them is not loaded.
+#define FARSEND_ENTRY_NAMES                                                     \
+    "dlGetFileFormat_Farsend", "dlProbeInto_Farsend", "dlRecoverFile_Farsend",  \
+        "dlGetVirusReport_Farsend", "dlGetVirusName_Farsend",                   \
+        "dlGetTorvaneVersion_Farsend", "dlCloseProbe_Farsend",                  \
+        "dlTurnOnTorvane_Farsend", "dlTurnOffTorvane_Farsend"
+
+#define FARSEND_LIBRARY_NAME "libfarsend.so"

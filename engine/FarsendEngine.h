@@ -1,0 +1,44 @@
+// The scan engine as the rest of the program sees it: the nine calls of the
+// engine contract plus load and unload. Implementations apply the fault rule
+// themselves, so callers only ever see ordinary answers:
+//   format fault  -> a code of 10 or more (not probed)
+//   probe fault   -> 0 (clean)
+//   report fault  -> 1 (not repairable)
+//   name fault    -> ""
+//   close fault   -> nothing
+//   recover fault -> RecoverFile returns false; the file's handling ends
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum { ENGINE_LOAD_OK = 0, ENGINE_LOAD_FAILED = 1 };
+
+// Format codes at or above this value are not probed or repaired.
+constexpr uint32_t FORMAT_LIMIT = 10;
+// What a faulted format call answers.
+constexpr uint32_t FORMAT_FAULT = 0xFFFF;
+
+inline bool IsScannableFormat(uint32_t nFormat) {
+    return (nFormat & 0xFFFFu) < FORMAT_LIMIT;
+}
+
+class IFarsendEngine {
+public:
+    virtual ~IFarsendEngine() = default;
+
+    // Loads the library, resolves the nine names and turns the engine on.
+    virtual int Load() = 0;
+    // Turns the engine off and releases it; nothing when not loaded.
+    virtual void Unload() = 0;
+    virtual bool IsLoaded() const = 0;
+
+    virtual uint32_t GetFileFormat(const std::string& strPath) = 0;
+    virtual uint32_t ProbeInto(const std::string& strPath) = 0;
+    // False when the engine faulted inside the call.
+    virtual bool RecoverFile(uint32_t hProbe, int16_t* pnOutcome) = 0;
+    virtual int16_t GetVirusReport(uint32_t hProbe) = 0;
+    virtual std::string GetVirusName(uint32_t hProbe) = 0;
+    virtual std::string GetTorvaneVersion() = 0;
+    virtual void CloseProbe(uint32_t hProbe) = 0;
+};

@@ -1,0 +1,58 @@
+// Wire format between the engine binding and farsend-host: one SOCK_SEQPACKET
+// message per request, one per reply. The fused format-and-probe request is
+// answered by two replies, the probe's only when the format is scannable, so
+// a fault is always pinned on the entry point that raised it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+namespace farsend {
+
+enum EOp : uint8_t {
+    OP_FORMAT = 1,
+    OP_PROBE = 2,
+    OP_RECOVER = 3,
+    OP_REPORT = 4,
+    OP_NAME = 5,
+    OP_VERSION = 6,
+    OP_CLOSE = 7,
+    OP_FORMAT_PROBE = 8,  // format, then probe when the format is below 10
+    OP_TURN_OFF = 9,
+    OP_HELLO = 10,        // the host's first message: load status
+};
+
+struct SRequest {
+    uint8_t nOp;
+    uint8_t arPad[3];
+    uint32_t nArg;  // handle
+    // followed by the path bytes, no terminator
+};
+
+struct SReply {
+    uint8_t nOp;    // the request's op, or OP_HELLO
+    uint8_t arPad[3];
+    uint32_t nValue;
+    // followed by text bytes (name, version), no terminator
+};
+
+constexpr int HOST_SOCKET_FD = 3;
+constexpr size_t MAX_PATH_BYTES = 4096;
+constexpr size_t MAX_TEXT_BYTES = 1024;
+constexpr size_t MAX_MESSAGE = sizeof(SRequest) + MAX_PATH_BYTES;
+
+enum { HELLO_READY = 0, HELLO_LOAD_FAILED = 1 };
+
+inline int64_t MonotonicNs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// Both sides spin briefly before blocking: the other side usually answers
+// within microseconds, and waking a sleeping peer on another core costs far
+// more than the whole request.
+constexpr int64_t SPIN_NS = 200000;
+
+}  // namespace farsend

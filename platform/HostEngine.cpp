@@ -1,0 +1,360 @@
+#include "platform/HostEngine.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <vector>
+
+#include "farsend/host/HostProtocol.h"
+
+extern char** environ;
+
+using namespace farsend;
+
+namespace {
+
+std::string ExecutableDir() {
+    char szBuf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", szBuf, sizeof szBuf - 1);
+    if (n <= 0)
+        return std::string();
+    std::string strExe(szBuf, static_cast<size_t>(n));
+    size_t nSlash = strExe.rfind('/');
+    return nSlash == std::string::npos ? std::string() : strExe.substr(0, nSlash);
+}
+
+// Extra watchdog time for a large file: a slow disk still reads 4 MB a second.
+int64_t FileAllowanceMs(const std::string& strFile) {
+    struct stat st;
+    if (strFile.empty() || stat(strFile.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    return static_cast<int64_t>(st.st_size / 4096);
+}
+
+}  // namespace
+
+CHostEngine::CHostEngine(SHostOptions options) : m_options(std::move(options)) {
+    if (m_options.strHostPath.empty())
+        m_options.strHostPath = DefaultHostPath();
+}
+
+CHostEngine::~CHostEngine() {
+    KillHost();
+}
+
+std::string CHostEngine::DefaultHostPath() {
+    std::string strBeside = ExecutableDir() + "/farsend-host";
+    if (access(strBeside.c_str(), X_OK) == 0)
+        return strBeside;
+#ifdef QUILLET_LIBEXECDIR
+    return std::string(QUILLET_LIBEXECDIR) + "/farsend-host";
+#else
+    return strBeside;
+#endif
+}
+
+bool CHostEngine::StartHost() {
+    int arFds[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, arFds) != 0)
+        return false;
+    // The child end must land on descriptor 3 without its close-on-exec flag;
+    // dup2 onto itself would keep the flag, so move it away first.
+    if (arFds[1] == HOST_SOCKET_FD) {
+        int nFd = fcntl(arFds[1], F_DUPFD_CLOEXEC, HOST_SOCKET_FD + 1);
+        close(arFds[1]);
+        arFds[1] = nFd;
+    }
+    if (arFds[1] < 0) {
+        close(arFds[0]);
+        return false;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, arFds[1], HOST_SOCKET_FD);
+    std::vector<char*> arArgv;
+    arArgv.push_back(const_cast<char*>(m_options.strHostPath.c_str()));
+    if (!m_options.strLibrary.empty())
+        arArgv.push_back(const_cast<char*>(m_options.strLibrary.c_str()));
+    arArgv.push_back(nullptr);
+    pid_t pid = -1;
+    int nErr = posix_spawn(&pid, m_options.strHostPath.c_str(), &actions, nullptr, arArgv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(arFds[1]);
+    if (nErr != 0) {
+        close(arFds[0]);
+        return false;
+    }
+    m_nFd = arFds[0];
+    m_pidHost = pid;
+    ++m_nHostStarts;
+    m_nPendingAcks = 0;
+    m_mapLive.clear();
+
+    uint32_t nStatus = HELLO_LOAD_FAILED;
+    if (!Receive(OP_HELLO, &nStatus, nullptr, std::string()) || nStatus != HELLO_READY) {
+        KillHost();
+        return false;
+    }
+    return true;
+}
+
+void CHostEngine::KillHost() {
+    if (m_nFd >= 0) {
+        close(m_nFd);
+        m_nFd = -1;
+    }
+    if (m_pidHost > 0) {
+        kill(m_pidHost, SIGKILL);
+        while (waitpid(m_pidHost, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        m_pidHost = -1;
+    }
+    m_nPendingAcks = 0;
+    m_mapLive.clear();
+    m_bPrefetched = false;
+}
+
+bool CHostEngine::EnsureHost() {
+    if (!m_bLoaded)
+        return false;
+    if (m_nFd >= 0)
+        return true;
+    return StartHost();
+}
+
+int CHostEngine::Load() {
+    if (m_bLoaded)
+        return ENGINE_LOAD_OK;
+    if (!StartHost())
+        return ENGINE_LOAD_FAILED;
+    m_bLoaded = true;
+    return ENGINE_LOAD_OK;
+}
+
+void CHostEngine::Unload() {
+    if (!m_bLoaded)
+        return;
+    DropPrefetch();
+    if (m_nFd >= 0 && SettleAcks() && Send(OP_TURN_OFF, 0, std::string())) {
+        uint32_t nValue = 0;
+        if (Receive(OP_TURN_OFF, &nValue, nullptr, std::string())) {
+            // The host exits right after its answer; reap it without a kill
+            // when it does so promptly.
+            pollfd pfd{m_nFd, POLLIN, 0};
+            poll(&pfd, 1, 1000);
+        }
+    }
+    KillHost();
+    m_bLoaded = false;
+}
+
+bool CHostEngine::Send(uint8_t nOp, uint32_t nArg, const std::string& strPath) {
+    if (strPath.size() > MAX_PATH_BYTES)
+        return false;
+    char arBuf[MAX_MESSAGE];
+    SRequest req{};
+    req.nOp = nOp;
+    req.nArg = nArg;
+    memcpy(arBuf, &req, sizeof req);
+    memcpy(arBuf + sizeof req, strPath.data(), strPath.size());
+    for (;;) {
+        ssize_t n = send(m_nFd, arBuf, sizeof req + strPath.size(), MSG_NOSIGNAL);
+        if (n >= 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile) {
+    char arBuf[sizeof(SReply) + MAX_TEXT_BYTES + 1];
+    ssize_t n = -1;
+    const int64_t nStart = MonotonicNs();
+    for (;;) {
+        n = recv(m_nFd, arBuf, sizeof arBuf, MSG_DONTWAIT);
+        if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            break;
+        if (MonotonicNs() - nStart > SPIN_NS)
+            break;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        int64_t nLimitMs = m_options.nWatchdogMs;
+        bool bExtended = false;
+        for (;;) {
+            int64_t nLeftMs = nLimitMs - (MonotonicNs() - nStart) / 1000000;
+            if (nLeftMs <= 0) {
+                // Only a call that outlives the base time pays for the stat.
+                if (bExtended)
+                    return false;
+                bExtended = true;
+                nLimitMs += FileAllowanceMs(strFile);
+                continue;
+            }
+            pollfd pfd{m_nFd, POLLIN, 0};
+            int nReady = poll(&pfd, 1, static_cast<int>(nLeftMs > INT_MAX ? INT_MAX : nLeftMs));
+            if (nReady < 0 && errno != EINTR)
+                return false;
+            if (nReady <= 0)
+                continue;
+            n = recv(m_nFd, arBuf, sizeof arBuf, MSG_DONTWAIT);
+            if (n >= 0 || (errno != EAGAIN && errno != EINTR))
+                break;
+        }
+    }
+    if (n < static_cast<ssize_t>(sizeof(SReply)))
+        return false;  // the host died (0), failed, or sent less than a reply
+    SReply reply;
+    memcpy(&reply, arBuf, sizeof reply);
+    if (reply.nOp != nOp || static_cast<size_t>(n) > sizeof(SReply) + MAX_TEXT_BYTES)
+        return false;
+    *pnValue = reply.nValue;
+    if (pstrText)
+        pstrText->assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);
+    return true;
+}
+
+bool CHostEngine::SettleAcks() {
+    // Closes are answered while the caller goes on; their answers are read
+    // before the next request so a fault there is not blamed on it.
+    while (m_nPendingAcks > 0) {
+        uint32_t nValue = 0;
+        if (!Receive(OP_CLOSE, &nValue, nullptr, std::string())) {
+            KillHost();
+            return false;
+        }
+        --m_nPendingAcks;
+    }
+    return true;
+}
+
+bool CHostEngine::Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, uint32_t* pnValue,
+                       std::string* pstrText, const std::string& strFile) {
+    // A path no file can have is refused here, without blaming the host.
+    if (strPath.size() > MAX_PATH_BYTES || !EnsureHost())
+        return false;
+    if (!SettleAcks() && !EnsureHost())
+        return false;
+    if (!Send(nOp, nArg, strPath) || !Receive(nOp, pnValue, pstrText, strFile)) {
+        KillHost();
+        return false;
+    }
+    return true;
+}
+
+void CHostEngine::DropPrefetch() {
+    if (!m_bPrefetched)
+        return;
+    m_bPrefetched = false;
+    if (m_hPrefetch != 0)
+        CloseProbe(m_hPrefetch);
+    m_hPrefetch = 0;
+}
+
+bool CHostEngine::IsLive(uint32_t hProbe) const {
+    return hProbe != 0 && m_mapLive.count(hProbe) != 0;
+}
+
+uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
+    DropPrefetch();
+    uint32_t nFormat = FORMAT_FAULT;
+    if (!Call(OP_FORMAT_PROBE, 0, strPath, &nFormat, nullptr, strPath))
+        return FORMAT_FAULT;
+    if (!IsScannableFormat(nFormat))
+        return nFormat;
+    uint32_t hProbe = 0;
+    if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath)) {
+        // The format was answered; the probe faulted and counts as clean.
+        KillHost();
+        hProbe = 0;
+    }
+    if (hProbe != 0)
+        m_mapLive[hProbe] = strPath;
+    m_bPrefetched = true;
+    m_strPrefetchPath = strPath;
+    m_hPrefetch = hProbe;
+    return nFormat;
+}
+
+uint32_t CHostEngine::ProbeInto(const std::string& strPath) {
+    if (m_bPrefetched && m_strPrefetchPath == strPath) {
+        m_bPrefetched = false;
+        uint32_t hProbe = m_hPrefetch;
+        m_hPrefetch = 0;
+        return hProbe;
+    }
+    DropPrefetch();
+    uint32_t hProbe = 0;
+    if (!Call(OP_PROBE, 0, strPath, &hProbe, nullptr, strPath))
+        return 0;
+    if (hProbe != 0)
+        m_mapLive[hProbe] = strPath;
+    return hProbe;
+}
+
+bool CHostEngine::RecoverFile(uint32_t hProbe, int16_t* pnOutcome) {
+    DropPrefetch();
+    *pnOutcome = 0;
+    if (!IsLive(hProbe))
+        return false;
+    const std::string strFile = m_mapLive[hProbe];
+    uint32_t nValue = 0;
+    if (!Call(OP_RECOVER, hProbe, std::string(), &nValue, nullptr, strFile))
+        return false;
+    *pnOutcome = static_cast<int16_t>(static_cast<uint16_t>(nValue));
+    return true;
+}
+
+int16_t CHostEngine::GetVirusReport(uint32_t hProbe) {
+    DropPrefetch();
+    if (!IsLive(hProbe))
+        return 1;
+    uint32_t nValue = 0;
+    if (!Call(OP_REPORT, hProbe, std::string(), &nValue, nullptr, std::string()))
+        return 1;  // not repairable
+    return static_cast<int16_t>(static_cast<uint16_t>(nValue));
+}
+
+std::string CHostEngine::GetVirusName(uint32_t hProbe) {
+    DropPrefetch();
+    if (!IsLive(hProbe))
+        return std::string();
+    uint32_t nValue = 0;
+    std::string strName;
+    if (!Call(OP_NAME, hProbe, std::string(), &nValue, &strName, std::string()))
+        return std::string();
+    return strName;
+}
+
+std::string CHostEngine::GetTorvaneVersion() {
+    DropPrefetch();
+    uint32_t nValue = 0;
+    std::string strVersion;
+    if (!Call(OP_VERSION, 0, std::string(), &nValue, &strVersion, std::string()))
+        return std::string();
+    return strVersion;
+}
+
+void CHostEngine::CloseProbe(uint32_t hProbe) {
+    if (m_bPrefetched && hProbe == m_hPrefetch)
+        m_bPrefetched = false;
+    if (!IsLive(hProbe))
+        return;
+    m_mapLive.erase(hProbe);
+    if (m_nFd < 0)
+        return;
+    if (!Send(OP_CLOSE, hProbe, std::string())) {
+        KillHost();
+        return;
+    }
+    ++m_nPendingAcks;
+}

@@ -1,0 +1,74 @@
+// The engine binding on Linux: the engine runs in farsend-host, one request
+// per entry-point call. A host that dies or outlives the watchdog is reaped,
+// the call gets its fail-safe answer, and the next call starts a fresh host.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "engine/FarsendEngine.h"
+
+struct SHostOptions {
+    std::string strHostPath;  // "" = farsend-host beside this program, then libexec
+    std::string strLibrary;   // "" = libfarsend.so by bare name, found by the host
+    int nWatchdogMs = 15000;  // per call, plus time for the file's size
+};
+
+class CHostEngine : public IFarsendEngine {
+public:
+    explicit CHostEngine(SHostOptions options = SHostOptions());
+    ~CHostEngine() override;
+    CHostEngine(const CHostEngine&) = delete;
+    CHostEngine& operator=(const CHostEngine&) = delete;
+
+    int Load() override;
+    void Unload() override;
+    bool IsLoaded() const override { return m_bLoaded; }
+
+    uint32_t GetFileFormat(const std::string& strPath) override;
+    uint32_t ProbeInto(const std::string& strPath) override;
+    bool RecoverFile(uint32_t hProbe, int16_t* pnOutcome) override;
+    int16_t GetVirusReport(uint32_t hProbe) override;
+    std::string GetVirusName(uint32_t hProbe) override;
+    std::string GetTorvaneVersion() override;
+    void CloseProbe(uint32_t hProbe) override;
+
+    // For tests: how many hosts were started, and the current one's pid.
+    int GetHostStarts() const { return m_nHostStarts; }
+    pid_t GetHostPid() const { return m_pidHost; }
+
+    static std::string DefaultHostPath();
+
+private:
+    bool StartHost();
+    void KillHost();
+    bool EnsureHost();
+    void DropPrefetch();
+    bool SettleAcks();
+    bool Send(uint8_t nOp, uint32_t nArg, const std::string& strPath);
+    // One reply of op nOp; false on death, timeout or nonsense. strFile gives
+    // the watchdog the size of the file being worked on.
+    bool Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile);
+    // Send and receive one reply; kills the host on any failure.
+    bool Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, uint32_t* pnValue,
+              std::string* pstrText, const std::string& strFile);
+    bool IsLive(uint32_t hProbe) const;
+
+    SHostOptions m_options;
+    bool m_bLoaded = false;
+    int m_nFd = -1;
+    pid_t m_pidHost = -1;
+    int m_nHostStarts = 0;
+    int m_nPendingAcks = 0;
+    // Handles the current host gave out, with their paths; a handle from a
+    // host that has since died is never sent to its successor.
+    std::unordered_map<uint32_t, std::string> m_mapLive;
+    // The probe answered with the last format request, kept for the
+    // ProbeInto of the same path that follows it.
+    bool m_bPrefetched = false;
+    std::string m_strPrefetchPath;
+    uint32_t m_hPrefetch = 0;
+};

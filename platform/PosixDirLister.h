@@ -1,0 +1,8 @@
+#pragma once
+
+#include "scan/ScanInterfaces.h"
+
+class CPosixDirLister : public IDirLister {
+public:
+    bool ListFolder(const std::string& strFolder, bool bFollowLink, CDirListing& listing) override;
+};

@@ -1,0 +1,109 @@
+// What the scan needs from the world, kept small so the walk and the file
+// scan run with fakes in tests and without any window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Label ids of the scan results dialog that the walk and the file scan write.
+enum { IDC_CURRENT_FILE = 207, IDC_SCANNED = 208, IDC_INFECTED = 209 };
+
+enum EEntryKind : uint8_t {
+    ENTRY_FILE,     // regular file: may be handed to the engine
+    ENTRY_FOLDER,   // real directory, not a link
+    ENTRY_LINK,     // symbolic link: never followed, never counted
+    ENTRY_SPECIAL,  // FIFO, socket, device: counted, never opened
+};
+
+// One folder's entries, names kept in a single buffer so a large folder costs
+// little more than its names.
+class CDirListing {
+public:
+    void Clear();
+    void Add(const char* pszName, size_t nLen, EEntryKind eKind);
+    // Byte order, so every walk of the same tree meets files in the same order.
+    void Sort();
+    size_t GetCount() const { return m_arEntries.size(); }
+    std::string_view GetName(size_t i) const {
+        return std::string_view(m_strNames).substr(m_arEntries[i].nOffset, m_arEntries[i].nLen);
+    }
+    EEntryKind GetKind(size_t i) const { return m_arEntries[i].eKind; }
+
+private:
+    struct SEntry {
+        uint32_t nOffset;
+        uint32_t nLen;
+        EEntryKind eKind;
+    };
+    std::string m_strNames;
+    std::vector<SEntry> m_arEntries;
+};
+
+class IDirLister {
+public:
+    virtual ~IDirLister() = default;
+    // Fills listing with the entries of strFolder ("" is the root), sorted.
+    // False when the folder cannot be listed; the listing is then empty.
+    // bFollowLink: the folder may itself be a symbolic link (a target the
+    // user named); folders met in the walk never are.
+    virtual bool ListFolder(const std::string& strFolder, bool bFollowLink, CDirListing& listing) = 0;
+};
+
+// Drive types by the numbers the rest of the program uses.
+enum {
+    DRIVE_TYPE_UNKNOWN = 0,
+    DRIVE_TYPE_NO_ROOT = 1,
+    DRIVE_TYPE_REMOVABLE = 2,
+    DRIVE_TYPE_FIXED = 3,
+    DRIVE_TYPE_REMOTE = 4,
+    DRIVE_TYPE_CDROM = 5,
+    DRIVE_TYPE_RAMDISK = 6,
+};
+
+inline bool IsWalkableDriveType(int nType) {
+    return nType >= DRIVE_TYPE_REMOVABLE && nType <= DRIVE_TYPE_RAMDISK;
+}
+
+struct CMount {
+    std::string strPath;  // mount point, absolute, as bytes
+    int nType = DRIVE_TYPE_UNKNOWN;
+};
+
+class IDriveSource {
+public:
+    virtual ~IDriveSource() = default;
+    // Every mount point with its type, pseudo file systems included.
+    virtual std::vector<CMount> GetMounts() = 0;
+};
+
+class IFileAccess {
+public:
+    virtual ~IFileAccess() = default;
+    virtual bool Access(const std::string& strPath, bool bWrite) = 0;
+    // Permission bits only; neither follows a symbolic link.
+    virtual bool GetMode(const std::string& strPath, uint32_t* pnMode) = 0;
+    virtual bool SetMode(const std::string& strPath, uint32_t nMode) = 0;
+};
+
+class IScanView {
+public:
+    virtual ~IScanView() = default;
+    // Serve pending window events; may call CScanner::Stop.
+    virtual void Drain() = 0;
+    virtual void SetLabel(int nLabelId, const std::string& strText) = 0;
+    // The walk is over, by completion or by Stop.
+    virtual void ScanEnded(bool bStopped) = 0;
+};
+
+class IResultList {
+public:
+    virtual ~IResultList() = default;
+    // Appends one row with its check box clear.
+    virtual void AddResultRow(int nNum, const std::string& strPath, const std::string& strVirus,
+                              int nCode) = 0;
+    virtual void SetItemText(int nRow, int nCol, const std::string& strText) = 0;
+};
+
+enum { RESULT_COL_NUM = 0, RESULT_COL_PATH = 1, RESULT_COL_VIRUS = 2, RESULT_COL_STATUS = 3 };

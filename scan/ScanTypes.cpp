@@ -1,0 +1,56 @@
+#include "scan/ScanTypes.h"
+
+#include <cstring>
+
+const char* const g_szScanExtensions = "EXECOMDLLDOCXLSDOTXLTXLMXLLXLWXLAOCXSCR";
+const char* const g_szAlwaysBackupExtensions = "DOCXLSDOTXLTXLMXLLXLWXLA";
+
+const std::vector<std::string>& GetStateTexts() {
+    static const std::vector<std::string> arTexts = {
+        "Repairable",
+        "Unrepairable",
+        "New Virus",
+        "Suspected",
+        "Not support",
+        "Repair after decompression",
+        "Access denied",
+        "Ok",
+        "Repaired",
+        "Deleted",
+        "Fail to repair",
+        "Overlapped",
+        "Repair after decryption ",
+        "Quarantined",
+    };
+    return arTexts;
+}
+
+std::string GetStateText(int nCode) {
+    // The engine reports 0 to 12; "Quarantined" is never written by a report.
+    if (nCode >= 0 && nCode <= STATE_AFTER_DECRYPTION)
+        return GetStateTexts()[nCode];
+    return "Unknown (" + std::to_string(nCode) + ")";
+}
+
+bool GetExtension(const std::string& strPath, char szExt[3]) {
+    // Searched back to the first character inclusive, like the original rule.
+    size_t nDot = strPath.rfind('.');
+    if (nDot == std::string::npos)
+        return false;
+    for (size_t i = 0; i < 3; ++i) {
+        size_t nPos = nDot + 1 + i;
+        char ch = nPos < strPath.size() ? strPath[nPos] : '\0';
+        if (ch >= 'a' && ch <= 'z')
+            ch = static_cast<char>(ch - 'a' + 'A');
+        szExt[i] = ch;
+    }
+    return true;
+}
+
+bool ExtensionInList(const char szExt[3], const char* pszList) {
+    for (const char* p = pszList; p[0] && p[1] && p[2]; p += 3) {
+        if (std::memcmp(p, szExt, 3) == 0)
+            return true;
+    }
+    return false;
+}

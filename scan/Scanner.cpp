@@ -1,0 +1,179 @@
+#include "scan/Scanner.h"
+
+#include <climits>
+#include <map>
+
+CScanner::CScanner(const SCANREQUEST& req, const CScanEnv& env) : m_req(req), m_env(env) {}
+
+std::string CScanner::MakePattern(const std::string& strTarget) {
+    // Only absolute paths name something on disk; a display path of an item
+    // outside the file system ("Network") must not resolve against the
+    // current folder.
+    if (strTarget.empty() || strTarget[0] != '/')
+        return std::string();
+    if (strTarget.back() == '/')
+        return strTarget + "*";
+    return strTarget + "/*";
+}
+
+void CScanner::RunScan() {
+    m_strEngineVer = m_env.pEngine->GetTorvaneVersion();
+
+    m_mapMounts.clear();
+    std::map<std::string, int> mapDrives;  // byte order of mount paths
+    for (const CMount& mount : m_env.pDrives->GetMounts()) {
+        // A later line of the mount table covers an earlier one at the same place.
+        m_mapMounts[mount.strPath] = mount.nType;
+        mapDrives[mount.strPath] = mount.nType;
+    }
+
+    for (const std::string& strTarget : m_req.arTargets) {
+        if (m_bStop)
+            break;
+        if (!m_req.arTopNames.empty() && strTarget == m_req.arTopNames[0]) {
+            for (const auto& [strRoot, nType] : mapDrives) {
+                if (m_bStop)
+                    break;
+                if (IsWalkableDriveType(nType))
+                    Walk(MakePattern(strRoot), WALK_DRIVE_ROOT);
+            }
+            continue;
+        }
+        std::string strPattern = MakePattern(strTarget);
+        if (!strPattern.empty())
+            Walk(strPattern, WALK_TARGET);
+    }
+    m_env.pView->ScanEnded(m_bStop);
+}
+
+void CScanner::WalkFolder(const std::string& strPattern) {
+    Walk(strPattern, WALK_TARGET);
+}
+
+bool CScanner::EntersFolder(const std::string& strPath, EWalkRule eRule) const {
+    auto it = m_mapMounts.find(strPath);
+    if (it == m_mapMounts.end())
+        return true;
+    // A drive root's walk stays on its drive: nested drives get walks of
+    // their own, pseudo file systems none.
+    if (eRule == WALK_DRIVE_ROOT)
+        return false;
+    return IsWalkableDriveType(it->second);
+}
+
+void CScanner::Walk(const std::string& strPattern, EWalkRule eRule) {
+    size_t nSlash = strPattern.rfind('/');
+    if (nSlash == std::string::npos)
+        return;
+    const std::string strMask = strPattern.substr(nSlash + 1);
+
+    // An explicit stack: a chain of folders as deep as paths allow must not
+    // exhaust the thread's stack. Each level holds its listing, not a handle,
+    // so depth costs no descriptors either.
+    struct SFrame {
+        std::string strFolder;
+        CDirListing listing;
+        size_t nNext = 0;
+    };
+    std::vector<SFrame> arStack(1);
+    arStack[0].strFolder = strPattern.substr(0, nSlash);
+    m_env.pLister->ListFolder(arStack[0].strFolder, true, arStack[0].listing);
+
+    std::string strPath;
+    while (!arStack.empty()) {
+        SFrame& frame = arStack.back();
+        if (frame.nNext >= frame.listing.GetCount()) {
+            arStack.pop_back();
+            continue;
+        }
+        m_env.pView->Drain();
+        if (m_bStop)
+            return;
+
+        size_t i = frame.nNext++;
+        std::string_view strName = frame.listing.GetName(i);
+        EEntryKind eKind = frame.listing.GetKind(i);
+        if (strName.empty() || strName[0] == '.' || eKind == ENTRY_LINK)
+            continue;
+        if (eKind == ENTRY_FOLDER && !m_req.bSubfolders)
+            continue;
+
+        strPath.assign(frame.strFolder);
+        strPath += '/';
+        strPath += strName;
+        if (strPath.size() >= PATH_MAX)
+            continue;
+
+        if (eKind == ENTRY_FOLDER) {
+            if (strPath.size() + 1 + strMask.size() >= PATH_MAX || !EntersFolder(strPath, eRule))
+                continue;
+            SFrame child;
+            child.strFolder = strPath;
+            m_env.pLister->ListFolder(child.strFolder, false, child.listing);
+            arStack.push_back(std::move(child));  // frame is invalid from here
+            continue;
+        }
+        MeetFile(strPath, strName, eKind);
+    }
+}
+
+void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind) {
+    m_env.pView->SetLabel(IDC_CURRENT_FILE, strPath);
+    ++m_nScanned;
+    m_env.pView->SetLabel(IDC_SCANNED, std::to_string(m_nScanned));
+    m_bOfficeFile = false;
+    // FIFOs, sockets and devices are shown and counted but never opened:
+    // opening one could block the walk for good.
+    if (eKind != ENTRY_FILE)
+        return;
+    if (FilterFile(strPath) && CheckFileAccess(false, strPath) &&
+        IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
+        ScanFile(strPath, strName);
+}
+
+bool CScanner::FilterFile(const std::string& strPath) {
+    char szExt[3];
+    bool bDot = GetExtension(strPath, szExt);
+    if (bDot && ExtensionInList(szExt, g_szAlwaysBackupExtensions))
+        m_bOfficeFile = true;
+    if (m_req.bAllFiles)
+        return true;
+    return bDot && ExtensionInList(szExt, g_szScanExtensions);
+}
+
+bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath) {
+    IFileAccess* pAccess = m_env.pAccess;
+    if (pAccess->Access(strPath, bWrite))
+        return true;
+    // One retry with the owner's read and write bits added, the counterpart
+    // of clearing a read-only mark; the exact mode goes back in every case.
+    uint32_t nMode = 0;
+    if (!pAccess->GetMode(strPath, &nMode))
+        return false;
+    bool bChanged = pAccess->SetMode(strPath, nMode | 0600);
+    bool bOk = pAccess->Access(strPath, bWrite);
+    if (bChanged)
+        pAccess->SetMode(strPath, nMode);
+    return bOk;
+}
+
+void CScanner::ScanFile(const std::string& strPath, std::string_view strName) {
+    IFarsendEngine* pEngine = m_env.pEngine;
+    uint32_t hProbe = pEngine->ProbeInto(strPath);
+    if (hProbe == 0)
+        return;
+
+    int16_t nCode = pEngine->GetVirusReport(hProbe);
+    ++m_nInfected;
+    m_env.pView->SetLabel(IDC_INFECTED, std::to_string(m_nInfected));
+    m_env.pResults->AddResultRow(m_nInfected, strPath, pEngine->GetVirusName(hProbe), nCode);
+
+    nCode = pEngine->GetVirusReport(hProbe);
+    if (nCode != STATE_REPAIRABLE || !m_req.bAutoRepair) {
+        pEngine->CloseProbe(hProbe);
+        return;
+    }
+    // Automatic repair is not part of the scan yet: the finding stays
+    // "Repairable" and the handle is released like any other.
+    pEngine->CloseProbe(hProbe);
+}

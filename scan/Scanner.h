@@ -1,0 +1,64 @@
+// One scan: the target list turned into folder walks, every file met counted
+// and shown, every eligible file handed to the engine, findings turned into
+// numbered result rows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "engine/FarsendEngine.h"
+#include "scan/ScanInterfaces.h"
+#include "scan/ScanTypes.h"
+
+struct CScanEnv {
+    IFarsendEngine* pEngine = nullptr;
+    IDirLister* pLister = nullptr;
+    IDriveSource* pDrives = nullptr;
+    IFileAccess* pAccess = nullptr;
+    IScanView* pView = nullptr;
+    IResultList* pResults = nullptr;
+};
+
+class CScanner {
+public:
+    CScanner(const SCANREQUEST& req, const CScanEnv& env);
+
+    // The whole scan; runs once.
+    void RunScan();
+    // Walks one folder pattern ("/home/ann/*"), depth first.
+    void WalkFolder(const std::string& strPattern);
+    // True when the file is to be scanned; sets m_bOfficeFile.
+    bool FilterFile(const std::string& strPath);
+    bool CheckFileAccess(bool bWrite, const std::string& strPath);
+    void ScanFile(const std::string& strPath, std::string_view strName);
+
+    // Asked from a handler while the walk drains: leave at the next entry.
+    void Stop() { m_bStop = true; }
+    bool IsStopped() const { return m_bStop; }
+
+    int GetScanned() const { return m_nScanned; }
+    int GetInfected() const { return m_nInfected; }
+    bool IsOfficeFile() const { return m_bOfficeFile; }
+    const std::string& GetEngineVersion() const { return m_strEngineVer; }
+    const SCANREQUEST& GetRequest() const { return m_req; }
+
+    // The pattern a target expands to, "" when it names nothing walkable.
+    static std::string MakePattern(const std::string& strTarget);
+
+private:
+    enum EWalkRule { WALK_DRIVE_ROOT, WALK_TARGET };
+    void Walk(const std::string& strPattern, EWalkRule eRule);
+    bool EntersFolder(const std::string& strPath, EWalkRule eRule) const;
+    void MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind);
+
+    SCANREQUEST m_req;
+    CScanEnv m_env;
+
+    bool m_bStop = false;
+    int m_nScanned = 0;
+    int m_nInfected = 0;
+    bool m_bOfficeFile = false;
+    std::string m_strEngineVer;
+    std::unordered_map<std::string, int> m_mapMounts;  // mount point -> drive type
+};

@@ -1,0 +1,118 @@
+// quillet-scan end to end: output lines, raw paths, exit statuses.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+
+#include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
+#include "tools/samples/SampleWriter.h"
+
+extern char** environ;
+
+using namespace quillet::samples;
+
+namespace {
+
+struct SRun {
+    int nExit = -1;
+    std::string strOut;
+    std::string strErr;
+};
+
+SRun Run(const std::string& strProgram, const std::vector<std::string>& arArgs, const CTempDir& dir) {
+    SRun run;
+    std::string strOut = dir / "stdout", strErr = dir / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> arArgv{const_cast<char*>(strProgram.c_str())};
+    for (const std::string& s : arArgs)
+        arArgv.push_back(const_cast<char*>(s.c_str()));
+    arArgv.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, strProgram.c_str(), &actions, nullptr, arArgv.data(), environ) == 0) {
+        int nStatus = 0;
+        waitpid(pid, &nStatus, 0);
+        run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.strOut = CTempDir::ReadFile(strOut);
+    run.strErr = CTempDir::ReadFile(strErr);
+    unlink(strOut.c_str());
+    unlink(strErr.c_str());
+    return run;
+}
+
+std::vector<std::string> Lines(const std::string& strText) {
+    std::vector<std::string> ar;
+    size_t nStart = 0;
+    for (size_t n; (n = strText.find('\n', nStart)) != std::string::npos; nStart = n + 1)
+        ar.push_back(strText.substr(nStart, n - nStart));
+    return ar;
+}
+
+TEST(QuilletScanTest, PrintsRowsAndCountersOnTheSamplesTree) {
+    CTempDir dir;
+    SRun samples = Run(BinDir() + "/quillet-samples", {dir / "tree"}, dir);
+    ASSERT_EQ(samples.nExit, 0) << samples.strErr;
+
+    SRun run = Run(BinDir() + "/quillet-scan", {"--all-files", dir / "tree"}, dir);
+    EXPECT_EQ(run.nExit, 1) << run.strErr;
+    std::vector<std::string> arLines = Lines(run.strOut);
+    ASSERT_GE(arLines.size(), 14u);
+    for (size_t i = 0; i + 1 < arLines.size(); ++i) {
+        const std::string& strLine = arLines[i];
+        // NUM<TAB>PATH<TAB>VIRUS<TAB>STATUS, numbered from 1.
+        ASSERT_EQ(std::count(strLine.begin(), strLine.end(), '\t'), 3) << strLine;
+        EXPECT_EQ(strLine.substr(0, strLine.find('\t')), std::to_string(i + 1));
+        EXPECT_EQ(strLine.compare(strLine.find('\t') + 1, dir.Path().size(), dir.Path()), 0) << strLine;
+    }
+    EXPECT_EQ(arLines.back().rfind("Scanned: ", 0), 0u);
+    EXPECT_NE(arLines.back().find(", Infected: " + std::to_string(arLines.size() - 1)), std::string::npos);
+
+    // Without "All files" and subfolders fewer files are scanned, all still counted.
+    SRun flat = Run(BinDir() + "/quillet-scan", {"--no-subfolders", dir / "tree"}, dir);
+    EXPECT_EQ(flat.nExit, 1);
+    EXPECT_LT(Lines(flat.strOut).size(), arLines.size());
+}
+
+TEST(QuilletScanTest, CleanTreeRawPathsAndUsage) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/clean.exe", "fine");
+    SRun clean = Run(BinDir() + "/quillet-scan", {dir / "t"}, dir);
+    EXPECT_EQ(clean.nExit, 0);
+    EXPECT_EQ(clean.strOut, "Scanned: 1, Infected: 0\n");
+
+    std::string strOdd = dir / "t/caf\xe9\tx.com";
+    CTempDir::WriteFile(strOdd, EicarString());
+    SRun odd = Run(BinDir() + "/quillet-scan", {dir / "t"}, dir);
+    EXPECT_EQ(odd.nExit, 1);
+    EXPECT_EQ(odd.strOut, "1\t" + strOdd + "\tEICAR-Test-File\tUnrepairable\nScanned: 2, Infected: 1\n");
+
+    EXPECT_NE(Run(BinDir() + "/quillet-scan", {}, dir).nExit, 0);
+    EXPECT_NE(Run(BinDir() + "/quillet-scan", {"--bogus", dir / "t"}, dir).nExit, 0);
+}
+
+TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
+    // The programs alone, without the engine beside them.
+    CTempDir dir;
+    for (const char* pszName : {"quillet-scan", "farsend-host"}) {
+        std::string strData = CTempDir::ReadFile(BinDir() + "/" + pszName);
+        ASSERT_FALSE(strData.empty());
+        ASSERT_TRUE(CTempDir::WriteFile(dir / pszName, strData, 0755));
+    }
+    SRun run = Run(dir / "quillet-scan", {dir.Path()}, dir);
+    EXPECT_EQ(run.nExit, 2);
+    EXPECT_EQ(run.strErr, "Cannot load Farsend.dll  file.\n");
+    EXPECT_EQ(run.strOut, "");
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+// The whole scan on real folders with the real host and engines.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <set>
+
+#include "fakes/FakeScanWorld.h"
+#include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
+#include "platform/HostEngine.h"
+#include "platform/MountTable.h"
+#include "platform/PosixDirLister.h"
+#include "platform/PosixFileAccess.h"
+#include "scan/ResultRows.h"
+#include "scan/Scanner.h"
+#include "tools/samples/SampleWriter.h"
+
+using namespace quillet::samples;
+
+namespace {
+
+class ScanIntegrationTest : public ::testing::Test {
+protected:
+    CTempDir m_dir;
+    CPosixDirLister m_lister;
+    CMountTable m_drives;
+    CPosixFileAccess m_access;
+    CFakeScanView m_view;
+    CResultRows m_rows;
+
+    int Scan(IFarsendEngine& engine, SCANREQUEST req) {
+        req.arTopNames = {"Computer", "Network", "Home"};
+        CScanner scanner(req, CScanEnv{&engine, &m_lister, &m_drives, &m_access, &m_view, &m_rows});
+        m_pScanner = &scanner;
+        scanner.RunScan();
+        m_pScanner = nullptr;
+        m_nInfected = scanner.GetInfected();
+        return scanner.GetScanned();
+    }
+    SCANREQUEST Request(bool bAllFiles) {
+        SCANREQUEST req;
+        req.arTargets = {m_dir.Path()};
+        req.bAllFiles = bAllFiles;
+        req.bAutoRepair = false;
+        return req;
+    }
+    static SHostOptions Options(const std::string& strLibrary = std::string()) {
+        SHostOptions options;
+        options.strHostPath = BinDir() + "/farsend-host";
+        if (!strLibrary.empty())
+            options.strLibrary = BinDir() + "/" + strLibrary;
+        options.nWatchdogMs = 400;
+        return options;
+    }
+    CScanner* m_pScanner = nullptr;
+    int m_nInfected = 0;
+};
+
+TEST_F(ScanIntegrationTest, FindsEveryInfectionOnceAndCountsEveryFile) {
+    CTempDir::WriteFile(m_dir / "clean.exe", "plain");
+    CTempDir::WriteFile(m_dir / "eicar.com", EicarString());
+    CTempDir::WriteFile(m_dir / "notes.txt", TestMarker(2, 1, "Txt.Only"));
+    CTempDir::WriteFile(m_dir / ".hidden.exe", EicarString());
+    CTempDir::WriteFile(m_dir / "big.exe", std::string(3 << 20, 'a') + TestMarker(5, 1, "Deep.Inside"));
+    mkdir((m_dir / "sub").c_str(), 0755);
+    CTempDir::WriteFile(m_dir / "sub/in.doc", TestMarker(12, 4, "Crypt"));
+    mkfifo((m_dir / "pipe.exe").c_str(), 0644);
+    symlink(".", (m_dir / "loop").c_str());
+    symlink("eicar.com", (m_dir / "link.exe").c_str());
+    CTempDir::WriteFile(m_dir / "bad\xff name\n.exe", EicarString());
+
+    CHostEngine engine(Options());
+    ASSERT_EQ(engine.Load(), ENGINE_LOAD_OK);
+    EXPECT_EQ(Scan(engine, Request(false)), 7);
+    ASSERT_EQ(m_rows.GetCount(), 4u);
+    EXPECT_EQ(m_rows.GetRow(0).strPath, m_dir / "bad\xff name\n.exe");
+    EXPECT_EQ(m_rows.GetRow(0).strVirus, "EICAR-Test-File");
+    EXPECT_EQ(m_rows.GetRow(0).strStatus, "Unrepairable");
+    EXPECT_EQ(m_rows.GetRow(1).strVirus, "Deep.Inside");
+    EXPECT_EQ(m_rows.GetRow(1).strStatus, "Repair after decompression");
+    EXPECT_EQ(m_rows.GetRow(2).strPath, m_dir / "eicar.com");
+    EXPECT_EQ(m_rows.GetRow(3).strPath, m_dir / "sub/in.doc");
+    EXPECT_EQ(m_rows.GetRow(3).strStatus, "Repair after decryption ");
+    EXPECT_EQ(m_nInfected, 4);
+
+    m_rows = CResultRows();
+    EXPECT_EQ(Scan(engine, Request(true)), 7);
+    EXPECT_EQ(m_rows.GetCount(), 5u);
+    EXPECT_EQ(engine.GetHostStarts(), 1);
+}
+
+TEST_F(ScanIntegrationTest, EngineCrashOnFirstProbeCountsTheFileAndLeavesNoRow) {
+    CTempDir::WriteFile(m_dir / "a.exe", TestMarker(3, 1, "Before"));
+    CTempDir::WriteFile(m_dir / "fault-probe-crash.exe", "x");
+    CTempDir::WriteFile(m_dir / "fault-report-hang.exe", "x");
+    CTempDir::WriteFile(m_dir / "z.exe", TestMarker(2, 1, "After"));
+    CHostEngine engine(Options("libfarsend-fault.so"));
+    ASSERT_EQ(engine.Load(), ENGINE_LOAD_OK);
+    EXPECT_EQ(Scan(engine, Request(false)), 4);
+    ASSERT_EQ(m_rows.GetCount(), 3u);
+    EXPECT_EQ(m_rows.GetRow(0).strVirus, "Before");
+    // The engine hung while reporting: counted, its row says not repairable.
+    EXPECT_EQ(m_rows.GetRow(1).strPath, m_dir / "fault-report-hang.exe");
+    EXPECT_EQ(m_rows.GetRow(1).strStatus, "Unrepairable");
+    EXPECT_EQ(m_rows.GetRow(1).strVirus, "");
+    EXPECT_EQ(m_rows.GetRow(2).strVirus, "After");
+    EXPECT_EQ(m_rows.GetRow(2).nNum, 3);
+    EXPECT_EQ(engine.GetHostStarts(), 3);
+}
+
+TEST_F(ScanIntegrationTest, FilesThatVanishOrChangeDuringTheWalk) {
+    CTempDir::WriteFile(m_dir / "a.exe", "x");
+    CTempDir::WriteFile(m_dir / "b.exe", EicarString());
+    CTempDir::WriteFile(m_dir / "c.exe", EicarString());
+    CTempDir::WriteFile(m_dir / "d.exe", EicarString());
+    // While the walk is at a.exe, b.exe goes away and c.exe becomes a FIFO.
+    m_view.m_fnOnDrain = [&](int nDrain) {
+        if (nDrain == 1) {
+            unlink((m_dir / "b.exe").c_str());
+            unlink((m_dir / "c.exe").c_str());
+            mkfifo((m_dir / "c.exe").c_str(), 0644);
+        }
+    };
+    CHostEngine engine(Options());
+    ASSERT_EQ(engine.Load(), ENGINE_LOAD_OK);
+    EXPECT_EQ(Scan(engine, Request(false)), 4);
+    ASSERT_EQ(m_rows.GetCount(), 1u);
+    EXPECT_EQ(m_rows.GetRow(0).strPath, m_dir / "d.exe");
+    EXPECT_EQ(engine.GetHostStarts(), 1);
+}
+
+TEST_F(ScanIntegrationTest, AFolderChainFarBeyondPathMaxEndsAndCountsExactly) {
+    // 100,000 levels: built and removed by descriptor, walked as deep as
+    // paths allow, without exhausting the stack.
+    const int nLevels = 100000;
+    int nFd = open(m_dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(nFd, 0);
+    size_t nLength = m_dir.Path().size();
+    int nExpected = 0;
+    for (int i = 0; i < nLevels; ++i) {
+        if (i % 100 == 0) {
+            int nFile = openat(nFd, "f.exe", O_WRONLY | O_CREAT, 0644);
+            ASSERT_GE(nFile, 0);
+            close(nFile);
+            // Reachable when its folder was entered and its own path fits.
+            nExpected += nLength + 2 < PATH_MAX && nLength + 6 < PATH_MAX;
+        }
+        ASSERT_EQ(mkdirat(nFd, "d", 0755), 0);
+        int nChild = openat(nFd, "d", O_RDONLY | O_DIRECTORY);
+        close(nFd);
+        ASSERT_GE(nChild, 0);
+        nFd = nChild;
+        nLength += 2;
+    }
+    close(nFd);
+    CHostEngine engine(Options());
+    ASSERT_EQ(engine.Load(), ENGINE_LOAD_OK);
+    EXPECT_EQ(Scan(engine, Request(false)), nExpected);
+    EXPECT_GT(nExpected, 10);
+}
+
+TEST_F(ScanIntegrationTest, SamplesTreeShowsItsFindings) {
+    std::string strError;
+    ASSERT_TRUE(WriteSamplesTree(m_dir / "samples", &strError)) << strError;
+    CHostEngine engine(Options());
+    ASSERT_EQ(engine.Load(), ENGINE_LOAD_OK);
+    SCANREQUEST req = Request(true);
+    req.arTargets = {m_dir / "samples"};
+    Scan(engine, req);
+    std::set<std::string> setStates;
+    for (size_t i = 0; i < m_rows.GetCount(); ++i)
+        setStates.insert(m_rows.GetRow(i).strStatus);
+    // Every state an engine report can produce is on show.
+    for (int i = 0; i <= 12; ++i)
+        EXPECT_TRUE(setStates.count(GetStateText(i))) << GetStateText(i);
+}
+
+}  // namespace
