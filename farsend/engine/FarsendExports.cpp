@@ -1,0 +1,150 @@
+// The nine C entry points. Built three ways: the reference engine, the fault
+// build (FARSEND_FAULTS) and a build lacking the close entry
+// (FARSEND_OMIT_CLOSE) that a loader must refuse.
+#include "engine/FarsendAbi.h"
+
+#include "farsend/engine/ReferenceEngine.h"
+
+#ifdef FARSEND_FAULTS
+#include <set>
+#include <string>
+
+#include "farsend/engine/FaultInjection.h"
+#endif
+
+#define FARSEND_EXPORT extern "C" __attribute__((visibility("default")))
+
+using farsend::Engine;
+
+namespace {
+
+#ifdef FARSEND_FAULTS
+using farsend::CFault;
+using farsend::EFaultEntry;
+using farsend::EFaultKind;
+
+// Fault files are infected by name, so cleaning cannot change what a second
+// probe sees; remember them so a caller re-probing after outcome 1 stops.
+std::set<std::string>& SettledFaultPaths()
+{
+    static std::set<std::string> s_setPaths;
+    return s_setPaths;
+}
+
+void FaultOnPath(const char* pszPath, EFaultEntry eEntry)
+{
+    CFault fault;
+    if (farsend::FaultFromPath(pszPath, &fault) && fault.m_eEntry == eEntry)
+        farsend::TriggerFault(fault.m_eKind);
+}
+
+void FaultOnHandle(uint32_t hProbe, EFaultEntry eEntry)
+{
+    const farsend::CProbeRecord* pRecord = Engine().Find(hProbe);
+    if (pRecord && pRecord->m_eKind == farsend::ERecordKind::Fault &&
+        pRecord->m_nFaultEntry == static_cast<int>(eEntry))
+        farsend::TriggerFault(static_cast<EFaultKind>(pRecord->m_nFaultKind));
+}
+
+void FaultOnCall(EFaultEntry eEntry)
+{
+    farsend::TriggerFault(farsend::FaultFromEnvironment(eEntry));
+}
+#else
+#define FaultOnPath(pszPath, eEntry) ((void)0)
+#define FaultOnHandle(hProbe, eEntry) ((void)0)
+#define FaultOnCall(eEntry) ((void)0)
+#endif
+
+} // namespace
+
+FARSEND_EXPORT uint32_t dlGetFileFormat_Farsend(const char* pszPath)
+{
+    FaultOnPath(pszPath, EFaultEntry::Format);
+    return Engine().GetFileFormat(pszPath);
+}
+
+FARSEND_EXPORT uint32_t dlProbeInto_Farsend(const char* pszPath)
+{
+#ifdef FARSEND_FAULTS
+    CFault fault;
+    if (farsend::FaultFromPath(pszPath, &fault)) {
+        if (fault.m_eEntry == EFaultEntry::Probe)
+            farsend::TriggerFault(fault.m_eKind);
+        if (fault.m_eEntry != EFaultEntry::Format) {
+            if (SettledFaultPaths().count(pszPath) != 0) {
+                Engine().DropPending();
+                return 0;
+            }
+            return Engine().AddFaultRecord(pszPath, static_cast<int>(fault.m_eEntry),
+                                           static_cast<int>(fault.m_eKind));
+        }
+    }
+#endif
+    return Engine().Probe(pszPath);
+}
+
+FARSEND_EXPORT int16_t dlRecoverFile_Farsend(uint32_t hProbe)
+{
+    FaultOnHandle(hProbe, EFaultEntry::Recover);
+    const int16_t nOutcome = Engine().Recover(hProbe);
+#ifdef FARSEND_FAULTS
+    const farsend::CProbeRecord* pRecord = Engine().Find(hProbe);
+    if (pRecord && pRecord->m_eKind == farsend::ERecordKind::Fault)
+        SettledFaultPaths().insert(pRecord->m_strPath);
+#endif
+    return nOutcome;
+}
+
+FARSEND_EXPORT int16_t dlGetVirusReport_Farsend(uint32_t hProbe)
+{
+    FaultOnHandle(hProbe, EFaultEntry::Report);
+    return Engine().Report(hProbe);
+}
+
+FARSEND_EXPORT const char* dlGetVirusName_Farsend(uint32_t hProbe)
+{
+    FaultOnHandle(hProbe, EFaultEntry::Name);
+    return Engine().Name(hProbe);
+}
+
+FARSEND_EXPORT const char* dlGetTorvaneVersion_Farsend(void)
+{
+    FaultOnCall(EFaultEntry::Version);
+    Engine().DropPending();
+    return farsend::CReferenceEngine::Version();
+}
+
+#ifndef FARSEND_OMIT_CLOSE
+FARSEND_EXPORT void dlCloseProbe_Farsend(uint32_t hProbe)
+{
+    FaultOnHandle(hProbe, EFaultEntry::Close);
+    Engine().Close(hProbe);
+}
+#endif
+
+FARSEND_EXPORT void dlTurnOnTorvane_Farsend(void)
+{
+    FaultOnCall(EFaultEntry::TurnOn);
+    Engine().TurnOn();
+}
+
+FARSEND_EXPORT void dlTurnOffTorvane_Farsend(void)
+{
+    FaultOnCall(EFaultEntry::TurnOff);
+    Engine().TurnOff();
+}
+
+// The exports must match the contract's pointer types exactly.
+#include <type_traits>
+static_assert(std::is_same_v<decltype(&dlGetFileFormat_Farsend), PFN_dlGetFileFormat_Farsend>);
+static_assert(std::is_same_v<decltype(&dlProbeInto_Farsend), PFN_dlProbeInto_Farsend>);
+static_assert(std::is_same_v<decltype(&dlRecoverFile_Farsend), PFN_dlRecoverFile_Farsend>);
+static_assert(std::is_same_v<decltype(&dlGetVirusReport_Farsend), PFN_dlGetVirusReport_Farsend>);
+static_assert(std::is_same_v<decltype(&dlGetVirusName_Farsend), PFN_dlGetVirusName_Farsend>);
+static_assert(std::is_same_v<decltype(&dlGetTorvaneVersion_Farsend), PFN_dlGetTorvaneVersion_Farsend>);
+#ifndef FARSEND_OMIT_CLOSE
+static_assert(std::is_same_v<decltype(&dlCloseProbe_Farsend), PFN_dlCloseProbe_Farsend>);
+#endif
+static_assert(std::is_same_v<decltype(&dlTurnOnTorvane_Farsend), PFN_dlTurnOnTorvane_Farsend>);
+static_assert(std::is_same_v<decltype(&dlTurnOffTorvane_Farsend), PFN_dlTurnOffTorvane_Farsend>);
