@@ -25,13 +25,16 @@ struct SRun {
     std::string strErr;
 };
 
-SRun Run(const std::string& strProgram, const std::vector<std::string>& arArgs, const CTempDir& dir) {
+SRun RunProgram(const std::string& strProgram, const std::vector<std::string>& arArgs, const CTempDir& dir,
+               const std::string& strCwd = std::string()) {
     SRun run;
     std::string strOut = dir / "stdout", strErr = dir / "stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!strCwd.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, strCwd.c_str());
     std::vector<char*> arArgv{const_cast<char*>(strProgram.c_str())};
     for (const std::string& s : arArgs)
         arArgv.push_back(const_cast<char*>(s.c_str()));
@@ -60,10 +63,10 @@ std::vector<std::string> Lines(const std::string& strText) {
 
 TEST(QuilletScanTest, PrintsRowsAndCountersOnTheSamplesTree) {
     CTempDir dir;
-    SRun samples = Run(BinDir() + "/quillet-samples", {dir / "tree"}, dir);
+    SRun samples = RunProgram(BinDir() + "/quillet-samples", {dir / "tree"}, dir);
     ASSERT_EQ(samples.nExit, 0) << samples.strErr;
 
-    SRun run = Run(BinDir() + "/quillet-scan", {"--all-files", dir / "tree"}, dir);
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {"--all-files", dir / "tree"}, dir);
     EXPECT_EQ(run.nExit, 1) << run.strErr;
     std::vector<std::string> arLines = Lines(run.strOut);
     ASSERT_GE(arLines.size(), 14u);
@@ -78,7 +81,7 @@ TEST(QuilletScanTest, PrintsRowsAndCountersOnTheSamplesTree) {
     EXPECT_NE(arLines.back().find(", Infected: " + std::to_string(arLines.size() - 1)), std::string::npos);
 
     // Without "All files" and subfolders fewer files are scanned, all still counted.
-    SRun flat = Run(BinDir() + "/quillet-scan", {"--no-subfolders", dir / "tree"}, dir);
+    SRun flat = RunProgram(BinDir() + "/quillet-scan", {"--no-subfolders", dir / "tree"}, dir);
     EXPECT_EQ(flat.nExit, 1);
     EXPECT_LT(Lines(flat.strOut).size(), arLines.size());
 }
@@ -87,18 +90,18 @@ TEST(QuilletScanTest, CleanTreeRawPathsAndUsage) {
     CTempDir dir;
     mkdir((dir / "t").c_str(), 0755);
     CTempDir::WriteFile(dir / "t/clean.exe", "fine");
-    SRun clean = Run(BinDir() + "/quillet-scan", {dir / "t"}, dir);
+    SRun clean = RunProgram(BinDir() + "/quillet-scan", {dir / "t"}, dir);
     EXPECT_EQ(clean.nExit, 0);
     EXPECT_EQ(clean.strOut, "Scanned: 1, Infected: 0\n");
 
     std::string strOdd = dir / "t/caf\xe9\tx.com";
     CTempDir::WriteFile(strOdd, EicarString());
-    SRun odd = Run(BinDir() + "/quillet-scan", {dir / "t"}, dir);
+    SRun odd = RunProgram(BinDir() + "/quillet-scan", {dir / "t"}, dir);
     EXPECT_EQ(odd.nExit, 1);
     EXPECT_EQ(odd.strOut, "1\t" + strOdd + "\tEICAR-Test-File\tUnrepairable\nScanned: 2, Infected: 1\n");
 
-    EXPECT_NE(Run(BinDir() + "/quillet-scan", {}, dir).nExit, 0);
-    EXPECT_NE(Run(BinDir() + "/quillet-scan", {"--bogus", dir / "t"}, dir).nExit, 0);
+    EXPECT_NE(RunProgram(BinDir() + "/quillet-scan", {}, dir).nExit, 0);
+    EXPECT_NE(RunProgram(BinDir() + "/quillet-scan", {"--bogus", dir / "t"}, dir).nExit, 0);
 }
 
 TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
@@ -109,7 +112,9 @@ TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
         ASSERT_FALSE(strData.empty());
         ASSERT_TRUE(CTempDir::WriteFile(dir / pszName, strData, 0755));
     }
-    SRun run = Run(dir / "quillet-scan", {dir.Path()}, dir);
+    // Run from the build folder, which does hold an engine: the current
+    // folder is never searched.
+    SRun run = RunProgram(dir / "quillet-scan", {dir.Path()}, dir, BinDir());
     EXPECT_EQ(run.nExit, 2);
     EXPECT_EQ(run.strErr, "Cannot load Farsend.dll  file.\n");
     EXPECT_EQ(run.strOut, "");

@@ -5,6 +5,9 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
+
+#include <climits>
 
 #include <string>
 
@@ -39,6 +42,19 @@ void WriteField(const std::string& str) {
     fwrite(str.data(), 1, str.size(), stdout);
 }
 
+// The scan walks absolute paths only; a relative one is taken from here.
+std::string AbsoluteTarget(const char* pszArg) {
+    if (pszArg[0] == '/')
+        return pszArg;
+    char szCwd[PATH_MAX];
+    if (!getcwd(szCwd, sizeof szCwd))
+        return pszArg;
+    std::string strCwd = szCwd;
+    if (strCwd.back() != '/')
+        strCwd += '/';
+    return strCwd + pszArg;
+}
+
 int Usage() {
     fputs("usage: quillet-scan [--no-subfolders] [--all-files] [--all-drives] TARGET...\n", stderr);
     return 64;
@@ -64,7 +80,7 @@ int main(int argc, char** argv) {
         } else if (bOptions && pszArg[0] == '-' && pszArg[1] != '\0') {
             return Usage();
         } else {
-            req.arTargets.push_back(pszArg);
+            req.arTargets.push_back(AbsoluteTarget(pszArg));
         }
     }
     if (req.arTargets.empty())
