@@ -14,8 +14,10 @@
 
 class CTempDir {
 public:
-    CTempDir() {
-        const char* pszBase = getenv("TMPDIR");
+    // pszBase: where to make it; default $TMPDIR, else /tmp.
+    explicit CTempDir(const char* pszBase = nullptr) {
+        if (!pszBase)
+            pszBase = getenv("TMPDIR");
         std::string strTemplate = std::string(pszBase && *pszBase ? pszBase : "/tmp") + "/quillet-test-XXXXXX";
         std::vector<char> arBuf(strTemplate.begin(), strTemplate.end());
         arBuf.push_back('\0');
