@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour into build/<flavour>.
+# Usage: scripts/build.sh [release|sanitize|fuzz]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+flavour=${1:-release}
+case "$flavour" in
+  release)  args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  sanitize) args=(-DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON) ;;
+  fuzz)     args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_FUZZ=ON -DQUILLET_TESTS=OFF
+                  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  *) echo "unknown flavour: $flavour" >&2; exit 64 ;;
+esac
+cmake -S . -B "build/$flavour" -G Ninja "${args[@]}" >/dev/null
+if [ "$flavour" = fuzz ]; then
+  cmake --build "build/$flavour" -j2 --target fuzz_all
+else
+  cmake --build "build/$flavour" -j2
+fi
