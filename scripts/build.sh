@@ -7,7 +7,7 @@ flavour=${1:-release}
 case "$flavour" in
   release)  args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   sanitize) args=(-DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON) ;;
-  fuzz)     args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_FUZZ=ON -DQUILLET_TESTS=OFF
+  fuzz)     args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_FUZZ=ON -DQUILLET_TESTS=OFF -DQUILLET_UI=OFF
                   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 64 ;;
 esac

@@ -3,9 +3,9 @@
 # Usage: scripts/install-deps.sh [run|test]   (test adds the test tools)
 set -euo pipefail
 
-want=(g++ cmake ninja-build pkg-config)
+want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev)
 if [ "${1:-run}" = test ]; then
-  want+=(googletest libgtest-dev clang libclang-rt-14-dev)
+  want+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth dbus)
 fi
 
 missing=()

@@ -101,6 +101,22 @@ bool Resolve(void* hLib, SEngine& engine) {
     return true;
 }
 
+// The engine beside the host first, then the system paths by bare name;
+// never the current folder. Looked up by hand rather than through RUNPATH,
+// which a dlopen wrapper (as sanitizers install) would not apply.
+void* OpenEngine() {
+    char szExe[4096];
+    ssize_t n = readlink("/proc/self/exe", szExe, sizeof szExe - 1);
+    if (n > 0) {
+        std::string strPath(szExe, static_cast<size_t>(n));
+        strPath.resize(strPath.rfind('/') + 1);
+        strPath += FARSEND_LIBRARY_NAME;
+        if (void* hLib = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL))
+            return hLib;
+    }
+    return dlopen(FARSEND_LIBRARY_NAME, RTLD_NOW | RTLD_LOCAL);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,8 +127,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     close_range(HOST_SOCKET_FD + 1, ~0u, 0);
 
-    const char* pszLibrary = argc > 1 ? argv[1] : FARSEND_LIBRARY_NAME;
-    void* hLib = dlopen(pszLibrary, RTLD_NOW | RTLD_LOCAL);
+    void* hLib = argc > 1 ? dlopen(argv[1], RTLD_NOW | RTLD_LOCAL) : OpenEngine();
     SEngine engine{};
     if (!hLib || !Resolve(hLib, engine)) {
         SendReply(OP_HELLO, HELLO_LOAD_FAILED);

@@ -1,0 +1,11 @@
+# A subsystem folder holds its logic and its window classes side by side:
+#   quillet_logic(file...)   plain C++ -> quillet_core (no wx there)
+#   quillet_window(file...)  wx classes -> quillet_ui (only with QUILLET_UI)
+function(quillet_logic)
+  target_sources(quillet_core PRIVATE ${ARGN})
+endfunction()
+function(quillet_window)
+  if(QUILLET_UI)
+    target_sources(quillet_ui PRIVATE ${ARGN})
+  endif()
+endfunction()
