@@ -10,7 +10,7 @@ void CResultRows::AddResultRow(int nNum, const std::string& strPath, const std::
 }
 
 void CResultRows::SetItemText(int nRow, int nCol, const std::string& strText) {
-    if (nRow < 0 || static_cast<size_t>(nRow) >= m_arRows.size())
+    if (!IsRow(nRow))
         return;
     CResultRow& row = m_arRows[nRow];
     switch (nCol) {
@@ -20,4 +20,22 @@ void CResultRows::SetItemText(int nRow, int nCol, const std::string& strText) {
     case RESULT_COL_STATUS: row.strStatus = strText; break;
     default: break;
     }
+}
+
+std::string CResultRows::GetItemText(int nRow, int nCol) const {
+    if (!IsRow(nRow))
+        return std::string();
+    const CResultRow& row = m_arRows[nRow];
+    switch (nCol) {
+    case RESULT_COL_NUM: return std::to_string(row.nNum);
+    case RESULT_COL_PATH: return row.strPath;
+    case RESULT_COL_VIRUS: return row.strVirus;
+    case RESULT_COL_STATUS: return row.strStatus;
+    default: return std::string();
+    }
+}
+
+void CResultRows::SetCheck(int nRow, bool bChecked) {
+    if (IsRow(nRow))
+        m_arRows[nRow].bChecked = bChecked;
 }

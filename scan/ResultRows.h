@@ -20,11 +20,19 @@ public:
     void AddResultRow(int nNum, const std::string& strPath, const std::string& strVirus,
                       int nCode) override;
     void SetItemText(int nRow, int nCol, const std::string& strText) override;
+    int GetItemCount() const override { return static_cast<int>(m_arRows.size()); }
+    std::string GetItemText(int nRow, int nCol) const override;
+    bool GetCheck(int nRow) const override { return IsRow(nRow) && m_arRows[nRow].bChecked; }
+    void SetCheck(int nRow, bool bChecked) override;
+    int GetFirstSelected() const override { return m_nSelected; }
+    void SetSelected(int nRow) { m_nSelected = IsRow(nRow) ? nRow : -1; }
 
     size_t GetCount() const { return m_arRows.size(); }
     const CResultRow& GetRow(size_t i) const { return m_arRows[i]; }
-    void SetCheck(size_t i, bool bChecked) { m_arRows[i].bChecked = bChecked; }
 
 private:
+    bool IsRow(int nRow) const { return nRow >= 0 && static_cast<size_t>(nRow) < m_arRows.size(); }
+
     std::vector<CResultRow> m_arRows;
+    int m_nSelected = -1;
 };

@@ -97,6 +97,8 @@ public:
     virtual void ScanEnded(bool bStopped) = 0;
 };
 
+// The result rows of one scan, as the scan, the repair roads and the event
+// log see them. Rows are only appended; the row numbered n sits at n - 1.
 class IResultList {
 public:
     virtual ~IResultList() = default;
@@ -104,6 +106,13 @@ public:
     virtual void AddResultRow(int nNum, const std::string& strPath, const std::string& strVirus,
                               int nCode) = 0;
     virtual void SetItemText(int nRow, int nCol, const std::string& strText) = 0;
+    virtual int GetItemCount() const = 0;
+    // "" for a row or column that does not exist.
+    virtual std::string GetItemText(int nRow, int nCol) const = 0;
+    virtual bool GetCheck(int nRow) const = 0;
+    virtual void SetCheck(int nRow, bool bChecked) = 0;
+    // The first selected row, -1 when none is.
+    virtual int GetFirstSelected() const = 0;
 };
 
 enum { RESULT_COL_NUM = 0, RESULT_COL_PATH = 1, RESULT_COL_VIRUS = 2, RESULT_COL_STATUS = 3 };
