@@ -19,6 +19,9 @@ constexpr uint32_t FORMAT_LIMIT = 10;
 // What a faulted format call answers.
 constexpr uint32_t FORMAT_FAULT = 0xFFFF;
 
+// Cleaning outcomes the program acts on; any other value changes nothing.
+enum { REPAIR_CLEANED = 1, REPAIR_FAILED = 3, REPAIR_ENCRYPTED = 4 };
+
 inline bool IsScannableFormat(uint32_t nFormat) {
     return (nFormat & 0xFFFFu) < FORMAT_LIMIT;
 }
@@ -34,7 +37,8 @@ public:
     virtual bool IsLoaded() const = 0;
 
     virtual uint32_t GetFileFormat(const std::string& strPath) = 0;
-    virtual uint32_t ProbeInto(const std::string& strPath) = 0;
+    // pbFaulted, when given, tells a fault from a clean answer.
+    virtual uint32_t ProbeInto(const std::string& strPath, bool* pbFaulted = nullptr) = 0;
     // False when the engine faulted inside the call.
     virtual bool RecoverFile(uint32_t hProbe, int16_t* pnOutcome) = 0;
     virtual int16_t GetVirusReport(uint32_t hProbe) = 0;

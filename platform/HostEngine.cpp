@@ -272,10 +272,12 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
     if (!IsScannableFormat(nFormat))
         return nFormat;
     uint32_t hProbe = 0;
+    m_bPrefetchFaulted = false;
     if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath)) {
-        // The format was answered; the probe faulted and counts as clean.
+        // The format was answered; the probe faulted.
         KillHost();
         hProbe = 0;
+        m_bPrefetchFaulted = true;
     }
     if (hProbe != 0)
         m_mapLive[hProbe] = strPath;
@@ -285,17 +287,24 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
     return nFormat;
 }
 
-uint32_t CHostEngine::ProbeInto(const std::string& strPath) {
+uint32_t CHostEngine::ProbeInto(const std::string& strPath, bool* pbFaulted) {
+    if (pbFaulted)
+        *pbFaulted = false;
     if (m_bPrefetched && m_strPrefetchPath == strPath) {
         m_bPrefetched = false;
         uint32_t hProbe = m_hPrefetch;
         m_hPrefetch = 0;
+        if (pbFaulted)
+            *pbFaulted = m_bPrefetchFaulted;
         return hProbe;
     }
     DropPrefetch();
     uint32_t hProbe = 0;
-    if (!Call(OP_PROBE, 0, strPath, &hProbe, nullptr, strPath))
+    if (!Call(OP_PROBE, 0, strPath, &hProbe, nullptr, strPath)) {
+        if (pbFaulted)
+            *pbFaulted = true;
         return 0;
+    }
     if (hProbe != 0)
         m_mapLive[hProbe] = strPath;
     return hProbe;

@@ -29,7 +29,7 @@ public:
     bool IsLoaded() const override { return m_bLoaded; }
 
     uint32_t GetFileFormat(const std::string& strPath) override;
-    uint32_t ProbeInto(const std::string& strPath) override;
+    uint32_t ProbeInto(const std::string& strPath, bool* pbFaulted = nullptr) override;
     bool RecoverFile(uint32_t hProbe, int16_t* pnOutcome) override;
     int16_t GetVirusReport(uint32_t hProbe) override;
     std::string GetVirusName(uint32_t hProbe) override;
@@ -71,4 +71,5 @@ private:
     bool m_bPrefetched = false;
     std::string m_strPrefetchPath;
     uint32_t m_hPrefetch = 0;
+    bool m_bPrefetchFaulted = false;
 };

@@ -3,6 +3,8 @@
 #include <climits>
 #include <map>
 
+#include "repair/BackupFormat.h"
+
 CScanner::CScanner(const SCANREQUEST& req, const CScanEnv& env) : m_req(req), m_env(env) {}
 
 std::string CScanner::MakePattern(const std::string& strTarget) {
@@ -160,20 +162,70 @@ bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath) {
 void CScanner::ScanFile(const std::string& strPath, std::string_view strName) {
     IFarsendEngine* pEngine = m_env.pEngine;
     uint32_t hProbe = pEngine->ProbeInto(strPath);
-    if (hProbe == 0)
-        return;
+    for (int nPass = 0; hProbe != 0; ++nPass) {
+        int16_t nCode = pEngine->GetVirusReport(hProbe);
+        ++m_nInfected;
+        m_env.pView->SetLabel(IDC_INFECTED, std::to_string(m_nInfected));
+        m_env.pResults->AddResultRow(m_nInfected, strPath, pEngine->GetVirusName(hProbe), nCode);
 
-    int16_t nCode = pEngine->GetVirusReport(hProbe);
-    ++m_nInfected;
-    m_env.pView->SetLabel(IDC_INFECTED, std::to_string(m_nInfected));
-    m_env.pResults->AddResultRow(m_nInfected, strPath, pEngine->GetVirusName(hProbe), nCode);
-
-    nCode = pEngine->GetVirusReport(hProbe);
-    if (nCode != STATE_REPAIRABLE || !m_req.bAutoRepair) {
-        pEngine->CloseProbe(hProbe);
-        return;
+        nCode = pEngine->GetVirusReport(hProbe);
+        if (nCode != STATE_REPAIRABLE || !m_req.bAutoRepair || nPass >= MAX_REPAIR_PASSES) {
+            pEngine->CloseProbe(hProbe);
+            return;
+        }
+        uint32_t hNext = 0;
+        if (!AutoRepair(hProbe, strPath, strName, &hNext))
+            return;
+        hProbe = hNext;
     }
-    // Automatic repair is not part of the scan yet: the finding stays
-    // "Repairable" and the handle is released like any other.
+}
+
+bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::string_view strName, uint32_t* phProbe) {
+    IFarsendEngine* pEngine = m_env.pEngine;
+    IResultList* pRows = m_env.pResults;
+    const int nRow = m_nInfected - 1;
+
+    if (m_req.bBackup || m_bOfficeFile) {
+        std::string strFolder, strFileName;
+        SplitPath(strPath, &strFolder, &strFileName);
+        BackupFile(strFolder, std::string(strName));
+    }
+    if (!CheckFileAccess(true, strPath)) {
+        pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_ACCESS_DENIED));
+        pEngine->CloseProbe(hProbe);
+        return false;
+    }
+    int16_t nOutcome = 0;
+    // A fault inside the cleaning call ends the file's handling: the handle
+    // is not used again and the row keeps its state.
+    if (!pEngine->RecoverFile(hProbe, &nOutcome))
+        return false;
     pEngine->CloseProbe(hProbe);
+    if (nOutcome == REPAIR_FAILED || nOutcome == REPAIR_ENCRYPTED) {
+        pRows->SetItemText(nRow, RESULT_COL_STATUS,
+                           GetStateText(nOutcome == REPAIR_FAILED ? STATE_FAIL_TO_REPAIR : STATE_AFTER_DECRYPTION));
+        return false;
+    }
+    if (nOutcome != REPAIR_CLEANED)
+        return false;
+
+    bool bFaulted = false;
+    uint32_t hNext = pEngine->ProbeInto(strPath, &bFaulted);
+    // Nothing is known after a fault: the row is not called repaired.
+    if (bFaulted)
+        return false;
+    if (hNext == 0) {
+        pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_REPAIRED));
+        return false;
+    }
+    pRows->SetItemText(nRow, RESULT_COL_VIRUS, pEngine->GetVirusName(hNext));
+    pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_OVERLAPPED));
+    *phProbe = hNext;
+    return true;
+}
+
+void CScanner::BackupFile(const std::string& strFolder, const std::string& strName) {
+    ++m_req.nLastBackupNo;
+    if (m_env.pBackup)
+        m_env.pBackup->WriteBackup(m_req.nLastBackupNo, strFolder, strName);
 }

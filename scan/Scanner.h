@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "engine/FarsendEngine.h"
+#include "repair/RepairInterfaces.h"
 #include "scan/ScanInterfaces.h"
 #include "scan/ScanTypes.h"
 
@@ -18,7 +19,12 @@ struct CScanEnv {
     IFileAccess* pAccess = nullptr;
     IScanView* pView = nullptr;
     IResultList* pResults = nullptr;
+    IBackupWriter* pBackup = nullptr;  // none: every backup fails quietly
 };
+
+// A file is cleaned and probed again at most this often in one go; an
+// engine that keeps "cleaning" without effect must not hold the scan.
+constexpr int MAX_REPAIR_PASSES = 64;
 
 class CScanner {
 public:
@@ -32,6 +38,8 @@ public:
     bool FilterFile(const std::string& strPath);
     bool CheckFileAccess(bool bWrite, const std::string& strPath);
     void ScanFile(const std::string& strPath, std::string_view strName);
+    // Takes the next backup number, used up even when the copy fails.
+    void BackupFile(const std::string& strFolder, const std::string& strName);
 
     // Asked from a handler while the walk drains: leave at the next entry.
     void Stop() { m_bStop = true; }
@@ -42,6 +50,10 @@ public:
     bool IsOfficeFile() const { return m_bOfficeFile; }
     const std::string& GetEngineVersion() const { return m_strEngineVer; }
     const SCANREQUEST& GetRequest() const { return m_req; }
+    // The last number a backup of this scan took (the start number if none).
+    uint32_t GetLastBackupNo() const { return m_req.nLastBackupNo; }
+    IFarsendEngine* GetEngine() const { return m_env.pEngine; }
+    IResultList* GetResults() const { return m_env.pResults; }
 
     // The pattern a target expands to, "" when it names nothing walkable.
     static std::string MakePattern(const std::string& strTarget);
@@ -51,6 +63,9 @@ private:
     void Walk(const std::string& strPattern, EWalkRule eRule);
     bool EntersFolder(const std::string& strPath, EWalkRule eRule) const;
     void MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind);
+    // The automatic road for the newest row: true with *phProbe set when the
+    // file shows a further infection that needs a row of its own.
+    bool AutoRepair(uint32_t hProbe, const std::string& strPath, std::string_view strName, uint32_t* phProbe);
 
     SCANREQUEST m_req;
     CScanEnv m_env;

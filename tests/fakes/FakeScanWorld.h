@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/FarsendEngine.h"
+#include "repair/RepairInterfaces.h"
 #include "scan/ScanInterfaces.h"
 
 // A folder tree by full folder path ("" is the root, "/a" a folder).
@@ -116,10 +117,21 @@ public:
 // An engine whose answers are set per path; every call is logged.
 class CFakeEngine : public IFarsendEngine {
 public:
+    // One infection of a file; cleaning with outcome 1 removes it and lays
+    // bare the next.
+    struct SLayer {
+        int nReport;
+        std::string strName;
+        int nOutcome;
+    };
     struct SFile {
         uint32_t nFormat = 0;
         int nReport = -1;  // -1: clean
         std::string strName;
+        std::vector<SLayer> arLayers;  // when set, overrides nReport/strName
+        bool bRecoverFaults = false;
+        bool bReprobeFaults = false;  // a probe after a cleaning faults
+        int nCleanings = 0;
     };
     std::map<std::string, SFile> m_mapFiles;
     std::vector<std::string> m_arCalls;  // "format:/a", "probe:/a", "report:1", ...
@@ -133,6 +145,13 @@ public:
         m_mapFiles[strPath].strName = strName;
     }
     void SetFormat(const std::string& strPath, uint32_t nFormat) { m_mapFiles[strPath].nFormat = nFormat; }
+    void SetLayers(const std::string& strPath, std::vector<SLayer> arLayers) {
+        m_mapFiles[strPath].arLayers = std::move(arLayers);
+    }
+    int Report(const SFile& file) const { return file.arLayers.empty() ? file.nReport : file.arLayers.front().nReport; }
+    std::string Name(const SFile& file) const {
+        return file.arLayers.empty() ? file.strName : file.arLayers.front().strName;
+    }
     int CountCalls(const std::string& strPrefix) const {
         return static_cast<int>(std::count_if(m_arCalls.begin(), m_arCalls.end(), [&](const std::string& s) {
             return s.compare(0, strPrefix.size(), strPrefix) == 0;
@@ -147,10 +166,19 @@ public:
         auto it = m_mapFiles.find(strPath);
         return it == m_mapFiles.end() ? 0 : it->second.nFormat;
     }
-    uint32_t ProbeInto(const std::string& strPath) override {
+    uint32_t ProbeInto(const std::string& strPath, bool* pbFaulted = nullptr) override {
         m_arCalls.push_back("probe:" + strPath);
+        if (pbFaulted)
+            *pbFaulted = false;
         auto it = m_mapFiles.find(strPath);
-        if (it == m_mapFiles.end() || it->second.nReport < 0)
+        if (it != m_mapFiles.end() && it->second.bReprobeFaults && it->second.nCleanings > 0) {
+            if (pbFaulted)
+                *pbFaulted = true;
+            return 0;
+        }
+        // A file without layers is clean once cleaned.
+        if (it == m_mapFiles.end() || Report(it->second) < 0 ||
+            (it->second.arLayers.empty() && it->second.nCleanings > 0))
             return 0;
         uint32_t h = m_nNextHandle++;
         m_mapOpen[h] = strPath;
@@ -158,16 +186,26 @@ public:
     }
     bool RecoverFile(uint32_t h, int16_t* pnOutcome) override {
         m_arCalls.push_back("recover:" + std::to_string(h));
-        *pnOutcome = 3;
+        SFile& file = m_mapFiles[m_mapOpen.at(h)];
+        if (file.bRecoverFaults) {
+            m_mapOpen.erase(h);  // the host died with it
+            return false;
+        }
+        *pnOutcome = static_cast<int16_t>(file.arLayers.empty() ? 1 : file.arLayers.front().nOutcome);
+        if (*pnOutcome == 1) {
+            ++file.nCleanings;
+            if (!file.arLayers.empty())
+                file.arLayers.erase(file.arLayers.begin());
+        }
         return true;
     }
     int16_t GetVirusReport(uint32_t h) override {
         m_arCalls.push_back("report:" + std::to_string(h));
-        return static_cast<int16_t>(m_mapFiles[m_mapOpen.at(h)].nReport);
+        return static_cast<int16_t>(Report(m_mapFiles[m_mapOpen.at(h)]));
     }
     std::string GetVirusName(uint32_t h) override {
         m_arCalls.push_back("name:" + std::to_string(h));
-        return m_mapFiles[m_mapOpen.at(h)].strName;
+        return Name(m_mapFiles[m_mapOpen.at(h)]);
     }
     std::string GetTorvaneVersion() override {
         m_arCalls.push_back("version");
@@ -177,5 +215,24 @@ public:
         m_arCalls.push_back("close:" + std::to_string(h));
         ++m_nCloses;
         m_mapOpen.erase(h);
+    }
+};
+
+// Backups as calls, optionally failing.
+class CFakeBackupWriter : public IBackupWriter {
+public:
+    struct SCall {
+        uint32_t nNumber;
+        std::string strFolder;
+        std::string strName;
+        bool operator==(const SCall& o) const {
+            return nNumber == o.nNumber && strFolder == o.strFolder && strName == o.strName;
+        }
+    };
+    std::vector<SCall> m_arCalls;
+    bool m_bFail = false;
+    bool WriteBackup(uint32_t nNumber, const std::string& strFolder, const std::string& strName) override {
+        m_arCalls.push_back({nNumber, strFolder, strName});
+        return !m_bFail;
     }
 };

@@ -1,0 +1,50 @@
+// The backup file: a 512-byte header (magic, source folder, source name) and
+// the file's bytes each rotated right by one bit. Names "%08u.V..." in the
+// work folder. Pure byte logic; the files themselves are the platform's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr size_t BACKUP_HEADER_SIZE = 512;
+constexpr size_t BACKUP_MAGIC_SIZE = 10;
+constexpr size_t BACKUP_FOLDER_OFFSET = 10;
+constexpr size_t BACKUP_FOLDER_FIELD = 246;
+constexpr size_t BACKUP_NAME_OFFSET = 256;
+constexpr size_t BACKUP_NAME_FIELD = 256;
+extern const unsigned char g_arBackupMagic[BACKUP_MAGIC_SIZE];
+
+// "setup.exe" -> "Vxe", "README" -> "VADME", "x.y.z" -> "V", ".login" -> "Vogin".
+std::string MakeBackupExtension(const std::string& strName);
+// The file name inside the work folder: "%08u.<extension>".
+std::string MakeBackupFileName(uint32_t nNumber, const std::string& strName);
+
+// False when the folder or the name does not fit its field with its NUL,
+// or holds a NUL itself: such a file gets no backup.
+bool BuildBackupHeader(const std::string& strFolder, const std::string& strName,
+                       unsigned char arHeader[BACKUP_HEADER_SIZE]);
+
+struct CBackupInfo {
+    std::string strFolder;  // "" for a file in the root
+    std::string strName;
+};
+// A backup header: at least 512 bytes, the magic, and a NUL inside each
+// text field. Nothing past a field is ever read.
+bool ParseBackupHeader(const unsigned char* pData, size_t nSize, CBackupInfo* pInfo);
+
+void RotateRight(unsigned char* pData, size_t nSize);  // writing
+void RotateLeft(unsigned char* pData, size_t nSize);   // reading
+
+// The number a name in the work folder stands for: the part before its last
+// '.' (searched from the end down to the second character) read by atol's
+// rules. False when there is no such '.'.
+bool BackupNumberFromName(const std::string& strName, uint32_t* pnNumber);
+// The highest such number, compared as unsigned 32-bit values; 0 when none.
+uint32_t HighestBackupNumber(const std::vector<std::string>& arNames);
+
+// Where a file's backup says it came from, and back: the folder is the
+// path before its last '/', the name after it.
+void SplitPath(const std::string& strPath, std::string* pstrFolder, std::string* pstrName);
+std::string JoinPath(const std::string& strFolder, const std::string& strName);

@@ -1,0 +1,37 @@
+// What the repair roads need from the world: the backup writer and the
+// windows they talk through (notice box, message boxes, progress window).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class IBackupWriter {
+public:
+    virtual ~IBackupWriter() = default;
+    // Writes backup number nNumber of strFolder/strName; false on any failure.
+    virtual bool WriteBackup(uint32_t nNumber, const std::string& strFolder, const std::string& strName) = 0;
+};
+
+enum EMessageIcon { ICON_EXCLAMATION, ICON_QUESTION, ICON_STOP, ICON_INFORMATION };
+
+class IRepairView {
+public:
+    virtual ~IRepairView() = default;
+    // The notice box with "Don't show this message box again."; true when
+    // closed with OK, and then *pbDontShow holds the box's tick.
+    virtual bool ShowNotice(const std::string& strMessage, bool* pbDontShow) = 0;
+    virtual void ShowMessage(const std::string& strText, const std::string& strCaption, EMessageIcon eIcon) = 0;
+    // Yes/No question box; true on Yes.
+    virtual bool AskYesNo(const std::string& strText, const std::string& strCaption) = 0;
+
+    // The progress window of a Repair pass, open from before the first row
+    // until after the last.
+    virtual void OpenProgress() = 0;
+    virtual void SetProgressRange(int nMax) = 0;
+    virtual void SetProgressPos(int nPos) = 0;
+    virtual void SetProgressText(const std::string& strText) = 0;
+    virtual void CloseProgress() = 0;
+
+    // Serve pending window events between two rows.
+    virtual void Drain() = 0;
+};

@@ -1,0 +1,240 @@
+// The backup store on disk: golden bytes, round trips, the work folder's
+// safety rules, and failures that must leave the user's files as they were.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "fakes/TempDir.h"
+#include "platform/BackupStore.h"
+
+namespace {
+
+// Every name in a folder, dot names included.
+std::vector<std::string> Entries(const std::string& strFolder) {
+    std::vector<std::string> ar;
+    DIR* pDir = opendir(strFolder.c_str());
+    while (dirent* p = pDir ? readdir(pDir) : nullptr)
+        if (strcmp(p->d_name, ".") && strcmp(p->d_name, ".."))
+            ar.push_back(p->d_name);
+    if (pDir)
+        closedir(pDir);
+    std::sort(ar.begin(), ar.end());
+    return ar;
+}
+
+class BackupStoreTest : public ::testing::Test {
+protected:
+    CTempDir m_dir;
+    std::string m_strWork;
+    std::string m_strSource;
+
+    void SetUp() override {
+        m_strWork = m_dir / "Palisar";
+        ASSERT_EQ(mkdir(m_strWork.c_str(), 0700), 0);
+        m_strSource = m_dir / "src";
+        ASSERT_EQ(mkdir(m_strSource.c_str(), 0755), 0);
+    }
+    static std::string Content(size_t nSize) {
+        std::string str(nSize, '\0');
+        for (size_t i = 0; i < nSize; ++i)
+            str[i] = static_cast<char>((i * 7 + 1) & 0xFF);
+        return str;
+    }
+    // Runs fn in a child whose files may not grow past nLimit bytes: the
+    // disk is full from there on.
+    static bool InFullDiskChild(size_t nLimit, const std::function<bool()>& fn) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{nLimit, nLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            _exit(fn() ? 0 : 1);
+        }
+        int nStatus = 0;
+        waitpid(pid, &nStatus, 0);
+        return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
+    }
+};
+
+TEST_F(BackupStoreTest, GoldenBytesOfAKnownFile) {
+    CTempDir::WriteFile(m_strSource + "/setup.exe", std::string("\x01\x80\x03\xff", 4));
+    CBackupStore store(m_strWork);
+    ASSERT_TRUE(store.WriteBackup(8, m_strSource, "setup.exe"));
+    std::string strBackup = CTempDir::ReadFile(m_strWork + "/00000008.Vxe");
+    ASSERT_EQ(strBackup.size(), 516u);
+    std::string strExpected(512, '\0');
+    memcpy(&strExpected[0], "TVBak\x1a\x01\x02\x03\x04", 10);
+    memcpy(&strExpected[10], m_strSource.data(), m_strSource.size());
+    memcpy(&strExpected[256], "setup.exe", 9);
+    strExpected += std::string("\x80\x40\x81\xff", 4);
+    EXPECT_EQ(strBackup, strExpected);
+    struct stat st;
+    ASSERT_EQ(stat((m_strWork + "/00000008.Vxe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(BackupStoreTest, SizesListRestoreAndDelete) {
+    CTempDir::WriteFile(m_strSource + "/empty.doc", "");
+    CTempDir::WriteFile(m_strSource + "/k.exe", Content(1000));
+    CTempDir::WriteFile(m_strSource + "/big.bin", Content(3 << 20));
+    CBackupStore store(m_strWork);
+    ASSERT_TRUE(store.WriteBackup(1, m_strSource, "empty.doc"));
+    ASSERT_TRUE(store.WriteBackup(2, m_strSource, "k.exe"));
+    ASSERT_TRUE(store.WriteBackup(3, m_strSource, "big.bin"));
+    EXPECT_EQ(CTempDir::ReadFile(m_strWork + "/00000001.Voc").size(), 512u);
+    EXPECT_EQ(CTempDir::ReadFile(m_strWork + "/00000002.Vxe").size(), 1512u);
+
+    std::vector<CBackupEntry> arEntries = store.List();
+    ASSERT_EQ(arEntries.size(), 3u);
+    EXPECT_EQ(arEntries[1].strFileName, "00000002.Vxe");
+    EXPECT_EQ(arEntries[1].info.strFolder, m_strSource);
+    EXPECT_EQ(arEntries[1].info.strName, "k.exe");
+    EXPECT_EQ(arEntries[1].nContentSize, 1000u);
+
+    // The file was cleaned in the meantime; restoring puts the original back
+    // and keeps the file's permissions.
+    CTempDir::WriteFile(m_strSource + "/k.exe", "cleaned");
+    chmod((m_strSource + "/k.exe").c_str(), 0751);
+    ASSERT_TRUE(store.Restore("00000002.Vxe"));
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/k.exe"), Content(1000));
+    struct stat st;
+    stat((m_strSource + "/k.exe").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0751u);
+    EXPECT_EQ(store.List().size(), 2u);
+
+    // A removed folder comes back.
+    CTempDir::RemoveTree(m_strSource);
+    ASSERT_TRUE(store.Restore("00000003.Vin"));
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/big.bin"), Content(3 << 20));
+
+    ASSERT_TRUE(store.Delete("00000001.Voc"));
+    EXPECT_TRUE(store.List().empty());
+    EXPECT_FALSE(store.Delete("00000001.Voc"));
+    EXPECT_EQ(Entries(m_strWork), std::vector<std::string>{});
+}
+
+TEST_F(BackupStoreTest, WhatIsNotABackupIsNeverTouched) {
+    CBackupStore store(m_strWork);
+    CTempDir::WriteFile(m_strSource + "/a.exe", "abc");
+    ASSERT_TRUE(store.WriteBackup(5, m_strSource, "a.exe"));
+    std::string strGood = CTempDir::ReadFile(m_strWork + "/00000005.Vxe");
+
+    CTempDir::WriteFile(m_strWork + "/short.V", strGood.substr(0, 511));
+    CTempDir::WriteFile(m_strWork + "/nomagic.V", "X" + strGood.substr(1));
+    std::string strNoNul = strGood;
+    memset(&strNoNul[256], 'n', 256);
+    CTempDir::WriteFile(m_strWork + "/nonul.V", strNoNul);
+    std::string strRelative = strGood;
+    memset(&strRelative[10], 0, 246);
+    memcpy(&strRelative[10], "relative", 8);
+    CTempDir::WriteFile(m_strWork + "/relative.V", strRelative);
+    symlink((m_strWork + "/00000005.Vxe").c_str(), (m_strWork + "/link.V").c_str());
+    mkdir((m_strWork + "/folder.V").c_str(), 0700);
+    CTempDir::WriteFile(m_strWork + "/other.V", strGood);
+    ASSERT_EQ(chown((m_strWork + "/other.V").c_str(), 65534, 65534), 0);
+
+    std::vector<CBackupEntry> arEntries = store.List();
+    std::vector<std::string> arNames;
+    for (const CBackupEntry& e : arEntries)
+        arNames.push_back(e.strFileName);
+    EXPECT_EQ(arNames, (std::vector<std::string>{"00000005.Vxe", "relative.V"}));
+    for (const char* psz : {"short.V", "nomagic.V", "nonul.V", "link.V", "folder.V", "other.V", "../src/a.exe", ""}) {
+        EXPECT_FALSE(store.Restore(psz)) << psz;
+        EXPECT_FALSE(store.Delete(psz)) << psz;
+    }
+    // Listed, but a header naming a relative folder is never restored.
+    EXPECT_FALSE(store.Restore("relative.V"));
+    for (const char* psz : {"short.V", "nomagic.V", "nonul.V", "link.V", "other.V", "relative.V"})
+        EXPECT_FALSE(CTempDir::ReadFile(m_strWork + "/" + psz).empty()) << psz;
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), "abc");
+}
+
+TEST_F(BackupStoreTest, AnUnsafeWorkFolderIsRefused) {
+    CTempDir::WriteFile(m_strSource + "/a.exe", "abc");
+    chmod(m_strWork.c_str(), 0770);
+    CBackupStore open(m_strWork);
+    EXPECT_FALSE(open.IsUsable());
+    EXPECT_FALSE(open.WriteBackup(1, m_strSource, "a.exe"));
+    chmod(m_strWork.c_str(), 0700);
+    ASSERT_EQ(chown(m_strWork.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(open.WriteBackup(1, m_strSource, "a.exe"));
+    ASSERT_EQ(chown(m_strWork.c_str(), getuid(), getgid()), 0);
+    std::string strLink = m_dir / "linked";
+    symlink(m_strWork.c_str(), strLink.c_str());
+    CBackupStore linked(strLink);
+    EXPECT_FALSE(linked.WriteBackup(1, m_strSource, "a.exe"));
+    EXPECT_TRUE(linked.List().empty());
+    CBackupStore good(m_strWork);
+    EXPECT_TRUE(good.IsUsable());
+    // A name that is not a plain file name, or too long for the header.
+    EXPECT_FALSE(good.WriteBackup(1, m_strSource, "../a.exe"));
+    EXPECT_FALSE(good.WriteBackup(1, std::string(250, 'd'), "a.exe"));
+    EXPECT_FALSE(good.WriteBackup(1, m_strSource, "missing.exe"));
+    EXPECT_TRUE(good.List().empty());
+}
+
+TEST_F(BackupStoreTest, FullDiskLeavesNoPartialFileAndEverythingIntact) {
+    std::string strOriginal = Content(1 << 20);
+    CTempDir::WriteFile(m_strSource + "/a.exe", strOriginal);
+    CBackupStore store(m_strWork);
+    EXPECT_FALSE(InFullDiskChild(100000, [&] { return store.WriteBackup(1, m_strSource, "a.exe"); }));
+    // Neither the backup nor its temporary file is left.
+    EXPECT_EQ(Entries(m_strWork), std::vector<std::string>{});
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), strOriginal);
+
+    ASSERT_TRUE(store.WriteBackup(2, m_strSource, "a.exe"));
+    CTempDir::WriteFile(m_strSource + "/a.exe", "cleaned");
+    EXPECT_FALSE(InFullDiskChild(100000, [&] { return store.Restore("00000002.Vxe"); }));
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), "cleaned");
+    EXPECT_EQ(Entries(m_strSource), std::vector<std::string>{"a.exe"});
+    EXPECT_EQ(store.List().size(), 1u);
+    ASSERT_TRUE(store.Restore("00000002.Vxe"));
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), strOriginal);
+}
+
+TEST_F(BackupStoreTest, RestoreNeverWritesThroughALinkedFolder) {
+    CTempDir::WriteFile(m_strSource + "/a.exe", "original");
+    CBackupStore store(m_strWork);
+    ASSERT_TRUE(store.WriteBackup(1, m_strSource, "a.exe"));
+    std::string strElsewhere = m_dir / "elsewhere";
+    mkdir(strElsewhere.c_str(), 0755);
+    CTempDir::RemoveTree(m_strSource);
+    symlink(strElsewhere.c_str(), m_strSource.c_str());
+    EXPECT_FALSE(store.Restore("00000001.Vxe"));
+    EXPECT_EQ(CTempDir::ReadFile(strElsewhere + "/a.exe"), "");
+    EXPECT_EQ(store.List().size(), 1u);
+    // A link in the file's place is replaced, not written through.
+    unlink(m_strSource.c_str());
+    mkdir(m_strSource.c_str(), 0755);
+    CTempDir::WriteFile(strElsewhere + "/target", "keep");
+    symlink((strElsewhere + "/target").c_str(), (m_strSource + "/a.exe").c_str());
+    ASSERT_TRUE(store.Restore("00000001.Vxe"));
+    EXPECT_EQ(CTempDir::ReadFile(strElsewhere + "/target"), "keep");
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), "original");
+}
+
+TEST_F(BackupStoreTest, PrepareWorkDirCreatesAPrivateFolderAndFindsTheHighestNumber) {
+    std::string strBase = m_dir / "state";
+    setenv("TMPDIR", strBase.c_str(), 1);
+    std::string strWork;
+    EXPECT_EQ(PrepareWorkDir(&strWork), 0u);
+    EXPECT_EQ(strWork, strBase + "/Palisar");
+    struct stat st;
+    ASSERT_EQ(lstat(strWork.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    for (const char* psz : {"00000012.Vxe", "00000003.Voc", "README", "junk.txt"})
+        CTempDir::WriteFile(strWork + "/" + psz, "x");
+    mkdir((strWork + "/99999.d").c_str(), 0700);
+    EXPECT_EQ(PrepareWorkDir(&strWork), 12u);
+    unsetenv("TMPDIR");
+}
+
+}  // namespace
