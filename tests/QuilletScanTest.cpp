@@ -104,6 +104,66 @@ TEST(QuilletScanTest, CleanTreeRawPathsAndUsage) {
     EXPECT_NE(RunProgram(BinDir() + "/quillet-scan", {"--bogus", dir / "t"}, dir).nExit, 0);
 }
 
+// Environment for one run: restored when the test ends.
+class CEnv {
+public:
+    CEnv(const char* pszName, const std::string& strValue) : m_strName(pszName) {
+        const char* pszOld = getenv(pszName);
+        m_bHad = pszOld != nullptr;
+        if (pszOld)
+            m_strOld = pszOld;
+        setenv(pszName, strValue.c_str(), 1);
+    }
+    ~CEnv() {
+        if (m_bHad)
+            setenv(m_strName.c_str(), m_strOld.c_str(), 1);
+        else
+            unsetenv(m_strName.c_str());
+    }
+
+private:
+    std::string m_strName, m_strOld;
+    bool m_bHad = false;
+};
+
+TEST(QuilletScanTest, RepairCleansBacksUpAndRecordsForTheAgent) {
+    CTempDir dir;
+    ASSERT_EQ(RunProgram(BinDir() + "/quillet-samples", {dir / "tree"}, dir).nExit, 0);
+    CEnv tmp("TMPDIR", dir / "tmp");
+    mkdir((dir / "tmp").c_str(), 0700);
+    CEnv config("XDG_CONFIG_HOME", dir / "config");
+    CEnv machine("XDG_CONFIG_DIRS", dir / "xdg");
+    // No session bus here: the notice is dropped silently, the records stay.
+    CEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "no-bus");
+    std::string strInfo = dir / "xdg/Kestrum/Pelmora/Info";
+    ASSERT_EQ(system(("mkdir -p '" + strInfo + "'").c_str()), 0);
+    CTempDir::WriteFile(strInfo + "/AGENT_WinClass", "com.kestrum.Pelmora.TestAgent");
+
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {"--repair", dir / "tree"}, dir);
+    EXPECT_EQ(run.nExit, 1) << run.strErr;
+    std::vector<std::string> arLines = Lines(run.strOut);
+    int nRepaired = 0;
+    for (const std::string& strLine : arLines)
+        nRepaired += strLine.find("\tRepaired") != std::string::npos && strLine.find("report-08") == std::string::npos;
+    EXPECT_GE(nRepaired, 3) << run.strOut;
+    std::string strClean = CTempDir::ReadFile(dir / "tree/report-00-repairable.exe");
+    EXPECT_EQ(strClean.find("FSTV{"), std::string::npos);
+    // Backups went to the private work folder.
+    struct stat st;
+    ASSERT_EQ(stat((dir / "tmp/Palisar").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_FALSE(CTempDir::ReadFile(dir / "tmp/Palisar/00000001.Vom").empty());
+    // One record per row.
+    std::string strLog = dir / "config/Kestrum/Pelmora/Client/EventLog/";
+    int nRows = static_cast<int>(arLines.size()) - 1;
+    char szLast[16];
+    snprintf(szLast, sizeof szLast, "%07d", nRows - 1);
+    EXPECT_FALSE(CTempDir::ReadFile(strLog + "0000000").empty());
+    EXPECT_FALSE(CTempDir::ReadFile(strLog + szLast).empty());
+    snprintf(szLast, sizeof szLast, "%07d", nRows);
+    EXPECT_TRUE(CTempDir::ReadFile(strLog + szLast).empty());
+}
+
 TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
     // The programs alone, without the engine beside them.
     CTempDir dir;

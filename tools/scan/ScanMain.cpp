@@ -11,10 +11,15 @@
 
 #include <string>
 
+#include "platform/BackupStore.h"
+#include "platform/DBusAgentNotifier.h"
 #include "platform/HostEngine.h"
 #include "platform/MountTable.h"
 #include "platform/PosixDirLister.h"
 #include "platform/PosixFileAccess.h"
+#include "platform/SystemClock.h"
+#include "platform/XdgRegistry.h"
+#include "scan/EventLog.h"
 #include "scan/ResultRows.h"
 #include "scan/Scanner.h"
 
@@ -56,7 +61,7 @@ std::string AbsoluteTarget(const char* pszArg) {
 }
 
 int Usage() {
-    fputs("usage: quillet-scan [--no-subfolders] [--all-files] [--all-drives] TARGET...\n", stderr);
+    fputs("usage: quillet-scan [--no-subfolders] [--all-files] [--all-drives] [--repair] TARGET...\n", stderr);
     return 64;
 }
 
@@ -75,6 +80,8 @@ int main(int argc, char** argv) {
             req.bSubfolders = false;
         } else if (bOptions && strcmp(pszArg, "--all-files") == 0) {
             req.bAllFiles = true;
+        } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
+            req.bAutoRepair = true;
         } else if (bOptions && strcmp(pszArg, "--all-drives") == 0) {
             req.arTargets.push_back(req.arTopNames[0]);
         } else if (bOptions && pszArg[0] == '-' && pszArg[1] != '\0') {
@@ -97,16 +104,30 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    // Repairs back files up first, into the work folder, numbered on from
+    // what is there.
+    if (req.bAutoRepair)
+        req.nLastBackupNo = PrepareWorkDir(&req.szWorkDir);
+    CBackupStore store(req.szWorkDir);
+
     CPosixDirLister lister;
     CMountTable drives;
     CPosixFileAccess access;
     CConsoleView view;
     CResultRows rows;
-    CScanEnv env{&engine, &lister, &drives, &access, &view, &rows};
+    CScanEnv env{&engine, &lister, &drives, &access, &view, &rows, req.bAutoRepair ? &store : nullptr};
     CScanner scanner(req, env);
     view.m_pScanner = &scanner;
     scanner.RunScan();
     engine.Unload();
+
+    // As closing the results dialog does: the findings go to the agent
+    // when one is registered.
+    CXdgRegistry registry;
+    CDBusAgentNotifier notifier;
+    CSystemClock clock;
+    CEventLog eventLog(registry, notifier, clock);
+    eventLog.WriteIfAgent(rows, scanner.GetEngineVersion());
 
     for (size_t i = 0; i < rows.GetCount(); ++i) {
         const CResultRow& row = rows.GetRow(i);
