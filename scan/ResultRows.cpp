@@ -7,6 +7,8 @@
 void CResultRows::AddResultRow(int nNum, const std::string& strPath, const std::string& strVirus,
                                int nCode) {
     m_arRows.push_back(CResultRow{nNum, strPath, strVirus, GetStateText(nCode), false});
+    if (m_pObserver)
+        m_pObserver->OnRowAdded(static_cast<int>(m_arRows.size()) - 1);
 }
 
 void CResultRows::SetItemText(int nRow, int nCol, const std::string& strText) {
@@ -18,8 +20,9 @@ void CResultRows::SetItemText(int nRow, int nCol, const std::string& strText) {
     case RESULT_COL_PATH: row.strPath = strText; break;
     case RESULT_COL_VIRUS: row.strVirus = strText; break;
     case RESULT_COL_STATUS: row.strStatus = strText; break;
-    default: break;
+    default: return;
     }
+    Changed(nRow);
 }
 
 std::string CResultRows::GetItemText(int nRow, int nCol) const {
@@ -36,6 +39,8 @@ std::string CResultRows::GetItemText(int nRow, int nCol) const {
 }
 
 void CResultRows::SetCheck(int nRow, bool bChecked) {
-    if (IsRow(nRow))
+    if (IsRow(nRow) && m_arRows[nRow].bChecked != bChecked) {
         m_arRows[nRow].bChecked = bChecked;
+        Changed(nRow);
+    }
 }

@@ -15,8 +15,17 @@ struct CResultRow {
     bool bChecked = false;
 };
 
+// Told of every change, so a view over the rows repaints just that row.
+class IResultRowsObserver {
+public:
+    virtual ~IResultRowsObserver() = default;
+    virtual void OnRowAdded(int nRow) = 0;
+    virtual void OnRowChanged(int nRow) = 0;
+};
+
 class CResultRows : public IResultList {
 public:
+    void SetObserver(IResultRowsObserver* pObserver) { m_pObserver = pObserver; }
     void AddResultRow(int nNum, const std::string& strPath, const std::string& strVirus,
                       int nCode) override;
     void SetItemText(int nRow, int nCol, const std::string& strText) override;
@@ -33,6 +42,12 @@ public:
 private:
     bool IsRow(int nRow) const { return nRow >= 0 && static_cast<size_t>(nRow) < m_arRows.size(); }
 
+    void Changed(int nRow) {
+        if (m_pObserver)
+            m_pObserver->OnRowChanged(nRow);
+    }
+
     std::vector<CResultRow> m_arRows;
     int m_nSelected = -1;
+    IResultRowsObserver* m_pObserver = nullptr;
 };

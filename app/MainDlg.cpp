@@ -1,0 +1,169 @@
+#include "app/MainDlg.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+
+#include "app/AboutDlg.h"
+#include "app/DisplayText.h"
+#include "app/InfoDlg.h"
+#include "app/MessageBox.h"
+#include "controls/LinkLabel.h"
+#include "controls/ResourceImages.h"
+#include "controls/SkinButton.h"
+#include "platform/BackupStore.h"
+#include "repair/BackupBinDlg.h"
+#include "app/AppIcon.h"
+#include "scan/ScanDlg.h"
+#include "tree/FolderTree.h"
+
+const char* const g_szSelectItem = "Please select item.";
+
+wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
+    EVT_INIT_DIALOG(CMainDlg::OnInitDialog)
+    EVT_BUTTON(CMainDlg::IDC_SCAN_NOW, CMainDlg::OnScanNow)
+    EVT_BUTTON(CMainDlg::IDOK_EXIT, CMainDlg::OnOK)
+    EVT_BUTTON(wxID_CANCEL, CMainDlg::OnCancel)
+    EVT_BUTTON(CMainDlg::IDC_BACKUP_BIN, CMainDlg::OnBackupBin)
+    EVT_BUTTON(CMainDlg::IDC_INFO, CMainDlg::OnInfoBox)
+wxEND_EVENT_TABLE()
+
+CMainDlg::CMainDlg(wxWindow* pParent, const CScanServices& services) : m_services(services) {
+    Create(pParent, IDD, g_szProductCaption, wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    SetClientSize(wxDLG_UNIT(this, wxSize(230, 126)));
+    SetIcons(LoadAppIcons());
+    auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
+    auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
+
+    // Template order; the hidden controls exist, as the template has them,
+    // and nothing shows or enables them.
+    m_btnScanNow = new wxButton(this, IDC_SCAN_NOW, "Scan Now", Pos(134, 10), Size(91, 20));
+    new wxStaticBox(this, wxID_ANY, "Configuration", Pos(133, 35), Size(92, 60));
+    m_chkSubfolders = new wxCheckBox(this, IDC_SUBFOLDERS, "Include subfolders", Pos(140, 47), Size(78, 10));
+    m_chkAllFiles = new wxCheckBox(this, IDC_ALL_FILES, "All files", Pos(140, 63), Size(73, 10));
+    m_chkAutoRepair = new wxCheckBox(this, IDC_AUTO_REPAIR, "Repair automatically", Pos(140, 79), Size(81, 10));
+    m_chkBackup = new wxCheckBox(this, IDC_BACKUP, "Backup infected files", Pos(9, 100), Size(83, 10));
+    m_chkBackup->Hide();
+    m_chkBackup->Disable();
+    m_btnBackupBin = new wxButton(this, IDC_BACKUP_BIN, wxString::FromUTF8("백업 휴지통"), Pos(0, 63), Size(6, 25));
+    m_btnBackupBin->Hide();
+    m_btnBackupBin->Disable();
+    m_btnInfo = new CSkinButton(this, IDC_INFO, wxString(), Pos(0, 62), Size(6, 25));
+    m_btnInfo->Hide();
+    m_btnInfo->Disable();
+    m_treeFolders = new CFolderTree(this, IDC_TREE, Pos(6, 8), Size(121, 92));
+    new wxButton(this, IDOK_EXIT, "Exit", Pos(134, 103), Size(91, 18));
+    m_lblTavin = new CLinkLabel(this, IDC_TAVIN, "tavin", Pos(1, 45), Size(8, 25));
+    m_lblTavin->Hide();
+    m_lblTavin->Disable();
+    new wxStaticText(this, wxID_ANY, "Engine Ver. :", Pos(20, 109), Size(45, 8));
+    m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, "2000-10-10", Pos(72, 109), Size(42, 8));
+    // "Exit" is not the default button: Enter does not end the program.
+    SetAffirmativeId(wxID_NONE);
+    SetEscapeId(wxID_CANCEL);
+    CentreOnScreen();
+}
+
+void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
+    event.Skip();
+    m_chkSubfolders->SetValue(true);
+    m_chkBackup->SetValue(true);
+    m_btnInfo->SetIcons(IDI_INFO, 0, 32, 32);
+    m_treeFolders->InitImageLists();
+    m_treeFolders->FillRoot();
+    m_nLastBackupNo = PrepareWorkDir();
+    m_chkAutoRepair->SetValue(true);
+    if (!m_services.pEngine || m_services.pEngine->Load() != ENGINE_LOAD_OK) {
+        ShowLoadFailure();
+        return;
+    }
+    m_bEngineLoaded = true;
+    m_stcEngineVer->SetLabel(ToDisplay(m_services.pEngine->GetTorvaneVersion()));
+}
+
+void CMainDlg::ShowLoadFailure() {
+    QuilletMessageBox(g_szEngineLoadFailed, g_szProductCaption, wxOK | wxICON_ERROR, this);
+}
+
+uint32_t CMainDlg::PrepareWorkDir() {
+    return ::PrepareWorkDir(&m_szWorkDir);
+}
+
+bool CMainDlg::CollectTargets() {
+    m_arTargets.clear();
+    wxTreeItemId item = m_treeFolders->FirstCheckedItem();
+    if (!item.IsOk()) {
+        m_strMessage = g_szSelectItem;
+        QuilletMessageBox(m_strMessage, g_szProductCaption, wxOK | wxICON_EXCLAMATION, this);
+        return false;
+    }
+    for (; item.IsOk(); item = m_treeFolders->NextCheckedItem(item)) {
+        std::string strPath;
+        m_treeFolders->GetItemPath(item, strPath);
+        m_arTargets.push_back(strPath);
+    }
+    return true;
+}
+
+SCANREQUEST CMainDlg::MakeScanRequest() const {
+    SCANREQUEST req;
+    req.arTargets = m_arTargets;
+    req.arTopNames = m_treeFolders->GetTopNames();
+    req.bSubfolders = m_chkSubfolders->GetValue();
+    req.bAllFiles = m_chkAllFiles->GetValue();
+    req.bAutoRepair = m_chkAutoRepair->GetValue();
+    req.bBackup = m_chkBackup->GetValue();
+    req.nLastBackupNo = m_nLastBackupNo;
+    req.szWorkDir = m_szWorkDir;
+    return req;
+}
+
+void CMainDlg::OnScanNow(wxCommandEvent&) {
+    // Without an engine there is nothing to scan with: say so again.
+    if (!m_bEngineLoaded) {
+        ShowLoadFailure();
+        return;
+    }
+    if (!CollectTargets())
+        return;
+    {
+        CScanDlg dlg(nullptr, m_services);
+        dlg.m_req = MakeScanRequest();
+        dlg.ShowModal();
+        m_nLastBackupNo = dlg.GetLastBackupNo();
+    }
+    m_arTargets.clear();
+}
+
+void CMainDlg::OnOK(wxCommandEvent&) {
+    if (m_bEngineLoaded) {
+        m_services.pEngine->Unload();
+        m_bEngineLoaded = false;
+    }
+    EndModal(wxID_OK);
+}
+
+void CMainDlg::OnCancel(wxCommandEvent&) {
+    EndModal(wxID_CANCEL);
+}
+
+void CMainDlg::OnBackupBin(wxCommandEvent&) {
+    CBackupBinDlg dlg(nullptr);
+    dlg.ShowModal();
+}
+
+void CMainDlg::OnInfoBox(wxCommandEvent&) {
+    CInfoDlg dlg(nullptr);
+    dlg.ShowModal();
+}
+
+void CMainDlg::OnSysCommand(int nCommand) {
+    // No platform system menu carries the About item here, and the string
+    // that would name it is empty, as it always was; the command stays.
+    if ((nCommand & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlg(this);
+        dlg.ShowModal();
+    }
+}

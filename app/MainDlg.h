@@ -1,0 +1,91 @@
+// The main window: the folder tree, the scan options, the engine's version,
+// "Scan Now" and "Exit". It loads the engine at start and prepares the work
+// folder; every scan runs in a results dialog on top of it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <wx/dialog.h>
+
+#include "scan/ScanServices.h"
+#include "scan/ScanTypes.h"
+
+class wxButton;
+class wxCheckBox;
+class wxStaticText;
+class wxTreeEvent;
+class CFolderTree;
+class CLinkLabel;
+class CSkinButton;
+
+extern const char* const g_szSelectItem;  // 103
+
+class CMainDlg : public wxDialog {
+public:
+    enum {
+        IDD = 102,
+        IDOK_EXIT = wxID_OK,  // template id 1
+        IDC_SCAN_NOW = 202,
+        IDC_SUBFOLDERS = 211,
+        IDC_ALL_FILES = 212,
+        IDC_AUTO_REPAIR = 213,
+        IDC_BACKUP = 228,
+        IDC_BACKUP_BIN = 229,
+        IDC_INFO = 239,
+        IDC_TREE = 1000,
+        IDC_TAVIN = 1003,
+        IDC_ENGINE_VER = 1005,
+        IDM_ABOUTBOX = 0x0010,
+    };
+
+    CMainDlg(wxWindow* pParent, const CScanServices& services);
+
+    // The target list from the tree's ticks; false, after telling the user,
+    // when nothing is ticked.
+    bool CollectTargets();
+    // Creates the work folder; returns the highest backup number in it.
+    uint32_t PrepareWorkDir();
+
+    // What the next scan would be handed, in the record's order.
+    SCANREQUEST MakeScanRequest() const;
+
+    bool IsEngineLoaded() const { return m_bEngineLoaded; }
+    uint32_t GetLastBackupNo() const { return m_nLastBackupNo; }
+    const std::string& GetWorkDir() const { return m_szWorkDir; }
+    CFolderTree* GetTree() { return m_treeFolders; }
+
+    std::vector<std::string> m_arTargets;
+
+protected:
+    void OnInitDialog(wxInitDialogEvent& event);
+    void OnScanNow(wxCommandEvent& event);
+    void OnOK(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+    void OnBackupBin(wxCommandEvent& event);
+    void OnInfoBox(wxCommandEvent& event);
+    void OnSysCommand(int nCommand);
+
+private:
+    void ShowLoadFailure();
+
+    CScanServices m_services;
+    uint32_t m_nLastBackupNo = 0;
+    std::string m_szWorkDir;
+    std::string m_strMessage;
+    bool m_bEngineLoaded = false;
+
+    wxStaticText* m_stcEngineVer = nullptr;
+    CLinkLabel* m_lblTavin = nullptr;
+    wxButton* m_btnBackupBin = nullptr;
+    wxButton* m_btnScanNow = nullptr;
+    CSkinButton* m_btnInfo = nullptr;
+    wxCheckBox* m_chkSubfolders = nullptr;
+    wxCheckBox* m_chkBackup = nullptr;
+    wxCheckBox* m_chkAutoRepair = nullptr;
+    wxCheckBox* m_chkAllFiles = nullptr;
+    CFolderTree* m_treeFolders = nullptr;
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,85 @@
+#include "scan/ResultList.h"
+
+#include "app/DisplayText.h"
+#include "controls/ResourceImages.h"
+
+wxBEGIN_EVENT_TABLE(CResultList, CTipListCtrl)
+    EVT_LIST_ITEM_SELECTED(wxID_ANY, CResultList::OnSelected)
+    EVT_LIST_ITEM_DESELECTED(wxID_ANY, CResultList::OnDeselected)
+    EVT_KEY_DOWN(CResultList::OnKeyDown)
+wxEND_EVENT_TABLE()
+
+CResultList::CResultList(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size,
+                         CResultRows& rows)
+    : CTipListCtrl(pParent, nId, pos, size, wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL | wxBORDER_SUNKEN),
+      m_rows(rows) {
+    m_rows.SetObserver(this);
+    // Clicks land on the inner window that draws the rows.
+    GetRowsWindow()->Bind(wxEVT_LEFT_DOWN, &CResultList::OnLeftDown, this);
+}
+
+CResultList::~CResultList() {
+    m_rows.SetObserver(nullptr);
+}
+
+void CResultList::InitList() {
+    m_imageList.Create(16, 16, true, 2);
+    wxBitmap bmpChecks = LoadBitmapResource(IDB_LIST_CHECKS);
+    if (bmpChecks.IsOk()) {
+        for (int i = 0; i < 2; ++i)
+            m_imageList.Add(bmpChecks.GetSubBitmap(wxRect(i * 16, 0, 16, 16)), *wxWHITE);
+    }
+    SetImageList(&m_imageList, wxIMAGE_LIST_SMALL);
+    InsertColumn(0, "Num", wxLIST_FORMAT_LEFT, 50);
+    InsertColumn(1, "File name", wxLIST_FORMAT_LEFT, 170);
+    InsertColumn(2, "Virus name", wxLIST_FORMAT_LEFT, 120);
+    InsertColumn(3, "Status", wxLIST_FORMAT_LEFT, 100);
+}
+
+void CResultList::OnRowAdded(int nRow) {
+    SetItemCount(nRow + 1);
+}
+
+void CResultList::OnRowChanged(int nRow) {
+    RefreshItem(nRow);
+}
+
+void CResultList::ToggleCheck(int nRow) {
+    m_rows.SetCheck(nRow, !m_rows.GetCheck(nRow));
+}
+
+wxString CResultList::OnGetItemText(long nItem, long nColumn) const {
+    return ToDisplay(m_rows.GetItemText(static_cast<int>(nItem), static_cast<int>(nColumn)));
+}
+
+int CResultList::OnGetItemImage(long nItem) const {
+    return m_rows.GetCheck(static_cast<int>(nItem)) ? 1 : 0;
+}
+
+void CResultList::OnLeftDown(wxMouseEvent& event) {
+    event.Skip();
+    int nFlags = 0;
+    long nItem = HitTest(event.GetPosition(), nFlags);
+    if (nItem >= 0 && (nFlags & wxLIST_HITTEST_ONITEMICON))
+        ToggleCheck(static_cast<int>(nItem));
+}
+
+void CResultList::OnKeyDown(wxKeyEvent& event) {
+    // Space ticks the selected row, as with any list of check boxes.
+    if (event.GetKeyCode() == WXK_SPACE && m_rows.GetFirstSelected() >= 0) {
+        ToggleCheck(m_rows.GetFirstSelected());
+        return;
+    }
+    event.Skip();
+}
+
+void CResultList::OnSelected(wxListEvent& event) {
+    m_rows.SetSelected(static_cast<int>(event.GetIndex()));
+    event.Skip();
+}
+
+void CResultList::OnDeselected(wxListEvent& event) {
+    if (m_rows.GetFirstSelected() == event.GetIndex())
+        m_rows.SetSelected(-1);
+    event.Skip();
+}

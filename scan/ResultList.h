@@ -1,0 +1,38 @@
+// The results list: a virtual report list over the scan's rows, so a row
+// costs the list nothing until it is on screen. Column 0 carries the row's
+// check box as an image from the list's own two check pictures.
+#pragma once
+
+#include <wx/imaglist.h>
+
+#include "controls/TipListCtrl.h"
+#include "scan/ResultRows.h"
+
+class CResultList : public CTipListCtrl, public IResultRowsObserver {
+public:
+    CResultList(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size, CResultRows& rows);
+    ~CResultList() override;
+
+    // Columns, check pictures; called once by the dialog.
+    void InitList();
+
+    void OnRowAdded(int nRow) override;
+    void OnRowChanged(int nRow) override;
+
+    // Ticks or clears a row's box as a click on it does.
+    void ToggleCheck(int nRow);
+
+protected:
+    wxString OnGetItemText(long nItem, long nColumn) const override;
+    int OnGetItemImage(long nItem) const override;
+    void OnLeftDown(wxMouseEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
+    void OnSelected(wxListEvent& event);
+    void OnDeselected(wxListEvent& event);
+
+private:
+    CResultRows& m_rows;
+    wxImageList m_imageList;
+
+    wxDECLARE_EVENT_TABLE();
+};

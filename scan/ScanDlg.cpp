@@ -1,0 +1,268 @@
+#include "scan/ScanDlg.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/evtloop.h>
+#include <wx/listctrl.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+
+#include "app/DisplayText.h"
+#include "app/MessageBox.h"
+#include "controls/LinkLabel.h"
+#include "repair/NoticeDlg.h"
+#include "repair/ProcessingDlg.h"
+
+const char* const g_szProductCaption = "Torvane Professional";
+const char* const g_szHomePageAddress = "http://www.kestrum.example/";
+
+wxBEGIN_EVENT_TABLE(CScanDlg, wxDialog)
+    EVT_TIMER(CScanDlg::TIMER_SCAN, CScanDlg::OnTimer)
+    EVT_BUTTON(CScanDlg::IDC_REPAIR, CScanDlg::OnRepair)
+    EVT_LIST_ITEM_ACTIVATED(CScanDlg::IDC_RESULT_LIST, CScanDlg::OnDblclkResultList)
+    EVT_LIST_KEY_DOWN(CScanDlg::IDC_RESULT_LIST, CScanDlg::OnKeydownResultList)
+    EVT_LIST_COL_CLICK(CScanDlg::IDC_RESULT_LIST, CScanDlg::OnColumnclickResultList)
+    EVT_BUTTON(CScanDlg::IDC_SELECT_ALL, CScanDlg::OnSelectAll)
+    EVT_BUTTON(wxID_CANCEL, CScanDlg::OnCancel)
+    EVT_BUTTON(wxID_OK, CScanDlg::OnOK)
+    EVT_CLOSE(CScanDlg::OnClose)
+wxEND_EVENT_TABLE()
+
+CScanDlg::CScanDlg(wxWindow* pParent, const CScanServices& services)
+    : m_services(services), m_timer(this, TIMER_SCAN) {
+    Create(pParent, IDD, g_szProductCaption, wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    SetClientSize(wxDLG_UNIT(this, wxSize(273, 161)));
+    auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
+    auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
+
+    // Template order, which is also the tab order.
+    m_listResult = new CResultList(this, IDC_RESULT_LIST, Pos(4, 44), Size(265, 84), m_rows);
+    m_btnRepair = new wxButton(this, IDC_REPAIR, "Repair", Pos(159, 138), Size(52, 16));
+    m_btnRepair->Disable();
+    m_btnStop = new wxButton(this, IDC_STOP, "Stop", Pos(217, 138), Size(52, 16));
+    m_lblFileCaption = new CLinkLabel(this, IDC_FILE_CAPTION, "File name :", Pos(7, 16), Size(38, 8));
+    m_stcFile = new wxStaticText(this, IDC_FILE, wxString(), Pos(46, 16), Size(218, 8),
+                                 wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE);
+    new wxStaticText(this, wxID_ANY, "Scanned : ", Pos(94, 28), Size(36, 8));
+    new wxStaticText(this, wxID_ANY, "Infected : ", Pos(184, 28), Size(34, 8));
+    m_stcScanned = new wxStaticText(this, IDC_SCANNED_COUNT, "0", Pos(142, 28), Size(33, 8), wxST_NO_AUTORESIZE);
+    m_stcInfected = new wxStaticText(this, IDC_INFECTED_COUNT, "0", Pos(228, 28), Size(33, 8), wxST_NO_AUTORESIZE);
+    new wxStaticBox(this, IDC_FRAME, wxString(), Pos(4, 10), Size(265, 31));
+    m_lblHomePage = new CLinkLabel(this, IDC_HOMEPAGE, "Kestrum Inc. Homepage", Pos(5, 136), Size(76, 9));
+    m_lblHomeAddress = new CLinkLabel(this, IDC_HOME_ADDRESS, g_szHomePageAddress, Pos(5, 148), Size(88, 8));
+    m_btnSelectAll = new wxButton(this, IDC_SELECT_ALL, "Select All", Pos(102, 138), Size(52, 16));
+    m_btnSelectAll->Disable();
+
+    m_listResult->InitList();
+    m_lblFileCaption->SetBold(true);
+    m_lblHomePage->SetTextColor(*wxBLUE);
+    m_lblHomeAddress->SetTextColor(*wxBLUE);
+    // This desktop's font is wider than the one the layout was drawn for:
+    // a label grows to its text rather than cut it.
+    for (CLinkLabel* pLabel : {m_lblFileCaption, m_lblHomePage, m_lblHomeAddress})
+        FitLabelWidth(pLabel);
+    // The path starts after its caption, however wide that turned out.
+    int nCaptionEnd = m_lblFileCaption->GetRect().GetRight() + wxDLG_UNIT(this, wxSize(2, 0)).x;
+    wxRect rcFile = m_stcFile->GetRect();
+    if (nCaptionEnd > rcFile.x) {
+        rcFile.width -= nCaptionEnd - rcFile.x;
+        rcFile.x = nCaptionEnd;
+        m_stcFile->SetSize(rcFile);
+    }
+    m_listResult->SetFocus();
+    SetEscapeId(wxID_CANCEL);
+    CentreOnScreen();
+
+    // The scan starts from the first tick, so the window is up first.
+    m_timer.StartOnce(SCAN_DELAY_MS);
+}
+
+void FitLabelWidth(CLinkLabel* pLabel) {
+    wxClientDC dc(pLabel);
+    dc.SetFont(pLabel->GetLabelFont());
+    int nWidth = dc.GetTextExtent(pLabel->GetLabel()).GetWidth() + 2;
+    wxSize size = pLabel->GetSize();
+    if (nWidth > size.GetWidth())
+        pLabel->SetSize(wxSize(nWidth, size.GetHeight()));
+}
+
+CScanDlg::~CScanDlg() {
+    m_timer.Stop();
+    if (m_pProgressDlg)
+        m_pProgressDlg->Destroy();
+}
+
+uint32_t CScanDlg::GetLastBackupNo() const {
+    return m_pScanner ? m_pScanner->GetLastBackupNo() : m_req.nLastBackupNo;
+}
+
+void CScanDlg::OnTimer(wxTimerEvent&) {
+    m_timer.Stop();
+    if (!m_pScanner)
+        RunScan();
+}
+
+void CScanDlg::RunScan() {
+    m_pBackup = std::make_unique<CBackupStore>(m_req.szWorkDir);
+    CScanEnv env{m_services.pEngine, m_services.pLister, m_services.pDrives, m_services.pAccess,
+                 this,               &m_rows,            m_pBackup.get()};
+    m_pScanner = std::make_unique<CScanner>(m_req, env);
+    IRepairView& repairView = *this;
+    m_pRoads = std::make_unique<CRepairRoads>(*m_pScanner, repairView);
+    // Stop pressed before the first tick: every target ends at once.
+    if (m_bStop)
+        m_pScanner->Stop();
+    m_bScanning = true;
+    m_pScanner->RunScan();
+    m_bScanning = false;
+}
+
+void CScanDlg::Drain() {
+    wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
+    if (pLoop && (pLoop->Pending() || (wxTheApp && wxTheApp->HasPendingEvents())))
+        pLoop->YieldFor(wxEVT_CATEGORY_ALL);
+    if (m_bStop && m_pScanner)
+        m_pScanner->Stop();
+}
+
+void CScanDlg::SetLabel(int nLabelId, const std::string& strText) {
+    wxStaticText* pLabel = nLabelId == IDC_FILE             ? m_stcFile
+                           : nLabelId == IDC_SCANNED_COUNT  ? m_stcScanned
+                           : nLabelId == IDC_INFECTED_COUNT ? m_stcInfected
+                                                            : nullptr;
+    if (pLabel)
+        pLabel->SetLabel(ToDisplay(strText));
+}
+
+void CScanDlg::ScanEnded(bool bStopped) {
+    if (!bStopped)
+        QuilletMessageBox("Scanning is finished!", g_szProductCaption, wxOK | wxICON_NONE, this);
+    m_bStop = true;
+    m_btnStop->SetLabel("Exit");
+    bool bRows = m_rows.GetItemCount() > 0;
+    m_btnSelectAll->Enable(bRows);
+    m_btnRepair->Enable(bRows);
+}
+
+void CScanDlg::OnCancel(wxCommandEvent&) {
+    CancelOrStop();
+}
+
+void CScanDlg::OnClose(wxCloseEvent& event) {
+    if (event.CanVeto())
+        event.Veto();
+    CancelOrStop();
+}
+
+void CScanDlg::CancelOrStop() {
+    // A Repair pass in progress keeps the dialog: its loop still uses it.
+    if (m_pRoads && m_pRoads->IsBusy())
+        return;
+    if (!m_bStop || m_bScanning) {
+        m_bStop = true;
+        m_btnStop->SetLabel("Exit");
+        if (m_pScanner)
+            m_pScanner->Stop();
+        return;
+    }
+    if (m_services.pRegistry && m_services.pNotifier && m_services.pClock) {
+        CEventLog eventLog(*m_services.pRegistry, *m_services.pNotifier, *m_services.pClock);
+        eventLog.WriteIfAgent(m_rows, m_pScanner ? m_pScanner->GetEngineVersion() : std::string());
+    }
+    EndModal(wxID_CANCEL);
+}
+
+void CScanDlg::OnOK(wxCommandEvent&) {
+    // Enter ends the dialog without the records, once nothing runs.
+    if (m_bScanning || (m_pRoads && m_pRoads->IsBusy()))
+        return;
+    EndModal(wxID_OK);
+}
+
+void CScanDlg::OnRepair(wxCommandEvent&) {
+    if (m_pRoads && !m_bScanning)
+        m_pRoads->OnRepair();
+}
+
+void CScanDlg::OnDblclkResultList(wxListEvent& event) {
+    m_rows.SetSelected(static_cast<int>(event.GetIndex()));
+    if (m_pRoads)
+        m_pRoads->OnDblclkResultList();
+}
+
+void CScanDlg::OnKeydownResultList(wxListEvent& event) {
+    event.Skip();
+}
+
+void CScanDlg::OnColumnclickResultList(wxListEvent& event) {
+    if (event.GetColumn() != 0 || m_rows.GetItemCount() == 0)
+        return;
+    SetAllChecks(m_bHeaderCheckAll);
+    m_bHeaderCheckAll = !m_bHeaderCheckAll;
+}
+
+void CScanDlg::OnSelectAll(wxCommandEvent&) {
+    m_bSelectAll = !m_bSelectAll;
+    SetAllChecks(m_bSelectAll);
+}
+
+void CScanDlg::SetAllChecks(bool bChecked) {
+    for (int i = 0; i < m_rows.GetItemCount(); ++i)
+        m_rows.SetCheck(i, bChecked);
+}
+
+bool CScanDlg::ShowNotice(const std::string& strMessage, bool* pbDontShow) {
+    return CNoticeDlg::ShowNotice(this, strMessage, pbDontShow);
+}
+
+namespace {
+
+long IconStyle(EMessageIcon eIcon) {
+    switch (eIcon) {
+    case ICON_EXCLAMATION: return wxICON_EXCLAMATION;
+    case ICON_QUESTION: return wxICON_QUESTION;
+    case ICON_STOP: return wxICON_ERROR;
+    case ICON_INFORMATION: return wxICON_INFORMATION;
+    }
+    return wxICON_NONE;
+}
+
+}  // namespace
+
+void CScanDlg::ShowMessage(const std::string& strText, const std::string& strCaption, EMessageIcon eIcon) {
+    QuilletMessageBox(ToDisplay(strText), ToDisplay(strCaption), wxOK | IconStyle(eIcon), this);
+}
+
+bool CScanDlg::AskYesNo(const std::string& strText, const std::string& strCaption) {
+    return QuilletMessageBox(ToDisplay(strText), ToDisplay(strCaption), wxYES_NO | wxICON_QUESTION, this) == wxYES;
+}
+
+void CScanDlg::OpenProgress() {
+    if (!m_pProgressDlg)
+        m_pProgressDlg = new CProcessingDlg(this);
+}
+
+void CScanDlg::SetProgressRange(int nMax) {
+    if (m_pProgressDlg)
+        m_pProgressDlg->SetRange(nMax);
+}
+
+void CScanDlg::SetProgressPos(int nPos) {
+    if (m_pProgressDlg)
+        m_pProgressDlg->SetPos(nPos);
+}
+
+void CScanDlg::SetProgressText(const std::string& strText) {
+    if (m_pProgressDlg)
+        m_pProgressDlg->SetContext(strText);
+}
+
+void CScanDlg::CloseProgress() {
+    // Freed once, here; the window never frees itself.
+    if (m_pProgressDlg) {
+        m_pProgressDlg->Destroy();
+        m_pProgressDlg = nullptr;
+    }
+}

@@ -1,0 +1,117 @@
+// The scan results dialog: runs the scan shortly after it opens, shows the
+// file and the counters as the walk goes, lists the findings, stops on
+// request, and afterwards lets the user repair rows. Closing it after the
+// scan hands the findings to the agent.
+#pragma once
+
+#include <memory>
+
+#include <wx/dialog.h>
+#include <wx/timer.h>
+
+#include "platform/BackupStore.h"
+#include "repair/RepairRoads.h"
+#include "scan/ResultList.h"
+#include "scan/ScanServices.h"
+#include "scan/Scanner.h"
+
+class wxButton;
+class wxListEvent;
+class wxStaticText;
+class CLinkLabel;
+class CProcessingDlg;
+
+extern const char* const g_szProductCaption;  // "Torvane Professional"
+
+// Widens a label to its text when the desktop font needs more room.
+void FitLabelWidth(CLinkLabel* pLabel);
+extern const char* const g_szHomePageAddress;
+
+class CScanDlg : public wxDialog, private IScanView, private IRepairView {
+public:
+    enum {
+        IDD = 202,
+        IDC_RESULT_LIST = 210,
+        IDC_REPAIR = 214,
+        IDC_STOP = wxID_CANCEL,  // 2
+        IDC_FILE_CAPTION = 217,
+        IDC_FILE = IDC_CURRENT_FILE,
+        IDC_SCANNED_COUNT = IDC_SCANNED,
+        IDC_INFECTED_COUNT = IDC_INFECTED,
+        IDC_FRAME = 236,
+        IDC_HOMEPAGE = 216,
+        IDC_HOME_ADDRESS = 227,
+        IDC_SELECT_ALL = 1004,
+        TIMER_SCAN = 1,
+        SCAN_DELAY_MS = 800,
+    };
+
+    CScanDlg(wxWindow* pParent, const CScanServices& services);
+    ~CScanDlg() override;
+
+    // Filled by the main dialog before ShowModal.
+    SCANREQUEST m_req;
+
+    // The last number the scan's backups took (the start number if none).
+    uint32_t GetLastBackupNo() const;
+    bool IsScanOver() const { return m_bStop && !m_bScanning; }
+    bool IsRepairing() const { return m_pRoads && m_pRoads->IsBusy(); }
+    CResultRows& GetRows() { return m_rows; }
+    CResultList* GetResultList() { return m_listResult; }
+
+protected:
+    void OnTimer(wxTimerEvent& event);
+    void OnRepair(wxCommandEvent& event);
+    void OnDblclkResultList(wxListEvent& event);
+    void OnColumnclickResultList(wxListEvent& event);
+    void OnKeydownResultList(wxListEvent& event);
+    void OnSelectAll(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+    void OnOK(wxCommandEvent& event);
+    void OnClose(wxCloseEvent& event);
+
+private:
+    void RunScan();
+    void CancelOrStop();
+    void SetAllChecks(bool bChecked);
+
+    // IScanView
+    void Drain() override;
+    void SetLabel(int nLabelId, const std::string& strText) override;
+    void ScanEnded(bool bStopped) override;
+    // IRepairView
+    bool ShowNotice(const std::string& strMessage, bool* pbDontShow) override;
+    void ShowMessage(const std::string& strText, const std::string& strCaption, EMessageIcon eIcon) override;
+    bool AskYesNo(const std::string& strText, const std::string& strCaption) override;
+    void OpenProgress() override;
+    void SetProgressRange(int nMax) override;
+    void SetProgressPos(int nPos) override;
+    void SetProgressText(const std::string& strText) override;
+    void CloseProgress() override;
+
+    CScanServices m_services;
+    wxTimer m_timer;
+    CResultRows m_rows;
+    std::unique_ptr<CBackupStore> m_pBackup;
+    std::unique_ptr<CScanner> m_pScanner;
+    std::unique_ptr<CRepairRoads> m_pRoads;
+    CProcessingDlg* m_pProgressDlg = nullptr;
+
+    wxButton* m_btnStop = nullptr;
+    wxButton* m_btnRepair = nullptr;
+    wxButton* m_btnSelectAll = nullptr;
+    CLinkLabel* m_lblHomeAddress = nullptr;
+    CLinkLabel* m_lblFileCaption = nullptr;
+    CLinkLabel* m_lblHomePage = nullptr;
+    CResultList* m_listResult = nullptr;
+    wxStaticText* m_stcScanned = nullptr;
+    wxStaticText* m_stcInfected = nullptr;
+    wxStaticText* m_stcFile = nullptr;
+
+    bool m_bStop = false;
+    bool m_bScanning = false;
+    bool m_bHeaderCheckAll = true;
+    bool m_bSelectAll = false;
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,277 @@
+// The scan results dialog over the real host and reference engine on a
+// samples tree: a full scan with automatic repair, Stop, a Repair pass with
+// a silenced notice kind, double-click repair, and the records for the agent.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/stattext.h>
+
+#include "app/MessageBox.h"
+#include "eventlog/TestBus.h"
+#include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
+#include "platform/BackupStore.h"
+#include "platform/PlatformServices.h"
+#include "repair/NoticeDlg.h"
+#include "repair/ProcessingDlg.h"
+#include "scan/ScanDlg.h"
+#include "tools/samples/SampleWriter.h"
+#include "ui/WindowTestSupport.h"
+
+namespace {
+
+class ScanWindowTest : public ::testing::Test {
+protected:
+    CTempDir m_dir;
+    std::string m_strTree;
+    std::unique_ptr<CPlatformServices> m_pServices;
+    std::vector<std::string> m_arBoxes;  // caption|text of every message box
+    std::vector<std::string> m_arNotices;
+    int m_nAnswer = wxYES;
+
+    void SetUp() override {
+        setenv("TMPDIR", (m_dir / "tmp").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        setenv("XDG_CONFIG_DIRS", (m_dir / "xdg").c_str(), 1);
+        mkdir((m_dir / "tmp").c_str(), 0700);
+        m_strTree = m_dir / "tree";
+        std::string strError;
+        ASSERT_TRUE(quillet::samples::WriteSamplesTree(m_strTree, &strError)) << strError;
+        m_pServices = std::make_unique<CPlatformServices>();
+        SetMessageBoxHook([this](const wxString& strText, const wxString& strCaption, long nStyle) {
+            m_arBoxes.push_back(std::string(strCaption.utf8_str()) + "|" + std::string(strText.utf8_str()));
+            return (nStyle & wxYES_NO) ? m_nAnswer : wxOK;
+        });
+        ASSERT_EQ(m_pServices->engine.Load(), ENGINE_LOAD_OK);
+    }
+    void TearDown() override {
+        SetMessageBoxHook(nullptr);
+        m_pServices->engine.Unload();
+        unsetenv("TMPDIR");
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("XDG_CONFIG_DIRS");
+    }
+    SCANREQUEST Request(bool bAutoRepair) {
+        SCANREQUEST req;
+        req.arTargets = {m_strTree};
+        req.arTopNames = {"Computer", "Network", "Home"};
+        req.bAllFiles = true;
+        req.bAutoRepair = bAutoRepair;
+        req.nLastBackupNo = PrepareWorkDir(&req.szWorkDir);
+        return req;
+    }
+    static std::string Label(CScanDlg& dlg, int nId) {
+        return std::string(static_cast<wxStaticText*>(dlg.FindWindow(nId))->GetLabel().utf8_str());
+    }
+    static std::string Button(CScanDlg& dlg, int nId) {
+        return std::string(dlg.FindWindow(nId)->GetLabel().utf8_str());
+    }
+    int Count(const std::string& strBox) const {
+        return static_cast<int>(std::count(m_arBoxes.begin(), m_arBoxes.end(), strBox));
+    }
+};
+
+TEST_F(ScanWindowTest, FullScanWithAutomaticRepair) {
+    CScanDlg dlg(nullptr, m_pServices->Get());
+    dlg.m_req = Request(true);
+    CStepper steps;
+    int nRows = 0;
+    steps.Add([&] { return dlg.IsScanOver(); },
+              [&] {
+                  nRows = dlg.GetRows().GetItemCount();
+                  EXPECT_EQ(Button(dlg, wxID_CANCEL), "Exit");
+                  EXPECT_TRUE(dlg.FindWindow(CScanDlg::IDC_REPAIR)->IsEnabled());
+                  EXPECT_TRUE(dlg.FindWindow(CScanDlg::IDC_SELECT_ALL)->IsEnabled());
+                  EXPECT_EQ(Label(dlg, CScanDlg::IDC_INFECTED_COUNT), std::to_string(nRows));
+                  SaveScreenshot(&dlg, "scan-results");
+                  ClickButton(&dlg, wxID_CANCEL);
+              });
+    steps.Begin();
+    EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+    ASSERT_TRUE(steps.IsDone());
+
+    EXPECT_EQ(Count("Torvane Professional|Scanning is finished!"), 1);
+    CResultRows& rows = dlg.GetRows();
+    std::map<std::string, std::string> mapStatus;
+    for (int i = 0; i < rows.GetItemCount(); ++i)
+        mapStatus[rows.GetItemText(i, RESULT_COL_PATH).substr(m_strTree.size() + 1)] =
+            rows.GetItemText(i, RESULT_COL_STATUS);
+    EXPECT_EQ(mapStatus["report-00-repairable.exe"], "Repaired");
+    EXPECT_EQ(mapStatus["outcome-3-clean-failed.exe"], "Fail to repair");
+    EXPECT_EQ(mapStatus["outcome-4-encrypted.exe"], "Repair after decryption ");
+    EXPECT_EQ(mapStatus["report-03-suspected.exe"], "Suspected");
+    EXPECT_EQ(mapStatus["subfolder/infected-in-subfolder.exe"], "Repaired");
+    EXPECT_EQ(mapStatus.count(".hidden.exe"), 0u);
+    // Backups on disk, numbered from the start.
+    CBackupStore store(dlg.m_req.szWorkDir);
+    std::vector<CBackupEntry> arBackups = store.List();
+    ASSERT_FALSE(arBackups.empty());
+    EXPECT_EQ(arBackups.front().strFileName.substr(0, 9), "00000001.");
+    EXPECT_EQ(dlg.GetLastBackupNo(), arBackups.size());
+}
+
+TEST_F(ScanWindowTest, StopDuringTheScan) {
+    // Enough files that the walk is still going when Stop arrives.
+    for (int i = 0; i < 3000; ++i)
+        CTempDir::WriteFile(m_strTree + "/clean-" + std::to_string(100000 + i) + ".exe", "plain");
+    CScanDlg dlg(nullptr, m_pServices->Get());
+    dlg.m_req = Request(false);
+    CStepper steps;
+    steps.Add([&] { return Label(dlg, CScanDlg::IDC_SCANNED_COUNT) != "0"; },
+              [&] {
+                  wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+                  dlg.GetEventHandler()->ProcessEvent(click);
+                  // "Exit" at once, while the walk is still unwinding.
+                  EXPECT_EQ(Button(dlg, wxID_CANCEL), "Exit");
+              });
+    steps.Add([&] { return dlg.IsScanOver(); }, [&] { ClickButton(&dlg, wxID_CANCEL); });
+    steps.Begin();
+    EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+    ASSERT_TRUE(steps.IsDone());
+    EXPECT_EQ(Count("Torvane Professional|Scanning is finished!"), 0);
+    int nScanned = std::stoi(Label(dlg, CScanDlg::IDC_SCANNED_COUNT));
+    EXPECT_GT(nScanned, 0);
+    EXPECT_LT(nScanned, 3000);
+}
+
+// Finds the open notice box, ticks "Don't show" when asked, presses OK.
+CNoticeDlg* OpenNotice() {
+    for (wxWindow* pWindow : wxTopLevelWindows)
+        if (auto* pNotice = dynamic_cast<CNoticeDlg*>(pWindow); pNotice && pNotice->IsModal())
+            return pNotice;
+    return nullptr;
+}
+
+TEST_F(ScanWindowTest, RepairPassWithASilencedNoticeKind) {
+    // One more row of the same kind, so silencing shows.
+    CTempDir::WriteFile(m_strTree + "/unrepairable-2.exe", quillet::samples::TestMarker(1, 3, "Second.Unrep"));
+    CScanDlg dlg(nullptr, m_pServices->Get());
+    dlg.m_req = Request(false);
+    bool bTickNext = true, bShotProgress = false, bQueued = false;
+    // Answers each notice as it opens, inside the pass's nested loops.
+    wxTimer answerer;
+    answerer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        CNoticeDlg* pNotice = OpenNotice();
+        if (!pNotice || !pNotice->IsShownOnScreen())
+            return;
+        if (m_arNotices.empty())
+            SaveScreenshot(pNotice, "notice");
+        m_arNotices.push_back(pNotice->m_strMessage);
+        for (wxWindow* pWindow : wxTopLevelWindows)
+            if (auto* pProgress = dynamic_cast<CProcessingDlg*>(pWindow); pProgress && !bShotProgress) {
+                SaveScreenshot(pProgress, "processing");
+                bShotProgress = true;
+            }
+        // The first "Unrepairable" notice silences its kind for this press.
+        bool bUnrep = pNotice->m_strMessage.find("This file is unrepairable.") != std::string::npos;
+        static_cast<wxCheckBox*>(pNotice->FindWindow(CNoticeDlg::IDC_DONT_SHOW))->SetValue(bUnrep && bTickNext);
+        if (bUnrep)
+            bTickNext = false;
+        wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+        ok.SetEventObject(pNotice->FindWindow(wxID_OK));
+        pNotice->GetEventHandler()->ProcessEvent(ok);
+    });
+    answerer.Start(20);
+    CStepper steps;
+    steps.Add([&] { return dlg.IsScanOver(); },
+              [&] {
+                  ClickButton(&dlg, CScanDlg::IDC_SELECT_ALL);
+                  ClickButton(&dlg, CScanDlg::IDC_REPAIR);
+                  bQueued = true;
+              });
+    steps.Add([&] { return bQueued && !m_arNotices.empty() && !dlg.IsRepairing() && !OpenNotice(); },
+              [&] { ClickButton(&dlg, wxID_CANCEL); });
+    steps.Begin();
+    dlg.ShowModal();
+    answerer.Stop();
+    ASSERT_TRUE(steps.IsDone());
+    int nUnrep = 0, nSuspected = 0;
+    for (const std::string& str : m_arNotices) {
+        nUnrep += str.find("This file is unrepairable.") != std::string::npos;
+        nSuspected += str.find("It is suspected as a virus.") != std::string::npos;
+    }
+    // eicar.com, report-01 and unrepairable-2 are "Unrepairable": one notice.
+    EXPECT_EQ(nUnrep, 1);
+    EXPECT_EQ(nSuspected, 1);
+    EXPECT_TRUE(bShotProgress);
+    CResultRows& rows = dlg.GetRows();
+    for (int i = 0; i < rows.GetItemCount(); ++i)
+        if (rows.GetItemText(i, RESULT_COL_PATH).find("report-00-repairable.exe") != std::string::npos)
+            EXPECT_EQ(rows.GetItemText(i, RESULT_COL_STATUS), "Repaired");
+}
+
+TEST_F(ScanWindowTest, DoubleClickAnsweredNoThenYes) {
+    CScanDlg dlg(nullptr, m_pServices->Get());
+    dlg.m_req = Request(false);
+    int nRow = -1;
+    CStepper steps;
+    auto fnDoubleClick = [&] {
+        wxListEvent event(wxEVT_LIST_ITEM_ACTIVATED, CScanDlg::IDC_RESULT_LIST);
+        event.m_itemIndex = nRow;
+        event.SetEventObject(dlg.GetResultList());
+        dlg.GetResultList()->GetEventHandler()->ProcessEvent(event);
+    };
+    steps.Add([&] { return dlg.IsScanOver(); },
+              [&] {
+                  CResultRows& rows = dlg.GetRows();
+                  for (int i = 0; i < rows.GetItemCount() && nRow < 0; ++i)
+                      if (rows.GetItemText(i, RESULT_COL_PATH).find("report-00-repairable.exe") != std::string::npos)
+                          nRow = i;
+                  ASSERT_GE(nRow, 0);
+                  m_nAnswer = wxNO;
+                  fnDoubleClick();
+                  EXPECT_EQ(rows.GetItemText(nRow, RESULT_COL_STATUS), "Repairable");
+                  m_nAnswer = wxYES;
+                  fnDoubleClick();
+                  EXPECT_EQ(rows.GetItemText(nRow, RESULT_COL_STATUS), "Repaired");
+                  ClickButton(&dlg, wxID_CANCEL);
+              });
+    steps.Begin();
+    dlg.ShowModal();
+    ASSERT_TRUE(steps.IsDone());
+    EXPECT_EQ(Count("DovErad|" + m_strTree + "/report-00-repairable.exe\nDo you want to repair it in safety?"), 2);
+}
+
+TEST_F(ScanWindowTest, ClosingWritesTheRecordsAndNotifiesTheAgent) {
+    CPrivateBus bus;
+    ASSERT_FALSE(bus.Address().empty());
+    CTestAgent agent(bus.Address(), "com.kestrum.Pelmora.TestAgent");
+    ASSERT_TRUE(agent.Owns());
+    std::string strInfo = m_dir / "xdg/Kestrum/Pelmora/Info";
+    ASSERT_EQ(system(("mkdir -p '" + strInfo + "'").c_str()), 0);
+    CTempDir::WriteFile(strInfo + "/AGENT_WinClass", "com.kestrum.Pelmora.TestAgent");
+
+    CScanDlg dlg(nullptr, m_pServices->Get());
+    dlg.m_req = Request(false);
+    CStepper steps;
+    steps.Add([&] { return dlg.IsScanOver(); }, [&] { ClickButton(&dlg, wxID_CANCEL); });
+    steps.Begin();
+    dlg.ShowModal();
+    int nRows = dlg.GetRows().GetItemCount();
+    ASSERT_GT(nRows, 0);
+    std::vector<CTestAgent::SCall> arCalls = agent.Calls();
+    ASSERT_EQ(arCalls.size(), 1u);
+    EXPECT_EQ(arCalls[0].nMessage, 0x0BD0u);
+    EXPECT_EQ(arCalls[0].nLParam, nRows);
+    std::string strLog = m_dir / "config/Kestrum/Pelmora/Client/EventLog/";
+    char szName[16];
+    snprintf(szName, sizeof szName, "%07d", nRows - 1);
+    EXPECT_FALSE(CTempDir::ReadFile(strLog + szName).empty());
+
+    // Enter ends the dialog without records.
+    CTempDir::RemoveTree(m_dir / "config");
+    CScanDlg quiet(nullptr, m_pServices->Get());
+    quiet.m_req = Request(false);
+    CStepper enter;
+    enter.Add([&] { return quiet.IsScanOver(); }, [&] { ClickButton(&quiet, wxID_OK); });
+    enter.Begin();
+    EXPECT_EQ(quiet.ShowModal(), wxID_OK);
+    EXPECT_EQ(agent.Calls().size(), 1u);
+    EXPECT_TRUE(CTempDir::ReadFile(strLog + "0000000").empty());
+}
+
+}  // namespace
