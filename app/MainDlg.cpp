@@ -1,5 +1,7 @@
 #include "app/MainDlg.h"
 
+#include <algorithm>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/statbox.h>
@@ -60,6 +62,11 @@ CMainDlg::CMainDlg(wxWindow* pParent, const CScanServices& services) : m_service
     m_lblTavin->Disable();
     new wxStaticText(this, wxID_ANY, "Engine Ver. :", Pos(20, 109), Size(45, 8));
     m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, "2000-10-10", Pos(72, 109), Size(42, 8));
+    // The desktop's check boxes need more room than the layout gave them.
+    for (wxCheckBox* pCheck : {m_chkSubfolders, m_chkAllFiles, m_chkAutoRepair, m_chkBackup}) {
+        wxSize size = pCheck->GetSize(), best = pCheck->GetBestSize();
+        pCheck->SetSize(wxSize(std::max(size.x, best.x), std::max(size.y, best.y)));
+    }
     // "Exit" is not the default button: Enter does not end the program.
     SetAffirmativeId(wxID_NONE);
     SetEscapeId(wxID_CANCEL);

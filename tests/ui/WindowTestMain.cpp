@@ -10,8 +10,17 @@ public:
     bool OnInit() override { return true; }
 };
 
+// A failed toolkit assertion fails the test instead of opening a box that
+// nobody will answer.
+void OnAssert(const wxString& strFile, int nLine, const wxString& strFunc, const wxString& strCond,
+              const wxString& strMsg) {
+    ADD_FAILURE() << "wx assertion in " << strFunc << " (" << strFile << ":" << nLine << "): " << strCond << " "
+                  << strMsg;
+}
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    wxSetAssertHandler(OnAssert);
     wxApp::SetInstance(new CWindowTestApp());
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
         fprintf(stderr, "cannot start the window system\n");
