@@ -11,7 +11,9 @@ def test_string():
 
 def main():
     root, files, folders = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    empty = len(sys.argv) > 4 and sys.argv[4] == "empty"
+    mode = sys.argv[4] if len(sys.argv) > 4 else ""
+    empty = mode == "empty"
+    findings = mode == "findings"  # every file carries the test string
     rng = random.Random(2612)
     blob = rng.randbytes(1 << 20)
     marker = test_string()
@@ -25,7 +27,7 @@ def main():
         size = 100 + int(65436 * rng.random() ** 2.5)
         start = rng.randrange(0, len(blob) - size)
         data = blob[start:start + size]
-        if i % 1000 == 999:
+        if findings or i % 1000 == 999:
             data = marker + data[len(marker):]
         with open(path, "wb") as out:
             out.write(data)

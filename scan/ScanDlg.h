@@ -44,6 +44,7 @@ public:
         IDC_SELECT_ALL = 1004,
         TIMER_SCAN = 1,
         SCAN_DELAY_MS = 800,
+        DRAIN_INTERVAL_MS = 5,
     };
 
     CScanDlg(wxWindow* pParent, const CScanServices& services);
@@ -74,6 +75,7 @@ private:
     void RunScan();
     void CancelOrStop();
     void SetAllChecks(bool bChecked);
+    void FlushLabels();
 
     // IScanView
     void Drain() override;
@@ -110,6 +112,9 @@ private:
 
     bool m_bStop = false;
     bool m_bScanning = false;
+    int64_t m_nLastDrainMs = 0;
+    std::string m_arLabelText[3];
+    bool m_arLabelDirty[3] = {};
     bool m_bHeaderCheckAll = true;
     bool m_bSelectAll = false;
 
