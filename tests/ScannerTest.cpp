@@ -177,6 +177,7 @@ TEST_F(ScannerTest, FindingsBecomeNumberedRowsWithTheirStates) {
         m_engine.SetInfected(strPath, i, "Virus." + std::to_string(i));
     }
     m_req.arTargets = {"/t"};
+    m_req.bAutoRepair = false;
     CScanner scanner(m_req, Env());
     scanner.RunScan();
 
