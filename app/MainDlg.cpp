@@ -149,11 +149,13 @@ void CMainDlg::OnOK(wxCommandEvent&) {
         m_services.pEngine->Unload();
         m_bEngineLoaded = false;
     }
-    EndModal(wxID_OK);
+    if (IsModal())
+        EndModal(wxID_OK);
 }
 
 void CMainDlg::OnCancel(wxCommandEvent&) {
-    EndModal(wxID_CANCEL);
+    if (IsModal())
+        EndModal(wxID_CANCEL);
 }
 
 void CMainDlg::OnBackupBin(wxCommandEvent&) {

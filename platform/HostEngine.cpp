@@ -52,9 +52,17 @@ CHostEngine::~CHostEngine() {
 }
 
 std::string CHostEngine::DefaultHostPath() {
+    // Beside the program (the build tree), then where an installation puts
+    // it relative to the program (so a moved installation still works),
+    // then where this build was to be installed.
     std::string strBeside = ExecutableDir() + "/farsend-host";
     if (access(strBeside.c_str(), X_OK) == 0)
         return strBeside;
+#ifdef QUILLET_RELATIVE_LIBEXECDIR
+    std::string strRelative = ExecutableDir() + "/../" QUILLET_RELATIVE_LIBEXECDIR "/farsend-host";
+    if (access(strRelative.c_str(), X_OK) == 0)
+        return strRelative;
+#endif
 #ifdef QUILLET_LIBEXECDIR
     return std::string(QUILLET_LIBEXECDIR) + "/farsend-host";
 #else
