@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [run|test]   (test adds the test tools)
 set -euo pipefail
 
-want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev)
+want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev libglib2.0-dev fonts-noto-cjk)
 if [ "${1:-run}" = test ]; then
   want+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth dbus)
 fi

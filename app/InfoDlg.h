@@ -1,0 +1,16 @@
+// The information box (template 133): the About box's lines plus a request
+// that organisations using the program contact the maker. It only shows
+// text; "확인", Enter, Escape or the close box end it.
+#pragma once
+
+#include <wx/dialog.h>
+
+extern const char* const g_arszContactLines[2];
+
+class CInfoDlg : public wxDialog {
+public:
+    enum { IDD = 133 };
+
+    // pParent may be null. Run with ShowModal; the result means nothing.
+    explicit CInfoDlg(wxWindow* pParent = nullptr);
+};

@@ -1,0 +1,92 @@
+#include "repair/BackupBin.h"
+
+CBackupBin::CBackupBin(IBackupBinStore& store) : m_store(store) {}
+
+int CBackupBin::Load() {
+    m_arRows.clear();
+    for (CBackupBinItem& item : m_store.ListBackups())
+        m_arRows.push_back(CBackupBinRow{std::move(item), false});
+    return GetCount();
+}
+
+std::string CBackupBin::GetCellText(int nRow, int nCol) const {
+    if (!IsRow(nRow))
+        return std::string();
+    const CBackupBinItem& item = m_arRows[static_cast<size_t>(nRow)].item;
+    switch (nCol) {
+    case BIN_COL_NUM:
+        return std::to_string(nRow + 1);
+    case BIN_COL_NAME:
+        return item.info.strName;
+    case BIN_COL_FOLDER:
+        // The header keeps "" for the root; show it as the root.
+        return item.info.strFolder.empty() ? std::string("/") : item.info.strFolder;
+    case BIN_COL_FILE:
+        return item.strFileName;
+    default:
+        return std::string();
+    }
+}
+
+bool CBackupBin::IsChecked(int nRow) const {
+    return IsRow(nRow) && m_arRows[static_cast<size_t>(nRow)].bChecked;
+}
+
+void CBackupBin::SetCheck(int nRow, bool bChecked) {
+    if (IsRow(nRow))
+        m_arRows[static_cast<size_t>(nRow)].bChecked = bChecked;
+}
+
+void CBackupBin::ToggleCheck(int nRow) {
+    SetCheck(nRow, !IsChecked(nRow));
+}
+
+bool CBackupBin::HasChecked() const {
+    for (const CBackupBinRow& row : m_arRows)
+        if (row.bChecked)
+            return true;
+    return false;
+}
+
+bool CBackupBin::OnColumnClick(int nCol) {
+    if (nCol != BIN_COL_NUM || m_arRows.empty())
+        return false;
+    for (CBackupBinRow& row : m_arRows)
+        row.bChecked = m_bTickAllNext;
+    m_bTickAllNext = !m_bTickAllNext;
+    return true;
+}
+
+CRestoreOutcome CBackupBin::RestoreChecked() {
+    CRestoreOutcome outcome;
+    // The row count is asked again after every removal; the row that moves
+    // up into a freed place is examined next.
+    for (size_t i = 0; i < m_arRows.size();) {
+        if (!m_arRows[i].bChecked) {
+            ++i;
+            continue;
+        }
+        if (!m_store.RestoreBackup(m_arRows[i].item.strFileName)) {
+            // Its backup is still in the store: keep the row, ticked.
+            ++outcome.nFailed;
+            ++i;
+            continue;
+        }
+        m_arRows.erase(m_arRows.begin() + static_cast<std::ptrdiff_t>(i));
+        outcome.arRemoved.push_back(static_cast<int>(i));
+    }
+    return outcome;
+}
+
+CEmptyOutcome CBackupBin::Empty() {
+    CEmptyOutcome outcome;
+    for (const CBackupBinItem& item : m_store.ListBackups()) {
+        if (m_store.DeleteBackup(item.strFileName))
+            ++outcome.nDeleted;
+        else
+            ++outcome.nFailed;
+    }
+    // Rows of backups that are still there stay in sight.
+    Load();
+    return outcome;
+}

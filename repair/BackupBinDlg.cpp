@@ -1,0 +1,223 @@
+#include "repair/BackupBinDlg.h"
+
+#include <wx/button.h>
+#include <wx/listctrl.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+
+#include "app/DisplayText.h"
+#include "app/MessageBox.h"
+#include "controls/ResourceImages.h"
+#include "res/BackupJar129.xpm"
+
+const char* const g_szBinNothingTicked = "복원할 파일을 선택하세요.";
+const char* const g_szBinRestoreError = "복원 오류";
+const char* const g_szBinAskRestore = "선택된 파일을 복원하시겠습니까?";
+const char* const g_szBinAskEmpty = "휴지통에 있는 모든 파일을 비우시겠습니까?";
+const char* const g_szBinCaption = "Torvane™ Lite";
+const char* const g_szBinRestoreFailed =
+    "파일 %d개를 복원하지 못했습니다.\n복원하지 못한 파일은 선택된 채로 목록에 남아 있습니다.";
+const char* const g_szBinEmptyFailed = "파일 %d개를 비우지 못했습니다.";
+const char* const g_szBinEmptyError = "비우기 오류";
+const char* const g_szBinExplanation =
+    "If you select \"Backup infected files\" in Configuration, the infected files will be listed below even "
+    "though if you have already cleaned the files. You can use these files in the Backup Bin to restore the "
+    "data. This function can be activated in Configuratio";
+
+namespace {
+
+const wxColour g_clrListBack(251, 254, 226);
+
+wxString Utf8(const char* psz) { return wxString::FromUTF8(psz); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+std::vector<CBackupBinItem> CBackupBinStore::ListBackups() const {
+    std::vector<CBackupBinItem> arItems;
+    if (!m_pStore)
+        return arItems;
+    // Name order: the numbered names keep the backups in the order taken.
+    for (CBackupEntry& entry : m_pStore->List())
+        arItems.push_back(CBackupBinItem{std::move(entry.strFileName), std::move(entry.info)});
+    return arItems;
+}
+
+bool CBackupBinStore::RestoreBackup(const std::string& strFileName) {
+    return m_pStore && m_pStore->Restore(strFileName);
+}
+
+bool CBackupBinStore::DeleteBackup(const std::string& strFileName) {
+    return m_pStore && m_pStore->Delete(strFileName);
+}
+
+// ---------------------------------------------------------------------------
+
+// The rows window hands its mouse and key events to the list first.
+wxBEGIN_EVENT_TABLE(CBackupListCtrl, CTipListCtrl)
+    EVT_LEFT_DOWN(CBackupListCtrl::OnLeftDown)
+    EVT_KEY_DOWN(CBackupListCtrl::OnKeyDown)
+wxEND_EVENT_TABLE()
+
+CBackupListCtrl::CBackupListCtrl(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size,
+                                 CBackupBin& bin)
+    : CTipListCtrl(pParent, nId, pos, size, wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN), m_bin(bin) {}
+
+void CBackupListCtrl::ShowCheck(int nRow) {
+    if (nRow >= 0 && nRow < GetItemCount())
+        SetItemImage(nRow, m_bin.IsChecked(nRow) ? 1 : 0);
+}
+
+void CBackupListCtrl::ShowAllChecks() {
+    for (int i = 0; i < GetItemCount(); ++i)
+        ShowCheck(i);
+}
+
+void CBackupListCtrl::OnLeftDown(wxMouseEvent& event) {
+    // Selection and focus still follow the click.
+    event.Skip();
+    int nFlags = 0;
+    long nItem = HitTest(event.GetPosition(), nFlags);
+    if (nItem >= 0 && (nFlags & wxLIST_HITTEST_ONITEMICON)) {
+        m_bin.ToggleCheck(static_cast<int>(nItem));
+        ShowCheck(static_cast<int>(nItem));
+    }
+}
+
+void CBackupListCtrl::OnKeyDown(wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_SPACE) {
+        long nItem = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+        if (nItem < 0)
+            nItem = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+        if (nItem >= 0) {
+            m_bin.ToggleCheck(static_cast<int>(nItem));
+            ShowCheck(static_cast<int>(nItem));
+            return;
+        }
+    }
+    event.Skip();
+}
+
+// ---------------------------------------------------------------------------
+
+wxBEGIN_EVENT_TABLE(CBackupBinDlg, wxDialog)
+    EVT_INIT_DIALOG(CBackupBinDlg::OnInitDialog)
+    EVT_BUTTON(CBackupBinDlg::IDC_RESTORE, CBackupBinDlg::OnOK)
+    EVT_BUTTON(CBackupBinDlg::IDC_EMPTY, CBackupBinDlg::OnEmpty)
+    EVT_LIST_COL_CLICK(CBackupBinDlg::IDC_BACKUP_LIST, CBackupBinDlg::OnColumnclickBackupList)
+wxEND_EVENT_TABLE()
+
+CBackupBinDlg::CBackupBinDlg(wxWindow* pParent) {
+    Create(pParent, IDD, "Backup Bin", wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    SetClientSize(wxDLG_UNIT(this, wxSize(207, 221)));
+    auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
+    auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
+
+    // Template order. Ids 1 and 2 are the standard OK and Cancel ids, so
+    // Enter restores and Escape and the close box leave.
+    m_btnRestore = new wxButton(this, IDC_RESTORE, "Restore", Pos(76, 198), Size(54, 16));
+    m_btnExit = new wxButton(this, IDC_EXIT, "Exit", Pos(147, 198), Size(54, 16));
+    // The jar keeps its own 32x32 pixels, as icon statics do.
+    new wxStaticBitmap(this, wxID_ANY, wxBitmap(BackupJar129_xpm), Pos(9, 11));
+    new wxStaticText(this, wxID_ANY, "Num. :", Pos(41, 68), Size(23, 8), wxST_NO_AUTORESIZE);
+    m_staticCount = new wxStaticText(this, IDC_COUNT, "0", Pos(70, 68), Size(38, 8), wxST_NO_AUTORESIZE);
+    m_listBackup = new CBackupListCtrl(this, IDC_BACKUP_LIST, Pos(7, 80), Size(194, 112), m_bin);
+    m_btnEmpty = new wxButton(this, IDC_EMPTY, "Empty", Pos(5, 198), Size(54, 16));
+    auto* pExplain = new wxStaticText(this, wxID_ANY, wxString(), Pos(41, 7), Size(160, 52), wxST_NO_AUTORESIZE);
+    pExplain->SetLabelText(g_szBinExplanation);
+    pExplain->Wrap(pExplain->GetSize().x);
+
+    m_btnRestore->SetDefault();
+    m_btnRestore->Disable();
+    m_btnEmpty->Disable();
+    CentreOnParent();
+}
+
+void CBackupBinDlg::OnInitDialog(wxInitDialogEvent& event) {
+    event.Skip();
+    m_listBackup->SetBackgroundColour(g_clrListBack);
+    m_imlState.Create(16, 16, true, 2);
+    wxBitmap bmpChecks = LoadBitmapResource(IDB_LIST_CHECKS);
+    if (bmpChecks.IsOk()) {
+        for (int i = 0; i < 2; ++i)
+            m_imlState.Add(bmpChecks.GetSubBitmap(wxRect(i * 16, 0, 16, 16)), *wxWHITE);
+    }
+    m_listBackup->SetImageList(&m_imlState, wxIMAGE_LIST_SMALL);
+    m_listBackup->InsertColumn(BIN_COL_NUM, Utf8("순번"), wxLIST_FORMAT_LEFT, 40);
+    m_listBackup->InsertColumn(BIN_COL_NAME, Utf8("파일명"), wxLIST_FORMAT_LEFT, 110);
+    m_listBackup->InsertColumn(BIN_COL_FOLDER, Utf8("디렉토리명"), wxLIST_FORMAT_LEFT, 180);
+    // The backup file's own name: kept in the row, never shown.
+    m_listBackup->InsertColumn(BIN_COL_FILE, Utf8("실제 파일명"), wxLIST_FORMAT_LEFT, 0);
+    LoadBackupList();
+}
+
+void CBackupBinDlg::LoadBackupList() {
+    m_strWorkDir = GetWorkDirPath();
+    m_store.SetWorkDir(m_strWorkDir);
+    m_bin.Load();
+    ShowRows();
+    ShowCountAndButtons();
+}
+
+void CBackupBinDlg::ShowRows() {
+    m_listBackup->DeleteAllItems();
+    for (int i = 0; i < m_bin.GetCount(); ++i)
+        for (int nCol = 0; nCol < BIN_COL_COUNT; ++nCol)
+            m_listBackup->AddItem(m_bin.GetCellText(i, nCol), i, nCol);
+    m_listBackup->ShowAllChecks();
+}
+
+void CBackupBinDlg::ShowRemoved(const CRestoreOutcome& outcome) {
+    for (int nRow : outcome.arRemoved)
+        m_listBackup->DeleteItem(nRow);
+    if (m_listBackup->GetItemCount() != m_bin.GetCount()) {
+        ShowRows();
+        return;
+    }
+    // Every row after a removed one moves up and takes its new number.
+    for (int i = 0; i < m_bin.GetCount(); ++i)
+        m_listBackup->SetItemText(i, ToDisplay(m_bin.GetCellText(i, BIN_COL_NUM)));
+    m_listBackup->ShowAllChecks();
+}
+
+void CBackupBinDlg::ShowCountAndButtons() {
+    m_staticCount->SetLabel(ToDisplay(m_bin.GetCountText()));
+    m_btnRestore->Enable(m_bin.CanRestore());
+    m_btnEmpty->Enable(m_bin.CanEmpty());
+    m_btnExit->Enable();
+}
+
+void CBackupBinDlg::OnOK(wxCommandEvent&) {
+    if (!m_bin.HasChecked()) {
+        QuilletMessageBox(Utf8(g_szBinNothingTicked), Utf8(g_szBinRestoreError), wxOK | wxICON_INFORMATION, this);
+        return;
+    }
+    if (QuilletMessageBox(Utf8(g_szBinAskRestore), Utf8(g_szBinCaption), wxYES_NO | wxICON_QUESTION, this) != wxYES)
+        return;
+    m_btnEmpty->Disable();
+    m_btnRestore->Disable();
+    m_btnExit->Disable();
+    const CRestoreOutcome outcome = m_bin.RestoreChecked();
+    ShowRemoved(outcome);
+    ShowCountAndButtons();
+    if (outcome.nFailed > 0)
+        QuilletMessageBox(wxString::Format(Utf8(g_szBinRestoreFailed), outcome.nFailed), Utf8(g_szBinRestoreError),
+                          wxOK | wxICON_EXCLAMATION, this);
+}
+
+void CBackupBinDlg::OnEmpty(wxCommandEvent&) {
+    if (QuilletMessageBox(Utf8(g_szBinAskEmpty), Utf8(g_szBinCaption), wxYES_NO | wxICON_QUESTION, this) != wxYES)
+        return;
+    const CEmptyOutcome outcome = m_bin.Empty();
+    ShowRows();
+    ShowCountAndButtons();
+    if (outcome.nFailed > 0)
+        QuilletMessageBox(wxString::Format(Utf8(g_szBinEmptyFailed), outcome.nFailed), Utf8(g_szBinEmptyError),
+                          wxOK | wxICON_EXCLAMATION, this);
+}
+
+void CBackupBinDlg::OnColumnclickBackupList(wxListEvent& event) {
+    if (m_bin.OnColumnClick(event.GetColumn()))
+        m_listBackup->ShowAllChecks();
+}

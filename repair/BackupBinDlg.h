@@ -1,0 +1,104 @@
+// The Backup Bin (template 211): lists the backup files in the work folder,
+// puts ticked ones back where they came from (Restore) or deletes them all
+// (Empty). What it shows and does is CBackupBin's; this only renders it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <wx/dialog.h>
+#include <wx/imaglist.h>
+
+#include "controls/TipListCtrl.h"
+#include "platform/BackupStore.h"
+#include "repair/BackupBin.h"
+
+class wxButton;
+class wxListEvent;
+class wxStaticText;
+
+extern const char* const g_szBinNothingTicked;  // "복원할 파일을 선택하세요."
+extern const char* const g_szBinRestoreError;   // its caption, "복원 오류"
+extern const char* const g_szBinAskRestore;     // "선택된 파일을 복원하시겠습니까?"
+extern const char* const g_szBinAskEmpty;       // "휴지통에 있는 모든 파일을 비우시겠습니까?"
+extern const char* const g_szBinCaption;        // "Torvane™ Lite"
+extern const char* const g_szBinRestoreFailed;  // "%d": restores that failed
+extern const char* const g_szBinEmptyFailed;    // "%d": deletions that failed
+extern const char* const g_szBinEmptyError;     // their caption
+extern const char* const g_szBinExplanation;    // the text at the top, cut as it always was
+
+// The store on disk, as the bin uses it.
+class CBackupBinStore : public IBackupBinStore {
+public:
+    void SetWorkDir(const std::string& strWorkDir) { m_pStore = std::make_unique<CBackupStore>(strWorkDir); }
+
+    std::vector<CBackupBinItem> ListBackups() const override;
+    bool RestoreBackup(const std::string& strFileName) override;
+    bool DeleteBackup(const std::string& strFileName) override;
+
+private:
+    std::unique_ptr<CBackupStore> m_pStore;
+};
+
+// The list (control 231): a row's tick is the small image of column 0,
+// toggled by a click on it or by Space on the focused row.
+class CBackupListCtrl : public CTipListCtrl {
+public:
+    CBackupListCtrl(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size, CBackupBin& bin);
+
+    void ShowCheck(int nRow);
+    void ShowAllChecks();
+
+protected:
+    void OnLeftDown(wxMouseEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
+
+private:
+    CBackupBin& m_bin;
+
+    wxDECLARE_EVENT_TABLE();
+};
+
+class CBackupBinDlg : public wxDialog {
+public:
+    enum {
+        IDD = 211,
+        IDC_RESTORE = wxID_OK,   // template id 1
+        IDC_EXIT = wxID_CANCEL,  // template id 2
+        IDC_COUNT = 230,
+        IDC_BACKUP_LIST = 231,
+        IDC_EMPTY = 233,
+    };
+
+    // pParent may be null. The list is read when the dialog initialises.
+    explicit CBackupBinDlg(wxWindow* pParent = nullptr);
+
+    // Refills the list from the work folder (not created here).
+    void LoadBackupList();
+
+    const CBackupBin& GetBin() const { return m_bin; }
+    const std::string& GetWorkDir() const { return m_strWorkDir; }
+
+protected:
+    void OnInitDialog(wxInitDialogEvent& event);
+    void OnOK(wxCommandEvent& event);
+    void OnEmpty(wxCommandEvent& event);
+    void OnColumnclickBackupList(wxListEvent& event);
+
+private:
+    void ShowRows();
+    void ShowRemoved(const CRestoreOutcome& outcome);
+    void ShowCountAndButtons();
+
+    wxImageList m_imlState;
+    wxButton* m_btnRestore = nullptr;
+    wxButton* m_btnExit = nullptr;
+    wxButton* m_btnEmpty = nullptr;
+    wxStaticText* m_staticCount = nullptr;
+    CBackupListCtrl* m_listBackup = nullptr;
+    std::string m_strWorkDir;
+    CBackupBinStore m_store;
+    CBackupBin m_bin{m_store};
+
+    wxDECLARE_EVENT_TABLE();
+};
