@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, writes a fresh samples tree and scans it
-# with quillet-scan and the bundled engine.
+# Installs what is missing, builds, writes a samples tree into
+# ~/quillet-samples (tick it under "Home" to see every result state) and
+# starts Quillet with the bundled engine. Without a display it scans the
+# samples with quillet-scan instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh run
 cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_TESTS=OFF >/dev/null
-cmake --build build/run -j2 --target quillet-scan quillet-samples farsend-host farsend
-samples=$(mktemp -d "${TMPDIR:-/tmp}/quillet-samples.XXXXXX")
-build/run/bin/quillet-samples "$samples/tree"
-echo "Scanning $samples/tree (All files on)"
+cmake --build build/run -j2 --target quillet quillet-scan quillet-samples farsend-host farsend
+samples="$HOME/quillet-samples"
+build/run/bin/quillet-samples "$samples"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Starting Quillet. The samples are in $samples: tick them under \"Home\" and press \"Scan Now\"."
+  exec build/run/bin/quillet
+fi
+echo "No display: scanning $samples with quillet-scan (All files on)."
 status=0
-build/run/bin/quillet-scan --all-files "$samples/tree" || status=$?
+build/run/bin/quillet-scan --all-files "$samples" || status=$?
 # 1 means findings: that is what the samples are for.
 [ "$status" -le 1 ]
