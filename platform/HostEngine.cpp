@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
@@ -194,6 +195,9 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
             break;
         if (MonotonicNs() - nStart > SPIN_NS)
             break;
+        // Let anything else that is ready on this core run first: with
+        // more runnable threads than cores, a bare spin starves the peer.
+        sched_yield();
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         int64_t nLimitMs = m_options.nWatchdogMs;

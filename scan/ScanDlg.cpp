@@ -135,7 +135,10 @@ void CScanDlg::Drain() {
     if (nNow - m_nLastDrainMs < DRAIN_INTERVAL_MS)
         return;
     m_nLastDrainMs = nNow;
-    FlushLabels();
+    if (nNow - m_nLastLabelMs >= LABEL_INTERVAL_MS) {
+        m_nLastLabelMs = nNow;
+        FlushLabels();
+    }
     wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
     if (pLoop && (pLoop->Pending() || (wxTheApp && wxTheApp->HasPendingEvents())))
         pLoop->YieldFor(wxEVT_CATEGORY_ALL);

@@ -45,6 +45,7 @@ public:
         TIMER_SCAN = 1,
         SCAN_DELAY_MS = 800,
         DRAIN_INTERVAL_MS = 5,
+        LABEL_INTERVAL_MS = 40,  // 25 changes a second read as continuous
     };
 
     CScanDlg(wxWindow* pParent, const CScanServices& services);
@@ -113,6 +114,7 @@ private:
     bool m_bStop = false;
     bool m_bScanning = false;
     int64_t m_nLastDrainMs = 0;
+    int64_t m_nLastLabelMs = 0;
     std::string m_arLabelText[3];
     bool m_arLabelDirty[3] = {};
     bool m_bHeaderCheckAll = true;

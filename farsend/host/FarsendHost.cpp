@@ -7,6 +7,7 @@
 
 #include <dlfcn.h>
 #include <errno.h>
+#include <sched.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/prctl.h>
@@ -71,6 +72,9 @@ ssize_t ReceiveRequest(char* pBuf, size_t nSize) {
             return -1;
         if (MonotonicNs() - nStart > SPIN_NS)
             break;
+        // Let anything else that is ready on this core run first: with
+        // more runnable threads than cores, a bare spin starves the peer.
+        sched_yield();
     }
     for (;;) {
         ssize_t n = recv(g_fd, pBuf, nSize, 0);
