@@ -90,6 +90,8 @@ void FitLabelWidth(CLinkLabel* pLabel) {
 }
 
 CScanDlg::~CScanDlg() {
+    // The list watches m_rows: it must go before the members do.
+    DestroyChildren();
     m_timer.Stop();
     if (m_pProgressDlg)
         m_pProgressDlg->Destroy();
