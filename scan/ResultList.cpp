@@ -36,12 +36,21 @@ void CResultList::InitList() {
     InsertColumn(3, "Status", wxLIST_FORMAT_LEFT, 100);
 }
 
-void CResultList::OnRowAdded(int nRow) {
-    SetItemCount(nRow + 1);
+void CResultList::OnRowAdded(int) {
+    // Shown at the next SyncItemCount.
+}
+
+void CResultList::SyncItemCount() {
+    long nCount = m_rows.GetItemCount();
+    if (nCount != m_nShownCount) {
+        m_nShownCount = nCount;
+        SetItemCount(nCount);
+    }
 }
 
 void CResultList::OnRowChanged(int nRow) {
-    RefreshItem(nRow);
+    if (nRow < m_nShownCount)
+        RefreshItem(nRow);
 }
 
 void CResultList::ToggleCheck(int nRow) {

@@ -19,6 +19,11 @@ public:
     void OnRowAdded(int nRow) override;
     void OnRowChanged(int nRow) override;
 
+    // Rows added since the last call become visible; called at the screen's
+    // pace while rows pour in, since resizing the list per row costs more
+    // than the row.
+    void SyncItemCount();
+
     // Ticks or clears a row's box as a click on it does.
     void ToggleCheck(int nRow);
 
@@ -33,6 +38,7 @@ protected:
 private:
     CResultRows& m_rows;
     wxImageList m_imageList;
+    long m_nShownCount = 0;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -160,6 +160,7 @@ void CScanDlg::SetLabel(int nLabelId, const std::string& strText) {
 }
 
 void CScanDlg::FlushLabels() {
+    m_listResult->SyncItemCount();
     wxStaticText* arLabels[3] = {m_stcFile, m_stcScanned, m_stcInfected};
     for (int i = 0; i < 3; ++i) {
         if (m_arLabelDirty[i]) {
