@@ -144,8 +144,6 @@ void CScanDlg::Drain() {
     wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
     if (pLoop && (pLoop->Pending() || (wxTheApp && wxTheApp->HasPendingEvents())))
         pLoop->YieldFor(wxEVT_CATEGORY_ALL);
-    if (m_bStop && m_pScanner)
-        m_pScanner->Stop();
 }
 
 void CScanDlg::SetLabel(int nLabelId, const std::string& strText) {
