@@ -61,11 +61,12 @@ int main(int argc, char** argv) {
         tCpOver = std::min(tCpOver, TimeCommand("cp '" + strFile + "' '" + strDir + "/copy.bin'"));
         unlink((strDir + "/copy.bin").c_str());
         double t = Now();
-        if (!store.WriteBackup(1, strSource, "big.bin"))
+        uint32_t nNumber = 0;
+        if (!store.WriteBackup(&nNumber, strSource, "big.bin", nullptr))
             fprintf(stderr, "backup failed\n");
         tBackup = std::min(tBackup, Now() - t);
         t = Now();
-        if (!store.Restore("00000001.Vin"))
+        if (store.Restore("00000001.Vin") != RESTORE_OK)
             fprintf(stderr, "restore failed\n");
         tRestore = std::min(tRestore, Now() - t);
     }

@@ -3,40 +3,109 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <memory>
 
+#include "platform/BackupStoreIo.h"
+#include "platform/SafePath.h"
+
+const char* const g_szTempPrefix = ".quillet-";
+
 namespace {
 
 constexpr size_t COPY_BLOCK = 256 * 1024;
 
-class CFd {
-public:
-    explicit CFd(int nFd = -1) : m_nFd(nFd) {}
-    ~CFd() { Reset(); }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_nFd; }
-    bool IsOpen() const { return m_nFd >= 0; }
-    int Release() {
-        int nFd = m_nFd;
-        m_nFd = -1;
-        return nFd;
+bool MakeFolders(const std::string& strPath, mode_t nMode) {
+    // Each missing level of the path, from the top down.
+    for (size_t nPos = 1; nPos <= strPath.size(); ++nPos) {
+        if (nPos < strPath.size() && strPath[nPos] != '/')
+            continue;
+        std::string strPart = strPath.substr(0, nPos);
+        if (mkdir(strPart.c_str(), nMode) != 0 && errno != EEXIST)
+            return false;
     }
-    void Reset(int nFd = -1) {
-        if (m_nFd >= 0)
-            close(m_nFd);
-        m_nFd = nFd;
+    return true;
+}
+
+// Every name in the folder but "." and "..".
+std::vector<std::string> FolderNames(int nDirFd) {
+    std::vector<std::string> arNames;
+    int nListFd = openat(nDirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* pDir = nListFd >= 0 ? fdopendir(nListFd) : nullptr;
+    if (!pDir) {
+        if (nListFd >= 0)
+            close(nListFd);
+        return arNames;
+    }
+    while (dirent* pEntry = readdir(pDir)) {
+        const char* psz = pEntry->d_name;
+        if (psz[0] == '.' && (psz[1] == '\0' || (psz[1] == '.' && psz[2] == '\0')))
+            continue;
+        arNames.push_back(psz);
+    }
+    closedir(pDir);
+    return arNames;
+}
+
+// A copy written unnamed in the work folder when the file system allows it,
+// else under a locked temporary name; either way it gets a backup's name
+// only through a link that fails when the name is taken.
+class CPendingCopy {
+public:
+    explicit CPendingCopy(int nDirFd) : m_nDirFd(nDirFd) {
+        // An unnamed file is linked through /proc, which a build chroot may lack.
+        if (access("/proc/self/fd", X_OK) == 0)
+            m_fd.Reset(openat(nDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (!m_fd.IsOpen())
+            m_fd.Reset(CreateLockedTemp(nDirFd, &m_strTemp, 0600));
+    }
+    ~CPendingCopy() { Discard(); }
+
+    int Get() const { return m_fd.Get(); }
+    bool IsOpen() const { return m_fd.IsOpen(); }
+    // Links the copy under strName; false with errno EEXIST when the name
+    // is taken.
+    bool LinkAs(const std::string& strName) {
+        if (m_strTemp.empty()) {
+            char szProc[64];
+            snprintf(szProc, sizeof szProc, "/proc/self/fd/%d", m_fd.Get());
+            return linkat(AT_FDCWD, szProc, m_nDirFd, strName.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        }
+        return linkat(m_nDirFd, m_strTemp.c_str(), m_nDirFd, strName.c_str(), 0) == 0;
+    }
+    void Discard() {
+        if (!m_strTemp.empty())
+            unlinkat(m_nDirFd, m_strTemp.c_str(), 0);
+        m_strTemp.clear();
+        m_fd.Reset();
     }
 
 private:
-    int m_nFd;
+    int m_nDirFd;
+    CFd m_fd;
+    std::string m_strTemp;
 };
+
+// The next number to try after nLast: numbers only grow, and a name read as
+// a negative number or as the very top of the range (a stray "-1.log")
+// never sends the counter below a backup already on disk.
+bool NextNumber(uint32_t nLast, uint32_t nHighestOnDisk, uint32_t* pnNext) {
+    uint32_t nBase = nLast == UINT32_MAX ? nHighestOnDisk : std::max(nLast, nHighestOnDisk);
+    if (nBase == UINT32_MAX)
+        return false;
+    *pnNext = nBase + 1;
+    return true;
+}
+
+}  // namespace
 
 bool ReadFull(int nFd, unsigned char* p, size_t nSize, size_t* pnGot) {
     size_t nGot = 0;
@@ -67,8 +136,6 @@ bool WriteFull(int nFd, const unsigned char* p, size_t nSize) {
     return true;
 }
 
-// Copies nFrom to the end, transforming each block; false on any read or
-// write error, or when the source ends before nExpected bytes.
 bool CopyTransformed(int nFrom, int nTo, void (*pfnTransform)(unsigned char*, size_t)) {
     std::unique_ptr<unsigned char[]> pBuf(new unsigned char[COPY_BLOCK]);
     for (;;) {
@@ -83,30 +150,13 @@ bool CopyTransformed(int nFrom, int nTo, void (*pfnTransform)(unsigned char*, si
     }
 }
 
-// A temporary file in dirfd, created exclusively, never through a link.
-int CreateTemp(int nDirFd, std::string* pstrName, mode_t nMode) {
-    static unsigned s_nCounter = 0;
-    for (int nTry = 0; nTry < 100; ++nTry) {
-        std::string strName = ".quillet-" + std::to_string(getpid()) + "-" + std::to_string(++s_nCounter) + ".tmp";
-        int nFd = openat(nDirFd, strName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, nMode);
-        if (nFd >= 0) {
-            *pstrName = strName;
-            return nFd;
-        }
-        if (errno != EEXIST)
-            return -1;
-    }
-    return -1;
-}
-
-// A plain file name: not empty, no '/', not "." or "..".
 bool IsPlainName(const std::string& strName) {
     return !strName.empty() && strName != "." && strName != ".." && strName.find('/') == std::string::npos &&
            strName.find('\0') == std::string::npos;
 }
 
-// Opens a backup file of ours in the work folder and reads its header.
-int OpenBackup(int nDirFd, const std::string& strFileName, CBackupInfo* pInfo, uint64_t* pnContent) {
+int OpenBackup(int nDirFd, const std::string& strFileName, CBackupInfo* pInfo, uint64_t* pnContent,
+               int64_t* pnTime) {
     if (!IsPlainName(strFileName))
         return -1;
     int nFd = openat(nDirFd, strFileName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -122,22 +172,31 @@ int OpenBackup(int nDirFd, const std::string& strFileName, CBackupInfo* pInfo, u
         return -1;
     }
     *pnContent = static_cast<uint64_t>(st.st_size) - BACKUP_HEADER_SIZE;
+    if (pnTime)
+        *pnTime = static_cast<int64_t>(st.st_mtime);
     return nFd;
 }
 
-bool MakeFolders(const std::string& strPath, mode_t nMode) {
-    // Each missing level of the path, from the top down.
-    for (size_t nPos = 1; nPos <= strPath.size(); ++nPos) {
-        if (nPos < strPath.size() && strPath[nPos] != '/')
-            continue;
-        std::string strPart = strPath.substr(0, nPos);
-        if (mkdir(strPart.c_str(), nMode) != 0 && errno != EEXIST)
-            return false;
+int CreateLockedTemp(int nDirFd, std::string* pstrName, mode_t nMode) {
+    static unsigned s_nCounter = 0;
+    for (int nTry = 0; nTry < 100; ++nTry) {
+        std::string strName =
+            g_szTempPrefix + std::to_string(getpid()) + "-" + std::to_string(++s_nCounter) + ".tmp";
+        int nFd = openat(nDirFd, strName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, nMode);
+        if (nFd >= 0) {
+            if (flock(nFd, LOCK_EX | LOCK_NB) != 0) {
+                close(nFd);
+                unlinkat(nDirFd, strName.c_str(), 0);
+                return -1;
+            }
+            *pstrName = strName;
+            return nFd;
+        }
+        if (errno != EEXIST)
+            return -1;
     }
-    return true;
+    return -1;
 }
-
-}  // namespace
 
 std::string GetWorkDirPath() {
     const char* pszTmp = getenv("TMPDIR");
@@ -154,27 +213,21 @@ uint32_t PrepareWorkDir(std::string* pstrWorkDir) {
     *pstrWorkDir = GetWorkDirPath();
     MakeFolders(*pstrWorkDir, 0700);
     CBackupStore store(*pstrWorkDir);
-    if (!store.IsUsable())
-        return 0;
-    std::vector<std::string> arNames;
+    store.RemoveLeftovers();
     int nFd = open(pstrWorkDir->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    DIR* pDir = nFd >= 0 ? fdopendir(nFd) : nullptr;
-    if (!pDir) {
+    if (nFd < 0 || !store.IsUsable()) {
         if (nFd >= 0)
             close(nFd);
         return 0;
     }
-    while (dirent* pEntry = readdir(pDir)) {
-        if (pEntry->d_type == DT_DIR)
+    std::vector<std::string> arNames;
+    for (std::string& strName : FolderNames(nFd)) {
+        struct stat st;
+        if (fstatat(nFd, strName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
             continue;
-        if (pEntry->d_type == DT_UNKNOWN) {
-            struct stat st;
-            if (fstatat(dirfd(pDir), pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
-                continue;
-        }
-        arNames.push_back(pEntry->d_name);
+        arNames.push_back(std::move(strName));
     }
-    closedir(pDir);
+    close(nFd);
     return HighestBackupNumber(arNames);
 }
 
@@ -202,32 +255,81 @@ bool CBackupStore::IsUsable() const {
     return true;
 }
 
-bool CBackupStore::WriteBackup(uint32_t nNumber, const std::string& strFolder, const std::string& strName) {
+bool CBackupStore::WriteBackup(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
+                               CFileId* pId) {
+    // The number is used up whatever becomes of the copy.
+    uint32_t nNumber = *pnNumber == UINT32_MAX ? UINT32_MAX : *pnNumber + 1;
+    *pnNumber = nNumber;
+
     unsigned char arHeader[BACKUP_HEADER_SIZE];
     if (!IsPlainName(strName) || !BuildBackupHeader(strFolder, strName, arHeader))
         return false;
     CFd dir(OpenWorkDir());
     if (!dir.IsOpen())
         return false;
-    const std::string strSource = JoinPath(strFolder, strName);
-    CFd source(open(strSource.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    // Every level of the recorded path is a real folder, and the file is
+    // the one the caller means: a folder swapped for a link since is not
+    // read through.
+    CFd source(OpenNoFollow(JoinPath(strFolder, strName), O_RDONLY | O_NONBLOCK));
     struct stat st;
     if (!source.IsOpen() || fstat(source.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-
-    std::string strTemp;
-    CFd target(CreateTemp(dir.Get(), &strTemp, 0600));
-    if (!target.IsOpen())
+    const CFileId id{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    if (pId && pId->IsSet() && !(*pId == id))
         return false;
-    bool bOk = WriteFull(target.Get(), arHeader, sizeof arHeader) &&
-               CopyTransformed(source.Get(), target.Get(), RotateRight);
-    // A write error can surface only at close; the backup counts only then.
-    bOk = close(target.Release()) == 0 && bOk;
-    const std::string strFileName = MakeBackupFileName(nNumber, strName);
-    if (bOk && renameat(dir.Get(), strTemp.c_str(), dir.Get(), strFileName.c_str()) == 0)
-        return true;
-    unlinkat(dir.Get(), strTemp.c_str(), 0);
+    if (m_fnTestHook)
+        m_fnTestHook("source");
+
+    CPendingCopy copy(dir.Get());
+    if (!copy.IsOpen() || !WriteFull(copy.Get(), arHeader, sizeof arHeader) ||
+        !CopyTransformed(source.Get(), copy.Get(), RotateRight))
+        return false;
+    if (m_fnTestHook)
+        m_fnTestHook("claim");
+
+    // Several programs may share the folder: the claim is made under a lock
+    // so that numbers follow the highest on disk, and the link itself
+    // refuses a name that is taken.
+    // The lock is the folder's own (this open of it), so nothing is left
+    // behind; it goes with the descriptor.
+    if (flock(dir.Get(), LOCK_EX) != 0)
+        return false;
+    const uint32_t nOnDisk = HighestClaimedNumber(FolderNames(dir.Get()));
+    if (nNumber == UINT32_MAX || nNumber <= nOnDisk) {
+        if (!NextNumber(nNumber, nOnDisk, &nNumber))
+            return false;
+    }
+    for (int nTry = 0; nTry < 1000; ++nTry) {
+        *pnNumber = nNumber;
+        if (copy.LinkAs(MakeBackupFileName(nNumber, strName))) {
+            copy.Discard();
+            if (pId)
+                *pId = id;
+            return true;
+        }
+        if (errno != EEXIST || !NextNumber(nNumber, nOnDisk, &nNumber))
+            return false;
+    }
     return false;
+}
+
+void CBackupStore::RemoveLeftovers() {
+    CFd dir(OpenWorkDir());
+    if (!dir.IsOpen())
+        return;
+    const size_t nPrefix = strlen(g_szTempPrefix);
+    for (const std::string& strName : FolderNames(dir.Get())) {
+        if (strName.compare(0, nPrefix, g_szTempPrefix) != 0 || strName.size() < 4 ||
+            strName.compare(strName.size() - 4, 4, ".tmp") != 0)
+            continue;
+        CFd temp(openat(dir.Get(), strName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        // A live writer holds its lock; a file we cannot lock is left alone.
+        if (!temp.IsOpen() || fstat(temp.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+            flock(temp.Get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        unlinkat(dir.Get(), strName.c_str(), 0);
+    }
 }
 
 std::vector<CBackupEntry> CBackupStore::List() const {
@@ -235,74 +337,28 @@ std::vector<CBackupEntry> CBackupStore::List() const {
     CFd dir(OpenWorkDir());
     if (!dir.IsOpen())
         return arEntries;
-    int nListFd = dup(dir.Get());
-    DIR* pDir = nListFd >= 0 ? fdopendir(nListFd) : nullptr;
-    if (!pDir) {
-        if (nListFd >= 0)
-            close(nListFd);
-        return arEntries;
-    }
-    while (dirent* pEntry = readdir(pDir)) {
-        if (pEntry->d_name[0] == '.')
+    for (std::string& strName : FolderNames(dir.Get())) {
+        if (strName[0] == '.')
             continue;
         CBackupEntry entry;
-        int nFd = OpenBackup(dir.Get(), pEntry->d_name, &entry.info, &entry.nContentSize);
+        int nFd = OpenBackup(dir.Get(), strName, &entry.info, &entry.nContentSize, &entry.nTime);
         if (nFd < 0)
             continue;
         close(nFd);
-        entry.strFileName = pEntry->d_name;
+        entry.strFileName = std::move(strName);
         arEntries.push_back(std::move(entry));
     }
-    closedir(pDir);
     std::sort(arEntries.begin(), arEntries.end(),
               [](const CBackupEntry& a, const CBackupEntry& b) { return a.strFileName < b.strFileName; });
     return arEntries;
 }
 
-bool CBackupStore::Restore(const std::string& strFileName) const {
-    CFd dir(OpenWorkDir());
-    if (!dir.IsOpen())
-        return false;
-    CBackupInfo info;
-    uint64_t nContent = 0;
-    CFd backup(OpenBackup(dir.Get(), strFileName, &info, &nContent));
-    // Only absolute folders, as the writer records them ("" is the root).
-    if (!backup.IsOpen() || !IsPlainName(info.strName) || (!info.strFolder.empty() && info.strFolder[0] != '/'))
-        return false;
-
-    // The last level of the folder comes back if it was removed; a folder
-    // that is now a link is not written through.
-    const std::string strFolder = info.strFolder.empty() ? "/" : info.strFolder;
-    mkdir(strFolder.c_str(), 0777);
-    CFd target(open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!target.IsOpen())
-        return false;
-
-    // A file in the way keeps its permissions; a new one gets the usual ones.
-    mode_t nMode = 0666;
-    struct stat st;
-    if (fstatat(target.Get(), info.strName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return false;
-        if (S_ISREG(st.st_mode))
-            nMode = st.st_mode & 07777;
-    } else {
-        mode_t nMask = umask(0);
-        umask(nMask);
-        nMode &= ~nMask;
-    }
-    std::string strTemp;
-    CFd out(CreateTemp(target.Get(), &strTemp, 0600));
-    if (!out.IsOpen())
-        return false;
-    bool bOk = CopyTransformed(backup.Get(), out.Get(), RotateLeft) && fchmod(out.Get(), nMode) == 0;
-    bOk = close(out.Release()) == 0 && bOk;
-    if (!bOk || renameat(target.Get(), strTemp.c_str(), target.Get(), info.strName.c_str()) != 0) {
-        unlinkat(target.Get(), strTemp.c_str(), 0);
-        return false;
-    }
-    unlinkat(dir.Get(), strFileName.c_str(), 0);
-    return true;
+std::vector<CBackupBinItem> CBackupStore::ListBackups() const {
+    std::vector<CBackupBinItem> arItems;
+    // Name order: the numbered names keep the backups in the order taken.
+    for (CBackupEntry& entry : List())
+        arItems.push_back(CBackupBinItem{std::move(entry.strFileName), std::move(entry.info), entry.nTime});
+    return arItems;
 }
 
 bool CBackupStore::Delete(const std::string& strFileName) const {

@@ -1,13 +1,16 @@
 // The backup store on disk: one private folder of numbered backup files.
-// Nothing here follows a symbolic link, writes outside the folder, or leaves
-// a partial file behind: copies go to a temporary name and are renamed into
-// place only when complete.
+// Nothing here follows a symbolic link, writes outside the folder, replaces
+// a backup or leaves a half-written file under a backup's name: copies are
+// written unnamed (or under a locked temporary name) and linked into place
+// under a number no file in the folder holds, only when complete.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
 #include "repair/RepairInterfaces.h"
 
@@ -15,34 +18,48 @@
 // ~/.local/state.
 std::string GetWorkDirPath();
 
-// Creates the work folder (mode 0700, and the missing folders above it) and
-// returns the highest number among the names in it; 0 when none or when the
-// folder cannot be read.
+// Creates the work folder (mode 0700, and the missing folders above it),
+// removes what dead writers left in it, and returns the highest number
+// among the names in it; 0 when none or when the folder cannot be read.
 uint32_t PrepareWorkDir(std::string* pstrWorkDir);
 
 struct CBackupEntry {
     std::string strFileName;  // inside the work folder
     CBackupInfo info;
     uint64_t nContentSize = 0;
+    int64_t nTime = 0;  // change time of the backup file
 };
 
-class CBackupStore : public IBackupWriter {
+class CBackupStore : public IBackupWriter, public IBackupBinStore {
 public:
     explicit CBackupStore(std::string strWorkDir);
 
     // The folder is a real directory of ours that no one else may write.
     bool IsUsable() const;
 
-    bool WriteBackup(uint32_t nNumber, const std::string& strFolder, const std::string& strName) override;
+    bool WriteBackup(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
+                     CFileId* pId) override;
     // Backup files in name order; anything else in the folder is left out.
     std::vector<CBackupEntry> List() const;
     // Writes the content back to where it came from, then deletes the
-    // backup; false with both left as they were on any failure.
-    bool Restore(const std::string& strFileName) const;
+    // backup; anything but RESTORE_OK leaves both as they were.
+    ERestoreResult Restore(const std::string& strFileName) const;
     // Deletes a backup file; anything that is not one is left alone.
     bool Delete(const std::string& strFileName) const;
+    // Removes temporary files whose writer is gone.
+    void RemoveLeftovers() override;
+
+    // The bin's view of the same store.
+    std::vector<CBackupBinItem> ListBackups() const override;
+    ERestoreResult RestoreBackup(const std::string& strFileName) override { return Restore(strFileName); }
+    bool DeleteBackup(const std::string& strFileName) override { return Delete(strFileName); }
 
     const std::string& GetWorkDir() const { return m_strWorkDir; }
+
+    // Tests change the disk at an exact moment of a write: called with
+    // "source" once the source is open and checked, "claim" just before the
+    // finished copy takes its name.
+    std::function<void(const char* pszStage)> m_fnTestHook;
 
 private:
     int OpenWorkDir() const;

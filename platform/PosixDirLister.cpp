@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,9 +19,23 @@ EEntryKind KindFromMode(mode_t nMode) {
     return ENTRY_SPECIAL;
 }
 
+CFileId IdOf(const struct stat& st) {
+    return CFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
 }  // namespace
 
-bool CPosixDirLister::ListFolder(const std::string& strFolder, bool bFollowLink, CDirListing& listing) {
+bool CPosixDirLister::Canonicalize(const std::string& strPath, std::string* pstrReal) {
+    char* pszReal = realpath(strPath.c_str(), nullptr);
+    if (!pszReal)
+        return false;
+    *pstrReal = pszReal;
+    free(pszReal);
+    return true;
+}
+
+bool CPosixDirLister::ListFolder(const std::string& strFolder, bool bFollowLink, CDirListing& listing,
+                                 const CFileId* pExpect) {
     listing.Clear();
     const char* pszFolder = strFolder.empty() ? "/" : strFolder.c_str();
     // A folder met in the walk that was swapped for a link since it was
@@ -30,6 +45,13 @@ bool CPosixDirLister::ListFolder(const std::string& strFolder, bool bFollowLink,
     int nFd = open(pszFolder, nFlags);
     if (nFd < 0)
         return false;
+    struct stat stFolder;
+    // A folder whose parent's listing named another one: something was
+    // swapped in on the way (a level above turned into a link).
+    if (pExpect && (fstat(nFd, &stFolder) != 0 || !(IdOf(stFolder) == *pExpect))) {
+        close(nFd);
+        return false;
+    }
     DIR* pDir = fdopendir(nFd);
     if (!pDir) {
         close(nFd);
@@ -40,21 +62,26 @@ bool CPosixDirLister::ListFolder(const std::string& strFolder, bool bFollowLink,
         if (pszName[0] == '.' && (pszName[1] == '\0' || (pszName[1] == '.' && pszName[2] == '\0')))
             continue;
         EEntryKind eKind;
+        CFileId id;
         switch (pEntry->d_type) {
-        case DT_DIR: eKind = ENTRY_FOLDER; break;
-        case DT_REG: eKind = ENTRY_FILE; break;
         case DT_LNK: eKind = ENTRY_LINK; break;
+        case DT_DIR:
+        case DT_REG:
         case DT_UNKNOWN: {
+            // Files and folders are remembered by identity: what the engine
+            // is handed, and the folder the walk enters next, must be these.
             struct stat st;
             // Gone already: nothing to count.
             if (fstatat(dirfd(pDir), pszName, &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
             eKind = KindFromMode(st.st_mode);
+            if (eKind == ENTRY_FILE || eKind == ENTRY_FOLDER)
+                id = IdOf(st);
             break;
         }
         default: eKind = ENTRY_SPECIAL; break;
         }
-        listing.Add(pszName, strlen(pszName), eKind);
+        listing.Add(pszName, strlen(pszName), eKind, id);
     }
     closedir(pDir);
     listing.Sort();

@@ -19,3 +19,17 @@ bool CPosixFileAccess::GetMode(const std::string& strPath, uint32_t* pnMode) {
 bool CPosixFileAccess::SetMode(const std::string& strPath, uint32_t nMode) {
     return fchmodat(AT_FDCWD, strPath.c_str(), nMode & 07777, AT_SYMLINK_NOFOLLOW) == 0;
 }
+
+bool CPosixFileAccess::GetFileId(const std::string& strPath, CFileId* pId) {
+    struct stat st;
+    if (lstat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    *pId = CFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return true;
+}
+
+bool CPosixFileAccess::IsSameFolder(const std::string& strFolder, const CFileId& id) {
+    struct stat st;
+    return lstat(strFolder.empty() ? "/" : strFolder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           CFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)} == id;
+}

@@ -1,5 +1,18 @@
 #include "repair/BackupBin.h"
 
+const char* GetRestoreResultText(ERestoreResult eResult) {
+    switch (eResult) {
+    case RESTORE_OK: return "restored";
+    case RESTORE_NOT_A_BACKUP: return "no such backup";
+    case RESTORE_BAD_FOLDER: return "the folder is missing, not a real folder, or reached through a link";
+    case RESTORE_NOT_A_FILE: return "something other than a file is in its place";
+    case RESTORE_NOT_WRITABLE: return "the file in its place is not yours to write";
+    case RESTORE_OWNER: return "the owner or permissions of the file in its place could not be kept";
+    case RESTORE_WRITE_FAILED: return "it could not be written (disk full or read error)";
+    }
+    return "failed";
+}
+
 CBackupBin::CBackupBin(IBackupBinStore& store) : m_store(store) {}
 
 int CBackupBin::Load() {
@@ -66,9 +79,11 @@ CRestoreOutcome CBackupBin::RestoreChecked() {
             ++i;
             continue;
         }
-        if (!m_store.RestoreBackup(m_arRows[i].item.strFileName)) {
+        const ERestoreResult eResult = m_store.RestoreBackup(m_arRows[i].item.strFileName);
+        if (eResult != RESTORE_OK) {
             // Its backup is still in the store: keep the row, ticked.
             ++outcome.nFailed;
+            outcome.arFailures.emplace_back(m_arRows[i].item.strFileName, eResult);
             ++i;
             continue;
         }
@@ -80,6 +95,7 @@ CRestoreOutcome CBackupBin::RestoreChecked() {
 
 CEmptyOutcome CBackupBin::Empty() {
     CEmptyOutcome outcome;
+    m_store.RemoveLeftovers();
     for (const CBackupBinItem& item : m_store.ListBackups()) {
         if (m_store.DeleteBackup(item.strFileName))
             ++outcome.nDeleted;

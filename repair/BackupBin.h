@@ -3,7 +3,9 @@
 // restore and empty passes and which buttons they leave enabled.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "repair/BackupFormat.h"
@@ -12,7 +14,21 @@
 struct CBackupBinItem {
     std::string strFileName;  // the backup file's name in the work folder
     CBackupInfo info;         // where it came from
+    int64_t nTime = 0;        // when it was taken (the file's change time, seconds)
 };
+
+// What became of one restore. Only RESTORE_OK removes the backup.
+enum ERestoreResult {
+    RESTORE_OK = 0,
+    RESTORE_NOT_A_BACKUP,  // gone, or not a backup file of ours
+    RESTORE_BAD_FOLDER,    // not absolute, a level is a link, or it cannot be made or opened
+    RESTORE_NOT_A_FILE,    // something other than a regular file is in the way
+    RESTORE_NOT_WRITABLE,  // the file in the way is one its user could not write
+    RESTORE_OWNER,         // the file in the way has an owner, group or ACL that could not be kept
+    RESTORE_WRITE_FAILED,  // disk full, a read or write error: nothing was replaced
+};
+// A short reason in words, for the command line and the log.
+const char* GetRestoreResultText(ERestoreResult eResult);
 
 // The backup store as the bin uses it.
 class IBackupBinStore {
@@ -20,9 +36,11 @@ public:
     virtual ~IBackupBinStore() = default;
     // Every backup file in the work folder, in the order to show them.
     virtual std::vector<CBackupBinItem> ListBackups() const = 0;
-    // True only when the content is back and the backup file is gone.
-    virtual bool RestoreBackup(const std::string& strFileName) = 0;
+    // RESTORE_OK only when the content is back and the backup file is gone.
+    virtual ERestoreResult RestoreBackup(const std::string& strFileName) = 0;
     virtual bool DeleteBackup(const std::string& strFileName) = 0;
+    // Removes what writers that are gone left half-written in the folder.
+    virtual void RemoveLeftovers() = 0;
 };
 
 struct CBackupBinRow {
@@ -38,6 +56,8 @@ struct CRestoreOutcome {
     // a list that deletes them one after another ends up like the bin.
     std::vector<int> arRemoved;
     int nFailed = 0;  // ticked rows whose restore failed; they stay, ticked
+    // Each failure: the backup file's name and why.
+    std::vector<std::pair<std::string, ERestoreResult>> arFailures;
 };
 
 struct CEmptyOutcome {

@@ -35,17 +35,11 @@ wxString Utf8(const char* psz) { return wxString::FromUTF8(psz); }
 // ---------------------------------------------------------------------------
 
 std::vector<CBackupBinItem> CBackupBinStore::ListBackups() const {
-    std::vector<CBackupBinItem> arItems;
-    if (!m_pStore)
-        return arItems;
-    // Name order: the numbered names keep the backups in the order taken.
-    for (CBackupEntry& entry : m_pStore->List())
-        arItems.push_back(CBackupBinItem{std::move(entry.strFileName), std::move(entry.info)});
-    return arItems;
+    return m_pStore ? m_pStore->ListBackups() : std::vector<CBackupBinItem>();
 }
 
-bool CBackupBinStore::RestoreBackup(const std::string& strFileName) {
-    return m_pStore && m_pStore->Restore(strFileName);
+ERestoreResult CBackupBinStore::RestoreBackup(const std::string& strFileName) {
+    return m_pStore ? m_pStore->Restore(strFileName) : RESTORE_NOT_A_BACKUP;
 }
 
 bool CBackupBinStore::DeleteBackup(const std::string& strFileName) {

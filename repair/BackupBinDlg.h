@@ -33,8 +33,12 @@ public:
     void SetWorkDir(const std::string& strWorkDir) { m_pStore = std::make_unique<CBackupStore>(strWorkDir); }
 
     std::vector<CBackupBinItem> ListBackups() const override;
-    bool RestoreBackup(const std::string& strFileName) override;
+    ERestoreResult RestoreBackup(const std::string& strFileName) override;
     bool DeleteBackup(const std::string& strFileName) override;
+    void RemoveLeftovers() override {
+        if (m_pStore)
+            m_pStore->RemoveLeftovers();
+    }
 
 private:
     std::unique_ptr<CBackupStore> m_pStore;

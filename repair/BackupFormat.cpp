@@ -62,7 +62,9 @@ void RotateLeft(unsigned char* pData, size_t nSize) {
         pData[i] = static_cast<unsigned char>((pData[i] << 1) | (pData[i] >> 7));
 }
 
-bool BackupNumberFromName(const std::string& strName, uint32_t* pnNumber) {
+namespace {
+
+bool ReadBackupNumber(const std::string& strName, uint32_t* pnNumber, bool* pbNegative) {
     size_t nDot = 0;
     for (size_t i = strName.size(); i-- > 1;) {
         if (strName[i] == '.') {
@@ -89,7 +91,15 @@ bool BackupNumberFromName(const std::string& strName, uint32_t* pnNumber) {
     }
     int64_t nSigned = bNegative ? static_cast<int64_t>(0 - nValue) : static_cast<int64_t>(nValue);
     *pnNumber = static_cast<uint32_t>(nSigned);
+    *pbNegative = nSigned < 0;
     return true;
+}
+
+}  // namespace
+
+bool BackupNumberFromName(const std::string& strName, uint32_t* pnNumber) {
+    bool bNegative = false;
+    return ReadBackupNumber(strName, pnNumber, &bNegative);
 }
 
 uint32_t HighestBackupNumber(const std::vector<std::string>& arNames) {
@@ -97,6 +107,18 @@ uint32_t HighestBackupNumber(const std::vector<std::string>& arNames) {
     for (const std::string& strName : arNames) {
         uint32_t nNumber = 0;
         if (BackupNumberFromName(strName, &nNumber) && nHighest < nNumber)
+            nHighest = nNumber;
+    }
+    return nHighest;
+}
+
+uint32_t HighestClaimedNumber(const std::vector<std::string>& arNames) {
+    uint32_t nHighest = 0;
+    for (const std::string& strName : arNames) {
+        uint32_t nNumber = 0;
+        bool bNegative = false;
+        if (ReadBackupNumber(strName, &nNumber, &bNegative) && !bNegative && nNumber != UINT32_MAX &&
+            nHighest < nNumber)
             nHighest = nNumber;
     }
     return nHighest;

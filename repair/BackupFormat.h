@@ -43,6 +43,9 @@ void RotateLeft(unsigned char* pData, size_t nSize);   // reading
 bool BackupNumberFromName(const std::string& strName, uint32_t* pnNumber);
 // The highest such number, compared as unsigned 32-bit values; 0 when none.
 uint32_t HighestBackupNumber(const std::vector<std::string>& arNames);
+// The same, leaving out names read as a negative number or as 4294967295:
+// a stray "-1.log" must not wrap the writer's numbers below a backup on disk.
+uint32_t HighestClaimedNumber(const std::vector<std::string>& arNames);
 
 // Where a file's backup says it came from, and back: the folder is the
 // path before its last '/', the name after it.

@@ -5,11 +5,18 @@
 #include <cstdint>
 #include <string>
 
+#include "scan/FileId.h"
+
 class IBackupWriter {
 public:
     virtual ~IBackupWriter() = default;
-    // Writes backup number nNumber of strFolder/strName; false on any failure.
-    virtual bool WriteBackup(uint32_t nNumber, const std::string& strFolder, const std::string& strName) = 0;
+    // Writes a backup of strFolder/strName under the first number after
+    // *pnNumber that no file in the store holds yet, and leaves that number
+    // in *pnNumber (used up even when the copy fails). Never replaces a file.
+    // pId: when set on entry, the source must be that very file; on success
+    // it holds the identity of the file that was read. False on any failure.
+    virtual bool WriteBackup(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
+                             CFileId* pId) = 0;
 };
 
 enum EMessageIcon { ICON_EXCLAMATION, ICON_QUESTION, ICON_STOP, ICON_INFORMATION };

@@ -136,6 +136,7 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
     IResultList* pRows = m_scanner.GetResults();
     const bool bAlwaysBackup = IsAlwaysBackup(strPath);
     bool bRepaired = false;
+    CFileId id;  // the file the first backup read; later ones must read it too
 
     for (int nPass = 0; nPass <= MAX_REPAIR_PASSES; ++nPass) {
         bool bFaulted = false;
@@ -158,13 +159,24 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
             pEngine->CloseProbe(hProbe);
             return;
         }
+        // No cleaning without its backup, and only of the file backed up:
+        // a link planted in the row's place since the scan is not followed.
         if (m_scanner.GetRequest().bBackup || bAlwaysBackup) {
             std::string strFolder, strName;
             SplitPath(strPath, &strFolder, &strName);
-            m_scanner.BackupFile(strFolder, strName);
+            if (!m_scanner.BackupFile(strFolder, strName, &id)) {
+                pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
+                pEngine->CloseProbe(hProbe);
+                return;
+            }
         }
         if (!m_scanner.CheckFileAccess(true, strPath)) {
             pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_ACCESS_DENIED));
+            pEngine->CloseProbe(hProbe);
+            return;
+        }
+        if (!m_scanner.IsSameFile(strPath, id)) {
+            pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
             pEngine->CloseProbe(hProbe);
             return;
         }

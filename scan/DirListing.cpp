@@ -7,8 +7,9 @@ void CDirListing::Clear() {
     m_arEntries.clear();
 }
 
-void CDirListing::Add(const char* pszName, size_t nLen, EEntryKind eKind) {
-    m_arEntries.push_back(SEntry{static_cast<uint32_t>(m_strNames.size()), static_cast<uint32_t>(nLen), eKind});
+void CDirListing::Add(const char* pszName, size_t nLen, EEntryKind eKind, CFileId id) {
+    m_arEntries.push_back(
+        SEntry{static_cast<uint32_t>(m_strNames.size()), static_cast<uint32_t>(nLen), eKind, id});
     m_strNames.append(pszName, nLen);
 }
 

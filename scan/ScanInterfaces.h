@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/FileId.h"
+
 // Label ids of the scan results dialog that the walk and the file scan write.
 enum { IDC_CURRENT_FILE = 207, IDC_SCANNED = 208, IDC_INFECTED = 209 };
 
@@ -22,7 +24,7 @@ enum EEntryKind : uint8_t {
 class CDirListing {
 public:
     void Clear();
-    void Add(const char* pszName, size_t nLen, EEntryKind eKind);
+    void Add(const char* pszName, size_t nLen, EEntryKind eKind, CFileId id = CFileId());
     // Byte order, so every walk of the same tree meets files in the same order.
     void Sort();
     size_t GetCount() const { return m_arEntries.size(); }
@@ -30,12 +32,16 @@ public:
         return std::string_view(m_strNames).substr(m_arEntries[i].nOffset, m_arEntries[i].nLen);
     }
     EEntryKind GetKind(size_t i) const { return m_arEntries[i].eKind; }
+    // Which file or folder the name stood for when listed; unset when the
+    // lister does not know.
+    const CFileId& GetId(size_t i) const { return m_arEntries[i].id; }
 
 private:
     struct SEntry {
         uint32_t nOffset;
         uint32_t nLen;
         EEntryKind eKind;
+        CFileId id;
     };
     std::string m_strNames;
     std::vector<SEntry> m_arEntries;
@@ -46,9 +52,14 @@ public:
     virtual ~IDirLister() = default;
     // Fills listing with the entries of strFolder ("" is the root), sorted.
     // False when the folder cannot be listed; the listing is then empty.
-    // bFollowLink: the folder may itself be a symbolic link (a target the
-    // user named); folders met in the walk never are.
-    virtual bool ListFolder(const std::string& strFolder, bool bFollowLink, CDirListing& listing) = 0;
+    // bFollowLink: the folder may itself be a symbolic link; folders met in
+    // the walk never are. pExpect: the folder must be that very folder (the
+    // one its parent's listing named), else nothing is listed.
+    virtual bool ListFolder(const std::string& strFolder, bool bFollowLink, CDirListing& listing,
+                            const CFileId* pExpect = nullptr) = 0;
+    // The real path of a target, every link and "." or ".." resolved; false
+    // when it does not exist.
+    virtual bool Canonicalize(const std::string& strPath, std::string* pstrReal) = 0;
 };
 
 // Drive types by the numbers the rest of the program uses.
@@ -85,6 +96,11 @@ public:
     // Permission bits only; neither follows a symbolic link.
     virtual bool GetMode(const std::string& strPath, uint32_t* pnMode) = 0;
     virtual bool SetMode(const std::string& strPath, uint32_t nMode) = 0;
+    // The regular file at strPath itself (a link there is not followed);
+    // false for anything else or nothing.
+    virtual bool GetFileId(const std::string& strPath, CFileId* pId) = 0;
+    // strFolder (a link there is not followed) is still that very folder.
+    virtual bool IsSameFolder(const std::string& strFolder, const CFileId& id) = 0;
 };
 
 class IScanView {

@@ -41,7 +41,12 @@ void CScanner::RunScan() {
             }
             continue;
         }
-        std::string strPattern = MakePattern(strTarget);
+        // Resolved once, before the walk: rows, backups and records name the
+        // real path, and nothing met later is reached through a link.
+        std::string strReal;
+        if (strTarget.empty() || strTarget[0] != '/' || !m_env.pLister->Canonicalize(strTarget, &strReal))
+            continue;
+        std::string strPattern = MakePattern(strReal);
         if (!strPattern.empty())
             Walk(strPattern, WALK_TARGET);
     }
@@ -74,12 +79,13 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule) {
     // so depth costs no descriptors either.
     struct SFrame {
         std::string strFolder;
+        CFileId folderId;  // as the parent's listing named it; unset for the target
         CDirListing listing;
         size_t nNext = 0;
     };
     std::vector<SFrame> arStack(1);
     arStack[0].strFolder = strPattern.substr(0, nSlash);
-    m_env.pLister->ListFolder(arStack[0].strFolder, true, arStack[0].listing);
+    m_env.pLister->ListFolder(arStack[0].strFolder, false, arStack[0].listing);
 
     std::string strPath;
     while (!arStack.empty()) {
@@ -111,15 +117,18 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule) {
                 continue;
             SFrame child;
             child.strFolder = strPath;
-            m_env.pLister->ListFolder(child.strFolder, false, child.listing);
+            child.folderId = frame.listing.GetId(i);
+            m_env.pLister->ListFolder(child.strFolder, false, child.listing,
+                                      child.folderId.IsSet() ? &child.folderId : nullptr);
             arStack.push_back(std::move(child));  // frame is invalid from here
             continue;
         }
-        MeetFile(strPath, strName, eKind);
+        MeetFile(strPath, strName, eKind, frame.listing.GetId(i), frame.folderId);
     }
 }
 
-void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind) {
+void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind, CFileId id,
+                        const CFileId& folderId) {
     m_env.pView->SetLabel(IDC_CURRENT_FILE, strPath);
     ++m_nScanned;
     m_env.pView->SetLabel(IDC_SCANNED, std::to_string(m_nScanned));
@@ -128,9 +137,25 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
     // opening one could block the walk for good.
     if (eKind != ENTRY_FILE)
         return;
-    if (FilterFile(strPath) && CheckFileAccess(false, strPath) &&
-        IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
-        ScanFile(strPath, strName);
+    if (!FilterFile(strPath))
+        return;
+    // The engine is handed the file the walk met, or one saved in its place
+    // in the same folder; never one reached through a folder that was
+    // swapped for a link since, and never a link.
+    if (id.IsSet() && !IsSameFile(strPath, id)) {
+        CFileId now;
+        if (!m_env.pAccess->GetFileId(strPath, &now) ||
+            (folderId.IsSet() && !m_env.pAccess->IsSameFolder(strPath.substr(0, strPath.rfind('/')), folderId)))
+            return;
+        id = now;
+    }
+    if (CheckFileAccess(false, strPath) && IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
+        ScanFile(strPath, strName, id);
+}
+
+bool CScanner::IsSameFile(const std::string& strPath, const CFileId& id) {
+    CFileId now;
+    return m_env.pAccess->GetFileId(strPath, &now) && (!id.IsSet() || now == id);
 }
 
 bool CScanner::FilterFile(const std::string& strPath) {
@@ -159,7 +184,7 @@ bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath) {
     return bOk;
 }
 
-void CScanner::ScanFile(const std::string& strPath, std::string_view strName) {
+void CScanner::ScanFile(const std::string& strPath, std::string_view strName, CFileId id) {
     IFarsendEngine* pEngine = m_env.pEngine;
     uint32_t hProbe = pEngine->ProbeInto(strPath);
     for (int nPass = 0; hProbe != 0; ++nPass) {
@@ -174,24 +199,36 @@ void CScanner::ScanFile(const std::string& strPath, std::string_view strName) {
             return;
         }
         uint32_t hNext = 0;
-        if (!AutoRepair(hProbe, strPath, strName, &hNext))
+        if (!AutoRepair(hProbe, strPath, strName, &id, &hNext))
             return;
         hProbe = hNext;
     }
 }
 
-bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::string_view strName, uint32_t* phProbe) {
+bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::string_view strName, CFileId* pId,
+                          uint32_t* phProbe) {
     IFarsendEngine* pEngine = m_env.pEngine;
     IResultList* pRows = m_env.pResults;
     const int nRow = m_nInfected - 1;
 
+    // No cleaning without its backup: the user was promised a copy.
     if (m_req.bBackup || m_bOfficeFile) {
         std::string strFolder, strFileName;
         SplitPath(strPath, &strFolder, &strFileName);
-        BackupFile(strFolder, std::string(strName));
+        if (!BackupFile(strFolder, std::string(strName), pId)) {
+            pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
+            pEngine->CloseProbe(hProbe);
+            return false;
+        }
     }
     if (!CheckFileAccess(true, strPath)) {
         pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_ACCESS_DENIED));
+        pEngine->CloseProbe(hProbe);
+        return false;
+    }
+    // Only the file that was backed up is cleaned.
+    if (!IsSameFile(strPath, *pId)) {
+        pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
         pEngine->CloseProbe(hProbe);
         return false;
     }
@@ -224,8 +261,10 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
     return true;
 }
 
-void CScanner::BackupFile(const std::string& strFolder, const std::string& strName) {
-    ++m_req.nLastBackupNo;
-    if (m_env.pBackup)
-        m_env.pBackup->WriteBackup(m_req.nLastBackupNo, strFolder, strName);
+bool CScanner::BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId) {
+    if (!m_env.pBackup) {
+        ++m_req.nLastBackupNo;
+        return false;
+    }
+    return m_env.pBackup->WriteBackup(&m_req.nLastBackupNo, strFolder, strName, pId);
 }

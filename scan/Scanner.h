@@ -37,9 +37,14 @@ public:
     // True when the file is to be scanned; sets m_bOfficeFile.
     bool FilterFile(const std::string& strPath);
     bool CheckFileAccess(bool bWrite, const std::string& strPath);
-    void ScanFile(const std::string& strPath, std::string_view strName);
-    // Takes the next backup number, used up even when the copy fails.
-    void BackupFile(const std::string& strFolder, const std::string& strName);
+    // id: the file the walk met at strPath (unset when not known).
+    void ScanFile(const std::string& strPath, std::string_view strName, CFileId id = CFileId());
+    // Takes the next free backup number, used up even when the copy fails;
+    // false when no backup could be written. *pId as IBackupWriter says.
+    bool BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId);
+    // Just before a cleaning: the path still holds the regular file that was
+    // backed up (or met by the walk), not a link or another file.
+    bool IsSameFile(const std::string& strPath, const CFileId& id);
 
     // Asked from a handler while the walk drains: leave at the next entry.
     void Stop() { m_bStop = true; }
@@ -62,10 +67,12 @@ private:
     enum EWalkRule { WALK_DRIVE_ROOT, WALK_TARGET };
     void Walk(const std::string& strPattern, EWalkRule eRule);
     bool EntersFolder(const std::string& strPath, EWalkRule eRule) const;
-    void MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind);
+    void MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind, CFileId id,
+                  const CFileId& folderId);
     // The automatic road for the newest row: true with *phProbe set when the
     // file shows a further infection that needs a row of its own.
-    bool AutoRepair(uint32_t hProbe, const std::string& strPath, std::string_view strName, uint32_t* phProbe);
+    bool AutoRepair(uint32_t hProbe, const std::string& strPath, std::string_view strName, CFileId* pId,
+                    uint32_t* phProbe);
 
     SCANREQUEST m_req;
     CScanEnv m_env;

@@ -18,6 +18,7 @@
 #include "DialogDriver.h"
 #include "app/MessageBox.h"
 #include "fakes/TempDir.h"
+#include "fakes/WriteNumbered.h"
 #include "repair/BackupBinDlg.h"
 
 namespace {
@@ -60,7 +61,7 @@ protected:
         const char* arNames[] = {"first.exe", "second.doc", "third.xls"};
         for (int i = 0; i < 3; ++i) {
             ASSERT_TRUE(CTempDir::WriteFile(m_strSource + "/" + arNames[i], std::string("infected ") + arNames[i]));
-            ASSERT_TRUE(store.WriteBackup(static_cast<uint32_t>(i + 1), m_strSource, arNames[i]));
+            ASSERT_TRUE(WriteNumbered(store, static_cast<uint32_t>(i + 1), m_strSource, arNames[i]));
         }
         // The repaired file stands where the restore will write.
         ASSERT_TRUE(CTempDir::WriteFile(m_strSource + "/second.doc", "repaired"));

@@ -17,11 +17,13 @@ public:
         m_arItems.push_back(CBackupBinItem{strFile, CBackupInfo{strFolder, strName}});
     }
     std::vector<CBackupBinItem> ListBackups() const override { return m_arItems; }
-    bool RestoreBackup(const std::string& strFile) override {
+    ERestoreResult RestoreBackup(const std::string& strFile) override {
         m_arRestoreCalls.push_back(strFile);
-        return !m_setBroken.count(strFile) && Remove(strFile);
+        return !m_setBroken.count(strFile) && Remove(strFile) ? RESTORE_OK : RESTORE_NOT_WRITABLE;
     }
     bool DeleteBackup(const std::string& strFile) override { return !m_setBroken.count(strFile) && Remove(strFile); }
+    void RemoveLeftovers() override { ++m_nSweeps; }
+    int m_nSweeps = 0;
 
     std::vector<std::string> Files() const {
         std::vector<std::string> ar;

@@ -40,7 +40,11 @@ public:
     }
     void EnsureFolder(const std::string& strFolder) { AddPath(strFolder, ENTRY_FOLDER); }
 
-    bool ListFolder(const std::string& strFolder, bool, CDirListing& listing) override {
+    bool Canonicalize(const std::string& strPath, std::string* pstrReal) override {
+        *pstrReal = strPath;
+        return true;
+    }
+    bool ListFolder(const std::string& strFolder, bool, CDirListing& listing, const CFileId* = nullptr) override {
         listing.Clear();
         m_arListed.push_back(strFolder);
         auto it = m_mapFolders.find(strFolder);
@@ -72,6 +76,18 @@ public:
             return true;
         return m_setGrantedOnChmod.count(strPath) && (Mode(strPath) & 0600) == 0600;
     }
+    // Files are regular files with an identity of their own unless a test
+    // says the path now holds something else.
+    std::map<std::string, CFileId> m_mapIds;
+    std::set<std::string> m_setNotFiles;
+    bool GetFileId(const std::string& strPath, CFileId* pId) override {
+        if (m_setNotFiles.count(strPath))
+            return false;
+        auto it = m_mapIds.find(strPath);
+        *pId = it != m_mapIds.end() ? it->second : CFileId{1, std::hash<std::string>()(strPath) | 1};
+        return true;
+    }
+    bool IsSameFolder(const std::string&, const CFileId&) override { return true; }
     bool GetMode(const std::string& strPath, uint32_t* pnMode) override {
         if (m_bGetModeFails)
             return false;
@@ -231,8 +247,15 @@ public:
     };
     std::vector<SCall> m_arCalls;
     bool m_bFail = false;
-    bool WriteBackup(uint32_t nNumber, const std::string& strFolder, const std::string& strName) override {
-        m_arCalls.push_back({nNumber, strFolder, strName});
+    std::function<void()> m_fnOnWrite;  // changes the world at the moment of the copy
+    bool WriteBackup(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
+                     CFileId* pId) override {
+        ++*pnNumber;
+        m_arCalls.push_back({*pnNumber, strFolder, strName});
+        if (m_fnOnWrite)
+            m_fnOnWrite();
+        if (!m_bFail && pId && !pId->IsSet())
+            *pId = CFileId{1, std::hash<std::string>()(strFolder + "/" + strName) | 1};
         return !m_bFail;
     }
 };

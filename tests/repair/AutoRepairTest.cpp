@@ -168,8 +168,10 @@ TEST_F(AutoRepairTest, NumbersGoOnAcrossScansAndFailedBackupsUseTheirs) {
     m_backup.m_bFail = true;
     CScanner first = Scan();
     EXPECT_EQ(first.GetLastBackupNo(), 14u);
-    // A failed backup does not stop the repair.
-    EXPECT_EQ(Status(0), "Repaired");
+    // No cleaning without its copy: the file stays as it was.
+    EXPECT_EQ(Status(0), "Fail to repair");
+    EXPECT_EQ(Status(1), "Fail to repair");
+    EXPECT_EQ(m_engine.m_mapFiles["/t/a.exe"].nCleanings, 0);
 
     m_req.nLastBackupNo = first.GetLastBackupNo();
     m_engine.SetLayers("/t/a.exe", {{0, "A", 1}});

@@ -7,6 +7,7 @@
 
 #include "fakes/FakeScanWorld.h"
 #include "fakes/TempDir.h"
+#include "fakes/WriteNumbered.h"
 #include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
 #include "platform/HostEngine.h"
@@ -77,7 +78,7 @@ TEST(RepairIntegrationTest, ScanCleansBacksUpAndTheBackupsRestore) {
     EXPECT_EQ(scanner.GetLastBackupNo(), 17u);
 
     // The first backup of nested.exe holds the file as the scan found it.
-    ASSERT_TRUE(store.Restore("00000014.Vxe"));
+    ASSERT_EQ(store.Restore("00000014.Vxe"), RESTORE_OK);
     EXPECT_EQ(CTempDir::ReadFile(strTree + "/nested.exe"), strNested);
 
     // The restored file, ticked and repaired from the list.

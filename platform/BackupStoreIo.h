@@ -1,0 +1,57 @@
+// Small descriptor helpers shared by the backup writer, the readers and
+// restore. Private to the platform library.
+#pragma once
+
+#include <errno.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "repair/BackupFormat.h"
+
+class CFd {
+public:
+    explicit CFd(int nFd = -1) : m_nFd(nFd) {}
+    ~CFd() { Reset(); }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_nFd; }
+    bool IsOpen() const { return m_nFd >= 0; }
+    int Release() {
+        int nFd = m_nFd;
+        m_nFd = -1;
+        return nFd;
+    }
+    void Reset(int nFd = -1) {
+        if (m_nFd >= 0)
+            close(m_nFd);
+        m_nFd = nFd;
+    }
+
+private:
+    int m_nFd;
+};
+
+bool ReadFull(int nFd, unsigned char* p, size_t nSize, size_t* pnGot);
+bool WriteFull(int nFd, const unsigned char* p, size_t nSize);
+// Copies nFrom to its end into nTo, transforming each block; false on any
+// read or write error.
+bool CopyTransformed(int nFrom, int nTo, void (*pfnTransform)(unsigned char*, size_t));
+
+// A plain file name: not empty, no '/', not "." or "..".
+bool IsPlainName(const std::string& strName);
+
+// Opens a backup file of ours in the work folder and reads its header;
+// -1 when it is not one. *pnTime: its change time.
+int OpenBackup(int nDirFd, const std::string& strFileName, CBackupInfo* pInfo, uint64_t* pnContent,
+               int64_t* pnTime = nullptr);
+
+// A temporary file in nDirFd, created exclusively and never through a link,
+// named with the prefix the leftover sweep knows; it is held under an
+// exclusive lock for as long as the descriptor stays open, so the sweep can
+// tell a live writer's file from one whose writer is gone.
+int CreateLockedTemp(int nDirFd, std::string* pstrName, mode_t nMode);
+extern const char* const g_szTempPrefix;  // ".quillet-"
