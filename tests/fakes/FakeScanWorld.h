@@ -259,3 +259,17 @@ public:
         return !m_bFail;
     }
 };
+
+// A repair view that answers every notice and question with OK or Yes.
+class CQuietRepairView : public IRepairView {
+public:
+    bool ShowNotice(const std::string&, bool*) override { return false; }
+    void ShowMessage(const std::string&, const std::string&, EMessageIcon) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    void OpenProgress() override {}
+    void SetProgressRange(int) override {}
+    void SetProgressPos(int) override {}
+    void SetProgressText(const std::string&) override {}
+    void CloseProgress() override {}
+    void Drain() override {}
+};

@@ -82,17 +82,7 @@ TEST(RepairIntegrationTest, ScanCleansBacksUpAndTheBackupsRestore) {
     EXPECT_EQ(CTempDir::ReadFile(strTree + "/nested.exe"), strNested);
 
     // The restored file, ticked and repaired from the list.
-    struct CQuietView : IRepairView {
-        bool ShowNotice(const std::string&, bool*) override { return false; }
-        void ShowMessage(const std::string&, const std::string&, EMessageIcon) override {}
-        bool AskYesNo(const std::string&, const std::string&) override { return true; }
-        void OpenProgress() override {}
-        void SetProgressRange(int) override {}
-        void SetProgressPos(int) override {}
-        void SetProgressText(const std::string&) override {}
-        void CloseProgress() override {}
-        void Drain() override {}
-    } quiet;
+    CQuietRepairView quiet;
     CRepairRoads roads(scanner, quiet);
     rows.SetCheck(1, true);
     roads.OnRepair();

@@ -239,4 +239,39 @@ TEST_F(RepairRoadsTest, NothingStartsWhileAPassRuns) {
     EXPECT_FALSE(roads.IsBusy());
 }
 
+TEST_F(RepairRoadsTest, OutcomesFaultsAndAFailedBackupOnTheRepairPass) {
+    AddRow("/t/fail.exe", STATE_REPAIRABLE, {{0, "F", 3}});
+    AddRow("/t/other.exe", STATE_REPAIRABLE, {{0, "O", 7}});
+    AddRow("/t/over.exe", STATE_REPAIRABLE, {{0, "V1", 1}, {1, "V2", 1}});
+    AddRow("/t/crash.exe", STATE_REPAIRABLE, {{0, "C", 1}});
+    AddRow("/t/reprobe.exe", STATE_REPAIRABLE, {{0, "R", 1}});
+    AddRow("/t/nobackup.exe", STATE_REPAIRABLE, {{0, "N", 1}});
+    AddRow("/t/gone.exe", STATE_REPAIRABLE, {{0, "G", 1}});
+    m_engine.m_mapFiles["/t/crash.exe"].bRecoverFaults = true;
+    m_engine.m_mapFiles["/t/reprobe.exe"].bReprobeFaults = true;
+    // A link or something else in the row's place by the time of the pass.
+    m_access.m_setNotFiles = {"/t/gone.exe"};
+    m_backup.m_fnOnWrite = [&] {
+        m_backup.m_bFail = m_backup.m_arCalls.back().strName == "nobackup.exe";
+    };
+    for (int i = 0; i < m_rows.GetItemCount(); ++i)
+        m_rows.SetCheck(i, true);
+    Roads().OnRepair();
+
+    EXPECT_EQ(Status(0), "Fail to repair");
+    EXPECT_EQ(Status(1), "Repairable");
+    // Cleaned once, then a layer that cannot be cleaned: it ends "Overlapped".
+    EXPECT_EQ(Status(2), "Overlapped");
+    EXPECT_EQ(m_rows.GetItemText(2, RESULT_COL_VIRUS), "V2");
+    // A fault in the cleaning or in the probe after it says nothing about
+    // the file: the row is left as it was.
+    EXPECT_EQ(Status(3), "Repairable");
+    EXPECT_EQ(Status(4), "Repairable");
+    EXPECT_EQ(Status(5), "Fail to repair");
+    EXPECT_EQ(m_engine.m_mapFiles["/t/nobackup.exe"].nCleanings, 0);
+    EXPECT_EQ(Status(6), "Fail to repair");
+    EXPECT_EQ(m_engine.m_mapFiles["/t/gone.exe"].nCleanings, 0);
+    EXPECT_TRUE(m_engine.m_mapOpen.empty());
+}
+
 }  // namespace

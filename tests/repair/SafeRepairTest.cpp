@@ -1,0 +1,212 @@
+// What the walk hands on, what is backed up and what is cleaned is the very
+// file the walk met: folders and files swapped for links at the exact
+// moment (a hook in the listing or the backup writer) are never followed.
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include "fakes/FakeScanWorld.h"
+#include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
+#include "platform/BackupStore.h"
+#include "platform/HostEngine.h"
+#include "platform/MountTable.h"
+#include "platform/PosixDirLister.h"
+#include "platform/PosixFileAccess.h"
+#include "repair/RepairRoads.h"
+#include "scan/ResultRows.h"
+#include "tools/samples/SampleWriter.h"
+
+using namespace quillet::samples;
+
+namespace {
+
+// The real listing, with a moment to change the disk once a folder is read.
+class CHookedLister : public CPosixDirLister {
+public:
+    std::map<std::string, std::function<void()>> m_mapAfter;
+    bool ListFolder(const std::string& strFolder, bool bFollowLink, CDirListing& listing,
+                    const CFileId* pExpect) override {
+        bool bOk = CPosixDirLister::ListFolder(strFolder, bFollowLink, listing, pExpect);
+        auto it = m_mapAfter.find(strFolder);
+        if (it != m_mapAfter.end())
+            it->second();
+        return bOk;
+    }
+};
+
+class SafeRepairTest : public ::testing::Test {
+protected:
+    CTempDir m_dir;
+    std::string m_strTree, m_strOutside;
+    CHostEngine m_engine{[] {
+        SHostOptions options;
+        options.strHostPath = BinDir() + "/farsend-host";
+        return options;
+    }()};
+    CHookedLister m_lister;
+    CMountTable m_drives;
+    CPosixFileAccess m_access;
+    CFakeScanView m_view;
+    CResultRows m_rows;
+    std::unique_ptr<CBackupStore> m_pStore;
+    SCANREQUEST m_req;
+
+    void SetUp() override {
+        m_strTree = m_dir / "tree";
+        m_strOutside = m_dir / "outside";
+        mkdir(m_strTree.c_str(), 0755);
+        mkdir(m_strOutside.c_str(), 0755);
+        mkdir((m_dir / "Palisar").c_str(), 0700);
+        m_pStore = std::make_unique<CBackupStore>(m_dir / "Palisar");
+        ASSERT_EQ(m_engine.Load(), ENGINE_LOAD_OK);
+        m_req.arTopNames = {"Computer", "Network", "Home"};
+        m_req.arTargets = {m_strTree};
+    }
+    static std::string Infected(const std::string& strName) { return "x" + TestMarker(0, 1, strName) + "y"; }
+    // Puts a link to strTarget where strPath was, keeping what was there aside.
+    static void SwapForLink(const std::string& strPath, const std::string& strTarget) {
+        ASSERT_EQ(rename(strPath.c_str(), (strPath + ".old").c_str()), 0);
+        ASSERT_EQ(symlink(strTarget.c_str(), strPath.c_str()), 0);
+    }
+    std::unique_ptr<CScanner> Scan() {
+        auto pScanner = std::make_unique<CScanner>(
+            m_req, CScanEnv{&m_engine, &m_lister, &m_drives, &m_access, &m_view, &m_rows, m_pStore.get()});
+        pScanner->RunScan();
+        return pScanner;
+    }
+    std::string Rows() const {
+        std::string str;
+        for (int i = 0; i < m_rows.GetItemCount(); ++i)
+            str += m_rows.GetItemText(i, RESULT_COL_PATH) + "|" + m_rows.GetItemText(i, RESULT_COL_VIRUS) + "|" +
+                   m_rows.GetItemText(i, RESULT_COL_STATUS) + "\n";
+        return str;
+    }
+};
+
+TEST_F(SafeRepairTest, TheWalkNeverEntersOrHandsOnWhatWasSwappedForALink) {
+    mkdir((m_strTree + "/sub").c_str(), 0755);
+    CTempDir::WriteFile(m_strTree + "/sub/in.exe", Infected("In"));
+    CTempDir::WriteFile(m_strTree + "/z.exe", Infected("Z"));
+    CTempDir::WriteFile(m_strTree + "/y.exe", Infected("Y"));
+    CTempDir::WriteFile(m_strOutside + "/in.exe", Infected("OutIn"));
+    CTempDir::WriteFile(m_strOutside + "/z.exe", Infected("OutZ"));
+    m_lister.m_mapAfter[m_strTree] = [&] {
+        SwapForLink(m_strTree + "/sub", m_strOutside);
+        SwapForLink(m_strTree + "/z.exe", m_strOutside + "/z.exe");
+        // Saved anew in its place: another file, but the same folder's.
+        unlink((m_strTree + "/y.exe").c_str());
+        CTempDir::WriteFile(m_strTree + "/y.exe", Infected("Y2"));
+    };
+    m_req.bAutoRepair = true;
+    auto pScanner = Scan();
+    EXPECT_EQ(Rows(), m_strTree + "/y.exe|Y2|Repaired\n");
+    EXPECT_EQ(CTempDir::ReadFile(m_strOutside + "/in.exe"), Infected("OutIn"));
+    EXPECT_EQ(CTempDir::ReadFile(m_strOutside + "/z.exe"), Infected("OutZ"));
+    EXPECT_EQ(pScanner->GetScanned(), 2);
+    ASSERT_EQ(m_pStore->List().size(), 1u);
+    EXPECT_EQ(m_pStore->List()[0].info.strName, "y.exe");
+}
+
+TEST_F(SafeRepairTest, RepairCleansOnlyTheFileItBackedUp) {
+    // A link planted in the row's place, or in place of its folder, after the
+    // scan: the Repair pass cleans nothing outside and says so.
+    mkdir((m_strTree + "/d").c_str(), 0755);
+    CTempDir::WriteFile(m_strTree + "/a.exe", Infected("A"));
+    CTempDir::WriteFile(m_strTree + "/d/b.exe", Infected("B"));
+    CTempDir::WriteFile(m_strOutside + "/t.exe", Infected("T"));
+    CTempDir::WriteFile(m_strOutside + "/b.exe", Infected("OutB"));
+    m_req.bAutoRepair = false;
+    auto pScanner = Scan();
+    ASSERT_EQ(m_rows.GetItemCount(), 2);
+    SwapForLink(m_strTree + "/a.exe", m_strOutside + "/t.exe");
+    SwapForLink(m_strTree + "/d", m_strOutside);
+    CQuietRepairView quiet;
+    CRepairRoads roads(*pScanner, quiet);
+    m_rows.SetCheck(0, true);
+    m_rows.SetCheck(1, true);
+    roads.OnRepair();
+    EXPECT_EQ(Rows(), m_strTree + "/a.exe|A|Fail to repair\n" + m_strTree + "/d/b.exe|B|Fail to repair\n");
+    EXPECT_EQ(CTempDir::ReadFile(m_strOutside + "/t.exe"), Infected("T"));
+    EXPECT_EQ(CTempDir::ReadFile(m_strOutside + "/b.exe"), Infected("OutB"));
+    EXPECT_TRUE(m_pStore->List().empty());
+
+    // Swapped after its backup was read: the backup stays, the file the
+    // link points to is not cleaned.
+    unlink((m_strTree + "/a.exe").c_str());
+    rename((m_strTree + "/a.exe.old").c_str(), (m_strTree + "/a.exe").c_str());
+    m_pStore->m_fnTestHook = [&](const char* pszStage) {
+        if (std::string(pszStage) == "claim")
+            SwapForLink(m_strTree + "/a.exe", m_strOutside + "/t.exe");
+    };
+    m_rows.SetCheck(1, false);
+    m_rows.SetItemText(0, RESULT_COL_STATUS, "Repairable");
+    roads.OnRepair();
+    EXPECT_EQ(m_rows.GetItemText(0, RESULT_COL_STATUS), "Fail to repair");
+    EXPECT_EQ(CTempDir::ReadFile(m_strOutside + "/t.exe"), Infected("T"));
+    EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/a.exe.old"), Infected("A"));
+    ASSERT_EQ(m_pStore->List().size(), 1u);
+}
+
+TEST_F(SafeRepairTest, ATargetReachedThroughALinkIsWalkedAtItsRealPathAndRestores) {
+    CTempDir::WriteFile(m_strTree + "/a.exe", Infected("A"));
+    const std::string strLink = m_dir / "linked";
+    ASSERT_EQ(symlink(m_strTree.c_str(), strLink.c_str()), 0);
+    m_req.arTargets = {strLink};
+    m_req.bAutoRepair = true;
+    Scan();
+    EXPECT_EQ(Rows(), m_strTree + "/a.exe|A|Repaired\n");
+    ASSERT_EQ(m_pStore->List().size(), 1u);
+    EXPECT_EQ(m_pStore->List()[0].info.strFolder, m_strTree);
+    ASSERT_EQ(m_pStore->Restore(m_pStore->List()[0].strFileName), RESTORE_OK);
+    EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/a.exe"), Infected("A"));
+}
+
+TEST_F(SafeRepairTest, NoBackupNoCleaning) {
+    // A folder too long for the backup's header, and a work folder that is
+    // not ours to use: the file stays byte-identical, on the scan's road and
+    // on the double-click's.
+    std::string strDeep = m_strTree;
+    while (strDeep.size() < 250) {
+        strDeep += "/dddddddddddddddddddd";
+        mkdir(strDeep.c_str(), 0755);
+    }
+    CTempDir::WriteFile(strDeep + "/a.exe", Infected("Deep"));
+    CTempDir::WriteFile(m_strTree + "/b.exe", Infected("B"));
+    m_req.bAutoRepair = true;
+    auto pScanner = Scan();
+    EXPECT_EQ(Rows(), m_strTree + "/b.exe|B|Repaired\n" + strDeep + "/a.exe|Deep|Fail to repair\n");
+    EXPECT_EQ(CTempDir::ReadFile(strDeep + "/a.exe"), Infected("Deep"));
+
+    CTempDir::WriteFile(m_strTree + "/b.exe", Infected("B"));
+    chmod((m_dir / "Palisar").c_str(), 0770);
+    CQuietRepairView quiet;
+    CRepairRoads roads(*pScanner, quiet);
+    m_rows.SetItemText(0, RESULT_COL_STATUS, "Repairable");
+    m_rows.SetSelected(0);
+    roads.OnDblclkResultList();
+    EXPECT_EQ(m_rows.GetItemText(0, RESULT_COL_STATUS), "Fail to repair");
+    EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/b.exe"), Infected("B"));
+}
+
+TEST_F(SafeRepairTest, TheRepairPassBacksUpEachLayerBeforeCleaningIt) {
+    const std::string strNested = "a " + TestMarker(0, 1, "Outer") + " b " + TestMarker(0, 1, "Inner") + " c";
+    CTempDir::WriteFile(m_strTree + "/n.exe", strNested);
+    m_req.bAutoRepair = false;
+    auto pScanner = Scan();
+    CQuietRepairView quiet;
+    CRepairRoads roads(*pScanner, quiet);
+    m_rows.SetCheck(0, true);
+    roads.OnRepair();
+    EXPECT_EQ(Rows(), m_strTree + "/n.exe|Inner|Repaired\n");
+    std::vector<CBackupEntry> arBackups = m_pStore->List();
+    ASSERT_EQ(arBackups.size(), 2u);
+    ASSERT_EQ(m_pStore->Restore(arBackups[1].strFileName), RESTORE_OK);
+    EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/n.exe"), "a  b " + TestMarker(0, 1, "Inner") + " c");
+    ASSERT_EQ(m_pStore->Restore(arBackups[0].strFileName), RESTORE_OK);
+    EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/n.exe"), strNested);
+}
+
+}  // namespace
