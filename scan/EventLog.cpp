@@ -110,6 +110,10 @@ bool CEventLog::ReadAgentClass() {
     if (strData.size() > AGENT_CLASS_MAX)
         return false;
     std::string strClass = strData.substr(0, strData.find('\0'));
+    // A value saved by a text editor ends in a line end.
+    while (!strClass.empty() && (strClass.back() == '\n' || strClass.back() == '\r' || strClass.back() == ' ' ||
+                                 strClass.back() == '\t'))
+        strClass.pop_back();
     if (strClass.empty())
         return false;
     m_strAgentClass = strClass;

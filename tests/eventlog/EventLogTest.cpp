@@ -54,6 +54,10 @@ TEST_F(EventLogTest, AgentClassIsReadFromTheMachineInfoKey) {
     SetAgentClass(std::string("com.kestrum.Agent\0trailing", 26));
     EXPECT_TRUE(m_log.ReadAgentClass());
     EXPECT_EQ(m_log.GetAgentClass(), "com.kestrum.Agent");
+    // As a text editor saves it.
+    SetAgentClass("com.kestrum.Agent \r\n");
+    EXPECT_TRUE(m_log.ReadAgentClass());
+    EXPECT_EQ(m_log.GetAgentClass(), "com.kestrum.Agent");
 
     for (const std::string& strEmpty : {std::string(), std::string("\0com.kestrum.Agent", 18)}) {
         SetAgentClass(strEmpty);
@@ -71,6 +75,8 @@ TEST_F(EventLogTest, AgentClassMustFitTheBufferOffered) {
     // even when a NUL early on would make a short one.
     SetAgentClass(std::string(129, 'a'));
     EXPECT_FALSE(m_log.ReadAgentClass());
+    SetAgentClass(std::string(127, 'a') + "\n");
+    EXPECT_TRUE(m_log.ReadAgentClass());
     SetAgentClass("short" + std::string(1, '\0') + std::string(500, 'x'));
     EXPECT_FALSE(m_log.ReadAgentClass());
     for (size_t nMax : m_registry.m_arQueryMax)
