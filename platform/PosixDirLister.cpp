@@ -48,7 +48,7 @@ bool CPosixDirLister::ListFolder(const std::string& strFolder, bool bFollowLink,
     struct stat stFolder;
     // A folder whose parent's listing named another one: something was
     // swapped in on the way (a level above turned into a link).
-    if (pExpect && (fstat(nFd, &stFolder) != 0 || !(IdOf(stFolder) == *pExpect))) {
+    if (fstat(nFd, &stFolder) != 0 || (pExpect && !(IdOf(stFolder) == *pExpect))) {
         close(nFd);
         return false;
     }
@@ -65,8 +65,13 @@ bool CPosixDirLister::ListFolder(const std::string& strFolder, bool bFollowLink,
         CFileId id;
         switch (pEntry->d_type) {
         case DT_LNK: eKind = ENTRY_LINK; break;
-        case DT_DIR:
         case DT_REG:
+            // The entry's inode costs no call; where a file system reports
+            // another one than stat does, the walk checks the folder instead.
+            eKind = ENTRY_FILE;
+            id = CFileId{static_cast<uint64_t>(stFolder.st_dev), static_cast<uint64_t>(pEntry->d_ino)};
+            break;
+        case DT_DIR:
         case DT_UNKNOWN: {
             // Files and folders are remembered by identity: what the engine
             // is handed, and the folder the walk enters next, must be these.
