@@ -59,7 +59,9 @@ TEST(RepairIntegrationTest, ScanCleansBacksUpAndTheBackupsRestore) {
     EXPECT_EQ(Row(0), "Crypt|Repair after decryption ");
     EXPECT_EQ(Row(1), "Inner|Overlapped");
     EXPECT_EQ(Row(2), "Inner|Repaired");
-    EXPECT_EQ(Row(3), "Plain|Repaired");
+    // Read-only: the owner's bits let the access test pass, but only root's
+    // engine may then write the file.
+    EXPECT_EQ(Row(3), geteuid() == 0 ? "Plain|Repaired" : "Plain|Fail to repair");
     EXPECT_EQ(Row(4), "Stuck|Fail to repair");
     EXPECT_EQ(view.m_mapLabels[IDC_INFECTED], "5");
     EXPECT_EQ(CTempDir::ReadFile(strTree + "/nested.exe"), "a  b  c");
