@@ -159,7 +159,8 @@ void CMainDlg::OnCancel(wxCommandEvent&) {
 }
 
 void CMainDlg::OnBackupBin(wxCommandEvent&) {
-    CBackupBinDlg dlg(nullptr);
+    CBackupStore store(m_szWorkDir);
+    CBackupBinDlg dlg(nullptr, store);
     dlg.ShowModal();
 }
 

@@ -1,26 +1,66 @@
-// The program: one modal main dialog for the whole life of the process.
+// The program: one modal main dialog for the whole life of the process, or,
+// with --backup-bin, the Backup Bin alone. Restoring and emptying need no
+// engine, so that road never loads one.
+
+#include <stdio.h>
+#include <string.h>
 
 #include <wx/app.h>
 #include <wx/image.h>
 
+#include "app/AppIcon.h"
 #include "app/MainDlg.h"
+#include "platform/BackupStore.h"
 #include "platform/PlatformServices.h"
+#include "repair/BackupBinDlg.h"
+#include "res/Version.h"
 
 class CQuilletApp : public wxApp {
 public:
     bool OnInit() override {
         wxInitAllImageHandlers();
-        CPlatformServices services;
-        {
-            CMainDlg dlg(nullptr, services.Get());
-            SetTopWindow(&dlg);
-            dlg.ShowModal();
-            SetTopWindow(nullptr);
-        }
+        bool bBackupBin = false;
+        for (int i = 1; i < argc; ++i)
+            bBackupBin = bBackupBin || argv[i] == "--backup-bin";
+        if (bBackupBin)
+            RunBackupBin();
+        else
+            RunMain();
         return true;
     }
     // The dialog was the program; there is no loop of our own to run.
     int OnRun() override { return 0; }
+
+private:
+    void RunMain() {
+        CPlatformServices services;
+        CMainDlg dlg(nullptr, services.Get());
+        SetTopWindow(&dlg);
+        dlg.ShowModal();
+        SetTopWindow(nullptr);
+    }
+
+    // Over the folder the main dialog would use, as it is: listing never
+    // creates it.
+    void RunBackupBin() {
+        CBackupStore store(GetWorkDirPath());
+        CBackupBinDlg dlg(nullptr, store);
+        dlg.SetIcons(LoadAppIcons());
+        SetTopWindow(&dlg);
+        dlg.ShowModal();
+        SetTopWindow(nullptr);
+    }
 };
 
-wxIMPLEMENT_APP(CQuilletApp);
+wxIMPLEMENT_APP_NO_MAIN(CQuilletApp);
+
+int main(int argc, char** argv) {
+    // Answered before the toolkit starts: it needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--version") == 0) {
+            printf("quillet %d.%d.%d\n", QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
+            return 0;
+        }
+    }
+    return wxEntry(argc, argv);
+}

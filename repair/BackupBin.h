@@ -14,7 +14,7 @@
 struct CBackupBinItem {
     std::string strFileName;  // the backup file's name in the work folder
     CBackupInfo info;         // where it came from
-    int64_t nTime = 0;        // when it was taken (the file's change time, seconds)
+    int64_t nTime = 0;        // when it was taken (the file's modification time, seconds)
 };
 
 // What became of one restore. Only RESTORE_OK removes the backup.

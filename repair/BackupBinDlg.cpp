@@ -34,20 +34,6 @@ wxString Utf8(const char* psz) { return wxString::FromUTF8(psz); }
 
 // ---------------------------------------------------------------------------
 
-std::vector<CBackupBinItem> CBackupBinStore::ListBackups() const {
-    return m_pStore ? m_pStore->ListBackups() : std::vector<CBackupBinItem>();
-}
-
-ERestoreResult CBackupBinStore::RestoreBackup(const std::string& strFileName) {
-    return m_pStore ? m_pStore->Restore(strFileName) : RESTORE_NOT_A_BACKUP;
-}
-
-bool CBackupBinStore::DeleteBackup(const std::string& strFileName) {
-    return m_pStore && m_pStore->Delete(strFileName);
-}
-
-// ---------------------------------------------------------------------------
-
 // The rows window hands its mouse and key events to the list first.
 wxBEGIN_EVENT_TABLE(CBackupListCtrl, CTipListCtrl)
     EVT_LEFT_DOWN(CBackupListCtrl::OnLeftDown)
@@ -102,7 +88,7 @@ wxBEGIN_EVENT_TABLE(CBackupBinDlg, wxDialog)
     EVT_LIST_COL_CLICK(CBackupBinDlg::IDC_BACKUP_LIST, CBackupBinDlg::OnColumnclickBackupList)
 wxEND_EVENT_TABLE()
 
-CBackupBinDlg::CBackupBinDlg(wxWindow* pParent) {
+CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store) : m_bin(store) {
     Create(pParent, IDD, "Backup Bin", wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(207, 221)));
     auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
@@ -147,8 +133,6 @@ void CBackupBinDlg::OnInitDialog(wxInitDialogEvent& event) {
 }
 
 void CBackupBinDlg::LoadBackupList() {
-    m_strWorkDir = GetWorkDirPath();
-    m_store.SetWorkDir(m_strWorkDir);
     m_bin.Load();
     ShowRows();
     ShowCountAndButtons();

@@ -3,14 +3,10 @@
 // (Empty). What it shows and does is CBackupBin's; this only renders it.
 #pragma once
 
-#include <memory>
-#include <string>
-
 #include <wx/dialog.h>
 #include <wx/imaglist.h>
 
 #include "controls/TipListCtrl.h"
-#include "platform/BackupStore.h"
 #include "repair/BackupBin.h"
 
 class wxButton;
@@ -26,23 +22,6 @@ extern const char* const g_szBinRestoreFailed;  // "%d": restores that failed
 extern const char* const g_szBinEmptyFailed;    // "%d": deletions that failed
 extern const char* const g_szBinEmptyError;     // their caption
 extern const char* const g_szBinExplanation;    // the text at the top, cut as it always was
-
-// The store on disk, as the bin uses it.
-class CBackupBinStore : public IBackupBinStore {
-public:
-    void SetWorkDir(const std::string& strWorkDir) { m_pStore = std::make_unique<CBackupStore>(strWorkDir); }
-
-    std::vector<CBackupBinItem> ListBackups() const override;
-    ERestoreResult RestoreBackup(const std::string& strFileName) override;
-    bool DeleteBackup(const std::string& strFileName) override;
-    void RemoveLeftovers() override {
-        if (m_pStore)
-            m_pStore->RemoveLeftovers();
-    }
-
-private:
-    std::unique_ptr<CBackupStore> m_pStore;
-};
 
 // The list (control 231): a row's tick is the small image of column 0,
 // toggled by a click on it or by Space on the focused row.
@@ -74,14 +53,14 @@ public:
         IDC_EMPTY = 233,
     };
 
-    // pParent may be null. The list is read when the dialog initialises.
-    explicit CBackupBinDlg(wxWindow* pParent = nullptr);
+    // pParent may be null. The store is the caller's and outlives the
+    // dialog; the list is read from it when the dialog initialises.
+    CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store);
 
-    // Refills the list from the work folder (not created here).
+    // Refills the list from the store (the work folder is not created here).
     void LoadBackupList();
 
     const CBackupBin& GetBin() const { return m_bin; }
-    const std::string& GetWorkDir() const { return m_strWorkDir; }
 
 protected:
     void OnInitDialog(wxInitDialogEvent& event);
@@ -100,9 +79,7 @@ private:
     wxButton* m_btnEmpty = nullptr;
     wxStaticText* m_staticCount = nullptr;
     CBackupListCtrl* m_listBackup = nullptr;
-    std::string m_strWorkDir;
-    CBackupBinStore m_store;
-    CBackupBin m_bin{m_store};
+    CBackupBin m_bin;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -6,7 +6,7 @@ build=$1
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/quillet-install.XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/quillet-scan bin/quillet-samples libexec/quillet/farsend-host libexec/quillet/libfarsend.so; do
+for f in bin/quillet-scan bin/quillet-bin bin/quillet-samples libexec/quillet/farsend-host libexec/quillet/libfarsend.so; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
 done
 "$prefix/bin/quillet-samples" "$prefix/tree" >/dev/null
@@ -19,5 +19,10 @@ if [ -e "$build/bin/quillet" ]; then
   for f in bin/quillet share/applications/quillet.desktop share/metainfo/com.kestrum.Quillet.metainfo.xml; do
     [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
   done
+  # The launcher menu shows the entry and its Backup Bin action only when
+  # the file is valid.
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$prefix/share/applications/quillet.desktop" || exit 1
+  fi
 fi
 echo "installed Quillet scans with its engine"

@@ -1,25 +1,40 @@
 // The Backup Bin as a user meets it, over a real work folder: tick the
 // second of three backups with a click on its box, Restore and answer Yes,
-// then Empty and answer Yes.
+// then Empty and answer Yes. And `quillet --backup-bin`, the program itself
+// on this display, showing the bin alone.
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <wx/button.h>
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
 
 #include "DialogDriver.h"
 #include "app/MessageBox.h"
 #include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
 #include "fakes/WriteNumbered.h"
+#include "platform/BackupStore.h"
 #include "repair/BackupBinDlg.h"
+
+// Last: its macros would clash with names above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+extern char** environ;
 
 namespace {
 
@@ -27,26 +42,6 @@ struct CAsked {
     wxString strText;
     wxString strCaption;
     long nStyle;
-};
-
-// $TMPDIR points at a private folder for the test, so the bin's own work
-// folder lies in it.
-class CTmpDirScope {
-public:
-    explicit CTmpDirScope(const std::string& strDir) {
-        if (const char* psz = getenv("TMPDIR"))
-            m_strOld = psz;
-        setenv("TMPDIR", strDir.c_str(), 1);
-    }
-    ~CTmpDirScope() {
-        if (m_strOld)
-            setenv("TMPDIR", m_strOld->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-    }
-
-private:
-    std::optional<std::string> m_strOld;
 };
 
 class BackupBinDlgTest : public ::testing::Test {
@@ -142,8 +137,8 @@ protected:
 using Strings = std::vector<std::string>;
 
 TEST_F(BackupBinDlgTest, RestoreTheSecondOfThreeThenEmptyTheRest) {
-    CTmpDirScope tmp(m_dir.Path());
-    CBackupBinDlg dlg(nullptr);
+    CBackupStore store(m_strWork);
+    CBackupBinDlg dlg(nullptr, store);
     CTipListCtrl* pList = nullptr;
     wxStaticText* pCount = nullptr;
 
@@ -155,7 +150,6 @@ TEST_F(BackupBinDlgTest, RestoreTheSecondOfThreeThenEmptyTheRest) {
             ASSERT_NE(pCount, nullptr);
             EXPECT_EQ(dlg.GetTitle(), "Backup Bin");
             ExpectTextsWhole(dlg);
-            EXPECT_EQ(dlg.GetWorkDir(), m_strWork);
             EXPECT_EQ(pList->GetBackgroundColour(), wxColour(251, 254, 226));
             ASSERT_EQ(pList->GetColumnCount(), 4);
             EXPECT_EQ(pList->GetColumnWidth(3), 0);
@@ -255,8 +249,8 @@ TEST_F(BackupBinDlgTest, AFailedRestoreKeepsItsRowAndIsReported) {
     const std::string strMoved = m_dir / "moved";
     ASSERT_EQ(rename(m_strSource.c_str(), strMoved.c_str()), 0);
     ASSERT_EQ(symlink(strMoved.c_str(), m_strSource.c_str()), 0);
-    CTmpDirScope tmp(m_dir.Path());
-    CBackupBinDlg dlg(nullptr);
+    CBackupStore store(m_strWork);
+    CBackupBinDlg dlg(nullptr, store);
     CDialogDriver driver(dlg, {
         [&] {
             auto* pList = dynamic_cast<CTipListCtrl*>(dlg.FindWindow(CBackupBinDlg::IDC_BACKUP_LIST));
@@ -275,6 +269,139 @@ TEST_F(BackupBinDlgTest, AFailedRestoreKeepsItsRowAndIsReported) {
         [&] { Press(dlg, CBackupBinDlg::IDC_EXIT); },
     });
     EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+}
+
+// The top-level windows another program shows on this display, seen as the
+// X server sees them.
+class CXWindows {
+public:
+    CXWindows() : m_pDisplay(XOpenDisplay(nullptr)) {
+        s_pDisplay = m_pDisplay;
+        s_fnPrevious = XSetErrorHandler(OnError);
+    }
+    ~CXWindows() {
+        XSetErrorHandler(s_fnPrevious);
+        s_pDisplay = nullptr;
+        if (m_pDisplay)
+            XCloseDisplay(m_pDisplay);
+    }
+    bool IsOpen() const { return m_pDisplay != nullptr; }
+
+    // Titles of the process's mapped top-level windows, with their ids.
+    std::vector<std::pair<std::string, Window>> Shown(pid_t pid) {
+        std::vector<std::pair<std::string, Window>> ar;
+        Window root, parent, *pChildren = nullptr;
+        unsigned nChildren = 0;
+        if (!XQueryTree(m_pDisplay, DefaultRootWindow(m_pDisplay), &root, &parent, &pChildren, &nChildren))
+            return ar;
+        for (unsigned i = 0; i < nChildren; ++i) {
+            XWindowAttributes attr;
+            if (XGetWindowAttributes(m_pDisplay, pChildren[i], &attr) && attr.map_state == IsViewable &&
+                Property(pChildren[i], "_NET_WM_PID", XA_CARDINAL) == std::to_string(pid))
+                ar.emplace_back(Property(pChildren[i], "_NET_WM_NAME", XInternAtom(m_pDisplay, "UTF8_STRING", False)),
+                                pChildren[i]);
+        }
+        XFree(pChildren);
+        return ar;
+    }
+    // Waits up to 30 s for a window of that title; 0 when none came.
+    Window WaitFor(pid_t pid, const std::string& strTitle) {
+        for (int i = 0; i < 1500; ++i, wxMilliSleep(20))
+            for (const auto& [strShown, window] : Shown(pid))
+                if (strShown == strTitle)
+                    return window;
+        return 0;
+    }
+    // The keys that follow go to this window.
+    void Focus(Window window) {
+        XSetInputFocus(m_pDisplay, window, RevertToPointerRoot, CurrentTime);
+        XSync(m_pDisplay, False);
+    }
+
+private:
+    // The other program's windows come and go while we look: an error on
+    // our own connection only means one went. The toolkit's go on as before.
+    static int OnError(Display* pDisplay, XErrorEvent* pEvent) {
+        if (pDisplay == s_pDisplay || !s_fnPrevious)
+            return 0;
+        return s_fnPrevious(pDisplay, pEvent);
+    }
+    static inline Display* s_pDisplay = nullptr;
+    static inline XErrorHandler s_fnPrevious = nullptr;
+
+    std::string Property(Window window, const char* pszName, Atom type) {
+        Atom actual;
+        int nFormat;
+        unsigned long nItems, nAfter;
+        unsigned char* pData = nullptr;
+        std::string str;
+        if (XGetWindowProperty(m_pDisplay, window, XInternAtom(m_pDisplay, pszName, False), 0, 1024, False, type,
+                               &actual, &nFormat, &nItems, &nAfter, &pData) == Success && pData) {
+            // A number (32-bit items arrive as longs) in decimal, a text as it is.
+            str = nFormat == 32 ? std::to_string(*reinterpret_cast<long*>(pData))
+                                : std::string(reinterpret_cast<char*>(pData), nItems * (nFormat / 8));
+        }
+        if (pData)
+            XFree(pData);
+        return str;
+    }
+
+    Display* m_pDisplay;
+};
+
+// Exit status, or -1 when it is still running after 30 s (it is then
+// killed).
+int WaitExit(pid_t pid) {
+    int nStatus = 0;
+    for (int i = 0; i < 1500; ++i, wxMilliSleep(20))
+        if (waitpid(pid, &nStatus, WNOHANG) == pid)
+            return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+    kill(pid, SIGKILL);
+    waitpid(pid, &nStatus, 0);
+    return -1;
+}
+
+TEST_F(BackupBinDlgTest, QuilletBackupBinShowsTheBinAloneOverTheWorkFolder) {
+    CXWindows x;
+    ASSERT_TRUE(x.IsOpen());
+    const std::string strProgram = BinDir() + "/quillet";
+    std::vector<std::string> arEnv{"TMPDIR=" + m_dir.Path()};
+    for (char** pp = environ; *pp; ++pp)
+        if (strncmp(*pp, "TMPDIR=", 7) != 0)
+            arEnv.push_back(*pp);
+    std::vector<char*> arEnvp;
+    for (std::string& str : arEnv)
+        arEnvp.push_back(str.data());
+    arEnvp.push_back(nullptr);
+    char* arArgv[] = {const_cast<char*>(strProgram.c_str()), const_cast<char*>("--backup-bin"), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, strProgram.c_str(), nullptr, nullptr, arArgv, arEnvp.data()), 0);
+
+    const Window bin = x.WaitFor(pid, "Backup Bin");
+    EXPECT_NE(bin, 0u);
+    // The bin is the only window: no main dialog behind it.
+    EXPECT_EQ(x.Shown(pid).size(), 1u);
+    wxUIActionSimulator sim;
+    if (bin) {
+        // Restore is the default button and enabled only when the work
+        // folder's backups are listed; with none ticked it only says so.
+        x.Focus(bin);
+        sim.Char(WXK_RETURN);
+        const Window box = x.WaitFor(pid, "복원 오류");
+        EXPECT_NE(box, 0u);
+        if (box) {
+            x.Focus(box);
+            sim.Char(WXK_RETURN);
+        }
+        for (int i = 0; i < 1500 && x.Shown(pid).size() > 1; ++i)
+            wxMilliSleep(20);
+        x.Focus(bin);
+        sim.Char(WXK_ESCAPE);
+    }
+    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_TRUE(Exists(m_strWork + "/00000001.Vxe"));
+    EXPECT_TRUE(Exists(m_strWork + "/00000002.Voc"));
+    EXPECT_TRUE(Exists(m_strWork + "/00000003.Vls"));
 }
 
 }  // namespace

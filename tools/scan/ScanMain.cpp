@@ -19,6 +19,7 @@
 #include "platform/PosixFileAccess.h"
 #include "platform/SystemClock.h"
 #include "platform/XdgRegistry.h"
+#include "res/Version.h"
 #include "scan/EventLog.h"
 #include "scan/ResultRows.h"
 #include "scan/Scanner.h"
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
         const char* pszArg = argv[i];
         if (bOptions && strcmp(pszArg, "--") == 0) {
             bOptions = false;
+        } else if (bOptions && strcmp(pszArg, "--version") == 0) {
+            printf("quillet-scan %d.%d.%d\n", QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
+            return 0;
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
             req.bSubfolders = false;
         } else if (bOptions && strcmp(pszArg, "--all-files") == 0) {

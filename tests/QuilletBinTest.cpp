@@ -1,0 +1,227 @@
+// quillet-bin end to end over a private work folder: the listing, restores
+// by number, empty, usage errors; and --version of every program.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
+#include "fakes/WriteNumbered.h"
+#include "platform/BackupStore.h"
+#include "repair/BackupBin.h"
+#include "repair/BackupFormat.h"
+
+extern char** environ;
+
+namespace {
+
+struct SBinRun {
+    int nExit = -1;
+    std::string strOut;
+    std::string strErr;
+};
+
+// Runs a program with the test's environment, less the names in arSet and
+// the display, plus arSet ("NAME=value").
+SBinRun RunWithEnv(const std::string& strProgram, const std::vector<std::string>& arArgs,
+                   const std::vector<std::string>& arSet, const CTempDir& dir) {
+    std::vector<std::string> arEnv;
+    for (char** pp = environ; *pp; ++pp) {
+        const std::string strVar = *pp;
+        const std::string strName = strVar.substr(0, strVar.find('='));
+        bool bDrop = strName == "DISPLAY" || strName == "WAYLAND_DISPLAY";
+        for (const std::string& strSet : arSet)
+            bDrop = bDrop || strSet.compare(0, strName.size() + 1, strName + "=") == 0;
+        if (!bDrop)
+            arEnv.push_back(strVar);
+    }
+    arEnv.insert(arEnv.end(), arSet.begin(), arSet.end());
+    std::vector<char*> arEnvp;
+    for (std::string& s : arEnv)
+        arEnvp.push_back(s.data());
+    arEnvp.push_back(nullptr);
+    std::vector<char*> arArgv{const_cast<char*>(strProgram.c_str())};
+    for (const std::string& s : arArgs)
+        arArgv.push_back(const_cast<char*>(s.c_str()));
+    arArgv.push_back(nullptr);
+
+    SBinRun run;
+    const std::string strOut = dir / "stdout", strErr = dir / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid;
+    if (posix_spawn(&pid, strProgram.c_str(), &actions, nullptr, arArgv.data(), arEnvp.data()) == 0) {
+        int nStatus = 0;
+        waitpid(pid, &nStatus, 0);
+        run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.strOut = CTempDir::ReadFile(strOut);
+    run.strErr = CTempDir::ReadFile(strErr);
+    unlink(strOut.c_str());
+    unlink(strErr.c_str());
+    return run;
+}
+
+bool Exists(const std::string& strPath) {
+    struct stat st;
+    return lstat(strPath.c_str(), &st) == 0;
+}
+
+// Every backup is dated 2001-09-09 01:46:40 UTC; the program runs nine
+// hours east of it.
+constexpr time_t BACKUP_TIME = 1000000000;
+const char* const g_szLocalDate = "2001-09-09 10:46:40";
+
+class QuilletBinTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(m_dir.Path().empty());
+        ASSERT_EQ(mkdir(m_strWork.c_str(), 0700), 0);
+        ASSERT_EQ(mkdir(m_strSource.c_str(), 0755), 0);
+        ASSERT_TRUE(CTempDir::WriteFile(m_strWork + "/notes.txt", "not a backup"));
+    }
+
+    SBinRun Bin(const std::vector<std::string>& arArgs) {
+        return RunWithEnv(BinDir() + "/quillet-bin", arArgs, {"TMPDIR=" + m_dir.Path(), "TZ=KST-9"}, m_dir);
+    }
+    // The file is written, backed up under nNumber and dated.
+    void Backup(uint32_t nNumber, const std::string& strFolder, const std::string& strName,
+                const std::string& strContent) {
+        ASSERT_TRUE(CTempDir::WriteFile(strFolder + "/" + strName, strContent));
+        ASSERT_TRUE(WriteNumbered(m_store, nNumber, strFolder, strName));
+        SetTime(nNumber, strName);
+    }
+    void SetTime(uint32_t nNumber, const std::string& strName) {
+        const struct timespec arTimes[2] = {{BACKUP_TIME, 0}, {BACKUP_TIME, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, BackupPath(nNumber, strName).c_str(), arTimes, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    std::string BackupPath(uint32_t nNumber, const std::string& strName) const {
+        return m_strWork + "/" + MakeBackupFileName(nNumber, strName);
+    }
+    static std::string Line(const std::string& strNum, const std::string& strPath) {
+        return strNum + "\t" + strPath + "\t" + g_szLocalDate + "\n";
+    }
+
+    CTempDir m_dir;
+    std::string m_strWork = m_dir / "Palisar";
+    std::string m_strSource = m_dir / "src";
+    CBackupStore m_store{m_strWork};
+};
+
+TEST_F(QuilletBinTest, ListsOneLinePerBackupInTheBinsOrder) {
+    Backup(1, m_strSource, "a.exe", "one");
+    // Control bytes, DEL and the backslash are escaped; other bytes, not
+    // even valid UTF-8, go out raw.
+    Backup(2, m_strSource, "odd\nname\t\\\x01\x7f\xe9.doc", "two");
+    Backup(10, m_strSource, "b.com", "ten");
+    // A file from the root: its header holds the folder "".
+    unsigned char arHeader[BACKUP_HEADER_SIZE];
+    ASSERT_TRUE(BuildBackupHeader("", "rootfile.txt", arHeader));
+    std::string strBackup(reinterpret_cast<const char*>(arHeader), BACKUP_HEADER_SIZE);
+    strBackup += "x";
+    ASSERT_TRUE(CTempDir::WriteFile(BackupPath(12, "rootfile.txt"), strBackup, 0600));
+    SetTime(12, "rootfile.txt");
+
+    const std::string strExpected = Line("1", m_strSource + "/a.exe") +
+                                    Line("2", m_strSource + "/odd\\nname\\t\\\\\\x01\\x7f\xe9.doc") +
+                                    Line("10", m_strSource + "/b.com") + Line("12", "/rootfile.txt");
+    const SBinRun run = Bin({"list"});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(run.strOut, strExpected);
+    EXPECT_EQ(run.strErr, "");
+    // Listing is what it does without a command.
+    EXPECT_EQ(Bin({}).strOut, strExpected);
+}
+
+TEST_F(QuilletBinTest, RestoresByNumberKeepsWhatFailsAndEmpties) {
+    std::string strContent;
+    for (int i = 0; i < 256; ++i)
+        strContent += static_cast<char>(i);
+    Backup(1, m_strSource, "keep.bin", strContent);
+    ASSERT_TRUE(CTempDir::WriteFile(m_strSource + "/keep.bin", "repaired"));
+    const std::string strGone = m_dir / "gone";
+    ASSERT_EQ(mkdir(strGone.c_str(), 0755), 0);
+    Backup(2, strGone, "lost.txt", "lost");
+    Backup(3, m_strSource, "other.txt", "other");
+
+    SBinRun run = Bin({"restore", "1"});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(run.strOut + run.strErr, "");
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/keep.bin"), strContent);
+    EXPECT_FALSE(Exists(BackupPath(1, "keep.bin")));
+    // The others keep their numbers.
+    EXPECT_EQ(Bin({}).strOut, Line("2", strGone + "/lost.txt") + Line("3", m_strSource + "/other.txt"));
+
+    // The original folder's place is now taken by a file; 7 names nothing.
+    CTempDir::RemoveTree(strGone);
+    ASSERT_TRUE(CTempDir::WriteFile(strGone, "a file now"));
+    run = Bin({"restore", "2", "7"});
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_EQ(run.strOut, "");
+    EXPECT_NE(run.strErr.find("cannot restore " + strGone + "/lost.txt: " +
+                              GetRestoreResultText(RESTORE_BAD_FOLDER)),
+              std::string::npos)
+        << run.strErr;
+    EXPECT_NE(run.strErr.find("7: no such backup\n"), std::string::npos) << run.strErr;
+    EXPECT_TRUE(Exists(BackupPath(2, "lost.txt")));
+    EXPECT_EQ(CTempDir::ReadFile(strGone), "a file now");
+
+    run = Bin({"empty"});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(Bin({"list"}).strOut, "");
+    EXPECT_FALSE(Exists(BackupPath(2, "lost.txt")));
+    EXPECT_FALSE(Exists(BackupPath(3, "other.txt")));
+    EXPECT_TRUE(Exists(m_strWork + "/notes.txt"));
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/other.txt"), "other");
+}
+
+TEST_F(QuilletBinTest, UsageErrorsTouchNothing) {
+    Backup(1, m_strSource, "a.exe", "one");
+    const std::vector<std::vector<std::string>> arBad = {
+        {"frob"}, {"restore"}, {"restore", "1x"}, {"restore", "-1"}, {"restore", "4294967296"},
+        {"--bogus"}, {"list", "1"}, {"empty", "1"}, {"restore", ""},
+    };
+    for (const std::vector<std::string>& arArgs : arBad) {
+        const SBinRun run = Bin(arArgs);
+        EXPECT_EQ(run.nExit, 64) << arArgs[0];
+        EXPECT_EQ(run.strOut, "");
+        EXPECT_EQ(run.strErr.rfind("usage: quillet-bin ", 0), 0u) << run.strErr;
+        EXPECT_EQ(run.strErr.find('\n'), run.strErr.size() - 1) << run.strErr;
+    }
+    EXPECT_TRUE(Exists(BackupPath(1, "a.exe")));
+    const SBinRun help = Bin({"--help"});
+    EXPECT_EQ(help.nExit, 0);
+    EXPECT_EQ(help.strOut.rfind("usage: quillet-bin ", 0), 0u);
+    EXPECT_EQ(help.strErr, "");
+}
+
+TEST(QuilletVersionTest, EachProgramNamesTheProjectVersionWithoutEngineOrDisplay) {
+    CTempDir dir;
+    // quillet-scan alone, with no engine to find: --version never looks.
+    const std::string strScan = CTempDir::ReadFile(BinDir() + "/quillet-scan");
+    ASSERT_FALSE(strScan.empty());
+    ASSERT_TRUE(CTempDir::WriteFile(dir / "quillet-scan", strScan, 0755));
+    std::vector<std::pair<std::string, std::string>> arPrograms = {
+        {"quillet-bin", BinDir() + "/quillet-bin"}, {"quillet-scan", dir / "quillet-scan"}};
+#ifdef QUILLET_TEST_UI
+    arPrograms.emplace_back("quillet", BinDir() + "/quillet");
+#endif
+    for (const auto& [strName, strPath] : arPrograms) {
+        const SBinRun run = RunWithEnv(strPath, {"--version"}, {}, dir);
+        EXPECT_EQ(run.nExit, 0) << strName << ": " << run.strErr;
+        EXPECT_EQ(run.strOut, strName + " " QUILLET_PROJECT_VERSION "\n");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+// quillet-bin: the Backup Bin without a window, for scripts and machines
+// without a display. It lists, restores and empties through the same bin
+// logic and store as the dialog, over the same work folder.
+
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/BackupStore.h"
+#include "repair/BackupBin.h"
+#include "repair/BackupFormat.h"
+#include "res/Version.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 64;
+const char* const g_szUsage = "usage: quillet-bin [list | restore NUM... | empty]\n";
+
+int Usage() {
+    fputs(g_szUsage, stderr);
+    return EXIT_USAGE;
+}
+
+// One backup is always one line: control bytes, DEL and the backslash are
+// escaped, every other byte goes out as it is.
+std::string Escape(const std::string& str) {
+    std::string strOut;
+    for (unsigned char c : str) {
+        if (c == '\\') {
+            strOut += "\\\\";
+        } else if (c == '\n') {
+            strOut += "\\n";
+        } else if (c == '\t') {
+            strOut += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char sz[5];
+            snprintf(sz, sizeof sz, "\\x%02x", c);
+            strOut += sz;
+        } else {
+            strOut += static_cast<char>(c);
+        }
+    }
+    return strOut;
+}
+
+std::string OriginalPath(const CBackupInfo& info) {
+    return Escape(info.strFolder + "/" + info.strName);
+}
+
+std::string LocalTime(int64_t nTime) {
+    const time_t t = static_cast<time_t>(nTime);
+    struct tm tmLocal;
+    char sz[32];
+    if (!localtime_r(&t, &tmLocal) || strftime(sz, sizeof sz, "%Y-%m-%d %H:%M:%S", &tmLocal) == 0)
+        return "-";
+    return sz;
+}
+
+// Decimal digits only, within 32 bits.
+bool ParseNumber(const char* psz, uint32_t* pnNumber) {
+    if (!*psz)
+        return false;
+    uint64_t n = 0;
+    for (; *psz; ++psz) {
+        if (*psz < '0' || *psz > '9')
+            return false;
+        n = n * 10 + static_cast<uint64_t>(*psz - '0');
+        if (n > UINT32_MAX)
+            return false;
+    }
+    *pnNumber = static_cast<uint32_t>(n);
+    return true;
+}
+
+bool Flush() {
+    return fflush(stdout) == 0 && !ferror(stdout);
+}
+
+int List(CBackupBin& bin) {
+    const int nCount = bin.Load();
+    for (int i = 0; i < nCount; ++i) {
+        const CBackupBinItem& item = bin.GetRow(i).item;
+        uint32_t nNumber = 0;
+        // A backup whose name holds no number is listed all the same.
+        const std::string strNumber =
+            BackupNumberFromName(item.strFileName, &nNumber) ? std::to_string(nNumber) : std::string("-");
+        const std::string strLine = strNumber + "\t" + OriginalPath(item.info) + "\t" + LocalTime(item.nTime) + "\n";
+        fwrite(strLine.data(), 1, strLine.size(), stdout);
+    }
+    return Flush() ? 0 : 1;
+}
+
+int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
+    bool bFailed = false;
+    bin.Load();
+    for (uint32_t nWanted : arNumbers) {
+        bool bFound = false;
+        for (int i = 0; i < bin.GetCount(); ++i) {
+            uint32_t nNumber = 0;
+            if (BackupNumberFromName(bin.GetRow(i).item.strFileName, &nNumber) && nNumber == nWanted) {
+                bin.SetCheck(i, true);
+                bFound = true;
+            }
+        }
+        if (!bFound) {
+            fprintf(stderr, "quillet-bin: %u: %s\n", nWanted, GetRestoreResultText(RESTORE_NOT_A_BACKUP));
+            bFailed = true;
+        }
+    }
+    // Restored rows leave the bin; the failed ones stay and name their file.
+    std::vector<CBackupBinItem> arTicked;
+    for (int i = 0; i < bin.GetCount(); ++i)
+        if (bin.IsChecked(i))
+            arTicked.push_back(bin.GetRow(i).item);
+    const CRestoreOutcome outcome = bin.RestoreChecked();
+    for (const auto& [strFileName, eResult] : outcome.arFailures) {
+        std::string strPath = Escape(strFileName);
+        for (const CBackupBinItem& item : arTicked)
+            if (item.strFileName == strFileName)
+                strPath = OriginalPath(item.info);
+        fprintf(stderr, "quillet-bin: cannot restore %s: %s; the backup is kept\n", strPath.c_str(),
+                GetRestoreResultText(eResult));
+        bFailed = true;
+    }
+    return bFailed ? 1 : 0;
+}
+
+int Empty(CBackupBin& bin) {
+    const CEmptyOutcome outcome = bin.Empty();
+    if (outcome.nFailed > 0) {
+        fprintf(stderr, "quillet-bin: %d backup%s could not be deleted\n", outcome.nFailed,
+                outcome.nFailed == 1 ? "" : "s");
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<const char*> arArgs;
+    bool bOptions = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* pszArg = argv[i];
+        if (bOptions && strcmp(pszArg, "--") == 0) {
+            bOptions = false;
+        } else if (bOptions && strcmp(pszArg, "--help") == 0) {
+            fputs(g_szUsage, stdout);
+            return Flush() ? 0 : 1;
+        } else if (bOptions && strcmp(pszArg, "--version") == 0) {
+            printf("quillet-bin %d.%d.%d\n", QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
+            return Flush() ? 0 : 1;
+        } else if (bOptions && pszArg[0] == '-' && pszArg[1] != '\0') {
+            return Usage();
+        } else {
+            arArgs.push_back(pszArg);
+        }
+    }
+    const std::string strCommand = arArgs.empty() ? "list" : arArgs[0];
+    std::vector<uint32_t> arNumbers;
+    if (strCommand == "restore") {
+        for (size_t i = 1; i < arArgs.size(); ++i) {
+            uint32_t nNumber = 0;
+            if (!ParseNumber(arArgs[i], &nNumber))
+                return Usage();
+            arNumbers.push_back(nNumber);
+        }
+        if (arNumbers.empty())
+            return Usage();
+    } else if ((strCommand != "list" && strCommand != "empty") || arArgs.size() > 1) {
+        return Usage();
+    }
+
+    // The folder the program would use, as it is: nothing here creates it.
+    CBackupStore store(GetWorkDirPath());
+    CBackupBin bin(store);
+    if (strCommand == "restore")
+        return Restore(bin, arNumbers);
+    if (strCommand == "empty")
+        return Empty(bin);
+    return List(bin);
+}
