@@ -17,6 +17,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "scan/Mounts.h"
+
 #include "platform/MountTable.h"
 #include "tree/NameOrder.h"
 
@@ -178,19 +180,7 @@ std::string CLinuxNamespace::FindHome() const {
 }
 
 void CLinuxNamespace::RefreshMounts() {
-    // One entry per mount point, where it first appears, with the type of
-    // the last mount there (the one that covers the others).
-    std::vector<CMount> arUnique;
-    std::unordered_map<std::string, size_t> mapIndex;
-    for (CMount& mount : m_pDrives->GetMounts()) {
-        auto it = mapIndex.find(mount.strPath);
-        if (it != mapIndex.end()) {
-            arUnique[it->second].nType = mount.nType;
-            continue;
-        }
-        mapIndex.emplace(mount.strPath, arUnique.size());
-        arUnique.push_back(std::move(mount));
-    }
+    std::vector<CMount> arUnique = OneDrivePerMount(m_pDrives->GetMounts());
     m_arDrives.clear();
     m_setSlowMounts.clear();
     for (CMount& mount : arUnique) {

@@ -1,9 +1,9 @@
 #include "scan/Scanner.h"
 
 #include <climits>
-#include <map>
 
 #include "repair/BackupFormat.h"
+#include "scan/Mounts.h"
 
 CScanner::CScanner(const SCANREQUEST& req, const CScanEnv& env) : m_req(req), m_env(env) {}
 
@@ -22,22 +22,19 @@ void CScanner::RunScan() {
     m_strEngineVer = m_env.pEngine->GetTorvaneVersion();
 
     m_mapMounts.clear();
-    std::map<std::string, int> mapDrives;  // byte order of mount paths
-    for (const CMount& mount : m_env.pDrives->GetMounts()) {
-        // A later line of the mount table covers an earlier one at the same place.
+    const std::vector<CMount> arDrives = OneDrivePerMount(m_env.pDrives->GetMounts());
+    for (const CMount& mount : arDrives)
         m_mapMounts[mount.strPath] = mount.nType;
-        mapDrives[mount.strPath] = mount.nType;
-    }
 
     for (const std::string& strTarget : m_req.arTargets) {
         if (m_bStop)
             break;
         if (!m_req.arTopNames.empty() && strTarget == m_req.arTopNames[0]) {
-            for (const auto& [strRoot, nType] : mapDrives) {
+            for (const CMount& drive : arDrives) {
                 if (m_bStop)
                     break;
-                if (IsWalkableDriveType(nType))
-                    Walk(MakePattern(strRoot), WALK_DRIVE_ROOT);
+                if (IsWalkableDriveType(drive.nType))
+                    Walk(MakePattern(drive.strPath), WALK_DRIVE_ROOT);
             }
             continue;
         }

@@ -173,15 +173,16 @@ TEST_F(LinuxNamespaceTest, ComputerShowsDrivesAndNeverTouchesNetworkMounts) {
     computer.nKind = CLinuxNamespace::NODE_COMPUTER;
     std::vector<FOLDERITEM> arDrives;
     ASSERT_EQ(m_ns.EnumChildren(&computer, arDrives), ENUM_OK);
+    // In byte order of the mount paths, as the scan walks them.
     ASSERT_EQ(arDrives.size(), 4u);
-    EXPECT_EQ(arDrives[0].strName, m_tmp / "a");
+    EXPECT_EQ(arDrives[2].strName, m_tmp / "a");
+    EXPECT_EQ(arDrives[2].nAttributes, SHOWN_FOLDER | NSATTR_HASSUBFOLDER);
+    EXPECT_EQ(arDrives[0].strPath, "/nonexistent/nfs");
     EXPECT_EQ(arDrives[0].nAttributes, SHOWN_FOLDER | NSATTR_HASSUBFOLDER);
-    EXPECT_EQ(arDrives[1].strPath, "/nonexistent/nfs");
-    EXPECT_EQ(arDrives[1].nAttributes, SHOWN_FOLDER | NSATTR_HASSUBFOLDER);
+    EXPECT_TRUE(arDrives[0].bSlow);
+    EXPECT_EQ(arDrives[0].nIcon, ICON_DRIVE_REMOTE);
+    EXPECT_EQ(arDrives[1].strPath, "/nonexistent/nfs/usb");
     EXPECT_TRUE(arDrives[1].bSlow);
-    EXPECT_EQ(arDrives[1].nIcon, ICON_DRIVE_REMOTE);
-    EXPECT_EQ(arDrives[2].strPath, "/nonexistent/nfs/usb");
-    EXPECT_TRUE(arDrives[2].bSlow);
     EXPECT_EQ(arDrives[3].strPath, m_tmp / "b");
     EXPECT_EQ(arDrives[3].nAttributes, SHOWN_FOLDER);
     EXPECT_EQ(arDrives[3].nIcon, ICON_DRIVE_RAMDISK);
