@@ -27,7 +27,7 @@ struct CBackupEntry {
     std::string strFileName;  // inside the work folder
     CBackupInfo info;
     uint64_t nContentSize = 0;
-    int64_t nTime = 0;  // change time of the backup file
+    int64_t nTime = 0;  // modification time of the backup file
 };
 
 class CBackupStore : public IBackupWriter, public IBackupBinStore {
@@ -58,7 +58,9 @@ public:
 
     // Tests change the disk at an exact moment of a write: called with
     // "source" once the source is open and checked, "claim" just before the
-    // finished copy takes its name.
+    // finished copy takes its name; in a restore, "restore" once the backup
+    // is open and checked, "replace" just before the finished copy takes
+    // the file's name.
     std::function<void(const char* pszStage)> m_fnTestHook;
 
 private:
