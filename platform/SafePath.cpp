@@ -2,14 +2,17 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Walks the levels of strFolder below "/" from nRootFd; each one must be a
-// real folder.
+// Walks the levels of strFolder from "/" down; each one must be a real
+// folder.
 int WalkLevels(const std::string& strFolder) {
-    if (strFolder.empty() || strFolder[0] != '/') {
+    // "." and ".." are refused before anything is opened, wherever they stand.
+    if (strFolder.empty() || strFolder[0] != '/' || (strFolder + "/").find("/./") != std::string::npos ||
+        (strFolder + "/").find("/../") != std::string::npos) {
         errno = EINVAL;
         return -1;
     }
@@ -24,19 +27,20 @@ int WalkLevels(const std::string& strFolder) {
             continue;
         }
         const std::string strLevel = strFolder.substr(nPos, nEnd - nPos);
-        if (strLevel == "." || strLevel == "..") {
-            close(nFd);
-            errno = EINVAL;
-            return -1;
-        }
         int nNext = openat(nFd, strLevel.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         int nErr = errno;
-        close(nFd);
         if (nNext < 0) {
-            // O_PATH|O_NOFOLLOW opens a link itself; O_DIRECTORY then says ENOTDIR.
+            // O_PATH|O_NOFOLLOW opens a link itself; O_DIRECTORY then says
+            // ENOTDIR. Say what it is.
+            struct stat st;
+            if (nErr == ENOTDIR && fstatat(nFd, strLevel.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(st.st_mode))
+                nErr = ELOOP;
+            close(nFd);
             errno = nErr;
             return -1;
         }
+        close(nFd);
         nFd = nNext;
         nPos = nEnd + 1;
     }

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "engine/FarsendAbi.h"
+#include "engine/FarsendEngine.h"
 #include "farsend/host/HostProtocol.h"
 
 using namespace farsend;
@@ -87,8 +88,9 @@ ssize_t ReceiveRequest(char* pBuf, size_t nSize) {
 
 bool Resolve(void* hLib, SEngine& engine) {
     static const char* const arNames[] = {FARSEND_ENTRY_NAMES};
-    void* arProcs[9];
-    for (int i = 0; i < 9; ++i) {
+    constexpr size_t nEntries = sizeof arNames / sizeof arNames[0];
+    void* arProcs[nEntries];
+    for (size_t i = 0; i < nEntries; ++i) {
         arProcs[i] = dlsym(hLib, arNames[i]);
         if (!arProcs[i])
             return false;
@@ -156,15 +158,15 @@ int main(int argc, char** argv) {
         bool bSent = true;
         switch (req.nOp) {
         case OP_FORMAT:
-            bSent = SendReply(req.nOp, bPathOk ? engine.pfnFormat(strPath.c_str()) : 0xFFFFu);
+            bSent = SendReply(req.nOp, bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT);
             break;
         case OP_PROBE:
             bSent = SendReply(req.nOp, bPathOk ? engine.pfnProbe(strPath.c_str()) : 0);
             break;
         case OP_FORMAT_PROBE: {
-            uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : 0xFFFFu;
+            uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT;
             bSent = SendReply(req.nOp, nFormat);
-            if (bSent && (nFormat & 0xFFFFu) < 10)
+            if (bSent && IsScannableFormat(nFormat))
                 bSent = SendReply(req.nOp, engine.pfnProbe(strPath.c_str()));
             break;
         }
