@@ -1,12 +1,6 @@
-// Bytes to display text. Paths and names are bytes everywhere else; they
-// become wxString only to be shown, and nothing shown is ever read back as
-// a path.
+// Display text lives with the controls that show it (a control must not
+// reach into the application); the windows of the application include it
+// by this name too.
 #pragma once
 
-#include <wx/string.h>
-
-#include <string>
-
-// UTF-8 with every invalid byte shown as U+FFFD, so a name in another
-// encoding still shows, never as an empty string.
-wxString ToDisplay(const std::string& strBytes);
+#include "controls/DisplayText.h"

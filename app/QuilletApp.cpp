@@ -1,6 +1,7 @@
 // The program: one modal main dialog for the whole life of the process, or,
 // with --backup-bin, the Backup Bin alone. Restoring and emptying need no
-// engine, so that road never loads one.
+// engine, so that road never loads one. Only here are the Linux objects
+// built; the windows get them through core's interfaces.
 
 #include <stdio.h>
 #include <string.h>

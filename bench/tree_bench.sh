@@ -18,8 +18,8 @@ build=${BUILD:-build/tree-bench}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$build" -j2 --target quillet_tree_bench >/dev/null
-bench=$(cd "$build/bin" && pwd)/quillet_tree_bench
+cmake --build "$build" -j2 --target tree_fill_bench >/dev/null
+bench=$(cd "$build/bin" && pwd)/tree_fill_bench
 
 work=${1:-$(mktemp -d "${TMPDIR:-/tmp}/quillet-tree-bench.XXXXXX")}
 mkdir -p "$work"

@@ -1,6 +1,6 @@
 #include "controls/TipListCtrl.h"
 
-#include "app/DisplayText.h"
+#include "controls/DisplayText.h"
 
 namespace {
 

@@ -1,10 +1,28 @@
-// The platform objects a scan results dialog works with, handed down by the
-// main dialog; tests hand fakes.
+// The platform objects the main dialog and the scan results dialog work
+// with, as core's interfaces: the program builds them once and hands them
+// down; tests hand fakes or objects over temporary folders.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "engine/FarsendEngine.h"
+#include "repair/BackupBin.h"
+#include "repair/RepairInterfaces.h"
 #include "scan/EventLog.h"
 #include "scan/ScanInterfaces.h"
+
+class IFolderNamespace;
+
+// The work folder backups go to, made ready when the main dialog starts.
+class IWorkFolder {
+public:
+    virtual ~IWorkFolder() = default;
+    // Creates the folder (and any missing folder above it) and removes what
+    // dead writers left in it; *pstrPath is where it is. Returns the highest
+    // number among the names in it, 0 when none or when it cannot be read.
+    virtual uint32_t Prepare(std::string* pstrPath) = 0;
+};
 
 struct CScanServices {
     IFarsendEngine* pEngine = nullptr;
@@ -14,4 +32,11 @@ struct CScanServices {
     IRegistry* pRegistry = nullptr;
     IAgentNotifier* pNotifier = nullptr;
     IClock* pClock = nullptr;
+    // The work folder and the backup store in it: the scans write backups
+    // through pBackup, the Backup Bin reads and restores through pBin.
+    IWorkFolder* pWorkFolder = nullptr;
+    IBackupWriter* pBackup = nullptr;
+    IBackupBinStore* pBin = nullptr;
+    // What the main dialog's folder tree shows.
+    IFolderNamespace* pNamespace = nullptr;
 };

@@ -7,11 +7,21 @@
 #include <wx/image.h>
 #include <wx/utils.h>
 
-#include "app/DisplayText.h"
-#include "platform/LinuxNamespace.h"
+#include "controls/DisplayText.h"
 #include "res/TreeStates130.xpm"
 
 namespace {
+
+// Stands in until the program hands the tree its namespace.
+class CNoNamespace : public IFolderNamespace {
+public:
+    int EnumChildren(const FOLDERITEM*, std::vector<FOLDERITEM>& arChildren) override {
+        arChildren.clear();
+        return ENUM_OK;
+    }
+    int CompareItems(const FOLDERITEM&, const FOLDERITEM&) override { return 0; }
+    bool GetFileSystemPath(const FOLDERITEM&, std::string&) override { return false; }
+};
 
 // The record travels with the control's item and dies with it.
 class CFolderItemData : public wxTreeItemData {
@@ -215,9 +225,9 @@ CFolderTree::CFolderTree(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, 
 void CFolderTree::Init() {
     for (int& nImage : m_arIconImage)
         nImage = -1;
-    m_pOwnNamespace = std::make_unique<CLinuxNamespace>();
+    m_pNoNamespace = std::make_unique<CNoNamespace>();
     m_pItems = std::make_unique<CItems>(*this);
-    m_pCheckTree = std::make_unique<CCheckTree>(*m_pItems, *m_pOwnNamespace);
+    m_pCheckTree = std::make_unique<CCheckTree>(*m_pItems, *m_pNoNamespace);
 }
 
 bool CFolderTree::Create(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size, long nStyle) {
@@ -299,6 +309,10 @@ std::string CFolderTree::GetDisplayPath(const wxTreeItemId& item) {
 
 const std::vector<std::string>& CFolderTree::GetTopNames() const {
     return m_pCheckTree->GetTopNames();
+}
+
+bool CFolderTree::IsAllDrivesItem(const wxTreeItemId& item) const {
+    return m_pCheckTree->IsAllDrivesItem(ToHandle(item));
 }
 
 void CFolderTree::OnItemExpanding(wxTreeEvent& event) {

@@ -12,8 +12,6 @@
 
 #include "tree/CheckTree.h"
 
-class CLinuxNamespace;
-
 enum {
     IDC_FOLDER_TREE = 1000,
     IDB_TREE_STATES = 130,  // five 16x16 check-box images, white as mask colour
@@ -32,8 +30,8 @@ public:
                 const wxSize& size = wxDefaultSize, long nStyle = DEFAULT_STYLE);
     ~CFolderTree() override;
 
-    // The namespace shown (not owned); the Linux one unless another is set
-    // before FillRoot.
+    // The namespace shown (not owned), set before FillRoot; the tree is
+    // empty until one is.
     void SetNamespace(IFolderNamespace& ns);
 
     // State images from bitmap 130 and the small icons of the namespace.
@@ -50,8 +48,10 @@ public:
     // from the top joined by '/' (false).
     bool GetItemPath(const wxTreeItemId& item, std::string& strPath);
     std::string GetDisplayPath(const wxTreeItemId& item);
-    // Top-level texts in the namespace's order; element 0 stands for all drives.
+    // Top-level texts in the namespace's order.
     const std::vector<std::string>& GetTopNames() const;
+    // The item that stands for every drive (the first top-level item).
+    bool IsAllDrivesItem(const wxTreeItemId& item) const;
 
     // The tree handles its own expansions; a parent that gets the event
     // too may pass it here again, which reads nothing twice.
@@ -72,7 +72,7 @@ private:
     wxImageList m_ilState;
     wxImageList m_ilIcons;
     int m_arIconImage[ICON_COUNT];
-    std::unique_ptr<CLinuxNamespace> m_pOwnNamespace;
+    std::unique_ptr<IFolderNamespace> m_pNoNamespace;
     std::unique_ptr<CItems> m_pItems;
     std::unique_ptr<CCheckTree> m_pCheckTree;
     // The sort in progress: the control's comparison hands over to it.

@@ -10,10 +10,10 @@
 #include "app/MessageBox.h"
 #include "fakes/TempDir.h"
 #include "platform/BackupStore.h"
-#include "platform/PlatformServices.h"
 #include "scan/ScanDlg.h"
 #include "tools/samples/SampleWriter.h"
 #include "tree/FolderTree.h"
+#include "ui/TempServices.h"
 #include "ui/WindowTestSupport.h"
 
 namespace {
@@ -33,30 +33,18 @@ class MainWindowTest : public ::testing::Test {
 protected:
     CTempDir m_dir;
     std::vector<std::string> m_arBoxes;
-    std::unique_ptr<CPlatformServices> m_pServices;
+    std::unique_ptr<CTempServices> m_pServices;
 
     void SetUp() override {
-        setenv("TMPDIR", (m_dir / "tmp").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-        setenv("XDG_CONFIG_DIRS", (m_dir / "xdg").c_str(), 1);
-        m_strOldHome = getenv("HOME") ? getenv("HOME") : "";
-        setenv("HOME", (m_dir / "home").c_str(), 1);
-        mkdir((m_dir / "tmp").c_str(), 0700);
         std::string strError;
         ASSERT_TRUE(quillet::samples::WriteSamplesTree(m_dir / "home", &strError)) << strError;
-        m_pServices = std::make_unique<CPlatformServices>();
+        m_pServices = std::make_unique<CTempServices>(m_dir.Path());
         SetMessageBoxHook([this](const wxString& strText, const wxString& strCaption, long) {
             m_arBoxes.push_back(std::string(strCaption.utf8_str()) + "|" + std::string(strText.utf8_str()));
             return wxOK;
         });
     }
-    void TearDown() override {
-        SetMessageBoxHook(nullptr);
-        setenv("HOME", m_strOldHome.c_str(), 1);
-        unsetenv("TMPDIR");
-        unsetenv("XDG_CONFIG_HOME");
-        unsetenv("XDG_CONFIG_DIRS");
-    }
+    void TearDown() override { SetMessageBoxHook(nullptr); }
     static wxTreeItemId TopItem(CFolderTree* pTree, const std::string& strText) {
         wxTreeItemIdValue cookie;
         for (wxTreeItemId item = pTree->GetFirstChild(pTree->GetRootItem(), cookie); item.IsOk();
@@ -65,7 +53,6 @@ protected:
                 return item;
         return wxTreeItemId();
     }
-    std::string m_strOldHome;
 };
 
 TEST_F(MainWindowTest, DefaultsScansAndExit) {
@@ -97,7 +84,7 @@ TEST_F(MainWindowTest, DefaultsScansAndExit) {
     auto fnScanOver = [&] { return OpenScanDlg() && OpenScanDlg()->IsScanOver(); };
     auto fnCloseScan = [&] {
         CScanDlg* pScan = OpenScanDlg();
-        EXPECT_EQ(pScan->m_req.arTargets, std::vector<std::string>{m_dir / "home"});
+        EXPECT_EQ(pScan->m_req.arTargets, std::vector<CScanTarget>{CScanTarget(m_dir / "home")});
         EXPECT_TRUE(pScan->m_req.bAllFiles);
         ++nScans;
         ClickButton(pScan, wxID_CANCEL);
@@ -116,8 +103,11 @@ TEST_F(MainWindowTest, DefaultsScansAndExit) {
     EXPECT_EQ(dlg.ShowModal(), wxID_OK);
     ASSERT_TRUE(steps.IsDone());
     // "Exit" turned the engine off.
-    EXPECT_FALSE(m_pServices->engine.IsLoaded());
+    EXPECT_FALSE(m_pServices->platform.engine.IsLoaded());
     EXPECT_TRUE(dlg.m_arTargets.empty());
+    // The work folder was made ready once, and the backups went into it.
+    EXPECT_EQ(m_pServices->workFolder.m_nPrepared, 1);
+    EXPECT_EQ(dlg.GetWorkDir(), m_dir / "work");
     CBackupStore store(dlg.GetWorkDir());
     std::vector<CBackupEntry> arBackups = store.List();
     ASSERT_GE(arBackups.size(), 4u);
@@ -131,16 +121,15 @@ TEST_F(MainWindowTest, EscapeLeavesTheEngineOn) {
     steps.Add([&] { return dlg.IsShownOnScreen(); }, [&] { ClickButton(&dlg, wxID_CANCEL); });
     steps.Begin();
     EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
-    EXPECT_TRUE(m_pServices->engine.IsLoaded());
-    m_pServices->engine.Unload();
+    EXPECT_TRUE(m_pServices->platform.engine.IsLoaded());
+    m_pServices->platform.engine.Unload();
 }
 
 TEST_F(MainWindowTest, WithoutAnEngineNothingCallsIntoIt) {
     SHostOptions options;
     options.strHostPath = m_dir / "no-host";
-    CPlatformServices* pServices = m_pServices.get();
     CHostEngine missing(options);
-    CScanServices services = pServices->Get();
+    CScanServices services = m_pServices->Get();
     services.pEngine = &missing;
     CMainDlg dlg(nullptr, services);
     CStepper steps;

@@ -15,11 +15,11 @@
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
-#include "platform/PlatformServices.h"
 #include "repair/NoticeDlg.h"
 #include "repair/ProcessingDlg.h"
 #include "scan/ScanDlg.h"
 #include "tools/samples/SampleWriter.h"
+#include "ui/TempServices.h"
 #include "ui/WindowTestSupport.h"
 
 namespace {
@@ -28,32 +28,25 @@ class ScanWindowTest : public ::testing::Test {
 protected:
     CTempDir m_dir;
     std::string m_strTree;
-    std::unique_ptr<CPlatformServices> m_pServices;
+    std::unique_ptr<CTempServices> m_pServices;
     std::vector<std::string> m_arBoxes;  // caption|text of every message box
     std::vector<std::string> m_arNotices;
     int m_nAnswer = wxYES;
 
     void SetUp() override {
-        setenv("TMPDIR", (m_dir / "tmp").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-        setenv("XDG_CONFIG_DIRS", (m_dir / "xdg").c_str(), 1);
-        mkdir((m_dir / "tmp").c_str(), 0700);
         m_strTree = m_dir / "tree";
         std::string strError;
         ASSERT_TRUE(quillet::samples::WriteSamplesTree(m_strTree, &strError)) << strError;
-        m_pServices = std::make_unique<CPlatformServices>();
+        m_pServices = std::make_unique<CTempServices>(m_dir.Path());
         SetMessageBoxHook([this](const wxString& strText, const wxString& strCaption, long nStyle) {
             m_arBoxes.push_back(std::string(strCaption.utf8_str()) + "|" + std::string(strText.utf8_str()));
             return (nStyle & wxYES_NO) ? m_nAnswer : wxOK;
         });
-        ASSERT_EQ(m_pServices->engine.Load(), ENGINE_LOAD_OK);
+        ASSERT_EQ(m_pServices->platform.engine.Load(), ENGINE_LOAD_OK);
     }
     void TearDown() override {
         SetMessageBoxHook(nullptr);
-        m_pServices->engine.Unload();
-        unsetenv("TMPDIR");
-        unsetenv("XDG_CONFIG_HOME");
-        unsetenv("XDG_CONFIG_DIRS");
+        m_pServices->platform.engine.Unload();
     }
     SCANREQUEST Request(bool bAutoRepair) {
         SCANREQUEST req;
@@ -61,7 +54,7 @@ protected:
         req.arTopNames = {"Computer", "Network", "Home"};
         req.bAllFiles = true;
         req.bAutoRepair = bAutoRepair;
-        req.nLastBackupNo = PrepareWorkDir(&req.szWorkDir);
+        req.nLastBackupNo = m_pServices->workFolder.Prepare(&req.szWorkDir);
         return req;
     }
     static std::string Label(CScanDlg& dlg, int nId) {

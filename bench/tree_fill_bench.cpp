@@ -1,8 +1,8 @@
-// Times the expansion of one folder for bench/tree_bench.sh.
+// Times the expansion of one folder for tree_bench.sh.
 //
-//   quillet_tree_bench DIR RUNS          the fill alone: namespace + tree rules
+//   tree_fill_bench DIR RUNS          the fill alone: namespace + tree rules
 //                                        over an in-memory tree
-//   quillet_tree_bench DIR RUNS --window the same expansion in a real tree
+//   tree_fill_bench DIR RUNS --window the same expansion in a real tree
 //                                        control (needs a display)
 //
 // Each run starts from a fresh tree. Before timing, the items and their
