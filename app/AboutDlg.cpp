@@ -10,15 +10,8 @@
 #include <wx/stattext.h>
 
 #include "app/AppIcon.h"
+#include "res/Strings.h"
 #include "res/Version.h"
-
-const char* const g_szAboutRights = "Copyright (C) 2001 Kestrum. 모든 권리 보유.";
-const char* const g_arszMakerLines[3] = {
-    "Kestrum은 안티바이러스 소프트웨어를 개발하고,",
-    "사용자 실수나 바이러스로 손상된 시스템과 데이터를",
-    "복구하며, 기술 지원 서비스를 제공합니다.",
-};
-const char* const g_szHomePageLine = "Kestrum 홈페이지: http://www.kestrum.example/";
 
 wxStaticText* CreateBoxText(wxWindow* pParent, const char* pszUtf8, int x, int y, int nWidth) {
     auto* pText = new wxStaticText(pParent, wxID_ANY, wxString::FromUTF8(pszUtf8), wxDLG_UNIT(pParent, wxPoint(x, y)),
@@ -30,25 +23,26 @@ wxStaticText* CreateBoxText(wxWindow* pParent, const char* pszUtf8, int x, int y
 }
 
 CAboutDlg::CAboutDlg(wxWindow* pParent) {
-    Create(pParent, IDD, wxString::FromUTF8("Torvane Lite 정보"), wxDefaultPosition, wxDefaultSize,
+    Create(pParent, IDD, wxString::FromUTF8(LoadText(IDS_ABOUT_CAPTION)), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(235, 147)));
     auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
     auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
     auto Text = [this](const std::string& str, int x, int y, int w) { CreateBoxText(this, str.c_str(), x, y, w); };
+    auto Line = [&Text](EStringId eId, int x, int y, int w) { Text(LoadText(eId), x, y, w); };
 
     // Template order. The icon keeps its own 32x32 pixels, as icon statics do.
     new wxStaticBitmap(this, wxID_ANY, LoadAppIcons().GetIcon(32), Pos(10, 17));
     // Template id 1 is the standard OK id.
-    auto* pOK = new wxButton(this, wxID_OK, wxString::FromUTF8("확인"), Pos(178, 20), Size(50, 14));
-    Text(std::string("Torvane Professional 버전 ") + QUILLET_VERSION_SHORT, 39, 19, 74);
-    Text(g_szAboutRights, 39, 31, 121);
+    auto* pOK = new wxButton(this, wxID_OK, wxString::FromUTF8(LoadText(IDS_BOX_OK)), Pos(178, 20), Size(50, 14));
+    Text(std::string(LoadText(IDS_ABOUT_VERSION)) + QUILLET_VERSION_SHORT, 39, 19, 74);
+    Line(IDS_ABOUT_RIGHTS, 39, 31, 121);
     new wxStaticBox(this, wxID_ANY, wxString(), Pos(7, 48), Size(221, 88));
-    Text(g_arszMakerLines[0], 16, 61, 202);
-    Text(g_arszMakerLines[1], 16, 76, 201);
-    Text(g_arszMakerLines[2], 16, 91, 147);
+    Line(IDS_MAKER_LINE_1, 16, 61, 202);
+    Line(IDS_MAKER_LINE_2, 16, 76, 201);
+    Line(IDS_MAKER_LINE_3, 16, 91, 147);
     new wxStaticLine(this, wxID_ANY, Pos(13, 109), Size(208, 1), wxLI_HORIZONTAL);
-    Text(g_szHomePageLine, 16, 120, 150);
+    Line(IDS_HOMEPAGE_LINE, 16, 120, 150);
 
     pOK->SetDefault();
     pOK->SetFocus();

@@ -7,11 +7,6 @@
 
 class wxStaticText;
 
-// The maker's lines, shared with the information box (UTF-8).
-extern const char* const g_szAboutRights;
-extern const char* const g_arszMakerLines[3];
-extern const char* const g_szHomePageLine;
-
 // A text of the box at its place in dialog units, grown when its text needs
 // more room than the template gave: another font, or Korean glyphs from a
 // fallback font whose lines are taller than the dialog font's.

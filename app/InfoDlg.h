@@ -5,8 +5,6 @@
 
 #include <wx/dialog.h>
 
-extern const char* const g_arszContactLines[2];
-
 class CInfoDlg : public wxDialog {
 public:
     enum { IDD = 133 };

@@ -14,13 +14,11 @@
 #include "controls/LinkLabel.h"
 #include "controls/ResourceImages.h"
 #include "controls/SkinButton.h"
-#include "platform/BackupStore.h"
 #include "repair/BackupBinDlg.h"
+#include "res/Strings.h"
 #include "app/AppIcon.h"
 #include "scan/ScanDlg.h"
 #include "tree/FolderTree.h"
-
-const char* const g_szSelectItem = "Please select item.";
 
 wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_INIT_DIALOG(CMainDlg::OnInitDialog)
@@ -32,36 +30,40 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
 wxEND_EVENT_TABLE()
 
 CMainDlg::CMainDlg(wxWindow* pParent, const CScanServices& services) : m_services(services) {
-    Create(pParent, IDD, g_szProductCaption, wxDefaultPosition, wxDefaultSize,
+    Create(pParent, IDD, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(230, 126)));
     SetIcons(LoadAppIcons());
     auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
     auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
 
+    auto Text = [](EStringId eId) { return ToDisplay(LoadText(eId)); };
+
     // Template order; the hidden controls exist, as the template has them,
     // and nothing shows or enables them.
-    m_btnScanNow = new wxButton(this, IDC_SCAN_NOW, "Scan Now", Pos(134, 10), Size(91, 20));
-    new wxStaticBox(this, wxID_ANY, "Configuration", Pos(133, 35), Size(92, 60));
-    m_chkSubfolders = new wxCheckBox(this, IDC_SUBFOLDERS, "Include subfolders", Pos(140, 47), Size(78, 10));
-    m_chkAllFiles = new wxCheckBox(this, IDC_ALL_FILES, "All files", Pos(140, 63), Size(73, 10));
-    m_chkAutoRepair = new wxCheckBox(this, IDC_AUTO_REPAIR, "Repair automatically", Pos(140, 79), Size(81, 10));
-    m_chkBackup = new wxCheckBox(this, IDC_BACKUP, "Backup infected files", Pos(9, 100), Size(83, 10));
+    m_btnScanNow = new wxButton(this, IDC_SCAN_NOW, Text(IDS_MAIN_SCAN_NOW), Pos(134, 10), Size(91, 20));
+    new wxStaticBox(this, wxID_ANY, Text(IDS_MAIN_CONFIGURATION), Pos(133, 35), Size(92, 60));
+    m_chkSubfolders = new wxCheckBox(this, IDC_SUBFOLDERS, Text(IDS_MAIN_SUBFOLDERS), Pos(140, 47), Size(78, 10));
+    m_chkAllFiles = new wxCheckBox(this, IDC_ALL_FILES, Text(IDS_MAIN_ALL_FILES), Pos(140, 63), Size(73, 10));
+    m_chkAutoRepair = new wxCheckBox(this, IDC_AUTO_REPAIR, Text(IDS_MAIN_AUTO_REPAIR), Pos(140, 79), Size(81, 10));
+    m_chkBackup = new wxCheckBox(this, IDC_BACKUP, Text(IDS_MAIN_BACKUP), Pos(9, 100), Size(83, 10));
     m_chkBackup->Hide();
     m_chkBackup->Disable();
-    m_btnBackupBin = new wxButton(this, IDC_BACKUP_BIN, wxString::FromUTF8("백업 휴지통"), Pos(0, 63), Size(6, 25));
+    m_btnBackupBin = new wxButton(this, IDC_BACKUP_BIN, Text(IDS_MAIN_BACKUP_BIN), Pos(0, 63), Size(6, 25));
     m_btnBackupBin->Hide();
     m_btnBackupBin->Disable();
     m_btnInfo = new CSkinButton(this, IDC_INFO, wxString(), Pos(0, 62), Size(6, 25));
     m_btnInfo->Hide();
     m_btnInfo->Disable();
     m_treeFolders = new CFolderTree(this, IDC_TREE, Pos(6, 8), Size(121, 92));
-    new wxButton(this, IDOK_EXIT, "Exit", Pos(134, 103), Size(91, 18));
-    m_lblTavin = new CLinkLabel(this, IDC_TAVIN, "tavin", Pos(1, 45), Size(8, 25));
+    if (m_services.pNamespace)
+        m_treeFolders->SetNamespace(*m_services.pNamespace);
+    new wxButton(this, IDOK_EXIT, Text(IDS_EXIT), Pos(134, 103), Size(91, 18));
+    m_lblTavin = new CLinkLabel(this, IDC_TAVIN, Text(IDS_MAIN_TAVIN), Pos(1, 45), Size(8, 25));
     m_lblTavin->Hide();
     m_lblTavin->Disable();
-    new wxStaticText(this, wxID_ANY, "Engine Ver. :", Pos(20, 109), Size(45, 8));
-    m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, "2000-10-10", Pos(72, 109), Size(42, 8));
+    new wxStaticText(this, wxID_ANY, Text(IDS_MAIN_ENGINE_VER), Pos(20, 109), Size(45, 8));
+    m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, Text(IDS_MAIN_ENGINE_VER_NONE), Pos(72, 109), Size(42, 8));
     // The desktop's check boxes need more room than the layout gave them.
     for (wxCheckBox* pCheck : {m_chkSubfolders, m_chkAllFiles, m_chkAutoRepair, m_chkBackup}) {
         wxSize size = pCheck->GetSize(), best = pCheck->GetBestSize();
@@ -91,25 +93,27 @@ void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
 }
 
 void CMainDlg::ShowLoadFailure() {
-    QuilletMessageBox(g_szEngineLoadFailed, g_szProductCaption, wxOK | wxICON_ERROR, this);
+    QuilletMessageBox(ToDisplay(LoadText(IDS_ENGINE_LOAD_FAILED)), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
+                      wxOK | wxICON_ERROR, this);
 }
 
 uint32_t CMainDlg::PrepareWorkDir() {
-    return ::PrepareWorkDir(&m_szWorkDir);
+    return m_services.pWorkFolder ? m_services.pWorkFolder->Prepare(&m_szWorkDir) : 0;
 }
 
 bool CMainDlg::CollectTargets() {
     m_arTargets.clear();
     wxTreeItemId item = m_treeFolders->FirstCheckedItem();
     if (!item.IsOk()) {
-        m_strMessage = g_szSelectItem;
-        QuilletMessageBox(m_strMessage, g_szProductCaption, wxOK | wxICON_EXCLAMATION, this);
+        m_strMessage = LoadText(IDS_SELECT_ITEM);
+        QuilletMessageBox(ToDisplay(m_strMessage), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_EXCLAMATION,
+                          this);
         return false;
     }
     for (; item.IsOk(); item = m_treeFolders->NextCheckedItem(item)) {
         std::string strPath;
         m_treeFolders->GetItemPath(item, strPath);
-        m_arTargets.push_back(strPath);
+        m_arTargets.push_back(CScanTarget(strPath, m_treeFolders->IsAllDrivesItem(item)));
     }
     return true;
 }
@@ -159,8 +163,9 @@ void CMainDlg::OnCancel(wxCommandEvent&) {
 }
 
 void CMainDlg::OnBackupBin(wxCommandEvent&) {
-    CBackupStore store(m_szWorkDir);
-    CBackupBinDlg dlg(nullptr, store);
+    if (!m_services.pBin)
+        return;
+    CBackupBinDlg dlg(nullptr, *m_services.pBin);
     dlg.ShowModal();
 }
 

@@ -20,8 +20,6 @@ class CFolderTree;
 class CLinkLabel;
 class CSkinButton;
 
-extern const char* const g_szSelectItem;  // 103
-
 class CMainDlg : public wxDialog {
 public:
     enum {
@@ -56,7 +54,7 @@ public:
     const std::string& GetWorkDir() const { return m_szWorkDir; }
     CFolderTree* GetTree() { return m_treeFolders; }
 
-    std::vector<std::string> m_arTargets;
+    std::vector<CScanTarget> m_arTargets;
 
 protected:
     void OnInitDialog(wxInitDialogEvent& event);

@@ -7,6 +7,8 @@
 // one runs on a helper thread that the window waits for only a bounded time.
 #pragma once
 
+#include "res/Strings.h"
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -58,10 +60,10 @@ public:
     // attribute (assumed, never read, for network mounts).
     static int ReadSubfolders(const SReadRequest& req, std::vector<FOLDERITEM>& arChildren);
 
-    static constexpr const char* TEXT_COMPUTER = "Computer";
-    static constexpr const char* TEXT_NETWORK = "Network";
-    static constexpr const char* TEXT_HOME = "Home";
-    static constexpr const char* TEXT_ENTIRE_NETWORK = "Entire Network";
+    static const char* TextComputer() { return LoadText(IDS_TREE_COMPUTER); }
+    static const char* TextNetwork() { return LoadText(IDS_TREE_NETWORK); }
+    static const char* TextHome() { return LoadText(IDS_TREE_HOME); }
+    static const char* TextEntireNetwork() { return LoadText(IDS_TREE_ENTIRE_NETWORK); }
 
 private:
     struct SSlowRead;

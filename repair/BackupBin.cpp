@@ -1,16 +1,12 @@
 #include "repair/BackupBin.h"
 
+#include "res/Strings.h"
+#include "scan/Diagnostics.h"
+
 const char* GetRestoreResultText(ERestoreResult eResult) {
-    switch (eResult) {
-    case RESTORE_OK: return "restored";
-    case RESTORE_NOT_A_BACKUP: return "no such backup";
-    case RESTORE_BAD_FOLDER: return "the folder is missing, not a real folder, or reached through a link";
-    case RESTORE_NOT_A_FILE: return "something other than a file is in its place";
-    case RESTORE_NOT_WRITABLE: return "the file in its place is not yours to write";
-    case RESTORE_OWNER: return "the owner or permissions of the file in its place could not be kept";
-    case RESTORE_WRITE_FAILED: return "it could not be written (disk full or read error)";
-    }
-    return "failed";
+    if (eResult < RESTORE_OK || eResult > RESTORE_WRITE_FAILED)
+        eResult = RESTORE_WRITE_FAILED;
+    return LoadText(static_cast<EStringId>(IDS_RESTORE_OK + eResult));
 }
 
 CBackupBin::CBackupBin(IBackupBinStore& store) : m_store(store) {}
@@ -84,6 +80,8 @@ CRestoreOutcome CBackupBin::RestoreChecked() {
             // Its backup is still in the store: keep the row, ticked.
             ++outcome.nFailed;
             outcome.arFailures.emplace_back(m_arRows[i].item.strFileName, eResult);
+            Diagnose(std::string("restore failed (") + GetRestoreResultText(eResult) + ")",
+                     JoinPath(m_arRows[i].item.info.strFolder, m_arRows[i].item.info.strName));
             ++i;
             continue;
         }
@@ -97,10 +95,12 @@ CEmptyOutcome CBackupBin::Empty() {
     CEmptyOutcome outcome;
     m_store.RemoveLeftovers();
     for (const CBackupBinItem& item : m_store.ListBackups()) {
-        if (m_store.DeleteBackup(item.strFileName))
+        if (m_store.DeleteBackup(item.strFileName)) {
             ++outcome.nDeleted;
-        else
+        } else {
             ++outcome.nFailed;
+            Diagnose("backup could not be deleted", item.strFileName);
+        }
     }
     // Rows of backups that are still there stay in sight.
     Load();

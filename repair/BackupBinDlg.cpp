@@ -8,27 +8,14 @@
 #include "app/DisplayText.h"
 #include "app/MessageBox.h"
 #include "controls/ResourceImages.h"
+#include "res/Strings.h"
 #include "res/BackupJar129.xpm"
-
-const char* const g_szBinNothingTicked = "복원할 파일을 선택하세요.";
-const char* const g_szBinRestoreError = "복원 오류";
-const char* const g_szBinAskRestore = "선택된 파일을 복원하시겠습니까?";
-const char* const g_szBinAskEmpty = "휴지통에 있는 모든 파일을 비우시겠습니까?";
-const char* const g_szBinCaption = "Torvane™ Lite";
-const char* const g_szBinRestoreFailed =
-    "파일 %d개를 복원하지 못했습니다.\n복원하지 못한 파일은 선택된 채로 목록에 남아 있습니다.";
-const char* const g_szBinEmptyFailed = "파일 %d개를 비우지 못했습니다.";
-const char* const g_szBinEmptyError = "비우기 오류";
-const char* const g_szBinExplanation =
-    "If you select \"Backup infected files\" in Configuration, the infected files will be listed below even "
-    "though if you have already cleaned the files. You can use these files in the Backup Bin to restore the "
-    "data. This function can be activated in Configuratio";
 
 namespace {
 
 const wxColour g_clrListBack(251, 254, 226);
 
-wxString Utf8(const char* psz) { return wxString::FromUTF8(psz); }
+wxString Text(EStringId eId) { return wxString::FromUTF8(LoadText(eId)); }
 
 }  // namespace
 
@@ -89,23 +76,25 @@ wxBEGIN_EVENT_TABLE(CBackupBinDlg, wxDialog)
 wxEND_EVENT_TABLE()
 
 CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store) : m_bin(store) {
-    Create(pParent, IDD, "Backup Bin", wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    Create(pParent, IDD, Text(IDS_BIN_TITLE), wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(207, 221)));
     auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
     auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
 
     // Template order. Ids 1 and 2 are the standard OK and Cancel ids, so
     // Enter restores and Escape and the close box leave.
-    m_btnRestore = new wxButton(this, IDC_RESTORE, "Restore", Pos(76, 198), Size(54, 16));
-    m_btnExit = new wxButton(this, IDC_EXIT, "Exit", Pos(147, 198), Size(54, 16));
+    m_btnRestore = new wxButton(this, IDC_RESTORE, Text(IDS_BIN_RESTORE), Pos(76, 198), Size(54, 16));
+    m_btnExit = new wxButton(this, IDC_EXIT, Text(IDS_EXIT), Pos(147, 198), Size(54, 16));
     // The jar keeps its own 32x32 pixels, as icon statics do.
     new wxStaticBitmap(this, wxID_ANY, wxBitmap(BackupJar129_xpm), Pos(9, 11));
-    new wxStaticText(this, wxID_ANY, "Num. :", Pos(41, 68), Size(23, 8), wxST_NO_AUTORESIZE);
-    m_staticCount = new wxStaticText(this, IDC_COUNT, "0", Pos(70, 68), Size(38, 8), wxST_NO_AUTORESIZE);
+    new wxStaticText(this, wxID_ANY, Text(IDS_BIN_NUM), Pos(41, 68), Size(23, 8), wxST_NO_AUTORESIZE);
+    m_staticCount =
+        new wxStaticText(this, IDC_COUNT, Text(IDS_COUNT_ZERO), Pos(70, 68), Size(38, 8), wxST_NO_AUTORESIZE);
     m_listBackup = new CBackupListCtrl(this, IDC_BACKUP_LIST, Pos(7, 80), Size(194, 112), m_bin);
-    m_btnEmpty = new wxButton(this, IDC_EMPTY, "Empty", Pos(5, 198), Size(54, 16));
+    m_btnEmpty = new wxButton(this, IDC_EMPTY, Text(IDS_BIN_EMPTY), Pos(5, 198), Size(54, 16));
     auto* pExplain = new wxStaticText(this, wxID_ANY, wxString(), Pos(41, 7), Size(160, 52), wxST_NO_AUTORESIZE);
-    pExplain->SetLabelText(g_szBinExplanation);
+    pExplain->SetLabelText(Text(IDS_BIN_EXPLANATION));
     pExplain->Wrap(pExplain->GetSize().x);
 
     m_btnRestore->SetDefault();
@@ -124,11 +113,11 @@ void CBackupBinDlg::OnInitDialog(wxInitDialogEvent& event) {
             m_imlState.Add(bmpChecks.GetSubBitmap(wxRect(i * 16, 0, 16, 16)), *wxWHITE);
     }
     m_listBackup->SetImageList(&m_imlState, wxIMAGE_LIST_SMALL);
-    m_listBackup->InsertColumn(BIN_COL_NUM, Utf8("순번"), wxLIST_FORMAT_LEFT, 40);
-    m_listBackup->InsertColumn(BIN_COL_NAME, Utf8("파일명"), wxLIST_FORMAT_LEFT, 110);
-    m_listBackup->InsertColumn(BIN_COL_FOLDER, Utf8("디렉토리명"), wxLIST_FORMAT_LEFT, 180);
+    m_listBackup->InsertColumn(BIN_COL_NUM, Text(IDS_BIN_COL_NUM), wxLIST_FORMAT_LEFT, 40);
+    m_listBackup->InsertColumn(BIN_COL_NAME, Text(IDS_BIN_COL_NAME), wxLIST_FORMAT_LEFT, 110);
+    m_listBackup->InsertColumn(BIN_COL_FOLDER, Text(IDS_BIN_COL_FOLDER), wxLIST_FORMAT_LEFT, 180);
     // The backup file's own name: kept in the row, never shown.
-    m_listBackup->InsertColumn(BIN_COL_FILE, Utf8("실제 파일명"), wxLIST_FORMAT_LEFT, 0);
+    m_listBackup->InsertColumn(BIN_COL_FILE, Text(IDS_BIN_COL_FILE), wxLIST_FORMAT_LEFT, 0);
     LoadBackupList();
 }
 
@@ -168,10 +157,10 @@ void CBackupBinDlg::ShowCountAndButtons() {
 
 void CBackupBinDlg::OnOK(wxCommandEvent&) {
     if (!m_bin.HasChecked()) {
-        QuilletMessageBox(Utf8(g_szBinNothingTicked), Utf8(g_szBinRestoreError), wxOK | wxICON_INFORMATION, this);
+        QuilletMessageBox(Text(IDS_BIN_NOTHING_TICKED), Text(IDS_BIN_RESTORE_ERROR), wxOK | wxICON_INFORMATION, this);
         return;
     }
-    if (QuilletMessageBox(Utf8(g_szBinAskRestore), Utf8(g_szBinCaption), wxYES_NO | wxICON_QUESTION, this) != wxYES)
+    if (QuilletMessageBox(Text(IDS_BIN_ASK_RESTORE), Text(IDS_BIN_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES)
         return;
     m_btnEmpty->Disable();
     m_btnRestore->Disable();
@@ -180,18 +169,18 @@ void CBackupBinDlg::OnOK(wxCommandEvent&) {
     ShowRemoved(outcome);
     ShowCountAndButtons();
     if (outcome.nFailed > 0)
-        QuilletMessageBox(wxString::Format(Utf8(g_szBinRestoreFailed), outcome.nFailed), Utf8(g_szBinRestoreError),
+        QuilletMessageBox(wxString::Format(Text(IDS_BIN_RESTORE_FAILED), outcome.nFailed), Text(IDS_BIN_RESTORE_ERROR),
                           wxOK | wxICON_EXCLAMATION, this);
 }
 
 void CBackupBinDlg::OnEmpty(wxCommandEvent&) {
-    if (QuilletMessageBox(Utf8(g_szBinAskEmpty), Utf8(g_szBinCaption), wxYES_NO | wxICON_QUESTION, this) != wxYES)
+    if (QuilletMessageBox(Text(IDS_BIN_ASK_EMPTY), Text(IDS_BIN_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES)
         return;
     const CEmptyOutcome outcome = m_bin.Empty();
     ShowRows();
     ShowCountAndButtons();
     if (outcome.nFailed > 0)
-        QuilletMessageBox(wxString::Format(Utf8(g_szBinEmptyFailed), outcome.nFailed), Utf8(g_szBinEmptyError),
+        QuilletMessageBox(wxString::Format(Text(IDS_BIN_EMPTY_FAILED), outcome.nFailed), Text(IDS_BIN_EMPTY_ERROR),
                           wxOK | wxICON_EXCLAMATION, this);
 }
 

@@ -13,16 +13,6 @@ class wxButton;
 class wxListEvent;
 class wxStaticText;
 
-extern const char* const g_szBinNothingTicked;  // "복원할 파일을 선택하세요."
-extern const char* const g_szBinRestoreError;   // its caption, "복원 오류"
-extern const char* const g_szBinAskRestore;     // "선택된 파일을 복원하시겠습니까?"
-extern const char* const g_szBinAskEmpty;       // "휴지통에 있는 모든 파일을 비우시겠습니까?"
-extern const char* const g_szBinCaption;        // "Torvane™ Lite"
-extern const char* const g_szBinRestoreFailed;  // "%d": restores that failed
-extern const char* const g_szBinEmptyFailed;    // "%d": deletions that failed
-extern const char* const g_szBinEmptyError;     // their caption
-extern const char* const g_szBinExplanation;    // the text at the top, cut as it always was
-
 // The list (control 231): a row's tick is the small image of column 0,
 // toggled by a click on it or by Space on the focused row.
 class CBackupListCtrl : public CTipListCtrl {

@@ -9,6 +9,7 @@
 #include "app/DisplayText.h"
 #include "controls/ResourceImages.h"
 #include "controls/TextWrap.h"
+#include "res/Strings.h"
 
 wxBEGIN_EVENT_TABLE(CNoticeDlg, wxDialog)
     EVT_PAINT(CNoticeDlg::OnPaint)
@@ -18,17 +19,18 @@ wxBEGIN_EVENT_TABLE(CNoticeDlg, wxDialog)
 wxEND_EVENT_TABLE()
 
 CNoticeDlg::CNoticeDlg(wxWindow* pParent, const std::string& strMessage)
-    : wxDialog(pParent, wxID_ANY, "Torvane Professional", wxDefaultPosition, wxDefaultSize,
+    : wxDialog(pParent, wxID_ANY, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
       m_strMessage(strMessage) {
     SetClientSize(wxDLG_UNIT(this, wxSize(235, 69)));
     // Control 1 of the template is the standard OK button.
-    auto* pOK = new wxButton(this, wxID_OK, "OK", wxDLG_UNIT(this, wxPoint(178, 51)), wxDLG_UNIT(this, wxSize(52, 14)));
+    auto* pOK = new wxButton(this, wxID_OK, ToDisplay(LoadText(IDS_NOTICE_OK)), wxDLG_UNIT(this, wxPoint(178, 51)),
+                             wxDLG_UNIT(this, wxSize(52, 14)));
     pOK->SetDefault();
     m_btnOK = pOK;
     m_staticText = new wxStaticText(this, IDC_NOTICE_TEXT, wxString(), wxDLG_UNIT(this, wxPoint(47, 12)),
                                     wxDLG_UNIT(this, wxSize(183, 39)), wxALIGN_LEFT | wxST_NO_AUTORESIZE);
-    m_chkDontShow = new wxCheckBox(this, IDC_DONT_SHOW, "Don't show this message box again.",
+    m_chkDontShow = new wxCheckBox(this, IDC_DONT_SHOW, ToDisplay(LoadText(IDS_NOTICE_DONT_SHOW)),
                                    wxDLG_UNIT(this, wxPoint(7, 55)), wxDLG_UNIT(this, wxSize(138, 10)));
     m_chkDontShow->SetValidator(wxGenericValidator(&m_bChecked));
     // Without a Cancel button the toolkit would turn Escape and the close

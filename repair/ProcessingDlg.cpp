@@ -4,6 +4,7 @@
 #include <wx/stattext.h>
 
 #include "app/DisplayText.h"
+#include "res/Strings.h"
 
 wxBEGIN_EVENT_TABLE(CProcessingDlg, wxDialog)
     EVT_CLOSE(CProcessingDlg::OnClose)
@@ -11,11 +12,12 @@ wxEND_EVENT_TABLE()
 
 CProcessingDlg::CProcessingDlg(wxWindow* pParent) {
     // No close box: the pass decides when the window goes.
-    Create(pParent, IDD, "Processing", wxDefaultPosition, wxDefaultSize,
+    Create(pParent, IDD, ToDisplay(LoadText(IDS_PROCESSING_CAPTION)), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxSTAY_ON_TOP);
     SetClientSize(wxDLG_UNIT(this, wxSize(201, 45)));
-    m_staticContext = new wxStaticText(this, IDC_CONTEXT, "Context", wxDLG_UNIT(this, wxPoint(7, 7)),
-                                       wxDLG_UNIT(this, wxSize(187, 16)), wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE);
+    m_staticContext = new wxStaticText(this, IDC_CONTEXT, ToDisplay(LoadText(IDS_PROCESSING_CONTEXT)),
+                                       wxDLG_UNIT(this, wxPoint(7, 7)), wxDLG_UNIT(this, wxSize(187, 16)),
+                                       wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE);
     m_progress = new wxGauge(this, IDC_PROGRESS, 100, wxDLG_UNIT(this, wxPoint(7, 29)),
                              wxDLG_UNIT(this, wxSize(187, 8)));
     CentreOnParent();

@@ -1,43 +1,29 @@
 #include "repair/RepairRoads.h"
 
 #include "repair/BackupFormat.h"
-
-const char* const g_szRepairCaption = "DovErad";
-const char* const g_szRepairSelectItem = "Please select item.";
-const char* const g_szRepairSubmitAddress = "samples@kestrum.example";
+#include "res/Strings.h"
 
 namespace {
 
-// The notice kinds in the order the roads test a Status.
+// The notice kinds in the order the roads test a state.
 struct SNoticeKind {
-    int nState;
-    const char* pszText;
+    EResultState eState;
+    EStringId eText;
 };
+constexpr SNoticeKind g_arNoticeKinds[] = {
+    {STATE_UNREPAIRABLE, IDS_NOTICE_UNREPAIRABLE},
+    {STATE_NEW_VIRUS, IDS_NOTICE_NEW_VIRUS},
+    {STATE_SUSPECTED, IDS_NOTICE_SUSPECTED},
+    {STATE_AFTER_DECRYPTION, IDS_NOTICE_ENCRYPTED},
+    {STATE_REPAIRED, IDS_NOTICE_REPAIRED},
+    {STATE_AFTER_DECOMPRESSION, IDS_NOTICE_DECOMPRESSION},
+};
+constexpr int NOTICE_KINDS = sizeof g_arNoticeKinds / sizeof g_arNoticeKinds[0];
 
-std::string SubmitText(const char* pszLead) {
-    return std::string(pszLead) + "\nPlease submit this file to Kestrum(" + g_szRepairSubmitAddress + ").";
-}
-
-const std::string* NoticeTexts() {
-    static const std::string arTexts[] = {
-        "This file is unrepairable.",
-        SubmitText("You are infected New Virus!!"),
-        SubmitText("It is suspected as a virus."),
-        "This file is encrypted.\nRepair the virus after decryption.",
-        "Repair is done.",
-        "Repair the virus after decompression.",
-    };
-    return arTexts;
-}
-
-const int g_arNoticeStates[] = {STATE_UNREPAIRABLE,     STATE_NEW_VIRUS, STATE_SUSPECTED,
-                                STATE_AFTER_DECRYPTION, STATE_REPAIRED,  STATE_AFTER_DECOMPRESSION};
-constexpr int NOTICE_KINDS = 6;
-
-// The index of a Status among the notice kinds, -1 for none.
-int NoticeKind(const std::string& strStatus) {
+// The index of a state among the notice kinds, -1 for none.
+int NoticeKind(EResultState eState) {
     for (int i = 0; i < NOTICE_KINDS; ++i)
-        if (strStatus == GetStateText(g_arNoticeStates[i]))
+        if (eState == g_arNoticeKinds[i].eState)
             return i;
     return -1;
 }
@@ -59,13 +45,9 @@ private:
 
 }  // namespace
 
-std::string GetRepairNotice(const std::string& strStatus) {
-    int nKind = NoticeKind(strStatus);
-    return nKind < 0 ? std::string() : NoticeTexts()[nKind];
-}
-
-std::string GetRepairQuestion() {
-    return "Do you want to repair it in safety?";
+std::string GetRepairNotice(EResultState eState) {
+    int nKind = NoticeKind(eState);
+    return nKind < 0 ? std::string() : LoadText(g_arNoticeKinds[nKind].eText);
 }
 
 CRepairRoads::CRepairRoads(CScanner& scanner, IRepairView& view) : m_scanner(scanner), m_view(view) {}
@@ -79,7 +61,7 @@ void CRepairRoads::OnRepair() {
     for (int i = 0; i < pRows->GetItemCount(); ++i)
         nTicked += pRows->GetCheck(i) ? 1 : 0;
     if (nTicked == 0) {
-        m_view.ShowMessage(g_szRepairSelectItem, g_szRepairCaption, ICON_EXCLAMATION);
+        m_view.ShowMessage(LoadText(IDS_REPAIR_SELECT_ITEM), LoadText(IDS_REPAIR_CAPTION), ICON_EXCLAMATION);
         return;
     }
     m_view.OpenProgress();
@@ -91,17 +73,16 @@ void CRepairRoads::OnRepair() {
     for (int nRow = 0; nRow < pRows->GetItemCount(); ++nRow) {
         if (!pRows->GetCheck(nRow))
             continue;
-        const std::string strPath = pRows->GetItemText(nRow, RESULT_COL_PATH);
-        const std::string strStatus = pRows->GetItemText(nRow, RESULT_COL_STATUS);
-        int nKind = NoticeKind(strStatus);
+        const std::string strPath = pRows->GetPath(nRow);
+        int nKind = NoticeKind(pRows->GetState(nRow));
         if (nKind >= 0 && !arSuppressed[nKind]) {
             bool bDontShow = false;
-            if (m_view.ShowNotice(strPath + "\n" + NoticeTexts()[nKind], &bDontShow))
+            if (m_view.ShowNotice(strPath + "\n" + LoadText(g_arNoticeKinds[nKind].eText), &bDontShow))
                 arSuppressed[nKind] = bDontShow;
-            if (g_arNoticeStates[nKind] == STATE_REPAIRED)
+            if (g_arNoticeKinds[nKind].eState == STATE_REPAIRED)
                 pRows->SetCheck(nRow, false);
         }
-        m_view.SetProgressText("Repairing  : " + strPath);
+        m_view.SetProgressText(LoadText(IDS_REPAIR_PROGRESS) + strPath);
         if (IsScannableFormat(m_scanner.GetEngine()->GetFileFormat(strPath)))
             RepairFile(nRow, strPath);
         m_view.Drain();
@@ -118,17 +99,17 @@ void CRepairRoads::OnDblclkResultList() {
     int nRow = pRows->GetFirstSelected();
     if (nRow < 0)
         return;
-    const std::string strPath = pRows->GetItemText(nRow, RESULT_COL_PATH);
-    const std::string strStatus = pRows->GetItemText(nRow, RESULT_COL_STATUS);
-    if (strStatus == GetStateText(STATE_REPAIRABLE)) {
-        if (m_view.AskYesNo(strPath + "\n" + GetRepairQuestion(), g_szRepairCaption) &&
+    const std::string strPath = pRows->GetPath(nRow);
+    const EResultState eState = pRows->GetState(nRow);
+    if (eState == STATE_REPAIRABLE) {
+        if (m_view.AskYesNo(strPath + "\n" + LoadText(IDS_REPAIR_QUESTION), LoadText(IDS_REPAIR_CAPTION)) &&
             IsScannableFormat(m_scanner.GetEngine()->GetFileFormat(strPath)))
             RepairFile(nRow, strPath);
         return;
     }
-    std::string strNotice = GetRepairNotice(strStatus);
+    std::string strNotice = GetRepairNotice(eState);
     if (!strNotice.empty())
-        m_view.ShowMessage(strPath + "\n" + strNotice, g_szRepairCaption, ICON_EXCLAMATION);
+        m_view.ShowMessage(strPath + "\n" + strNotice, LoadText(IDS_REPAIR_CAPTION), ICON_EXCLAMATION);
 }
 
 void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
@@ -146,14 +127,14 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
             return;
         if (hProbe == 0) {
             if (bRepaired) {
-                pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_REPAIRED));
+                pRows->SetState(nRow, STATE_REPAIRED);
                 pRows->SetCheck(nRow, false);
             }
             return;
         }
         if (bRepaired) {
-            pRows->SetItemText(nRow, RESULT_COL_VIRUS, pEngine->GetVirusName(hProbe));
-            pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_OVERLAPPED));
+            pRows->SetVirusName(nRow, pEngine->GetVirusName(hProbe));
+            pRows->SetState(nRow, STATE_OVERLAPPED);
         }
         if (pEngine->GetVirusReport(hProbe) != STATE_REPAIRABLE || nPass == MAX_REPAIR_PASSES) {
             pEngine->CloseProbe(hProbe);
@@ -165,18 +146,18 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
             std::string strFolder, strName;
             SplitPath(strPath, &strFolder, &strName);
             if (!m_scanner.BackupFile(strFolder, strName, &id)) {
-                pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
+                pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
                 pEngine->CloseProbe(hProbe);
                 return;
             }
         }
         if (!m_scanner.CheckFileAccess(true, strPath)) {
-            pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_ACCESS_DENIED));
+            pRows->SetState(nRow, STATE_ACCESS_DENIED);
             pEngine->CloseProbe(hProbe);
             return;
         }
         if (!m_scanner.IsSameFile(strPath, id)) {
-            pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
+            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
             pEngine->CloseProbe(hProbe);
             return;
         }
@@ -189,9 +170,9 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
             continue;
         }
         if (nOutcome == REPAIR_FAILED)
-            pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
+            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
         else if (nOutcome == REPAIR_ENCRYPTED)
-            pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_AFTER_DECRYPTION));
+            pRows->SetState(nRow, STATE_AFTER_DECRYPTION);
         return;
     }
 }

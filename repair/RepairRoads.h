@@ -8,14 +8,9 @@
 #include "repair/RepairInterfaces.h"
 #include "scan/Scanner.h"
 
-extern const char* const g_szRepairCaption;          // "DovErad"
-extern const char* const g_szRepairSelectItem;       // 189
-extern const char* const g_szRepairSubmitAddress;    // the vendor's sample-submission address
-
-// The notice text of a Status, or "" when that Status has none. Texts 238
-// to 242 and 254, in the order the roads test them.
-std::string GetRepairNotice(const std::string& strStatus);
-std::string GetRepairQuestion();  // 253
+// The notice text of a state, or "" when that state has none. Texts 238 to
+// 242 and 254, in the order the roads test them.
+std::string GetRepairNotice(EResultState eState);
 
 class CRepairRoads {
 public:

@@ -3,23 +3,9 @@
 #include <cstdio>
 
 #include "scan/ScanTypes.h"
+#include "scan/Utf8.h"
 
 namespace {
-
-// Length of the sequence a lead byte opens; 0 for a byte that opens none.
-size_t Utf8SequenceLength(unsigned char ch) {
-    if (ch >= 0xC2 && ch <= 0xDF)
-        return 2;
-    if (ch >= 0xE0 && ch <= 0xEF)
-        return 3;
-    if (ch >= 0xF0 && ch <= 0xF4)
-        return 4;
-    return 0;
-}
-
-bool IsContinuation(unsigned char ch) {
-    return (ch & 0xC0) == 0x80;
-}
 
 void PutU16(std::string& strOut, uint32_t nValue) {
     strOut.push_back(static_cast<char>(nValue & 0xFF));
@@ -32,39 +18,6 @@ void PutCounted(std::string& strOut, const std::string& strText) {
 }
 
 }  // namespace
-
-int StateIndexFromText(const std::string& strStatus) {
-    const std::vector<std::string>& arTexts = GetStateTexts();
-    for (int i = 0; i <= STATE_AFTER_DECRYPTION; ++i) {
-        if (arTexts[i] == strStatus)
-            return i;
-    }
-    return STATE_REPAIRABLE;
-}
-
-std::string CutUtf8(const std::string& strText, size_t nMax) {
-    if (strText.size() <= nMax)
-        return strText;
-    // Step back over continuation bytes to the lead byte the cut falls
-    // behind; when its sequence is whole and reaches past the cut, the cut
-    // moves to before it. Anything else is a boundary already.
-    size_t nCut = nMax;
-    for (size_t k = 1; k <= 3 && k <= nMax; ++k) {
-        unsigned char ch = static_cast<unsigned char>(strText[nMax - k]);
-        if (IsContinuation(ch))
-            continue;
-        size_t nLen = Utf8SequenceLength(ch);
-        if (nLen > k && nMax - k + nLen <= strText.size()) {
-            bool bWhole = true;
-            for (size_t j = 1; j < nLen; ++j)
-                bWhole = bWhole && IsContinuation(static_cast<unsigned char>(strText[nMax - k + j]));
-            if (bWhole)
-                nCut = nMax - k;
-        }
-        break;
-    }
-    return strText.substr(0, nCut);
-}
 
 std::string BuildEventRecord(const CLocalTime& t, const std::string& strVersion, int nState,
                              const std::string& strVirus, const std::string& strPath) {
@@ -123,8 +76,7 @@ bool CEventLog::ReadAgentClass() {
 void CEventLog::WriteEventLog(const IResultList& rows, const std::string& strEngineVer) {
     int nCount = rows.GetItemCount();
     for (int i = 0; i < nCount; ++i) {
-        WriteEventRecord(i, rows.GetItemText(i, RESULT_COL_PATH), rows.GetItemText(i, RESULT_COL_VIRUS),
-                         StateIndexFromText(rows.GetItemText(i, RESULT_COL_STATUS)), strEngineVer);
+        WriteEventRecord(i, rows.GetPath(i), rows.GetVirusName(i), rows.GetState(i), strEngineVer);
     }
     if (nCount > 0)
         m_notifier.Notify(m_strAgentClass, WM_AGENT_EVENTLOG, 0, nCount);

@@ -55,15 +55,6 @@ constexpr size_t EVENT_VIRUS_MAX = 40;
 constexpr size_t EVENT_PATH_MAX = 260;
 constexpr size_t EVENT_RECORD_MAX = 696;
 
-// The state index of a Status text: exact, case-sensitive match against
-// states 0 to 12; anything else (including "Quarantined") is 0.
-int StateIndexFromText(const std::string& strStatus);
-
-// The longest prefix of strText of at most nMax bytes that does not end
-// inside a well-formed UTF-8 sequence. Bytes that are not part of one count
-// as characters of their own, so invalid text is still cut at nMax.
-std::string CutUtf8(const std::string& strText, size_t nMax);
-
 // One record: fixed fields, the version text, "Quillet.exe", the state, the
 // virus name and the path, each text counted and cut to its design length.
 // A state outside 0 to 12 is written as 0.
@@ -81,7 +72,8 @@ public:
     // in m_strAgentClass. A value that does not fit AGENT_CLASS_MAX bytes
     // names no agent.
     bool ReadAgentClass();
-    // One record per row in list order, then the notice when there is a row.
+    // One record per row in list order, each with its row's state, then
+    // the notice when there is a row.
     void WriteEventLog(const IResultList& rows, const std::string& strEngineVer);
     void WriteEventRecord(int nIndex, const std::string& strPath, const std::string& strVirus, int nState,
                           const std::string& strEngineVer);

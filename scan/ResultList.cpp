@@ -2,6 +2,7 @@
 
 #include "app/DisplayText.h"
 #include "controls/ResourceImages.h"
+#include "res/Strings.h"
 
 wxBEGIN_EVENT_TABLE(CResultList, CTipListCtrl)
     EVT_LIST_ITEM_SELECTED(wxID_ANY, CResultList::OnSelected)
@@ -30,10 +31,10 @@ void CResultList::InitList() {
             m_imageList.Add(bmpChecks.GetSubBitmap(wxRect(i * 16, 0, 16, 16)), *wxWHITE);
     }
     SetImageList(&m_imageList, wxIMAGE_LIST_SMALL);
-    InsertColumn(0, "Num", wxLIST_FORMAT_LEFT, 50);
-    InsertColumn(1, "File name", wxLIST_FORMAT_LEFT, 170);
-    InsertColumn(2, "Virus name", wxLIST_FORMAT_LEFT, 120);
-    InsertColumn(3, "Status", wxLIST_FORMAT_LEFT, 100);
+    InsertColumn(RESULT_COL_NUM, ToDisplay(LoadText(IDS_COL_NUM)), wxLIST_FORMAT_LEFT, 50);
+    InsertColumn(RESULT_COL_PATH, ToDisplay(LoadText(IDS_COL_FILE)), wxLIST_FORMAT_LEFT, 170);
+    InsertColumn(RESULT_COL_VIRUS, ToDisplay(LoadText(IDS_COL_VIRUS)), wxLIST_FORMAT_LEFT, 120);
+    InsertColumn(RESULT_COL_STATUS, ToDisplay(LoadText(IDS_COL_STATUS)), wxLIST_FORMAT_LEFT, 100);
 }
 
 void CResultList::OnRowAdded(int) {

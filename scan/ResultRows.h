@@ -11,7 +11,7 @@ struct CResultRow {
     int nNum = 0;
     std::string strPath;
     std::string strVirus;
-    std::string strStatus;
+    EResultState eState = STATE_REPAIRABLE;
     bool bChecked = false;
 };
 
@@ -27,9 +27,15 @@ class CResultRows : public IResultList {
 public:
     void SetObserver(IResultRowsObserver* pObserver) { m_pObserver = pObserver; }
     void AddResultRow(int nNum, const std::string& strPath, const std::string& strVirus,
-                      int nCode) override;
-    void SetItemText(int nRow, int nCol, const std::string& strText) override;
+                      EResultState eState) override;
     int GetItemCount() const override { return static_cast<int>(m_arRows.size()); }
+    EResultState GetState(int nRow) const override { return IsRow(nRow) ? m_arRows[nRow].eState : STATE_OK; }
+    void SetState(int nRow, EResultState eState) override;
+    std::string GetPath(int nRow) const override { return IsRow(nRow) ? m_arRows[nRow].strPath : std::string(); }
+    std::string GetVirusName(int nRow) const override {
+        return IsRow(nRow) ? m_arRows[nRow].strVirus : std::string();
+    }
+    void SetVirusName(int nRow, const std::string& strVirus) override;
     std::string GetItemText(int nRow, int nCol) const override;
     bool GetCheck(int nRow) const override { return IsRow(nRow) && m_arRows[nRow].bChecked; }
     void SetCheck(int nRow, bool bChecked) override;

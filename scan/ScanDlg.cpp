@@ -14,9 +14,7 @@
 #include "controls/LinkLabel.h"
 #include "repair/NoticeDlg.h"
 #include "repair/ProcessingDlg.h"
-
-const char* const g_szProductCaption = "Torvane Professional";
-const char* const g_szHomePageAddress = "http://www.kestrum.example/";
+#include "res/Strings.h"
 
 wxBEGIN_EVENT_TABLE(CScanDlg, wxDialog)
     EVT_TIMER(CScanDlg::TIMER_SCAN, CScanDlg::OnTimer)
@@ -32,7 +30,7 @@ wxEND_EVENT_TABLE()
 
 CScanDlg::CScanDlg(wxWindow* pParent, const CScanServices& services)
     : m_services(services), m_timer(this, TIMER_SCAN) {
-    Create(pParent, IDD, g_szProductCaption, wxDefaultPosition, wxDefaultSize,
+    Create(pParent, IDD, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(273, 161)));
     auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
@@ -40,20 +38,25 @@ CScanDlg::CScanDlg(wxWindow* pParent, const CScanServices& services)
 
     // Template order, which is also the tab order.
     m_listResult = new CResultList(this, IDC_RESULT_LIST, Pos(4, 44), Size(265, 84), m_rows);
-    m_btnRepair = new wxButton(this, IDC_REPAIR, "Repair", Pos(159, 138), Size(52, 16));
+    m_btnRepair = new wxButton(this, IDC_REPAIR, ToDisplay(LoadText(IDS_SCAN_REPAIR)), Pos(159, 138), Size(52, 16));
     m_btnRepair->Disable();
-    m_btnStop = new wxButton(this, IDC_STOP, "Stop", Pos(217, 138), Size(52, 16));
-    m_lblFileCaption = new CLinkLabel(this, IDC_FILE_CAPTION, "File name :", Pos(7, 16), Size(38, 8));
+    m_btnStop = new wxButton(this, IDC_STOP, ToDisplay(LoadText(IDS_SCAN_STOP)), Pos(217, 138), Size(52, 16));
+    m_lblFileCaption =
+        new CLinkLabel(this, IDC_FILE_CAPTION, ToDisplay(LoadText(IDS_SCAN_FILE_CAPTION)), Pos(7, 16), Size(38, 8));
     m_stcFile = new wxStaticText(this, IDC_FILE, wxString(), Pos(46, 16), Size(218, 8),
                                  wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE);
-    new wxStaticText(this, wxID_ANY, "Scanned : ", Pos(94, 28), Size(36, 8));
-    new wxStaticText(this, wxID_ANY, "Infected : ", Pos(184, 28), Size(34, 8));
-    m_stcScanned = new wxStaticText(this, IDC_SCANNED_COUNT, "0", Pos(142, 28), Size(33, 8), wxST_NO_AUTORESIZE);
-    m_stcInfected = new wxStaticText(this, IDC_INFECTED_COUNT, "0", Pos(228, 28), Size(33, 8), wxST_NO_AUTORESIZE);
+    new wxStaticText(this, wxID_ANY, ToDisplay(LoadText(IDS_SCAN_SCANNED)), Pos(94, 28), Size(36, 8));
+    new wxStaticText(this, wxID_ANY, ToDisplay(LoadText(IDS_SCAN_INFECTED)), Pos(184, 28), Size(34, 8));
+    const wxString strZero = ToDisplay(LoadText(IDS_COUNT_ZERO));
+    m_stcScanned = new wxStaticText(this, IDC_SCANNED_COUNT, strZero, Pos(142, 28), Size(33, 8), wxST_NO_AUTORESIZE);
+    m_stcInfected = new wxStaticText(this, IDC_INFECTED_COUNT, strZero, Pos(228, 28), Size(33, 8), wxST_NO_AUTORESIZE);
     new wxStaticBox(this, IDC_FRAME, wxString(), Pos(4, 10), Size(265, 31));
-    m_lblHomePage = new CLinkLabel(this, IDC_HOMEPAGE, "Kestrum Inc. Homepage", Pos(5, 136), Size(76, 9));
-    m_lblHomeAddress = new CLinkLabel(this, IDC_HOME_ADDRESS, g_szHomePageAddress, Pos(5, 148), Size(88, 8));
-    m_btnSelectAll = new wxButton(this, IDC_SELECT_ALL, "Select All", Pos(102, 138), Size(52, 16));
+    m_lblHomePage =
+        new CLinkLabel(this, IDC_HOMEPAGE, ToDisplay(LoadText(IDS_SCAN_HOMEPAGE)), Pos(5, 136), Size(76, 9));
+    m_lblHomeAddress =
+        new CLinkLabel(this, IDC_HOME_ADDRESS, ToDisplay(LoadText(IDS_HOMEPAGE_ADDRESS)), Pos(5, 148), Size(88, 8));
+    m_btnSelectAll =
+        new wxButton(this, IDC_SELECT_ALL, ToDisplay(LoadText(IDS_SCAN_SELECT_ALL)), Pos(102, 138), Size(52, 16));
     m_btnSelectAll->Disable();
 
     m_listResult->InitList();
@@ -108,9 +111,8 @@ void CScanDlg::OnTimer(wxTimerEvent&) {
 }
 
 void CScanDlg::RunScan() {
-    m_pBackup = std::make_unique<CBackupStore>(m_req.szWorkDir);
     CScanEnv env{m_services.pEngine, m_services.pLister, m_services.pDrives, m_services.pAccess,
-                 this,               &m_rows,            m_pBackup.get()};
+                 this,               &m_rows,            m_services.pBackup};
     m_pScanner = std::make_unique<CScanner>(m_req, env);
     IRepairView& repairView = *this;
     m_pRoads = std::make_unique<CRepairRoads>(*m_pScanner, repairView);
@@ -146,21 +148,24 @@ void CScanDlg::Drain() {
         pLoop->YieldFor(wxEVT_CATEGORY_ALL);
 }
 
-void CScanDlg::SetLabel(int nLabelId, const std::string& strText) {
+void CScanDlg::SetLabel(EScanLabel eLabel, const std::string& strText) {
     // Kept, and shown at the next look at the queue: a label changed
     // twenty thousand times a second shows no more than one changed at
     // the screen's pace.
-    int nIndex = nLabelId == IDC_FILE ? 0 : nLabelId == IDC_SCANNED_COUNT ? 1 : nLabelId == IDC_INFECTED_COUNT ? 2 : -1;
-    if (nIndex < 0)
+    if (eLabel < 0 || eLabel >= LABEL_COUNT)
         return;
-    m_arLabelText[nIndex] = strText;
-    m_arLabelDirty[nIndex] = true;
+    m_arLabelText[eLabel] = strText;
+    m_arLabelDirty[eLabel] = true;
 }
 
 void CScanDlg::FlushLabels() {
     m_listResult->SyncItemCount();
-    wxStaticText* arLabels[3] = {m_stcFile, m_stcScanned, m_stcInfected};
-    for (int i = 0; i < 3; ++i) {
+    // The template's control for each label, by meaning.
+    wxStaticText* arLabels[LABEL_COUNT] = {};
+    arLabels[LABEL_CURRENT_FILE] = m_stcFile;
+    arLabels[LABEL_SCANNED] = m_stcScanned;
+    arLabels[LABEL_INFECTED] = m_stcInfected;
+    for (int i = 0; i < LABEL_COUNT; ++i) {
         if (m_arLabelDirty[i]) {
             arLabels[i]->SetLabel(ToDisplay(m_arLabelText[i]));
             m_arLabelDirty[i] = false;
@@ -171,9 +176,10 @@ void CScanDlg::FlushLabels() {
 void CScanDlg::ScanEnded(bool bStopped) {
     FlushLabels();
     if (!bStopped)
-        QuilletMessageBox("Scanning is finished!", g_szProductCaption, wxOK | wxICON_NONE, this);
+        QuilletMessageBox(ToDisplay(LoadText(IDS_SCAN_FINISHED)), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
+                          wxOK | wxICON_NONE, this);
     m_bStop = true;
-    m_btnStop->SetLabel("Exit");
+    m_btnStop->SetLabel(ToDisplay(LoadText(IDS_EXIT)));
     bool bRows = m_rows.GetItemCount() > 0;
     m_btnSelectAll->Enable(bRows);
     m_btnRepair->Enable(bRows);
@@ -195,7 +201,7 @@ void CScanDlg::CancelOrStop() {
         return;
     if (!m_bStop || m_bScanning) {
         m_bStop = true;
-        m_btnStop->SetLabel("Exit");
+        m_btnStop->SetLabel(ToDisplay(LoadText(IDS_EXIT)));
         if (m_pScanner)
             m_pScanner->Stop();
         return;

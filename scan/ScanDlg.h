@@ -9,7 +9,6 @@
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
-#include "platform/BackupStore.h"
 #include "repair/RepairRoads.h"
 #include "scan/ResultList.h"
 #include "scan/ScanServices.h"
@@ -21,11 +20,8 @@ class wxStaticText;
 class CLinkLabel;
 class CProcessingDlg;
 
-extern const char* const g_szProductCaption;  // "Torvane Professional"
-
 // Widens a label to its text when the desktop font needs more room.
 void FitLabelWidth(CLinkLabel* pLabel);
-extern const char* const g_szHomePageAddress;
 
 class CScanDlg : public wxDialog, private IScanView, private IRepairView {
 public:
@@ -35,9 +31,9 @@ public:
         IDC_REPAIR = 214,
         IDC_STOP = wxID_CANCEL,  // 2
         IDC_FILE_CAPTION = 217,
-        IDC_FILE = IDC_CURRENT_FILE,
-        IDC_SCANNED_COUNT = IDC_SCANNED,
-        IDC_INFECTED_COUNT = IDC_INFECTED,
+        IDC_FILE = 207,
+        IDC_SCANNED_COUNT = 208,
+        IDC_INFECTED_COUNT = 209,
         IDC_FRAME = 236,
         IDC_HOMEPAGE = 216,
         IDC_HOME_ADDRESS = 227,
@@ -80,7 +76,7 @@ private:
 
     // IScanView
     void Drain() override;
-    void SetLabel(int nLabelId, const std::string& strText) override;
+    void SetLabel(EScanLabel eLabel, const std::string& strText) override;
     void ScanEnded(bool bStopped) override;
     // IRepairView
     bool ShowNotice(const std::string& strMessage, bool* pbDontShow) override;
@@ -95,7 +91,6 @@ private:
     CScanServices m_services;
     wxTimer m_timer;
     CResultRows m_rows;
-    std::unique_ptr<CBackupStore> m_pBackup;
     std::unique_ptr<CScanner> m_pScanner;
     std::unique_ptr<CRepairRoads> m_pRoads;
     CProcessingDlg* m_pProgressDlg = nullptr;
@@ -115,8 +110,8 @@ private:
     bool m_bScanning = false;
     int64_t m_nLastDrainMs = 0;
     int64_t m_nLastLabelMs = 0;
-    std::string m_arLabelText[3];
-    bool m_arLabelDirty[3] = {};
+    std::string m_arLabelText[LABEL_COUNT];
+    bool m_arLabelDirty[LABEL_COUNT] = {};
     bool m_bHeaderCheckAll = true;
     bool m_bSelectAll = false;
 

@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "scan/FileId.h"
+#include "scan/ScanTypes.h"
 
-// Label ids of the scan results dialog that the walk and the file scan write.
-enum { IDC_CURRENT_FILE = 207, IDC_SCANNED = 208, IDC_INFECTED = 209 };
+// The labels the walk and the file scan keep current, by what they show.
+enum EScanLabel { LABEL_CURRENT_FILE, LABEL_SCANNED, LABEL_INFECTED, LABEL_COUNT };
 
 enum EEntryKind : uint8_t {
     ENTRY_FILE,     // regular file: may be handed to the engine
@@ -108,22 +109,29 @@ public:
     virtual ~IScanView() = default;
     // Serve pending window events; may call CScanner::Stop.
     virtual void Drain() = 0;
-    virtual void SetLabel(int nLabelId, const std::string& strText) = 0;
+    virtual void SetLabel(EScanLabel eLabel, const std::string& strText) = 0;
     // The walk is over, by completion or by Stop.
     virtual void ScanEnded(bool bStopped) = 0;
 };
 
 // The result rows of one scan, as the scan, the repair roads and the event
 // log see them. Rows are only appended; the row numbered n sits at n - 1.
+// Decisions read the typed accessors; texts are made only where shown.
 class IResultList {
 public:
     virtual ~IResultList() = default;
     // Appends one row with its check box clear.
     virtual void AddResultRow(int nNum, const std::string& strPath, const std::string& strVirus,
-                              int nCode) = 0;
-    virtual void SetItemText(int nRow, int nCol, const std::string& strText) = 0;
+                              EResultState eState) = 0;
     virtual int GetItemCount() const = 0;
-    // "" for a row or column that does not exist.
+    // A row that does not exist reads as STATE_OK (nothing to repair, no
+    // notice) and with an empty path and virus name; setting it does nothing.
+    virtual EResultState GetState(int nRow) const = 0;
+    virtual void SetState(int nRow, EResultState eState) = 0;
+    virtual std::string GetPath(int nRow) const = 0;
+    virtual std::string GetVirusName(int nRow) const = 0;
+    virtual void SetVirusName(int nRow, const std::string& strVirus) = 0;
+    // A cell as the list shows it; "" for a row or column that does not exist.
     virtual std::string GetItemText(int nRow, int nCol) const = 0;
     virtual bool GetCheck(int nRow) const = 0;
     virtual void SetCheck(int nRow, bool bChecked) = 0;

@@ -1,35 +1,20 @@
 #include "scan/ScanTypes.h"
 
+#include <cstdio>
 #include <cstring>
+
+#include "res/Strings.h"
 
 const char* const g_szScanExtensions = "EXECOMDLLDOCXLSDOTXLTXLMXLLXLWXLAOCXSCR";
 const char* const g_szAlwaysBackupExtensions = "DOCXLSDOTXLTXLMXLLXLWXLA";
 
-const std::vector<std::string>& GetStateTexts() {
-    static const std::vector<std::string> arTexts = {
-        "Repairable",
-        "Unrepairable",
-        "New Virus",
-        "Suspected",
-        "Not support",
-        "Repair after decompression",
-        "Access denied",
-        "Ok",
-        "Repaired",
-        "Deleted",
-        "Fail to repair",
-        "Overlapped",
-        "Repair after decryption ",
-        "Quarantined",
-    };
-    return arTexts;
-}
-
-std::string GetStateText(int nCode) {
+std::string GetStateText(EResultState eState) {
     // The engine reports 0 to 12; "Quarantined" is never written by a report.
-    if (nCode >= 0 && nCode <= STATE_AFTER_DECRYPTION)
-        return GetStateTexts()[nCode];
-    return "Unknown (" + std::to_string(nCode) + ")";
+    if (eState >= STATE_REPAIRABLE && eState <= STATE_AFTER_DECRYPTION)
+        return LoadText(static_cast<EStringId>(IDS_STATE_FIRST + static_cast<int>(eState)));
+    char szText[32];
+    std::snprintf(szText, sizeof szText, LoadText(IDS_STATE_UNKNOWN), static_cast<int>(eState));
+    return szText;
 }
 
 bool GetExtension(const std::string& strPath, char szExt[3]) {

@@ -3,12 +3,26 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+// One ticked item. The item that stands for every drive says so itself, so
+// a folder that merely carries its text is never taken for it.
+struct CScanTarget {
+    CScanTarget() = default;
+    CScanTarget(std::string strPathIn, bool bAllDrivesIn = false)
+        : strPath(std::move(strPathIn)), bAllDrives(bAllDrivesIn) {}
+    CScanTarget(const char* pszPath) : strPath(pszPath) {}
+
+    std::string strPath;      // path on disk, or the display path of an item outside it
+    bool bAllDrives = false;  // walk every drive; strPath is then only the item's text
+    bool operator==(const CScanTarget&) const = default;
+};
 
 // What the main dialog hands to a scan, filled in this order.
 struct SCANREQUEST {
-    std::vector<std::string> arTargets;   // one path (or display path) per ticked item
-    std::vector<std::string> arTopNames;  // top-level tree texts; [0] stands for all drives
+    std::vector<CScanTarget> arTargets;   // one per ticked item
+    std::vector<std::string> arTopNames;  // top-level tree texts, in the namespace's order
     bool bSubfolders = true;
     bool bAllFiles = false;
     bool bAutoRepair = true;
@@ -17,8 +31,10 @@ struct SCANREQUEST {
     std::string szWorkDir;
 };
 
-// Result states: the engine's report code is the index. String ids 221 + index.
-enum {
+// Result states: the engine's report code is the index, the state's text is
+// string IDS_STATE_FIRST + index. A row holds a report code outside the
+// table as it came, so it can still be shown.
+enum EResultState : int16_t {
     STATE_REPAIRABLE = 0,
     STATE_UNREPAIRABLE = 1,
     STATE_NEW_VIRUS = 2,
@@ -33,16 +49,16 @@ enum {
     STATE_OVERLAPPED = 11,
     STATE_AFTER_DECRYPTION = 12,
     STATE_QUARANTINED = 13,
-    STATE_COUNT = 14
 };
-constexpr int IDS_STATE_FIRST = 221;
+constexpr int STATE_COUNT = 14;
 
-// The state text of a report code. Codes the table does not know get a
-// readable text of their own rather than an empty cell.
-std::string GetStateText(int nCode);
+inline EResultState StateFromReport(int16_t nReport) {
+    return static_cast<EResultState>(nReport);
+}
 
-// The fourteen texts in index order (ids 221 to 234).
-const std::vector<std::string>& GetStateTexts();
+// The text a row shows for its state. Codes the engine does not report get
+// a readable text of their own rather than an empty cell.
+std::string GetStateText(EResultState eState);
 
 // Extension lists, read three characters at a time.
 extern const char* const g_szScanExtensions;        // scanned unless "All files"
@@ -53,6 +69,3 @@ extern const char* const g_szAlwaysBackupExtensions;  // backed up before any re
 // group, so they are padded with NULs.
 bool GetExtension(const std::string& strPath, char szExt[3]);
 bool ExtensionInList(const char szExt[3], const char* pszList);
-
-// Console-friendly name of the status column etc.
-constexpr const char* g_szEngineLoadFailed = "Cannot load Farsend.dll  file.";

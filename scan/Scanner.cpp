@@ -26,10 +26,10 @@ void CScanner::RunScan() {
     for (const CMount& mount : arDrives)
         m_mapMounts[mount.strPath] = mount.nType;
 
-    for (const std::string& strTarget : m_req.arTargets) {
+    for (const CScanTarget& target : m_req.arTargets) {
         if (m_bStop)
             break;
-        if (!m_req.arTopNames.empty() && strTarget == m_req.arTopNames[0]) {
+        if (target.bAllDrives) {
             for (const CMount& drive : arDrives) {
                 if (m_bStop)
                     break;
@@ -40,6 +40,7 @@ void CScanner::RunScan() {
         }
         // Resolved once, before the walk: rows, backups and records name the
         // real path, and nothing met later is reached through a link.
+        const std::string& strTarget = target.strPath;
         std::string strReal;
         if (strTarget.empty() || strTarget[0] != '/' || !m_env.pLister->Canonicalize(strTarget, &strReal))
             continue;
@@ -126,9 +127,9 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule) {
 
 void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind, CFileId id,
                         const CFileId& folderId) {
-    m_env.pView->SetLabel(IDC_CURRENT_FILE, strPath);
+    m_env.pView->SetLabel(LABEL_CURRENT_FILE, strPath);
     ++m_nScanned;
-    m_env.pView->SetLabel(IDC_SCANNED, std::to_string(m_nScanned));
+    m_env.pView->SetLabel(LABEL_SCANNED, std::to_string(m_nScanned));
     m_bOfficeFile = false;
     // FIFOs, sockets and devices are shown and counted but never opened:
     // opening one could block the walk for good.
@@ -187,8 +188,8 @@ void CScanner::ScanFile(const std::string& strPath, std::string_view strName, CF
     for (int nPass = 0; hProbe != 0; ++nPass) {
         int16_t nCode = pEngine->GetVirusReport(hProbe);
         ++m_nInfected;
-        m_env.pView->SetLabel(IDC_INFECTED, std::to_string(m_nInfected));
-        m_env.pResults->AddResultRow(m_nInfected, strPath, pEngine->GetVirusName(hProbe), nCode);
+        m_env.pView->SetLabel(LABEL_INFECTED, std::to_string(m_nInfected));
+        m_env.pResults->AddResultRow(m_nInfected, strPath, pEngine->GetVirusName(hProbe), StateFromReport(nCode));
 
         nCode = pEngine->GetVirusReport(hProbe);
         if (nCode != STATE_REPAIRABLE || !m_req.bAutoRepair || nPass >= MAX_REPAIR_PASSES) {
@@ -213,19 +214,19 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
         std::string strFolder, strFileName;
         SplitPath(strPath, &strFolder, &strFileName);
         if (!BackupFile(strFolder, std::string(strName), pId)) {
-            pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
+            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
             pEngine->CloseProbe(hProbe);
             return false;
         }
     }
     if (!CheckFileAccess(true, strPath)) {
-        pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_ACCESS_DENIED));
+        pRows->SetState(nRow, STATE_ACCESS_DENIED);
         pEngine->CloseProbe(hProbe);
         return false;
     }
     // Only the file that was backed up is cleaned.
     if (!IsSameFile(strPath, *pId)) {
-        pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_FAIL_TO_REPAIR));
+        pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
         pEngine->CloseProbe(hProbe);
         return false;
     }
@@ -236,8 +237,7 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
         return false;
     pEngine->CloseProbe(hProbe);
     if (nOutcome == REPAIR_FAILED || nOutcome == REPAIR_ENCRYPTED) {
-        pRows->SetItemText(nRow, RESULT_COL_STATUS,
-                           GetStateText(nOutcome == REPAIR_FAILED ? STATE_FAIL_TO_REPAIR : STATE_AFTER_DECRYPTION));
+        pRows->SetState(nRow, nOutcome == REPAIR_FAILED ? STATE_FAIL_TO_REPAIR : STATE_AFTER_DECRYPTION);
         return false;
     }
     if (nOutcome != REPAIR_CLEANED)
@@ -249,11 +249,11 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
     if (bFaulted)
         return false;
     if (hNext == 0) {
-        pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_REPAIRED));
+        pRows->SetState(nRow, STATE_REPAIRED);
         return false;
     }
-    pRows->SetItemText(nRow, RESULT_COL_VIRUS, pEngine->GetVirusName(hNext));
-    pRows->SetItemText(nRow, RESULT_COL_STATUS, GetStateText(STATE_OVERLAPPED));
+    pRows->SetVirusName(nRow, pEngine->GetVirusName(hNext));
+    pRows->SetState(nRow, STATE_OVERLAPPED);
     *phProbe = hNext;
     return true;
 }

@@ -78,12 +78,12 @@ TEST_F(ScanIntegrationTest, FindsEveryInfectionOnceAndCountsEveryFile) {
     ASSERT_EQ(m_rows.GetCount(), 4u);
     EXPECT_EQ(m_rows.GetRow(0).strPath, m_dir / "bad\xff name\n.exe");
     EXPECT_EQ(m_rows.GetRow(0).strVirus, "EICAR-Test-File");
-    EXPECT_EQ(m_rows.GetRow(0).strStatus, "Unrepairable");
+    EXPECT_EQ(m_rows.GetItemText(0, RESULT_COL_STATUS), "Unrepairable");
     EXPECT_EQ(m_rows.GetRow(1).strVirus, "Deep.Inside");
-    EXPECT_EQ(m_rows.GetRow(1).strStatus, "Repair after decompression");
+    EXPECT_EQ(m_rows.GetItemText(1, RESULT_COL_STATUS), "Repair after decompression");
     EXPECT_EQ(m_rows.GetRow(2).strPath, m_dir / "eicar.com");
     EXPECT_EQ(m_rows.GetRow(3).strPath, m_dir / "sub/in.doc");
-    EXPECT_EQ(m_rows.GetRow(3).strStatus, "Repair after decryption ");
+    EXPECT_EQ(m_rows.GetItemText(3, RESULT_COL_STATUS), "Repair after decryption ");
     EXPECT_EQ(m_nInfected, 4);
 
     m_rows = CResultRows();
@@ -104,7 +104,7 @@ TEST_F(ScanIntegrationTest, EngineCrashOnFirstProbeCountsTheFileAndLeavesNoRow) 
     EXPECT_EQ(m_rows.GetRow(0).strVirus, "Before");
     // The engine hung while reporting: counted, its row says not repairable.
     EXPECT_EQ(m_rows.GetRow(1).strPath, m_dir / "fault-report-hang.exe");
-    EXPECT_EQ(m_rows.GetRow(1).strStatus, "Unrepairable");
+    EXPECT_EQ(m_rows.GetItemText(1, RESULT_COL_STATUS), "Unrepairable");
     EXPECT_EQ(m_rows.GetRow(1).strVirus, "");
     EXPECT_EQ(m_rows.GetRow(2).strVirus, "After");
     EXPECT_EQ(m_rows.GetRow(2).nNum, 3);
@@ -177,10 +177,12 @@ TEST_F(ScanIntegrationTest, SamplesTreeShowsItsFindings) {
     Scan(engine, req);
     std::set<std::string> setStates;
     for (size_t i = 0; i < m_rows.GetCount(); ++i)
-        setStates.insert(m_rows.GetRow(i).strStatus);
+        setStates.insert(m_rows.GetItemText(static_cast<int>(i), RESULT_COL_STATUS));
     // Every state an engine report can produce is on show.
-    for (int i = 0; i <= 12; ++i)
-        EXPECT_TRUE(setStates.count(GetStateText(i))) << GetStateText(i);
+    for (int i = 0; i <= 12; ++i) {
+        const std::string strState = GetStateText(static_cast<EResultState>(i));
+        EXPECT_TRUE(setStates.count(strState)) << strState;
+    }
 }
 
 }  // namespace

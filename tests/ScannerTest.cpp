@@ -48,7 +48,7 @@ TEST_F(ScannerTest, WalksDepthFirstInByteOrderAndShowsEveryFile) {
     EXPECT_EQ(m_view.m_arShownFiles, arExpected);
     EXPECT_EQ(Probed(), arExpected);
     EXPECT_EQ(scanner.GetScanned(), 5);
-    EXPECT_EQ(m_view.m_mapLabels[IDC_SCANNED], "5");
+    EXPECT_EQ(m_view.m_mapLabels[LABEL_SCANNED], "5");
     EXPECT_EQ(m_view.m_nEnded, 1);
     EXPECT_FALSE(m_view.m_bEndedStopped);
     EXPECT_EQ(m_engine.m_arCalls.front(), "version");
@@ -185,15 +185,15 @@ TEST_F(ScannerTest, FindingsBecomeNumberedRowsWithTheirStates) {
     for (int i = 0; i <= 12; ++i) {
         const CResultRow& row = m_rows.GetRow(i);
         EXPECT_EQ(row.nNum, i + 1);
-        EXPECT_EQ(row.strStatus, arStates[i]);
+        EXPECT_EQ(m_rows.GetItemText(i, RESULT_COL_STATUS), arStates[i]);
         EXPECT_EQ(row.strVirus, "Virus." + std::to_string(i));
         EXPECT_FALSE(row.bChecked);
     }
     EXPECT_EQ(m_rows.GetRow(9).strPath, "/t/v09.exe");
     // Outside the engine's codes the row still says something.
-    EXPECT_EQ(m_rows.GetRow(13).strStatus, "Unknown (13)");
+    EXPECT_EQ(m_rows.GetItemText(13, RESULT_COL_STATUS), "Unknown (13)");
     EXPECT_EQ(scanner.GetInfected(), 14);
-    EXPECT_EQ(m_view.m_mapLabels[IDC_INFECTED], "14");
+    EXPECT_EQ(m_view.m_mapLabels[LABEL_INFECTED], "14");
     EXPECT_EQ(scanner.GetScanned(), 15);
     // Report asked twice per finding, every handle closed once, nothing repaired.
     EXPECT_EQ(m_engine.CountCalls("report:"), 28);
@@ -209,7 +209,7 @@ TEST_F(ScannerTest, CleanFileChangesNothing) {
     scanner.RunScan();
     EXPECT_EQ(m_rows.GetCount(), 0u);
     EXPECT_EQ(scanner.GetInfected(), 0);
-    EXPECT_EQ(m_view.m_mapLabels.count(IDC_INFECTED), 0u);
+    EXPECT_EQ(m_view.m_mapLabels.count(LABEL_INFECTED), 0u);
     EXPECT_EQ(m_engine.CountCalls("report:"), 0);
 }
 
@@ -260,7 +260,7 @@ TEST_F(ScannerTest, AllDrivesWalksEachDriveOnItsOwnInPathOrder) {
     for (const char* psz : {"/root.exe", "/proc/1/p.exe", "/sys/s.exe", "/media/usb/u.exe", "/mnt/nfs/n.exe",
                             "/cdrom/c.exe", "/run/r.exe", "/home/h.exe"})
         m_lister.AddPath(psz);
-    m_req.arTargets = {"Computer"};
+    m_req.arTargets = {CScanTarget("Computer", true)};
     CScanner scanner(m_req, Env());
     scanner.RunScan();
     // "/run" was covered by a pseudo mount later in the table. Nested drives
@@ -275,6 +275,17 @@ TEST_F(ScannerTest, AllDrivesWalksEachDriveOnItsOwnInPathOrder) {
     ticked.RunScan();
     EXPECT_EQ(Probed(), (std::vector<std::string>{"/cdrom/c.exe", "/home/h.exe", "/media/usb/u.exe", "/mnt/nfs/n.exe",
                                                   "/root.exe"}));
+}
+
+TEST_F(ScannerTest, OnlyTheAllDrivesItemWalksEveryDrive) {
+    m_drives.m_arMounts = {{"/", DRIVE_TYPE_FIXED}};
+    m_lister.AddPath("/root.exe");
+    m_lister.AddPath("/Computer/c.exe");
+    // The item's text, and a folder named like it, are targets like any other.
+    m_req.arTargets = {"Computer", "/Computer"};
+    CScanner scanner(m_req, Env());
+    scanner.RunScan();
+    EXPECT_EQ(Probed(), std::vector<std::string>{"/Computer/c.exe"});
 }
 
 TEST_F(ScannerTest, PathsBeyondPathMaxAreSkippedSilently) {

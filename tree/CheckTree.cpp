@@ -8,6 +8,7 @@ void CCheckTree::FillRoot() {
     // Every item goes, so does everything that described them.
     m_items.DeleteAllItems();
     m_arTopNames.clear();
+    m_hFirstEntry = nullptr;
     m_hSecondEntry = nullptr;
     m_nSecondEntryInserts = 0;
 
@@ -57,6 +58,8 @@ int CCheckTree::FillChildren(const FOLDERITEM* pFolder, TreeItem hParent, int nC
         if (bTop) {
             const FOLDERITEM* pNew = m_items.GetRecord(hNew);
             m_arTopNames.push_back(pNew ? pNew->strName : std::string());
+            if (m_arTopNames.size() == 1)
+                m_hFirstEntry = hNew;
             if (m_arTopNames.size() == 2) {
                 m_hSecondEntry = hNew;
                 bSecondTop = true;

@@ -45,6 +45,9 @@ public:
 
     // Texts of the top-level items in the namespace's order (not sorted).
     const std::vector<std::string>& GetTopNames() const { return m_arTopNames; }
+    // The first top-level item in the namespace's order: ticking it scans
+    // every drive. Known by identity, never by its text.
+    bool IsAllDrivesItem(TreeItem hItem) const { return hItem && hItem == m_hFirstEntry; }
     int GetSecondEntryInserts() const { return m_nSecondEntryInserts; }
     bool IsFirstNoBoxStepPending() const { return m_bFirstNoBoxStep; }
 
@@ -65,6 +68,8 @@ private:
     // The second one deletes that first child (a placeholder); the count
     // starts over only when the whole tree is rebuilt.
     int m_nSecondEntryInserts = 0;
+    // The first top-level item itself, the one for all drives.
+    TreeItem m_hFirstEntry = nullptr;
     // The second top-level item itself: it and its direct children carry no
     // box. Held by identity, so a folder that merely shares its text anywhere
     // else in the tree keeps its boxes and its first child.

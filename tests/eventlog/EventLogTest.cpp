@@ -36,7 +36,8 @@ protected:
     static CResultRows Rows(int nCount, const std::string& strTag) {
         CResultRows rows;
         for (int i = 0; i < nCount; ++i)
-            rows.AddResultRow(i + 1, "/scan/" + strTag + std::to_string(i), "Virus." + strTag, i % 13);
+            rows.AddResultRow(i + 1, "/scan/" + strTag + std::to_string(i), "Virus." + strTag,
+                              static_cast<EResultState>(i % 13));
         return rows;
     }
 };
@@ -105,10 +106,10 @@ TEST_F(EventLogTest, OneRecordPerRowThenTheCount) {
     CResultRows rows;
     rows.AddResultRow(1, "/home/ann/a.exe", "Eicar", STATE_REPAIRABLE);
     rows.AddResultRow(2, "/home/ann/b.doc", "Macro.X", STATE_REPAIRABLE);
-    rows.SetItemText(1, RESULT_COL_STATUS, GetStateText(STATE_REPAIRED));
+    rows.SetState(1, STATE_REPAIRED);
     rows.AddResultRow(3, "/home/ann/c.exe", "Nest.A", STATE_OVERLAPPED);
     rows.AddResultRow(4, "/home/ann/d.exe", "Q", STATE_REPAIRABLE);
-    rows.SetItemText(3, RESULT_COL_STATUS, GetStateTexts()[STATE_QUARANTINED]);
+    rows.SetState(3, STATE_QUARANTINED);
     ASSERT_TRUE(m_log.WriteIfAgent(rows, "9.9"));
 
     EXPECT_EQ(m_registry.m_arWrites, (std::vector<std::string>{"0000000", "0000001", "0000002", "0000003"}));

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "eventlog/RecordReader.h"
+#include "fakes/FakeEventLog.h"
 #include "scan/EventLog.h"
+#include "scan/ResultRows.h"
+#include "scan/Utf8.h"
 #include "scan/ScanTypes.h"
 
 namespace {
@@ -86,16 +89,24 @@ TEST(EventRecordTest, RecordOfOverlongTextsStaysWithinItsCeiling) {
     EXPECT_LE(strRecord.size(), EVENT_RECORD_MAX);
 }
 
-TEST(EventRecordTest, StateIndexComesFromTheExactStatusText) {
-    const std::vector<std::string>& arTexts = GetStateTexts();
-    for (int i = 0; i <= STATE_AFTER_DECRYPTION; ++i)
-        EXPECT_EQ(StateIndexFromText(arTexts[i]), i) << arTexts[i];
-    EXPECT_EQ(StateIndexFromText("Repaired"), 8);
-    EXPECT_EQ(StateIndexFromText("Overlapped"), 11);
-    EXPECT_EQ(StateIndexFromText("Repair after decryption "), 12);
-    // Anything else is 0, the trailing blank and the case included.
-    for (const char* psz : {"Quarantined", "Repair after decryption", "repaired", "Repaired ", "", "Unknown (13)"})
-        EXPECT_EQ(StateIndexFromText(psz), 0) << '"' << psz << '"';
+TEST(EventRecordTest, StateIndexComesFromTheRowsState) {
+    CResultRows rows;
+    for (int i = 0; i <= STATE_QUARANTINED; ++i)
+        rows.AddResultRow(i + 1, "/p", "v", static_cast<EResultState>(i));
+    rows.AddResultRow(15, "/p", "v", StateFromReport(99));
+    rows.AddResultRow(16, "/p", "v", StateFromReport(-1));
+    CFakeRegistry registry;
+    CFakeAgentNotifier agent;
+    CFakeClock clock;
+    registry.Put(HIVE_LOCAL_MACHINE, g_szAgentInfoKey, g_szAgentClassValue, "com.kestrum.Agent");
+    CEventLog log(registry, agent, clock);
+    ASSERT_TRUE(log.WriteIfAgent(rows, "1"));
+    // 0 to 12 as they are; "Quarantined" and codes the agent does not know are 0.
+    for (int i = 0; i < rows.GetItemCount(); ++i) {
+        CReadRecord rec;
+        ASSERT_TRUE(ReadEventRecord(registry.Get(HIVE_CURRENT_USER, g_szEventLogKey, EventValueName(i)), &rec));
+        EXPECT_EQ(rec.State(), i <= STATE_AFTER_DECRYPTION ? i : 0) << rows.GetItemText(i, RESULT_COL_STATUS);
+    }
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ class CFakeScanView : public IScanView {
 public:
     int m_nDrains = 0;
     std::function<void(int nDrain)> m_fnOnDrain;
-    std::map<int, std::string> m_mapLabels;
+    std::map<EScanLabel, std::string> m_mapLabels;
     std::vector<std::string> m_arShownFiles;
     int m_nEnded = 0;
     bool m_bEndedStopped = false;
@@ -119,9 +119,9 @@ public:
         if (m_fnOnDrain)
             m_fnOnDrain(m_nDrains);
     }
-    void SetLabel(int nId, const std::string& strText) override {
-        m_mapLabels[nId] = strText;
-        if (nId == IDC_CURRENT_FILE)
+    void SetLabel(EScanLabel eLabel, const std::string& strText) override {
+        m_mapLabels[eLabel] = strText;
+        if (eLabel == LABEL_CURRENT_FILE)
             m_arShownFiles.push_back(strText);
     }
     void ScanEnded(bool bStopped) override {

@@ -44,7 +44,7 @@ TEST_F(AutoRepairTest, OneCleaningEndsRepairedAndIsBackedUpFirst) {
     ASSERT_EQ(m_rows.GetItemCount(), 1);
     EXPECT_EQ(Status(0), "Repaired");
     EXPECT_FALSE(m_rows.GetCheck(0));
-    EXPECT_EQ(m_view.m_mapLabels[IDC_INFECTED], "1");
+    EXPECT_EQ(m_view.m_mapLabels[LABEL_INFECTED], "1");
     // The start number was 12: the first backup is 13.
     EXPECT_EQ(m_backup.m_arCalls, (std::vector<CFakeBackupWriter::SCall>{{13, "/t", "a.exe"}}));
     EXPECT_EQ(scanner.GetLastBackupNo(), 13u);

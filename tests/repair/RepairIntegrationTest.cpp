@@ -63,7 +63,7 @@ TEST(RepairIntegrationTest, ScanCleansBacksUpAndTheBackupsRestore) {
     // engine may then write the file.
     EXPECT_EQ(Row(3), geteuid() == 0 ? "Plain|Repaired" : "Plain|Fail to repair");
     EXPECT_EQ(Row(4), "Stuck|Fail to repair");
-    EXPECT_EQ(view.m_mapLabels[IDC_INFECTED], "5");
+    EXPECT_EQ(view.m_mapLabels[LABEL_INFECTED], "5");
     EXPECT_EQ(CTempDir::ReadFile(strTree + "/nested.exe"), "a  b  c");
     struct stat st;
     stat((strTree + "/plain.exe").c_str(), &st);

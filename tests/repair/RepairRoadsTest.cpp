@@ -67,8 +67,8 @@ protected:
     std::unique_ptr<CRepairRoads> m_pRoads;
 
     // Rows as a scan without automatic repair leaves them.
-    void AddRow(const std::string& strPath, int nState, std::vector<CFakeEngine::SLayer> arLayers = {}) {
-        m_rows.AddResultRow(m_rows.GetItemCount() + 1, strPath, "V", nState);
+    void AddRow(const std::string& strPath, EResultState eState, std::vector<CFakeEngine::SLayer> arLayers = {}) {
+        m_rows.AddResultRow(m_rows.GetItemCount() + 1, strPath, "V", eState);
         if (!arLayers.empty())
             m_engine.SetLayers(strPath, std::move(arLayers));
     }

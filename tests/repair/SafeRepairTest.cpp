@@ -142,7 +142,7 @@ TEST_F(SafeRepairTest, RepairCleansOnlyTheFileItBackedUp) {
             SwapForLink(m_strTree + "/a.exe", m_strOutside + "/t.exe");
     };
     m_rows.SetCheck(1, false);
-    m_rows.SetItemText(0, RESULT_COL_STATUS, "Repairable");
+    m_rows.SetState(0, STATE_REPAIRABLE);
     roads.OnRepair();
     EXPECT_EQ(m_rows.GetItemText(0, RESULT_COL_STATUS), "Fail to repair");
     EXPECT_EQ(CTempDir::ReadFile(m_strOutside + "/t.exe"), Infected("T"));
@@ -184,7 +184,7 @@ TEST_F(SafeRepairTest, NoBackupNoCleaning) {
     chmod((m_dir / "Palisar").c_str(), 0770);
     CQuietRepairView quiet;
     CRepairRoads roads(*pScanner, quiet);
-    m_rows.SetItemText(0, RESULT_COL_STATUS, "Repairable");
+    m_rows.SetState(0, STATE_REPAIRABLE);
     m_rows.SetSelected(0);
     roads.OnDblclkResultList();
     EXPECT_EQ(m_rows.GetItemText(0, RESULT_COL_STATUS), "Fail to repair");

@@ -225,6 +225,15 @@ TEST_F(CheckTreeTest, FolderThatSharesTheSecondEntrysTextKeepsBoxesAndChildren) 
     EXPECT_EQ(m_items.ChildTexts(Item("Network")), (StringList{"srv1", "srv2"}));
 }
 
+TEST_F(CheckTreeTest, OnlyTheFirstTopLevelItemStandsForAllDrives) {
+    m_ns.AddFolder(m_nPlaces, "Computer");
+    m_tree.FillRoot();
+    Expand("Places");
+    EXPECT_TRUE(m_tree.IsAllDrivesItem(Item("Computer")));
+    EXPECT_FALSE(m_tree.IsAllDrivesItem(Item("Places/Computer")));
+    EXPECT_FALSE(m_tree.IsAllDrivesItem(Item("Places")));
+}
+
 TEST_F(CheckTreeTest, WithOneTopLevelItemEveryItemHasABox) {
     m_ns.m_arNodes[0].arChildren = {m_nPlaces};
     m_tree.FillRoot();

@@ -13,15 +13,15 @@
 #include "platform/BackupStore.h"
 #include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
+#include "res/Strings.h"
 #include "res/Version.h"
 
 namespace {
 
 constexpr int EXIT_USAGE = 64;
-const char* const g_szUsage = "usage: quillet-bin [list | restore NUM... | empty]\n";
 
 int Usage() {
-    fputs(g_szUsage, stderr);
+    fputs(LoadText(IDS_BIN_TOOL_USAGE), stderr);
     return EXIT_USAGE;
 }
 
@@ -107,7 +107,7 @@ int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
             }
         }
         if (!bFound) {
-            fprintf(stderr, "quillet-bin: %u: %s\n", nWanted, GetRestoreResultText(RESTORE_NOT_A_BACKUP));
+            fprintf(stderr, LoadText(IDS_BIN_TOOL_NO_SUCH_BACKUP), nWanted, GetRestoreResultText(RESTORE_NOT_A_BACKUP));
             bFailed = true;
         }
     }
@@ -122,8 +122,7 @@ int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
         for (const CBackupBinItem& item : arTicked)
             if (item.strFileName == strFileName)
                 strPath = OriginalPath(item.info);
-        fprintf(stderr, "quillet-bin: cannot restore %s: %s; the backup is kept\n", strPath.c_str(),
-                GetRestoreResultText(eResult));
+        fprintf(stderr, LoadText(IDS_BIN_TOOL_CANNOT_RESTORE), strPath.c_str(), GetRestoreResultText(eResult));
         bFailed = true;
     }
     return bFailed ? 1 : 0;
@@ -132,8 +131,8 @@ int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
 int Empty(CBackupBin& bin) {
     const CEmptyOutcome outcome = bin.Empty();
     if (outcome.nFailed > 0) {
-        fprintf(stderr, "quillet-bin: %d backup%s could not be deleted\n", outcome.nFailed,
-                outcome.nFailed == 1 ? "" : "s");
+        fprintf(stderr, LoadText(outcome.nFailed == 1 ? IDS_BIN_TOOL_NOT_DELETED_ONE : IDS_BIN_TOOL_NOT_DELETED_MANY),
+                outcome.nFailed);
         return 1;
     }
     return 0;
@@ -149,10 +148,10 @@ int main(int argc, char** argv) {
         if (bOptions && strcmp(pszArg, "--") == 0) {
             bOptions = false;
         } else if (bOptions && strcmp(pszArg, "--help") == 0) {
-            fputs(g_szUsage, stdout);
+            fputs(LoadText(IDS_BIN_TOOL_USAGE), stdout);
             return Flush() ? 0 : 1;
         } else if (bOptions && strcmp(pszArg, "--version") == 0) {
-            printf("quillet-bin %d.%d.%d\n", QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
+            printf(LoadText(IDS_BIN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
             return Flush() ? 0 : 1;
         } else if (bOptions && pszArg[0] == '-' && pszArg[1] != '\0') {
             return Usage();

@@ -11,14 +11,8 @@
 
 #include <string>
 
-#include "platform/BackupStore.h"
-#include "platform/DBusAgentNotifier.h"
-#include "platform/HostEngine.h"
-#include "platform/MountTable.h"
-#include "platform/PosixDirLister.h"
-#include "platform/PosixFileAccess.h"
-#include "platform/SystemClock.h"
-#include "platform/XdgRegistry.h"
+#include "platform/PlatformServices.h"
+#include "res/Strings.h"
 #include "res/Version.h"
 #include "scan/EventLog.h"
 #include "scan/ResultRows.h"
@@ -40,7 +34,7 @@ public:
         if (g_bInterrupted && m_pScanner)
             m_pScanner->Stop();
     }
-    void SetLabel(int, const std::string&) override {}
+    void SetLabel(EScanLabel, const std::string&) override {}
     void ScanEnded(bool) override {}
 };
 
@@ -62,7 +56,7 @@ std::string AbsoluteTarget(const char* pszArg) {
 }
 
 int Usage() {
-    fputs("usage: quillet-scan [--no-subfolders] [--all-files] [--all-drives] [--repair] TARGET...\n", stderr);
+    fputs(LoadText(IDS_SCAN_TOOL_USAGE), stderr);
     return 64;
 }
 
@@ -70,7 +64,6 @@ int Usage() {
 
 int main(int argc, char** argv) {
     SCANREQUEST req;
-    req.arTopNames = {"Computer", "Network", "Home"};
     req.bAutoRepair = false;
     bool bOptions = true;
     for (int i = 1; i < argc; ++i) {
@@ -78,7 +71,8 @@ int main(int argc, char** argv) {
         if (bOptions && strcmp(pszArg, "--") == 0) {
             bOptions = false;
         } else if (bOptions && strcmp(pszArg, "--version") == 0) {
-            printf("quillet-scan %d.%d.%d\n", QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
+            printf(LoadText(IDS_SCAN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR,
+                   QUILLET_VERSION_PATCH);
             return 0;
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
             req.bSubfolders = false;
@@ -87,7 +81,7 @@ int main(int argc, char** argv) {
         } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
             req.bAutoRepair = true;
         } else if (bOptions && strcmp(pszArg, "--all-drives") == 0) {
-            req.arTargets.push_back(req.arTopNames[0]);
+            req.arTargets.push_back(CScanTarget(std::string(), true));
         } else if (bOptions && pszArg[0] == '-' && pszArg[1] != '\0') {
             return Usage();
         } else {
@@ -97,9 +91,11 @@ int main(int argc, char** argv) {
     if (req.arTargets.empty())
         return Usage();
 
-    CHostEngine engine;
-    if (engine.Load() != ENGINE_LOAD_OK) {
-        fprintf(stderr, "%s\n", g_szEngineLoadFailed);
+    // The Linux objects the program hands its windows, built once here too.
+    CPlatformServices platform;
+    CScanServices services = platform.Get();
+    if (services.pEngine->Load() != ENGINE_LOAD_OK) {
+        fprintf(stderr, "%s\n", LoadText(IDS_ENGINE_LOAD_FAILED));
         return 2;
     }
 
@@ -111,26 +107,20 @@ int main(int argc, char** argv) {
     // Repairs back files up first, into the work folder, numbered on from
     // what is there.
     if (req.bAutoRepair)
-        req.nLastBackupNo = PrepareWorkDir(&req.szWorkDir);
-    CBackupStore store(req.szWorkDir);
+        req.nLastBackupNo = services.pWorkFolder->Prepare(&req.szWorkDir);
 
-    CPosixDirLister lister;
-    CMountTable drives;
-    CPosixFileAccess access;
     CConsoleView view;
     CResultRows rows;
-    CScanEnv env{&engine, &lister, &drives, &access, &view, &rows, req.bAutoRepair ? &store : nullptr};
+    CScanEnv env{services.pEngine, services.pLister, services.pDrives, services.pAccess,
+                 &view, &rows, req.bAutoRepair ? services.pBackup : nullptr};
     CScanner scanner(req, env);
     view.m_pScanner = &scanner;
     scanner.RunScan();
-    engine.Unload();
+    services.pEngine->Unload();
 
     // As closing the results dialog does: the findings go to the agent
     // when one is registered.
-    CXdgRegistry registry;
-    CDBusAgentNotifier notifier;
-    CSystemClock clock;
-    CEventLog eventLog(registry, notifier, clock);
+    CEventLog eventLog(*services.pRegistry, *services.pNotifier, *services.pClock);
     eventLog.WriteIfAgent(rows, scanner.GetEngineVersion());
 
     for (size_t i = 0; i < rows.GetCount(); ++i) {
@@ -140,10 +130,10 @@ int main(int argc, char** argv) {
         fputc('\t', stdout);
         WriteField(row.strVirus);
         fputc('\t', stdout);
-        WriteField(row.strStatus);
+        WriteField(GetStateText(row.eState));
         fputc('\n', stdout);
     }
-    printf("Scanned: %d, Infected: %d\n", scanner.GetScanned(), scanner.GetInfected());
+    printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
     fflush(stdout);
     return rows.GetCount() == 0 ? 0 : 1;
 }

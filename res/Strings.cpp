@@ -1,0 +1,133 @@
+#include "res/Strings.h"
+
+const char* LoadText(EStringId eId) {
+    switch (eId) {
+    case IDS_PRODUCT_CAPTION: return "Torvane Professional";
+    case IDS_SELECT_ITEM: return "Please select item.";
+    case IDS_ENGINE_LOAD_FAILED: return "Cannot load Farsend.dll  file.";
+    case IDS_EXIT: return "Exit";
+    case IDS_COUNT_ZERO: return "0";
+    case IDS_HOMEPAGE_ADDRESS: return "http://www.kestrum.example/";
+
+    case IDS_MAIN_SCAN_NOW: return "Scan Now";
+    case IDS_MAIN_CONFIGURATION: return "Configuration";
+    case IDS_MAIN_SUBFOLDERS: return "Include subfolders";
+    case IDS_MAIN_ALL_FILES: return "All files";
+    case IDS_MAIN_AUTO_REPAIR: return "Repair automatically";
+    case IDS_MAIN_BACKUP: return "Backup infected files";
+    case IDS_MAIN_BACKUP_BIN: return "백업 휴지통";
+    case IDS_MAIN_TAVIN: return "tavin";
+    case IDS_MAIN_ENGINE_VER: return "Engine Ver. :";
+    case IDS_MAIN_ENGINE_VER_NONE: return "2000-10-10";
+
+    case IDS_ABOUT_CAPTION: return "Torvane Lite 정보";
+    case IDS_BOX_OK: return "확인";
+    case IDS_ABOUT_VERSION: return "Torvane Professional 버전 ";
+    case IDS_INFO_VERSION: return "Torvane Professional  버전 ";
+    case IDS_ABOUT_RIGHTS: return "Copyright (C) 2001 Kestrum. 모든 권리 보유.";
+    case IDS_MAKER_LINE_1: return "Kestrum은 안티바이러스 소프트웨어를 개발하고,";
+    case IDS_MAKER_LINE_2: return "사용자 실수나 바이러스로 손상된 시스템과 데이터를";
+    case IDS_MAKER_LINE_3: return "복구하며, 기술 지원 서비스를 제공합니다.";
+    case IDS_HOMEPAGE_LINE: return "Kestrum 홈페이지: http://www.kestrum.example/";
+    case IDS_CONTACT_LINE_1: return "이 프로그램을 사용하는 기업, 관공서, 학교에서는";
+    case IDS_CONTACT_LINE_2: return "Kestrum으로 연락해 주시기 바랍니다. (02-0000-0000)";
+
+    case IDS_REPAIR_SELECT_ITEM: return "Please select item.";
+    case IDS_REPAIR_CAPTION: return "DovErad";
+    case IDS_REPAIR_PROGRESS: return "Repairing  : ";
+    case IDS_NOTICE_OK: return "OK";
+    case IDS_NOTICE_DONT_SHOW: return "Don't show this message box again.";
+    case IDS_PROCESSING_CAPTION: return "Processing";
+    case IDS_PROCESSING_CONTEXT: return "Context";
+
+    case IDS_SCAN_REPAIR: return "Repair";
+    case IDS_SCAN_STOP: return "Stop";
+    case IDS_SCAN_FILE_CAPTION: return "File name :";
+    case IDS_SCAN_SCANNED: return "Scanned : ";
+    case IDS_SCAN_INFECTED: return "Infected : ";
+    case IDS_SCAN_HOMEPAGE: return "Kestrum Inc. Homepage";
+    case IDS_SCAN_SELECT_ALL: return "Select All";
+    case IDS_SCAN_FINISHED: return "Scanning is finished!";
+    case IDS_COL_NUM: return "Num";
+    case IDS_COL_FILE: return "File name";
+    case IDS_COL_VIRUS: return "Virus name";
+    case IDS_COL_STATUS: return "Status";
+
+    case IDS_STATE_REPAIRABLE: return "Repairable";
+    case IDS_STATE_UNREPAIRABLE: return "Unrepairable";
+    case IDS_STATE_NEW_VIRUS: return "New Virus";
+    case IDS_STATE_SUSPECTED: return "Suspected";
+    case IDS_STATE_NOT_SUPPORT: return "Not support";
+    case IDS_STATE_AFTER_DECOMPRESSION: return "Repair after decompression";
+    case IDS_STATE_ACCESS_DENIED: return "Access denied";
+    case IDS_STATE_OK: return "Ok";
+    case IDS_STATE_REPAIRED: return "Repaired";
+    case IDS_STATE_DELETED: return "Deleted";
+    case IDS_STATE_FAIL_TO_REPAIR: return "Fail to repair";
+    case IDS_STATE_OVERLAPPED: return "Overlapped";
+    case IDS_STATE_AFTER_DECRYPTION: return "Repair after decryption ";
+    case IDS_STATE_QUARANTINED: return "Quarantined";
+    case IDS_STATE_UNKNOWN: return "Unknown (%d)";
+
+    case IDS_NOTICE_UNREPAIRABLE: return "This file is unrepairable.";
+    case IDS_NOTICE_NEW_VIRUS:
+        return "You are infected New Virus!!\nPlease submit this file to Kestrum(samples@kestrum.example).";
+    case IDS_NOTICE_SUSPECTED:
+        return "It is suspected as a virus.\nPlease submit this file to Kestrum(samples@kestrum.example).";
+    case IDS_NOTICE_ENCRYPTED: return "This file is encrypted.\nRepair the virus after decryption.";
+    case IDS_NOTICE_REPAIRED: return "Repair is done.";
+    case IDS_REPAIR_QUESTION: return "Do you want to repair it in safety?";
+    case IDS_NOTICE_DECOMPRESSION: return "Repair the virus after decompression.";
+
+    case IDS_BIN_TITLE: return "Backup Bin";
+    case IDS_BIN_RESTORE: return "Restore";
+    case IDS_BIN_NUM: return "Num. :";
+    case IDS_BIN_EMPTY: return "Empty";
+    // Cut off mid-word, as it always was.
+    case IDS_BIN_EXPLANATION:
+        return "If you select \"Backup infected files\" in Configuration, the infected files will be listed below "
+               "even though if you have already cleaned the files. You can use these files in the Backup Bin to "
+               "restore the data. This function can be activated in Configuratio";
+    case IDS_BIN_COL_NUM: return "순번";
+    case IDS_BIN_COL_NAME: return "파일명";
+    case IDS_BIN_COL_FOLDER: return "디렉토리명";
+    case IDS_BIN_COL_FILE: return "실제 파일명";
+    case IDS_BIN_NOTHING_TICKED: return "복원할 파일을 선택하세요.";
+    case IDS_BIN_RESTORE_ERROR: return "복원 오류";
+    case IDS_BIN_ASK_RESTORE: return "선택된 파일을 복원하시겠습니까?";
+    case IDS_BIN_ASK_EMPTY: return "휴지통에 있는 모든 파일을 비우시겠습니까?";
+    case IDS_BIN_CAPTION: return "Torvane™ Lite";
+    case IDS_BIN_RESTORE_FAILED:
+        return "파일 %d개를 복원하지 못했습니다.\n복원하지 못한 파일은 선택된 채로 목록에 남아 있습니다.";
+    case IDS_BIN_EMPTY_FAILED: return "파일 %d개를 비우지 못했습니다.";
+    case IDS_BIN_EMPTY_ERROR: return "비우기 오류";
+
+    case IDS_SCAN_TOOL_USAGE:
+        return "usage: quillet-scan [--no-subfolders] [--all-files] [--all-drives] [--repair] TARGET...\n";
+    case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d\n";
+    case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
+
+    case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [list | restore NUM... | empty]\n";
+    case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d\n";
+    case IDS_BIN_TOOL_NO_SUCH_BACKUP: return "quillet-bin: %u: %s\n";
+    case IDS_BIN_TOOL_CANNOT_RESTORE: return "quillet-bin: cannot restore %s: %s; the backup is kept\n";
+    case IDS_BIN_TOOL_NOT_DELETED_ONE: return "quillet-bin: %d backup could not be deleted\n";
+    case IDS_BIN_TOOL_NOT_DELETED_MANY: return "quillet-bin: %d backups could not be deleted\n";
+
+    case IDS_APP_VERSION: return "quillet %d.%d.%d\n";
+
+    case IDS_RESTORE_OK: return "restored";
+    case IDS_RESTORE_NOT_A_BACKUP: return "no such backup";
+    case IDS_RESTORE_BAD_FOLDER: return "the folder is missing, not a real folder, or reached through a link";
+    case IDS_RESTORE_NOT_A_FILE: return "something other than a file is in its place";
+    case IDS_RESTORE_NOT_WRITABLE: return "the file in its place is not yours to write";
+    case IDS_RESTORE_OWNER: return "the owner or permissions of the file in its place could not be kept";
+    case IDS_RESTORE_WRITE_FAILED: return "it could not be written (disk full or read error)";
+
+    case IDS_TREE_COMPUTER: return "Computer";
+    case IDS_TREE_NETWORK: return "Network";
+    case IDS_TREE_HOME: return "Home";
+    case IDS_TREE_ENTIRE_NETWORK: return "Entire Network";
+    }
+    return "";
+}

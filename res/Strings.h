@@ -1,0 +1,144 @@
+// Every text the program shows or writes, in one string table by id. Texts
+// are UTF-8 and stay byte for byte as users have always read them: odd
+// blanks, the cut-off explanation and the Korean texts included.
+#pragma once
+
+#include <cstdint>
+
+enum EStringId : uint16_t {
+    // Shared by several windows.
+    IDS_PRODUCT_CAPTION = 101,  // "Torvane Professional"
+    IDS_SELECT_ITEM = 103,
+    IDS_ENGINE_LOAD_FAILED = 104,
+    IDS_EXIT = 105,
+    IDS_COUNT_ZERO = 106,  // a counter before the first count
+    IDS_HOMEPAGE_ADDRESS = 107,
+
+    // Main dialog.
+    IDS_MAIN_SCAN_NOW = 110,
+    IDS_MAIN_CONFIGURATION = 111,
+    IDS_MAIN_SUBFOLDERS = 112,
+    IDS_MAIN_ALL_FILES = 113,
+    IDS_MAIN_AUTO_REPAIR = 114,
+    IDS_MAIN_BACKUP = 115,
+    IDS_MAIN_BACKUP_BIN = 116,
+    IDS_MAIN_TAVIN = 117,
+    IDS_MAIN_ENGINE_VER = 118,
+    IDS_MAIN_ENGINE_VER_NONE = 119,  // shown until an engine reports its version
+
+    // About and information boxes.
+    IDS_ABOUT_CAPTION = 130,
+    IDS_BOX_OK = 131,
+    IDS_ABOUT_VERSION = 132,  // the short version follows
+    IDS_INFO_VERSION = 133,   // two blanks before the version word, as this box always had
+    IDS_ABOUT_RIGHTS = 134,
+    IDS_MAKER_LINE_1 = 135,
+    IDS_MAKER_LINE_2 = 136,
+    IDS_MAKER_LINE_3 = 137,
+    IDS_HOMEPAGE_LINE = 138,
+    IDS_CONTACT_LINE_1 = 139,
+    IDS_CONTACT_LINE_2 = 140,
+
+    // Repair roads, notice box and progress window.
+    IDS_REPAIR_SELECT_ITEM = 189,
+    IDS_REPAIR_CAPTION = 190,
+    IDS_REPAIR_PROGRESS = 191,  // the path follows
+    IDS_NOTICE_OK = 192,
+    IDS_NOTICE_DONT_SHOW = 193,
+    IDS_PROCESSING_CAPTION = 194,
+    IDS_PROCESSING_CONTEXT = 195,
+
+    // Scan results dialog.
+    IDS_SCAN_REPAIR = 200,
+    IDS_SCAN_STOP = 201,
+    IDS_SCAN_FILE_CAPTION = 202,
+    IDS_SCAN_SCANNED = 203,
+    IDS_SCAN_INFECTED = 204,
+    IDS_SCAN_HOMEPAGE = 205,
+    IDS_SCAN_SELECT_ALL = 206,
+    IDS_SCAN_FINISHED = 207,
+    IDS_COL_NUM = 210,
+    IDS_COL_FILE = 211,
+    IDS_COL_VIRUS = 212,
+    IDS_COL_STATUS = 213,
+
+    // Result states: IDS_STATE_FIRST + the state.
+    IDS_STATE_FIRST = 221,
+    IDS_STATE_REPAIRABLE = IDS_STATE_FIRST,
+    IDS_STATE_UNREPAIRABLE = 222,
+    IDS_STATE_NEW_VIRUS = 223,
+    IDS_STATE_SUSPECTED = 224,
+    IDS_STATE_NOT_SUPPORT = 225,
+    IDS_STATE_AFTER_DECOMPRESSION = 226,
+    IDS_STATE_ACCESS_DENIED = 227,
+    IDS_STATE_OK = 228,
+    IDS_STATE_REPAIRED = 229,
+    IDS_STATE_DELETED = 230,
+    IDS_STATE_FAIL_TO_REPAIR = 231,
+    IDS_STATE_OVERLAPPED = 232,
+    IDS_STATE_AFTER_DECRYPTION = 233,
+    IDS_STATE_QUARANTINED = 234,
+    IDS_STATE_UNKNOWN = 235,  // "%d": a report code the table does not know
+
+    // Repair notices, in the order the roads test a state, and the question.
+    IDS_NOTICE_UNREPAIRABLE = 238,
+    IDS_NOTICE_NEW_VIRUS = 239,
+    IDS_NOTICE_SUSPECTED = 240,
+    IDS_NOTICE_ENCRYPTED = 241,
+    IDS_NOTICE_REPAIRED = 242,
+    IDS_REPAIR_QUESTION = 253,
+    IDS_NOTICE_DECOMPRESSION = 254,
+
+    // Backup Bin.
+    IDS_BIN_TITLE = 300,
+    IDS_BIN_RESTORE = 301,
+    IDS_BIN_NUM = 302,
+    IDS_BIN_EMPTY = 303,
+    IDS_BIN_EXPLANATION = 304,
+    IDS_BIN_COL_NUM = 305,
+    IDS_BIN_COL_NAME = 306,
+    IDS_BIN_COL_FOLDER = 307,
+    IDS_BIN_COL_FILE = 308,
+    IDS_BIN_NOTHING_TICKED = 310,
+    IDS_BIN_RESTORE_ERROR = 311,  // its caption
+    IDS_BIN_ASK_RESTORE = 312,
+    IDS_BIN_ASK_EMPTY = 313,
+    IDS_BIN_CAPTION = 314,
+    IDS_BIN_RESTORE_FAILED = 315,  // "%d": restores that failed
+    IDS_BIN_EMPTY_FAILED = 316,    // "%d": deletions that failed
+    IDS_BIN_EMPTY_ERROR = 317,     // their caption
+
+    // quillet-scan.
+    IDS_SCAN_TOOL_USAGE = 400,
+    IDS_SCAN_TOOL_VERSION = 401,  // "%d.%d.%d"
+    IDS_SCAN_TOOL_COUNTS = 402,   // "%d": scanned, infected
+
+    // quillet-bin.
+    IDS_BIN_TOOL_USAGE = 410,
+    IDS_BIN_TOOL_VERSION = 411,             // "%d.%d.%d"
+    IDS_BIN_TOOL_NO_SUCH_BACKUP = 412,      // "%u": the number, "%s": the reason
+    IDS_BIN_TOOL_CANNOT_RESTORE = 413,      // "%s": the path, "%s": the reason
+    IDS_BIN_TOOL_NOT_DELETED_ONE = 414,     // "%d": always 1
+    IDS_BIN_TOOL_NOT_DELETED_MANY = 415,    // "%d": how many
+
+    // quillet.
+    IDS_APP_VERSION = 420,  // "%d.%d.%d"
+
+    // Why a restore failed, as quillet-bin and the log say it.
+    IDS_RESTORE_OK = 430,
+    IDS_RESTORE_NOT_A_BACKUP = 431,
+    IDS_RESTORE_BAD_FOLDER = 432,
+    IDS_RESTORE_NOT_A_FILE = 433,
+    IDS_RESTORE_NOT_WRITABLE = 434,
+    IDS_RESTORE_OWNER = 435,
+    IDS_RESTORE_WRITE_FAILED = 436,
+
+    // The folder tree's places.
+    IDS_TREE_COMPUTER = 440,
+    IDS_TREE_NETWORK = 441,
+    IDS_TREE_HOME = 442,
+    IDS_TREE_ENTIRE_NETWORK = 443,
+};
+
+// The text of an id; "" for a number the table does not hold. Never null.
+const char* LoadText(EStringId eId);
