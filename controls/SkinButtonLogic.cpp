@@ -1,5 +1,7 @@
 #include "controls/SkinButtonLogic.h"
 
+#include "scan/Utf8.h"
+
 #include <algorithm>
 
 unsigned CSkinButtonState::OnMouseMove(bool bInside, bool bLeftDown, bool bHasCapture, bool bHasParent) {
@@ -188,9 +190,7 @@ CMnemonicText ParseMnemonic(const std::string& strCaption) {
         }
         // The whole next character, however many bytes it takes.
         if (out.nUnderline < 0) {
-            size_t nEnd = i + 2;
-            while (nEnd < nSize && (static_cast<unsigned char>(strCaption[nEnd]) & 0xC0) == 0x80)
-                ++nEnd;
+            size_t nEnd = NextCharEnd(strCaption, i + 1);
             out.nUnderline = static_cast<int>(out.strText.size());
             out.nUnderlineLen = static_cast<int>(nEnd - i - 1);
         }

@@ -1,6 +1,6 @@
 #include "controls/TextWrap.h"
 
-#include "controls/Utf8Chars.h"
+#include "scan/Utf8.h"
 
 namespace {
 

@@ -2,32 +2,16 @@
 
 #include <cstring>
 
+#include "scan/Utf8.h"
+
 namespace {
 
 // One code point from [p, pEnd); an invalid byte comes back as a value past
 // Unicode, so it sorts after every character and stays apart from U+FFFD.
 char32_t NextCodePoint(const unsigned char*& p, const unsigned char* pEnd) {
-    unsigned char c = *p;
-    if (c < 0x80) {
-        ++p;
-        return c;
-    }
-    size_t nLen = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    char32_t cp = nLen == 2 ? (c & 0x1F) : nLen == 3 ? (c & 0x0F) : (c & 0x07);
-    bool bOk = nLen != 0 && static_cast<size_t>(pEnd - p) >= nLen;
-    for (size_t k = 1; bOk && k < nLen; ++k) {
-        bOk = (p[k] & 0xC0) == 0x80;
-        cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    static const char32_t arMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (bOk && (cp < arMin[nLen] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
-        bOk = false;
-    if (!bOk) {
-        ++p;
-        return 0x110000 + c;
-    }
-    p += nLen;
-    return cp;
+    const CUtf8Char ch = DecodeUtf8(p, static_cast<size_t>(pEnd - p));
+    p += ch.nLen;
+    return ch.bValid ? ch.cp : 0x110000 + ch.cp;
 }
 
 // Lower case for the scripts folder names are mostly written in; anything

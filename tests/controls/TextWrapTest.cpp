@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/TextWrap.h"
-#include "controls/Utf8Chars.h"
+#include "scan/Utf8.h"
 
 namespace {
 
