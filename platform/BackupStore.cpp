@@ -16,6 +16,7 @@
 
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
+#include "scan/Diagnostics.h"
 
 const char* const g_szTempPrefix = ".quillet-";
 
@@ -260,44 +261,52 @@ bool CBackupStore::WriteBackup(uint32_t* pnNumber, const std::string& strFolder,
     // The number is used up whatever becomes of the copy.
     uint32_t nNumber = *pnNumber == UINT32_MAX ? UINT32_MAX : *pnNumber + 1;
     *pnNumber = nNumber;
+    const std::string strSource = JoinPath(strFolder, strName);
+    auto Fail = [&](const char* pszWhy, int nErrno) {
+        Diagnose(std::string("backup failed, file not cleaned (") + pszWhy + ")", strSource, nErrno);
+        return false;
+    };
 
     unsigned char arHeader[BACKUP_HEADER_SIZE];
     if (!IsPlainName(strName) || !BuildBackupHeader(strFolder, strName, arHeader))
-        return false;
+        return Fail("the folder or name is too long for a backup", 0);
     CFd dir(OpenWorkDir());
     if (!dir.IsOpen())
-        return false;
+        return Fail("the work folder is missing or not ours alone", errno);
     // Every level of the recorded path is a real folder, and the file is
     // the one the caller means: a folder swapped for a link since is not
     // read through.
-    CFd source(OpenNoFollow(JoinPath(strFolder, strName), O_RDONLY | O_NONBLOCK));
+    CFd source(OpenNoFollow(strSource, O_RDONLY | O_NONBLOCK));
     struct stat st;
-    if (!source.IsOpen() || fstat(source.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
+    if (!source.IsOpen())
+        return Fail("cannot open the file", errno);
+    if (fstat(source.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return Fail("not a regular file", 0);
     const CFileId id{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     if (pId && pId->IsSet() && !(*pId == id))
-        return false;
+        return Fail("another file is in its place now", 0);
     if (m_fnTestHook)
         m_fnTestHook("source");
 
     CPendingCopy copy(dir.Get());
-    if (!copy.IsOpen() || !WriteFull(copy.Get(), arHeader, sizeof arHeader) ||
-        !CopyTransformed(source.Get(), copy.Get(), RotateRight))
-        return false;
+    if (!copy.IsOpen())
+        return Fail("cannot create a file in the work folder", errno);
+    errno = 0;
+    if (!WriteFull(copy.Get(), arHeader, sizeof arHeader) || !CopyTransformed(source.Get(), copy.Get(), RotateRight))
+        return Fail("copy failed", errno);
     if (m_fnTestHook)
         m_fnTestHook("claim");
 
     // Several programs may share the folder: the claim is made under a lock
     // so that numbers follow the highest on disk, and the link itself
-    // refuses a name that is taken.
-    // The lock is the folder's own (this open of it), so nothing is left
-    // behind; it goes with the descriptor.
+    // refuses a name that is taken. The lock is the folder's own (this open
+    // of it), so nothing is left behind; it goes with the descriptor.
     if (flock(dir.Get(), LOCK_EX) != 0)
-        return false;
+        return Fail("cannot lock the work folder", errno);
     const uint32_t nOnDisk = HighestClaimedNumber(FolderNames(dir.Get()));
     if (nNumber == UINT32_MAX || nNumber <= nOnDisk) {
         if (!NextNumber(nNumber, nOnDisk, &nNumber))
-            return false;
+            return Fail("no backup number left", 0);
     }
     for (int nTry = 0; nTry < 1000; ++nTry) {
         *pnNumber = nNumber;
@@ -307,10 +316,12 @@ bool CBackupStore::WriteBackup(uint32_t* pnNumber, const std::string& strFolder,
                 *pId = id;
             return true;
         }
-        if (errno != EEXIST || !NextNumber(nNumber, nOnDisk, &nNumber))
-            return false;
+        if (errno != EEXIST)
+            return Fail("cannot name the backup", errno);
+        if (!NextNumber(nNumber, nOnDisk, &nNumber))
+            return Fail("no backup number left", 0);
     }
-    return false;
+    return Fail("no free backup number", 0);
 }
 
 void CBackupStore::RemoveLeftovers() {

@@ -1,4 +1,5 @@
 #include "platform/HostEngine.h"
+#include "scan/Diagnostics.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -241,6 +242,7 @@ bool CHostEngine::SettleAcks() {
     while (m_nPendingAcks > 0) {
         uint32_t nValue = 0;
         if (!Receive(OP_CLOSE, &nValue, nullptr, std::string())) {
+            Diagnose("engine failed (crashed or hung) closing a finding; it starts anew", std::string());
             KillHost();
             return false;
         }
@@ -257,6 +259,7 @@ bool CHostEngine::Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, u
     if (!SettleAcks() && !EnsureHost())
         return false;
     if (!Send(nOp, nArg, strPath) || !Receive(nOp, pnValue, pstrText, strFile)) {
+        Diagnose("engine failed (crashed or hung); it starts anew for the next call", strFile);
         KillHost();
         return false;
     }
@@ -287,6 +290,7 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
     m_bPrefetchFaulted = false;
     if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath)) {
         // The format was answered; the probe faulted.
+        Diagnose("engine failed (crashed or hung) in the probe; it starts anew for the next call", strPath);
         KillHost();
         hProbe = 0;
         m_bPrefetchFaulted = true;

@@ -18,6 +18,7 @@
 #include <unordered_map>
 
 #include "scan/Mounts.h"
+#include "scan/Diagnostics.h"
 
 #include "platform/MountTable.h"
 #include "tree/NameOrder.h"
@@ -218,8 +219,8 @@ int CLinuxNamespace::EnumChildren(const FOLDERITEM* pFolder, std::vector<FOLDERI
     if (!pFolder) {
         RefreshMounts();
         const uint32_t nVirtual = NSATTR_FILESYSANCESTOR | NSATTR_FOLDER | NSATTR_HASSUBFOLDER;
-        arChildren.push_back(MakeVirtual(NODE_COMPUTER, TEXT_COMPUTER, nVirtual, ICON_COMPUTER));
-        arChildren.push_back(MakeVirtual(NODE_NETWORK, TEXT_NETWORK, nVirtual, ICON_NETWORK));
+        arChildren.push_back(MakeVirtual(NODE_COMPUTER, TextComputer(), nVirtual, ICON_COMPUTER));
+        arChildren.push_back(MakeVirtual(NODE_NETWORK, TextNetwork(), nVirtual, ICON_NETWORK));
         std::string strHome = FindHome();
         if (strHome.empty())
             return ENUM_OK;
@@ -231,7 +232,7 @@ int CLinuxNamespace::EnumChildren(const FOLDERITEM* pFolder, std::vector<FOLDERI
         home.nKind = NODE_HOME;
         home.nAttributes = NSATTR_FILESYSTEM | NSATTR_FILESYSANCESTOR | NSATTR_FOLDER |
                            (eProbe == PROBE_HAS ? NSATTR_HASSUBFOLDER : 0);
-        home.strName = TEXT_HOME;
+        home.strName = TextHome();
         home.strPath = std::move(strHome);
         home.bSlow = bSlow;
         home.nIcon = home.nOpenIcon = ICON_HOME;
@@ -256,7 +257,7 @@ int CLinuxNamespace::EnumChildren(const FOLDERITEM* pFolder, std::vector<FOLDERI
         return ENUM_OK;
     case NODE_NETWORK:
         RefreshMounts();
-        arChildren.push_back(MakeVirtual(NODE_PLACEHOLDER, TEXT_ENTIRE_NETWORK,
+        arChildren.push_back(MakeVirtual(NODE_PLACEHOLDER, TextEntireNetwork(),
                                          NSATTR_FILESYSANCESTOR | NSATTR_FOLDER, ICON_NETWORK_PLACE));
         for (const CMount& mount : m_arDrives) {
             if (mount.nType == DRIVE_TYPE_REMOTE)
@@ -312,8 +313,10 @@ int CLinuxNamespace::ReadSlowFolder(const SReadRequest& req, std::vector<FOLDERI
     }
 
     std::unique_lock<std::mutex> lock(pRead->mtx);
-    if (!pRead->cv.wait_for(lock, std::chrono::milliseconds(m_nSlowWaitMs), [&] { return pRead->bDone; }))
+    if (!pRead->cv.wait_for(lock, std::chrono::milliseconds(m_nSlowWaitMs), [&] { return pRead->bDone; })) {
+        Diagnose("folder on a slow mount did not answer in time; tried again at the next expansion", req.strFolder);
         return ENUM_TIMEOUT;
+    }
     arChildren = std::move(pRead->arChildren);
     int nResult = pRead->nResult;
     lock.unlock();

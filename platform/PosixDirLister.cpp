@@ -1,11 +1,14 @@
 #include "platform/PosixDirLister.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "scan/Diagnostics.h"
 
 namespace {
 
@@ -43,12 +46,15 @@ bool CPosixDirLister::ListFolder(const std::string& strFolder, bool bFollowLink,
     // blocking the open.
     int nFlags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC | (bFollowLink ? 0 : O_NOFOLLOW);
     int nFd = open(pszFolder, nFlags);
-    if (nFd < 0)
+    if (nFd < 0) {
+        Diagnose("cannot list folder", pszFolder, errno);
         return false;
+    }
     struct stat stFolder;
     // A folder whose parent's listing named another one: something was
     // swapped in on the way (a level above turned into a link).
     if (fstat(nFd, &stFolder) != 0 || (pExpect && !(IdOf(stFolder) == *pExpect))) {
+        Diagnose("folder changed since its parent was listed; not entered", pszFolder);
         close(nFd);
         return false;
     }
