@@ -10,19 +10,27 @@
 #include <wx/image.h>
 
 #include "app/AppIcon.h"
+#include "app/DiagnosticLog.h"
 #include "app/MainDlg.h"
 #include "platform/BackupStore.h"
 #include "platform/PlatformServices.h"
 #include "repair/BackupBinDlg.h"
+#include "res/Strings.h"
 #include "res/Version.h"
 
 class CQuilletApp : public wxApp {
 public:
     bool OnInit() override {
         wxInitAllImageHandlers();
-        bool bBackupBin = false;
-        for (int i = 1; i < argc; ++i)
+        bool bBackupBin = false, bVerbose = false;
+        for (int i = 1; i < argc; ++i) {
             bBackupBin = bBackupBin || argv[i] == "--backup-bin";
+            bVerbose = bVerbose || argv[i] == "--verbose";
+        }
+        // Why something failed quietly goes to wx's log, and under --verbose
+        // to standard error; never to a dialog.
+        SetUpDiagnosticLog(bVerbose);
+        SetDiagnosticSink(&m_diagnostics);
         if (bBackupBin)
             RunBackupBin();
         else
@@ -31,8 +39,14 @@ public:
     }
     // The dialog was the program; there is no loop of our own to run.
     int OnRun() override { return 0; }
+    int OnExit() override {
+        SetDiagnosticSink(nullptr);
+        return wxApp::OnExit();
+    }
 
 private:
+    CWxDiagnosticSink m_diagnostics;
+
     void RunMain() {
         CPlatformServices services;
         CMainDlg dlg(nullptr, services.Get());
@@ -59,7 +73,7 @@ int main(int argc, char** argv) {
     // Answered before the toolkit starts: it needs no display.
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--version") == 0) {
-            printf("quillet %d.%d.%d\n", QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
+            printf(LoadText(IDS_APP_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
             return 0;
         }
     }

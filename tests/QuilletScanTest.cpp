@@ -164,6 +164,28 @@ TEST(QuilletScanTest, RepairCleansBacksUpAndRecordsForTheAgent) {
     EXPECT_TRUE(CTempDir::ReadFile(strLog + szLast).empty());
 }
 
+TEST(QuilletScanTest, AFileWithoutItsBackupIsNotCleanedAndVerboseSaysWhy) {
+    CTempDir dir;
+    mkdir((dir / "tree").c_str(), 0755);
+    const std::string strFile = dir / "tree/a.exe";
+    CTempDir::WriteFile(strFile, "x" + TestMarker(0, 1, "Kept") + "y");
+    CEnv tmp("TMPDIR", dir / "tmp");
+    mkdir((dir / "tmp").c_str(), 0700);
+    // Others may write the work folder: it is not used, so no backup.
+    mkdir((dir / "tmp/Palisar").c_str(), 0770);
+    chmod((dir / "tmp/Palisar").c_str(), 0770);
+
+    SRun quiet = RunProgram(BinDir() + "/quillet-scan", {"--repair", dir / "tree"}, dir);
+    EXPECT_EQ(quiet.strOut, "1\t" + strFile + "\tKept\tFail to repair\nScanned: 1, Infected: 1\n");
+    EXPECT_EQ(quiet.strErr, "");
+    SRun verbose = RunProgram(BinDir() + "/quillet-scan", {"--verbose", "--repair", dir / "tree"}, dir);
+    EXPECT_EQ(verbose.strOut, quiet.strOut);
+    EXPECT_NE(verbose.strErr.find("quillet-scan: backup failed, file not cleaned"), std::string::npos)
+        << verbose.strErr;
+    EXPECT_NE(verbose.strErr.find(strFile), std::string::npos) << verbose.strErr;
+    EXPECT_EQ(CTempDir::ReadFile(strFile), "x" + TestMarker(0, 1, "Kept") + "y");
+}
+
 TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
     // The programs alone, without the engine beside them.
     CTempDir dir;

@@ -15,6 +15,7 @@
 #include "repair/BackupFormat.h"
 #include "res/Strings.h"
 #include "res/Version.h"
+#include "scan/Diagnostics.h"
 
 namespace {
 
@@ -141,12 +142,15 @@ int Empty(CBackupBin& bin) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    static CStderrDiagnosticSink s_verbose("quillet-bin");
     std::vector<const char*> arArgs;
     bool bOptions = true;
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
         if (bOptions && strcmp(pszArg, "--") == 0) {
             bOptions = false;
+        } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
+            SetDiagnosticSink(&s_verbose);
         } else if (bOptions && strcmp(pszArg, "--help") == 0) {
             fputs(LoadText(IDS_BIN_TOOL_USAGE), stdout);
             return Flush() ? 0 : 1;

@@ -14,6 +14,7 @@
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
+#include "scan/Diagnostics.h"
 #include "scan/EventLog.h"
 #include "scan/ResultRows.h"
 #include "scan/Scanner.h"
@@ -63,6 +64,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    static CStderrDiagnosticSink s_verbose("quillet-scan");
     SCANREQUEST req;
     req.bAutoRepair = false;
     bool bOptions = true;
@@ -74,6 +76,8 @@ int main(int argc, char** argv) {
             printf(LoadText(IDS_SCAN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR,
                    QUILLET_VERSION_PATCH);
             return 0;
+        } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
+            SetDiagnosticSink(&s_verbose);
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
             req.bSubfolders = false;
         } else if (bOptions && strcmp(pszArg, "--all-files") == 0) {
