@@ -15,6 +15,7 @@
 #include <functional>
 #include <initializer_list>
 
+#include "fakes/OrdinaryUser.h"
 #include "fakes/TempDir.h"
 #include "fakes/WriteNumbered.h"
 #include "platform/BackupStore.h"
@@ -89,22 +90,6 @@ protected:
         ASSERT_TRUE(WriteNumbered(store, nNumber, strFolder, strName));
     }
 };
-
-// Runs fn as an ordinary user: in a child that drops to uid and gid 65534
-// when the suite runs as root, else right here. fn's answer, or -1.
-int AsOrdinaryUser(const std::function<int()>& fn) {
-    if (geteuid() != 0)
-        return fn();
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(255);
-        _exit(fn());
-    }
-    int nStatus = 0;
-    waitpid(pid, &nStatus, 0);
-    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-}
 
 TEST_F(BackupRestoreTest, AMissingFileComesBackWithEveryByteAndTheUmask) {
     // Whole 64-byte blocks and a tail, every byte value.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "fakes/FakeScanWorld.h"
+#include "fakes/OrdinaryUser.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
@@ -207,6 +208,63 @@ TEST_F(SafeRepairTest, TheRepairPassBacksUpEachLayerBeforeCleaningIt) {
     EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/n.exe"), "a  b " + TestMarker(0, 1, "Inner") + " c");
     ASSERT_EQ(m_pStore->Restore(arBackups[0].strFileName), RESTORE_OK);
     EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/n.exe"), strNested);
+}
+
+TEST(OrdinaryUserTest, AnotherUsersFilesAndWorkFolderAreLeftAsTheyAre) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to make another user's files";
+    // Root's files and work folder in a tree the ordinary user may read and
+    // write: one file it cannot read, one it cannot write, and one of its
+    // own that cannot be backed up into a work folder that is not its own.
+    CTempDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    const std::string strTree = dir / "tree", strRootsWork = dir / "Palisar", strOwnWork = dir / "own";
+    mkdir(strTree.c_str(), 0777);
+    chmod(strTree.c_str(), 0777);
+    mkdir(strRootsWork.c_str(), 0700);
+    mkdir(strOwnWork.c_str(), 0700);
+    ASSERT_EQ(chown(strOwnWork.c_str(), ORDINARY_UID, ORDINARY_UID), 0);
+    auto Infected = [](const std::string& strName) { return "x" + TestMarker(0, 1, strName) + "y"; };
+    CTempDir::WriteFile(strTree + "/a-unreadable.exe", Infected("A"), 0600);
+    CTempDir::WriteFile(strTree + "/b-readonly.exe", Infected("B"), 0644);
+    CTempDir::WriteFile(strTree + "/c-own.exe", Infected("C"), 0644);
+    ASSERT_EQ(chown((strTree + "/c-own.exe").c_str(), ORDINARY_UID, ORDINARY_UID), 0);
+
+    auto Scan = [&](const std::string& strWork) {
+        SHostOptions options;
+        options.strHostPath = BinDir() + "/farsend-host";
+        CHostEngine engine(options);
+        if (engine.Load() != ENGINE_LOAD_OK)
+            return std::string("(no engine)");
+        CPosixDirLister lister;
+        CMountTable drives;
+        CPosixFileAccess access;
+        CFakeScanView view;
+        CResultRows rows;
+        CBackupStore store(strWork);
+        SCANREQUEST req;
+        req.arTargets = {strTree};
+        CScanner scanner(req, CScanEnv{&engine, &lister, &drives, &access, &view, &rows, &store});
+        scanner.RunScan();
+        std::string str = std::to_string(scanner.GetScanned()) + "\n";
+        for (int i = 0; i < rows.GetItemCount(); ++i)
+            str += rows.GetItemText(i, RESULT_COL_PATH) + "|" + rows.GetItemText(i, RESULT_COL_STATUS) + "\n";
+        return str;
+    };
+    // With root's work folder nothing can be backed up, so nothing is cleaned.
+    EXPECT_EQ(TextAsOrdinaryUser([&] { return Scan(strRootsWork); }),
+              "3\n" + strTree + "/b-readonly.exe|Fail to repair\n" + strTree + "/c-own.exe|Fail to repair\n");
+    EXPECT_EQ(CTempDir::ReadFile(strTree + "/c-own.exe"), Infected("C"));
+    // With its own: root's read-only file is denied, its own file cleaned.
+    // The unreadable file is counted each time and never scanned.
+    EXPECT_EQ(TextAsOrdinaryUser([&] { return Scan(strOwnWork); }),
+              "3\n" + strTree + "/b-readonly.exe|Access denied\n" + strTree + "/c-own.exe|Repaired\n");
+    EXPECT_EQ(CTempDir::ReadFile(strTree + "/a-unreadable.exe"), Infected("A"));
+    EXPECT_EQ(CTempDir::ReadFile(strTree + "/b-readonly.exe"), Infected("B"));
+    EXPECT_EQ(CTempDir::ReadFile(strTree + "/c-own.exe"), "xy");
+    struct stat st;
+    ASSERT_EQ(stat((strTree + "/b-readonly.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
 }  // namespace

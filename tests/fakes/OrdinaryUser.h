@@ -1,0 +1,48 @@
+// What an ordinary user meets, met for real: fn runs in a child that drops
+// to uid and gid 65534 when the suite runs as root, else right here.
+#pragma once
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+constexpr uid_t ORDINARY_UID = 65534;
+
+// fn's answer, or -1 when the child could not drop its rights or died.
+inline int AsOrdinaryUser(const std::function<int()>& fn) {
+    if (geteuid() != 0)
+        return fn();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(ORDINARY_UID) != 0 || setuid(ORDINARY_UID) != 0)
+            _exit(255);
+        _exit(fn());
+    }
+    int nStatus = 0;
+    waitpid(pid, &nStatus, 0);
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+// The same, for an answer in words: what fn returns comes back through a pipe.
+inline std::string TextAsOrdinaryUser(const std::function<std::string()>& fn) {
+    int arPipe[2];
+    if (pipe(arPipe) != 0)
+        return "(no pipe)";
+    std::string strText;
+    int nResult = AsOrdinaryUser([&] {
+        close(arPipe[0]);
+        const std::string str = fn();
+        bool bOk = write(arPipe[1], str.data(), str.size()) == static_cast<ssize_t>(str.size());
+        close(arPipe[1]);
+        return bOk ? 0 : 1;
+    });
+    close(arPipe[1]);
+    char arBuf[4096];
+    for (ssize_t n; (n = read(arPipe[0], arBuf, sizeof arBuf)) > 0;)
+        strText.append(arBuf, static_cast<size_t>(n));
+    close(arPipe[0]);
+    return nResult == 0 ? strText : "(the child failed)";
+}
