@@ -5,7 +5,7 @@ set -euo pipefail
 
 want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev libglib2.0-dev fonts-noto-cjk)
 if [ "${1:-run}" = test ]; then
-  want+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth dbus)
+  want+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth dbus desktop-file-utils)
 fi
 
 missing=()
