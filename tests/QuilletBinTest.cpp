@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/RunProgram.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "fakes/WriteNumbered.h"
@@ -19,59 +20,7 @@
 #include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
 
-extern char** environ;
-
 namespace {
-
-struct SBinRun {
-    int nExit = -1;
-    std::string strOut;
-    std::string strErr;
-};
-
-// Runs a program with the test's environment, less the names in arSet and
-// the display, plus arSet ("NAME=value").
-SBinRun RunWithEnv(const std::string& strProgram, const std::vector<std::string>& arArgs,
-                   const std::vector<std::string>& arSet, const CTempDir& dir) {
-    std::vector<std::string> arEnv;
-    for (char** pp = environ; *pp; ++pp) {
-        const std::string strVar = *pp;
-        const std::string strName = strVar.substr(0, strVar.find('='));
-        bool bDrop = strName == "DISPLAY" || strName == "WAYLAND_DISPLAY";
-        for (const std::string& strSet : arSet)
-            bDrop = bDrop || strSet.compare(0, strName.size() + 1, strName + "=") == 0;
-        if (!bDrop)
-            arEnv.push_back(strVar);
-    }
-    arEnv.insert(arEnv.end(), arSet.begin(), arSet.end());
-    std::vector<char*> arEnvp;
-    for (std::string& s : arEnv)
-        arEnvp.push_back(s.data());
-    arEnvp.push_back(nullptr);
-    std::vector<char*> arArgv{const_cast<char*>(strProgram.c_str())};
-    for (const std::string& s : arArgs)
-        arArgv.push_back(const_cast<char*>(s.c_str()));
-    arArgv.push_back(nullptr);
-
-    SBinRun run;
-    const std::string strOut = dir / "stdout", strErr = dir / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid;
-    if (posix_spawn(&pid, strProgram.c_str(), &actions, nullptr, arArgv.data(), arEnvp.data()) == 0) {
-        int nStatus = 0;
-        waitpid(pid, &nStatus, 0);
-        run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.strOut = CTempDir::ReadFile(strOut);
-    run.strErr = CTempDir::ReadFile(strErr);
-    unlink(strOut.c_str());
-    unlink(strErr.c_str());
-    return run;
-}
 
 bool Exists(const std::string& strPath) {
     struct stat st;
@@ -92,8 +41,8 @@ protected:
         ASSERT_TRUE(CTempDir::WriteFile(m_strWork + "/notes.txt", "not a backup"));
     }
 
-    SBinRun Bin(const std::vector<std::string>& arArgs) {
-        return RunWithEnv(BinDir() + "/quillet-bin", arArgs, {"TMPDIR=" + m_dir.Path(), "TZ=KST-9"}, m_dir);
+    SRun Bin(const std::vector<std::string>& arArgs) {
+        return RunProgram(BinDir() + "/quillet-bin", arArgs, m_dir, std::string(), {"TMPDIR=" + m_dir.Path(), "TZ=KST-9"});
     }
     // The file is written, backed up under nNumber and dated.
     void Backup(uint32_t nNumber, const std::string& strFolder, const std::string& strName,
@@ -136,7 +85,7 @@ TEST_F(QuilletBinTest, ListsOneLinePerBackupInTheBinsOrder) {
     const std::string strExpected = Line("1", m_strSource + "/a.exe") +
                                     Line("2", m_strSource + "/odd\\nname\\t\\\\\\x01\\x7f\xe9.doc") +
                                     Line("10", m_strSource + "/b.com") + Line("12", "/rootfile.txt");
-    const SBinRun run = Bin({"list"});
+    const SRun run = Bin({"list"});
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(run.strOut, strExpected);
     EXPECT_EQ(run.strErr, "");
@@ -155,7 +104,7 @@ TEST_F(QuilletBinTest, RestoresByNumberKeepsWhatFailsAndEmpties) {
     Backup(2, strGone, "lost.txt", "lost");
     Backup(3, m_strSource, "other.txt", "other");
 
-    SBinRun run = Bin({"restore", "1"});
+    SRun run = Bin({"restore", "1"});
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(run.strOut + run.strErr, "");
     EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/keep.bin"), strContent);
@@ -193,14 +142,14 @@ TEST_F(QuilletBinTest, UsageErrorsTouchNothing) {
         {"--bogus"}, {"list", "1"}, {"empty", "1"}, {"restore", ""},
     };
     for (const std::vector<std::string>& arArgs : arBad) {
-        const SBinRun run = Bin(arArgs);
+        const SRun run = Bin(arArgs);
         EXPECT_EQ(run.nExit, 64) << arArgs[0];
         EXPECT_EQ(run.strOut, "");
         EXPECT_EQ(run.strErr.rfind("usage: quillet-bin ", 0), 0u) << run.strErr;
         EXPECT_EQ(run.strErr.find('\n'), run.strErr.size() - 1) << run.strErr;
     }
     EXPECT_TRUE(Exists(BackupPath(1, "a.exe")));
-    const SBinRun help = Bin({"--help"});
+    const SRun help = Bin({"--help"});
     EXPECT_EQ(help.nExit, 0);
     EXPECT_EQ(help.strOut.rfind("usage: quillet-bin ", 0), 0u);
     EXPECT_EQ(help.strErr, "");
@@ -218,7 +167,7 @@ TEST(QuilletVersionTest, EachProgramNamesTheProjectVersionWithoutEngineOrDisplay
     arPrograms.emplace_back("quillet", BinDir() + "/quillet");
 #endif
     for (const auto& [strName, strPath] : arPrograms) {
-        const SBinRun run = RunWithEnv(strPath, {"--version"}, {}, dir);
+        const SRun run = RunProgram(strPath, {"--version"}, dir);
         EXPECT_EQ(run.nExit, 0) << strName << ": " << run.strErr;
         EXPECT_EQ(run.strOut, strName + " " QUILLET_PROJECT_VERSION "\n");
     }

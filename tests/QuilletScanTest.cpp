@@ -9,49 +9,14 @@
 
 #include <algorithm>
 
+#include "fakes/RunProgram.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "tools/samples/SampleWriter.h"
 
-extern char** environ;
-
 using namespace quillet::samples;
 
 namespace {
-
-struct SRun {
-    int nExit = -1;
-    std::string strOut;
-    std::string strErr;
-};
-
-SRun RunProgram(const std::string& strProgram, const std::vector<std::string>& arArgs, const CTempDir& dir,
-               const std::string& strCwd = std::string()) {
-    SRun run;
-    std::string strOut = dir / "stdout", strErr = dir / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (!strCwd.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, strCwd.c_str());
-    std::vector<char*> arArgv{const_cast<char*>(strProgram.c_str())};
-    for (const std::string& s : arArgs)
-        arArgv.push_back(const_cast<char*>(s.c_str()));
-    arArgv.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawn(&pid, strProgram.c_str(), &actions, nullptr, arArgv.data(), environ) == 0) {
-        int nStatus = 0;
-        waitpid(pid, &nStatus, 0);
-        run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.strOut = CTempDir::ReadFile(strOut);
-    run.strErr = CTempDir::ReadFile(strErr);
-    unlink(strOut.c_str());
-    unlink(strErr.c_str());
-    return run;
-}
 
 std::vector<std::string> Lines(const std::string& strText) {
     std::vector<std::string> ar;

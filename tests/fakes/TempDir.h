@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -38,6 +39,18 @@ public:
         bool bOk = write(nFd, strContent.data(), strContent.size()) == static_cast<ssize_t>(strContent.size());
         close(nFd);
         return bOk;
+    }
+    // Every name in a folder but "." and "..", dot names included, sorted.
+    static std::vector<std::string> Entries(const std::string& strFolder) {
+        std::vector<std::string> ar;
+        DIR* pDir = opendir(strFolder.c_str());
+        while (dirent* p = pDir ? readdir(pDir) : nullptr)
+            if (strcmp(p->d_name, ".") && strcmp(p->d_name, ".."))
+                ar.push_back(p->d_name);
+        if (pDir)
+            closedir(pDir);
+        std::sort(ar.begin(), ar.end());
+        return ar;
     }
     static std::string ReadFile(const std::string& strPath) {
         std::string strOut;

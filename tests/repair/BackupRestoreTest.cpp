@@ -22,17 +22,6 @@
 
 namespace {
 
-std::vector<std::string> Entries(const std::string& strFolder) {
-    std::vector<std::string> ar;
-    DIR* pDir = opendir(strFolder.c_str());
-    while (dirent* p = pDir ? readdir(pDir) : nullptr)
-        if (strcmp(p->d_name, ".") && strcmp(p->d_name, ".."))
-            ar.push_back(p->d_name);
-    if (pDir)
-        closedir(pDir);
-    std::sort(ar.begin(), ar.end());
-    return ar;
-}
 
 struct CAclEntry {
     uint16_t nTag;
@@ -113,7 +102,7 @@ TEST_F(BackupRestoreTest, AMissingFileComesBackWithEveryByteAndTheUmask) {
     EXPECT_EQ(nMaskAfter, 027u);
     EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), strContent);
     EXPECT_EQ(ModeOf(m_strSource + "/a.exe"), 0640u);
-    EXPECT_EQ(Entries(m_strSource), std::vector<std::string>{"a.exe"});
+    EXPECT_EQ(CTempDir::Entries(m_strSource), std::vector<std::string>{"a.exe"});
     EXPECT_TRUE(store.List().empty());
 }
 
@@ -189,8 +178,8 @@ TEST_F(BackupRestoreTest, AFileItsUserCouldNotWriteOrKeepIsNotReplaced) {
     }
     EXPECT_EQ(CTempDir::ReadFile(strA), "cleaned a");
     EXPECT_EQ(CTempDir::ReadFile(strW), "cleaned w");
-    EXPECT_EQ(Entries(m_strSource), (std::vector<std::string>{"a.exe", "w.exe"}));
-    EXPECT_EQ(Entries(m_strWork), (std::vector<std::string>{"00000001.Vxe", "00000002.Vxe"}));
+    EXPECT_EQ(CTempDir::Entries(m_strSource), (std::vector<std::string>{"a.exe", "w.exe"}));
+    EXPECT_EQ(CTempDir::Entries(m_strWork), (std::vector<std::string>{"00000001.Vxe", "00000002.Vxe"}));
 }
 
 TEST_F(BackupRestoreTest, TheAclOfTheReplacedFileIsKeptAndNoneIsAdded) {
@@ -249,8 +238,8 @@ TEST_F(BackupRestoreTest, AFolderSwappedForALinkAtTheMomentIsNeverWrittenThrough
     // Swapped once the backup is checked: the folder is refused.
     strStage = "restore";
     EXPECT_EQ(store.Restore("00000001.Vxe"), RESTORE_BAD_FOLDER);
-    EXPECT_EQ(Entries(strElsewhere + "/d2"), std::vector<std::string>{});
-    EXPECT_EQ(Entries(strMoved + "/d2"), std::vector<std::string>{});
+    EXPECT_EQ(CTempDir::Entries(strElsewhere + "/d2"), std::vector<std::string>{});
+    EXPECT_EQ(CTempDir::Entries(strMoved + "/d2"), std::vector<std::string>{});
     EXPECT_EQ(store.List().size(), 1u);
     fnSwapBack();
 
@@ -258,9 +247,9 @@ TEST_F(BackupRestoreTest, AFolderSwappedForALinkAtTheMomentIsNeverWrittenThrough
     // opened, wherever that is now, not behind the link.
     strStage = "replace";
     EXPECT_EQ(store.Restore("00000001.Vxe"), RESTORE_OK);
-    EXPECT_EQ(Entries(strElsewhere + "/d2"), std::vector<std::string>{});
+    EXPECT_EQ(CTempDir::Entries(strElsewhere + "/d2"), std::vector<std::string>{});
     EXPECT_EQ(CTempDir::ReadFile(strMoved + "/d2/a.exe"), "original");
-    EXPECT_EQ(Entries(strMoved + "/d2"), std::vector<std::string>{"a.exe"});
+    EXPECT_EQ(CTempDir::Entries(strMoved + "/d2"), std::vector<std::string>{"a.exe"});
 }
 
 TEST_F(BackupRestoreTest, OnlyWhatWasCheckedIsReplacedAndNoTemporaryFileStays) {
@@ -292,7 +281,7 @@ TEST_F(BackupRestoreTest, OnlyWhatWasCheckedIsReplacedAndNoTemporaryFileStays) {
     ASSERT_EQ(unlink(strC.c_str()), 0);
     ASSERT_EQ(mkfifo(strC.c_str(), 0644), 0);
     EXPECT_EQ(store.Restore("00000003.Vxe"), RESTORE_NOT_A_FILE);
-    EXPECT_EQ(Entries(m_strSource), (std::vector<std::string>{"a.exe", "b.exe", "c.exe"}));
+    EXPECT_EQ(CTempDir::Entries(m_strSource), (std::vector<std::string>{"a.exe", "b.exe", "c.exe"}));
     EXPECT_EQ(store.List().size(), 3u);
 }
 

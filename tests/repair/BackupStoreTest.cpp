@@ -19,19 +19,6 @@
 
 namespace {
 
-// Every name in a folder, dot names included.
-std::vector<std::string> Entries(const std::string& strFolder) {
-    std::vector<std::string> ar;
-    DIR* pDir = opendir(strFolder.c_str());
-    while (dirent* p = pDir ? readdir(pDir) : nullptr)
-        if (strcmp(p->d_name, ".") && strcmp(p->d_name, ".."))
-            ar.push_back(p->d_name);
-    if (pDir)
-        closedir(pDir);
-    std::sort(ar.begin(), ar.end());
-    return ar;
-}
-
 class BackupStoreTest : public ::testing::Test {
 protected:
     CTempDir m_dir;
@@ -120,7 +107,7 @@ TEST_F(BackupStoreTest, SizesListRestoreAndDelete) {
     ASSERT_TRUE(store.Delete("00000001.Voc"));
     EXPECT_TRUE(store.List().empty());
     EXPECT_FALSE(store.Delete("00000001.Voc"));
-    EXPECT_EQ(Entries(m_strWork), std::vector<std::string>{});
+    EXPECT_EQ(CTempDir::Entries(m_strWork), std::vector<std::string>{});
 }
 
 TEST_F(BackupStoreTest, WhatIsNotABackupIsNeverTouched) {
@@ -198,14 +185,14 @@ TEST_F(BackupStoreTest, FullDiskLeavesNoPartialFileAndEverythingIntact) {
     CBackupStore store(m_strWork);
     EXPECT_FALSE(InFullDiskChild(100000, [&] { return WriteNumbered(store, 1, m_strSource, "a.exe"); }));
     // Neither the backup nor its temporary file is left.
-    EXPECT_EQ(Entries(m_strWork), std::vector<std::string>{});
+    EXPECT_EQ(CTempDir::Entries(m_strWork), std::vector<std::string>{});
     EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), strOriginal);
 
     ASSERT_TRUE(WriteNumbered(store, 2, m_strSource, "a.exe"));
     CTempDir::WriteFile(m_strSource + "/a.exe", "cleaned");
     EXPECT_FALSE(InFullDiskChild(100000, [&] { return store.Restore("00000002.Vxe") == RESTORE_OK; }));
     EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), "cleaned");
-    EXPECT_EQ(Entries(m_strSource), std::vector<std::string>{"a.exe"});
+    EXPECT_EQ(CTempDir::Entries(m_strSource), std::vector<std::string>{"a.exe"});
     EXPECT_EQ(store.List().size(), 1u);
     ASSERT_EQ(store.Restore("00000002.Vxe"), RESTORE_OK);
     EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), strOriginal);
@@ -325,7 +312,7 @@ TEST_F(BackupStoreTest, SeveralProgramsShareOneFolderAndLoseNoBackup) {
     }
     // No number twice, whatever the extension.
     EXPECT_EQ(setNumbers.size(), arEntries.size());
-    EXPECT_EQ(Entries(m_strWork).size(), arEntries.size());
+    EXPECT_EQ(CTempDir::Entries(m_strWork).size(), arEntries.size());
 }
 
 TEST_F(BackupStoreTest, WhatADeadWriterLeftIsSweptAndALiveOneKept) {
@@ -340,13 +327,13 @@ TEST_F(BackupStoreTest, WhatADeadWriterLeftIsSweptAndALiveOneKept) {
     std::string strWork;
     PrepareWorkDir(&strWork);
     unsetenv("TMPDIR");
-    EXPECT_EQ(Entries(m_strWork), (std::vector<std::string>{".other", strLive}));
+    EXPECT_EQ(CTempDir::Entries(m_strWork), (std::vector<std::string>{".other", strLive}));
 
     close(nLive);
     CTempDir::WriteFile(m_strWork + "/.quillet-99999-2.tmp", "half a backup");
     CBackupStore store(m_strWork);
     store.RemoveLeftovers();  // what Empty does first
-    EXPECT_EQ(Entries(m_strWork), std::vector<std::string>{".other"});
+    EXPECT_EQ(CTempDir::Entries(m_strWork), std::vector<std::string>{".other"});
     close(nDir);
 }
 
