@@ -147,8 +147,9 @@ TEST_F(BackupStoreTest, WhatIsNotABackupIsNeverTouched) {
     // Listed, but a header naming a relative folder is never restored.
     EXPECT_NE(store.Restore("relative.V"), RESTORE_OK);
     for (const char* psz : {"short.V", "nomagic.V", "nonul.V", "link.V", "other.V", "relative.V"})
-        if (bRoot || strcmp(psz, "other.V") != 0)
+        if (bRoot || strcmp(psz, "other.V") != 0) {
             EXPECT_FALSE(CTempDir::ReadFile(m_strWork + "/" + psz).empty()) << psz;
+        }
     EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/a.exe"), "abc");
 }
 

@@ -192,9 +192,11 @@ TEST_F(ScanWindowTest, RepairPassWithASilencedNoticeKind) {
     EXPECT_EQ(nSuspected, 1);
     EXPECT_TRUE(bShotProgress);
     CResultRows& rows = dlg.GetRows();
-    for (int i = 0; i < rows.GetItemCount(); ++i)
-        if (rows.GetItemText(i, RESULT_COL_PATH).find("report-00-repairable.exe") != std::string::npos)
+    for (int i = 0; i < rows.GetItemCount(); ++i) {
+        if (rows.GetItemText(i, RESULT_COL_PATH).find("report-00-repairable.exe") != std::string::npos) {
             EXPECT_EQ(rows.GetItemText(i, RESULT_COL_STATUS), "Repaired");
+        }
+    }
 }
 
 TEST_F(ScanWindowTest, DoubleClickAnsweredNoThenYes) {
