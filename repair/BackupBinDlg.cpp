@@ -21,15 +21,9 @@ wxString Text(EStringId eId) { return wxString::FromUTF8(LoadText(eId)); }
 
 // ---------------------------------------------------------------------------
 
-// The rows window hands its mouse and key events to the list first.
-wxBEGIN_EVENT_TABLE(CBackupListCtrl, CTipListCtrl)
-    EVT_LEFT_DOWN(CBackupListCtrl::OnLeftDown)
-    EVT_KEY_DOWN(CBackupListCtrl::OnKeyDown)
-wxEND_EVENT_TABLE()
-
 CBackupListCtrl::CBackupListCtrl(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size,
                                  CBackupBin& bin)
-    : CTipListCtrl(pParent, nId, pos, size, wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN), m_bin(bin) {}
+    : CCheckListCtrl(pParent, nId, pos, size, wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN), m_bin(bin) {}
 
 void CBackupListCtrl::ShowCheck(int nRow) {
     if (nRow >= 0 && nRow < GetItemCount())
@@ -41,29 +35,9 @@ void CBackupListCtrl::ShowAllChecks() {
         ShowCheck(i);
 }
 
-void CBackupListCtrl::OnLeftDown(wxMouseEvent& event) {
-    // Selection and focus still follow the click.
-    event.Skip();
-    int nFlags = 0;
-    long nItem = HitTest(event.GetPosition(), nFlags);
-    if (nItem >= 0 && (nFlags & wxLIST_HITTEST_ONITEMICON)) {
-        m_bin.ToggleCheck(static_cast<int>(nItem));
-        ShowCheck(static_cast<int>(nItem));
-    }
-}
-
-void CBackupListCtrl::OnKeyDown(wxKeyEvent& event) {
-    if (event.GetKeyCode() == WXK_SPACE) {
-        long nItem = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
-        if (nItem < 0)
-            nItem = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
-        if (nItem >= 0) {
-            m_bin.ToggleCheck(static_cast<int>(nItem));
-            ShowCheck(static_cast<int>(nItem));
-            return;
-        }
-    }
-    event.Skip();
+void CBackupListCtrl::ToggleRow(int nRow) {
+    m_bin.ToggleCheck(nRow);
+    ShowCheck(nRow);
 }
 
 // ---------------------------------------------------------------------------

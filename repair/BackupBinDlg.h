@@ -6,7 +6,7 @@
 #include <wx/dialog.h>
 #include <wx/imaglist.h>
 
-#include "controls/TipListCtrl.h"
+#include "controls/CheckListCtrl.h"
 #include "repair/BackupBin.h"
 
 class wxButton;
@@ -15,7 +15,7 @@ class wxStaticText;
 
 // The list (control 231): a row's tick is the small image of column 0,
 // toggled by a click on it or by Space on the focused row.
-class CBackupListCtrl : public CTipListCtrl {
+class CBackupListCtrl : public CCheckListCtrl {
 public:
     CBackupListCtrl(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size, CBackupBin& bin);
 
@@ -23,13 +23,10 @@ public:
     void ShowAllChecks();
 
 protected:
-    void OnLeftDown(wxMouseEvent& event);
-    void OnKeyDown(wxKeyEvent& event);
+    void ToggleRow(int nRow) override;
 
 private:
     CBackupBin& m_bin;
-
-    wxDECLARE_EVENT_TABLE();
 };
 
 class CBackupBinDlg : public wxDialog {

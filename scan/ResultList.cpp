@@ -4,19 +4,16 @@
 #include "controls/ResourceImages.h"
 #include "res/Strings.h"
 
-wxBEGIN_EVENT_TABLE(CResultList, CTipListCtrl)
+wxBEGIN_EVENT_TABLE(CResultList, CCheckListCtrl)
     EVT_LIST_ITEM_SELECTED(wxID_ANY, CResultList::OnSelected)
     EVT_LIST_ITEM_DESELECTED(wxID_ANY, CResultList::OnDeselected)
-    EVT_KEY_DOWN(CResultList::OnKeyDown)
 wxEND_EVENT_TABLE()
 
 CResultList::CResultList(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size,
                          CResultRows& rows)
-    : CTipListCtrl(pParent, nId, pos, size, wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL | wxBORDER_SUNKEN),
+    : CCheckListCtrl(pParent, nId, pos, size, wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL | wxBORDER_SUNKEN),
       m_rows(rows) {
     m_rows.SetObserver(this);
-    // Clicks land on the inner window that draws the rows.
-    GetRowsWindow()->Bind(wxEVT_LEFT_DOWN, &CResultList::OnLeftDown, this);
 }
 
 CResultList::~CResultList() {
@@ -54,7 +51,7 @@ void CResultList::OnRowChanged(int nRow) {
         RefreshItem(nRow);
 }
 
-void CResultList::ToggleCheck(int nRow) {
+void CResultList::ToggleRow(int nRow) {
     m_rows.SetCheck(nRow, !m_rows.GetCheck(nRow));
 }
 
@@ -64,23 +61,6 @@ wxString CResultList::OnGetItemText(long nItem, long nColumn) const {
 
 int CResultList::OnGetItemImage(long nItem) const {
     return m_rows.GetCheck(static_cast<int>(nItem)) ? 1 : 0;
-}
-
-void CResultList::OnLeftDown(wxMouseEvent& event) {
-    event.Skip();
-    int nFlags = 0;
-    long nItem = HitTest(event.GetPosition(), nFlags);
-    if (nItem >= 0 && (nFlags & wxLIST_HITTEST_ONITEMICON))
-        ToggleCheck(static_cast<int>(nItem));
-}
-
-void CResultList::OnKeyDown(wxKeyEvent& event) {
-    // Space ticks the selected row, as with any list of check boxes.
-    if (event.GetKeyCode() == WXK_SPACE && m_rows.GetFirstSelected() >= 0) {
-        ToggleCheck(m_rows.GetFirstSelected());
-        return;
-    }
-    event.Skip();
 }
 
 void CResultList::OnSelected(wxListEvent& event) {

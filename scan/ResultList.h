@@ -5,10 +5,10 @@
 
 #include <wx/imaglist.h>
 
-#include "controls/TipListCtrl.h"
+#include "controls/CheckListCtrl.h"
 #include "scan/ResultRows.h"
 
-class CResultList : public CTipListCtrl, public IResultRowsObserver {
+class CResultList : public CCheckListCtrl, public IResultRowsObserver {
 public:
     CResultList(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size, CResultRows& rows);
     ~CResultList() override;
@@ -25,13 +25,13 @@ public:
     void SyncItemCount();
 
     // Ticks or clears a row's box as a click on it does.
-    void ToggleCheck(int nRow);
+    void ToggleCheck(int nRow) { ToggleRow(nRow); }
 
 protected:
     wxString OnGetItemText(long nItem, long nColumn) const override;
     int OnGetItemImage(long nItem) const override;
-    void OnLeftDown(wxMouseEvent& event);
-    void OnKeyDown(wxKeyEvent& event);
+    void ToggleRow(int nRow) override;
+    int GetKeyRow() const override { return m_rows.GetFirstSelected(); }
     void OnSelected(wxListEvent& event);
     void OnDeselected(wxListEvent& event);
 
