@@ -12,23 +12,45 @@
 
 namespace {
 
-// Where characters end, by a forward walk: a well-formed sequence is one
-// character, any other byte one of its own.
+// Where characters end, by a forward walk: a well-formed sequence (the
+// byte ranges of the Unicode standard's table of well-formed UTF-8, so no
+// overlong form, surrogate or value past U+10FFFF) is one character, any
+// other byte one of its own.
+size_t WellFormedLength(const std::string& strText, size_t i) {
+    auto At = [&](size_t k) { return i + k < strText.size() ? static_cast<unsigned char>(strText[i + k]) : 0x100u; };
+    const unsigned ch = At(0);
+    auto In = [](unsigned c, unsigned lo, unsigned hi) { return c >= lo && c <= hi; };
+    if (In(ch, 0xC2, 0xDF))
+        return In(At(1), 0x80, 0xBF) ? 2 : 1;
+    unsigned lo = 0x80, hi = 0xBF;
+    size_t nLen = 0;
+    if (ch == 0xE0) {
+        lo = 0xA0, nLen = 3;
+    } else if (ch == 0xED) {
+        hi = 0x9F, nLen = 3;
+    } else if (In(ch, 0xE1, 0xEF)) {
+        nLen = 3;
+    } else if (ch == 0xF0) {
+        lo = 0x90, nLen = 4;
+    } else if (ch == 0xF4) {
+        hi = 0x8F, nLen = 4;
+    } else if (In(ch, 0xF1, 0xF3)) {
+        nLen = 4;
+    } else {
+        return 1;
+    }
+    if (!In(At(1), lo, hi))
+        return 1;
+    for (size_t k = 2; k < nLen; ++k)
+        if (!In(At(k), 0x80, 0xBF))
+            return 1;
+    return nLen;
+}
+
 bool IsBoundary(const std::string& strText, size_t nPos) {
     size_t i = 0;
-    while (i < nPos) {
-        unsigned char ch = static_cast<unsigned char>(strText[i]);
-        size_t nLen = ch >= 0xC2 && ch <= 0xDF ? 2 : ch >= 0xE0 && ch <= 0xEF ? 3 : ch >= 0xF0 && ch <= 0xF4 ? 4 : 1;
-        if (nLen > 1) {
-            for (size_t j = 1; j < nLen; ++j) {
-                if (i + j >= strText.size() || (static_cast<unsigned char>(strText[i + j]) & 0xC0) != 0x80) {
-                    nLen = 1;
-                    break;
-                }
-            }
-        }
-        i += nLen;
-    }
+    while (i < nPos)
+        i += WellFormedLength(strText, i);
     return i == nPos;
 }
 
