@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "scan/ScanInterfaces.h"
 
 class CPosixFileAccess : public IFileAccess {
@@ -9,4 +12,12 @@ public:
     bool SetMode(const std::string& strPath, uint32_t nMode) override;
     bool GetFileId(const std::string& strPath, CFileId* pId) override;
     bool IsSameFolder(const std::string& strFolder, const CFileId& id) override;
+
+private:
+    // What GetFileId just read: the walk asks for a file's identity and then
+    // whether it may be read, and for root or the file's owner the mode
+    // already answers (neither an ACL nor anything else can narrow it).
+    std::string m_strLastPath;
+    uint32_t m_nLastUid = 0;
+    uint32_t m_nLastMode = 0;
 };
