@@ -6,8 +6,7 @@
 
 bool CPosixFileAccess::Access(const std::string& strPath, bool bWrite) {
     if (!bWrite && strPath == m_strLastPath) {
-        const uid_t nUid = getuid();  // access(2) asks for the real ids too
-        if (nUid == 0 || (m_nLastUid == nUid && (m_nLastMode & S_IRUSR)))
+        if (m_nUid == 0 || (m_nLastUid == m_nUid && (m_nLastMode & S_IRUSR)))
             return true;
     }
     return access(strPath.c_str(), bWrite ? (R_OK | W_OK) : R_OK) == 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <string>
 
@@ -18,6 +20,7 @@ private:
     // whether it may be read, and for root or the file's owner the mode
     // already answers (neither an ACL nor anything else can narrow it).
     std::string m_strLastPath;
+    uint32_t m_nUid = getuid();  // access(2) asks for the real ids too
     uint32_t m_nLastUid = 0;
     uint32_t m_nLastMode = 0;
 };
