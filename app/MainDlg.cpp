@@ -25,6 +25,8 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_BUTTON(CMainDlg::IDC_SCAN_NOW, CMainDlg::OnScanNow)
     EVT_BUTTON(CMainDlg::IDOK_EXIT, CMainDlg::OnOK)
     EVT_BUTTON(wxID_CANCEL, CMainDlg::OnCancel)
+    EVT_CHAR_HOOK(CMainDlg::OnCharHook)
+    EVT_CLOSE(CMainDlg::OnClose)
     EVT_BUTTON(CMainDlg::IDC_BACKUP_BIN, CMainDlg::OnBackupBin)
     EVT_BUTTON(CMainDlg::IDC_INFO, CMainDlg::OnInfoBox)
 wxEND_EVENT_TABLE()
@@ -160,6 +162,27 @@ void CMainDlg::OnOK(wxCommandEvent&) {
 void CMainDlg::OnCancel(wxCommandEvent&) {
     if (IsModal())
         EndModal(wxID_CANCEL);
+}
+
+// There is no Cancel button for the toolkit to press on Escape, and its
+// close handling would end the dialog without OnCancel: both come here and
+// end it as Cancel does, leaving the engine on (only "Exit" turns it off).
+void CMainDlg::OnCharHook(wxKeyEvent& event) {
+    if (event.GetKeyCode() != WXK_ESCAPE) {
+        event.Skip();
+        return;
+    }
+    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+    OnCancel(cancel);
+}
+
+void CMainDlg::OnClose(wxCloseEvent& event) {
+    if (!IsModal()) {
+        event.Skip();
+        return;
+    }
+    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+    OnCancel(cancel);
 }
 
 void CMainDlg::OnBackupBin(wxCommandEvent&) {

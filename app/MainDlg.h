@@ -61,6 +61,8 @@ protected:
     void OnScanNow(wxCommandEvent& event);
     void OnOK(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void OnClose(wxCloseEvent& event);
     void OnBackupBin(wxCommandEvent& event);
     void OnInfoBox(wxCommandEvent& event);
     void OnSysCommand(int nCommand);

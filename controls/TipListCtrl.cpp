@@ -151,13 +151,16 @@ void CTipListCtrl::OnRowsMouseMove(const wxPoint& ptRows) {
 void CTipListCtrl::OnRowsMouseLeave() { ShowTip(0); }
 
 void CTipListCtrl::ShowTip(TipId nId) {
-    if (nId == m_nShownTip)
+    wxWindow* pRows = GetRowsWindow();
+    // Read on every move, not only on entering a cell: a row may have been
+    // rewritten (a repair changes its status) under a pointer that stayed.
+    wxString strTip = nId == 0 ? wxString() : GetTipText(nId);
+    if (nId == m_nShownTip && strTip == pRows->GetToolTipText())
         return;
     m_nShownTip = nId;
-    wxWindow* pRows = GetRowsWindow();
-    wxString strTip = GetTipText(nId);
-    // A new text per cell: the toolkit moves and hides the tip itself.
-    if (nId == 0 || strTip.empty())
+    // A new text per cell: the toolkit moves and hides the tip itself, and
+    // shows a changed text in a tip already up.
+    if (strTip.empty())
         pRows->UnsetToolTip();
     else
         pRows->SetToolTip(strTip);

@@ -35,7 +35,8 @@ public:
     TipId TipHitTest(const wxPoint& pt, wxRect* prcCell = nullptr) const;
     // The text a tip with this id shows: the start of its cell's text.
     wxString GetTipText(TipId nId) const;
-    // The cell whose tip is set now, 0 for none.
+    // The cell whose tip is set now, 0 for none. Its text is read again on
+    // every mouse move over the rows.
     TipId GetShownTip() const { return m_nShownTip; }
 
 private:

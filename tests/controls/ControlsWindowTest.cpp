@@ -12,6 +12,7 @@
 #include <wx/log.h>
 #include <wx/panel.h>
 #include <wx/settings.h>
+#include <wx/uiaction.h>
 
 #include "WindowPixels.h"
 #include "controls/LinkLabel.h"
@@ -347,6 +348,36 @@ TEST(TipListWindowTest, TipNamesTheCellUnderTheMouse) {
     EXPECT_EQ(pList->GetShownTip(), TipIdFromCell(static_cast<int>(nTop), 1));
     SendMouse(pRows, wxEVT_LEAVE_WINDOW, wxPoint(-1, -1));
     EXPECT_EQ(pList->GetShownTip(), 0u);
+    pFrame->Destroy();
+    PumpEvents(50);
+}
+
+TEST(TipListWindowTest, TipIsReadAfreshWhenTheCellChangesUnderThePointer) {
+    auto* pFrame = new wxFrame(nullptr, wxID_ANY, "Quillet list", wxPoint(40, 40), wxSize(420, 300));
+    auto* pList = new CTipListCtrl(pFrame, 231, wxPoint(0, 0), wxSize(400, 150), wxLC_REPORT);
+    pList->InsertColumn(0, "Num", wxLIST_FORMAT_LEFT, 40);
+    pList->InsertColumn(1, "Status", wxLIST_FORMAT_LEFT, 200);
+    EXPECT_TRUE(pList->AddItem("1", 0, 0));
+    EXPECT_TRUE(pList->AddItem("Infected", 0, 1));
+    pFrame->Show();
+    PumpEvents(300);
+
+    wxWindow* pRows = pList->GetRowsWindow();
+    wxRect rcRow;
+    ASSERT_TRUE(pList->GetItemRect(0, rcRow));
+    // The real pointer, over the status cell, then a pixel on in it.
+    const wxPoint ptCell = pRows->ClientToScreen(wxPoint(100, rcRow.height / 2));
+    wxUIActionSimulator sim;
+    sim.MouseMove(ptCell);
+    PumpEvents(100);
+    ASSERT_EQ(pList->GetShownTip(), TipIdFromCell(0, 1));
+    EXPECT_EQ(pRows->GetToolTipText(), "Infected");
+    // A repair rewrites the row while the pointer stays on it.
+    EXPECT_TRUE(pList->AddItem("Repaired", 0, 1));
+    sim.MouseMove(ptCell + wxPoint(1, 0));
+    PumpEvents(100);
+    EXPECT_EQ(pList->GetShownTip(), TipIdFromCell(0, 1));
+    EXPECT_EQ(pRows->GetToolTipText(), "Repaired");
     pFrame->Destroy();
     PumpEvents(50);
 }

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <wx/checkbox.h>
 #include <wx/stattext.h>
+#include <wx/stopwatch.h>
+#include <wx/uiaction.h>
 
 #include "app/MainDlg.h"
 #include "app/MessageBox.h"
@@ -115,12 +119,45 @@ TEST_F(MainWindowTest, DefaultsScansAndExit) {
     EXPECT_EQ(Count(m_arBoxes, "Torvane Professional|Scanning is finished!"), 2);
 }
 
-TEST_F(MainWindowTest, EscapeLeavesTheEngineOn) {
-    CMainDlg dlg(nullptr, m_pServices->Get());
+// Ends the shown dialog by fnEnd and returns ShowModal's answer; a dialog
+// that has not ended 10 s on is ended with wxID_ABORT so the test goes on.
+int EndShown(CMainDlg& dlg, const std::function<void()>& fnEnd) {
     CStepper steps;
-    steps.Add([&] { return dlg.IsShownOnScreen(); }, [&] { ClickButton(&dlg, wxID_CANCEL); });
+    steps.Add([&] { return dlg.IsShownOnScreen() && dlg.IsEngineLoaded(); },
+              [&] {
+                  // The key goes to the window with the input focus.
+                  dlg.Raise();
+                  dlg.GetTree()->SetFocus();
+              });
+    steps.Add([&] { return dlg.GetTree()->HasFocus(); }, fnEnd);
     steps.Begin();
-    EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+    wxStopWatch watch;
+    CStepper guard;
+    guard.Add([&] { return watch.Time() > 10000; },
+              [&] {
+                  if (dlg.IsModal())
+                      dlg.EndModal(wxID_ABORT);
+              });
+    guard.Begin();
+    return dlg.ShowModal();
+}
+
+TEST_F(MainWindowTest, EscapeKeyLeavesTheEngineOn) {
+    CMainDlg dlg(nullptr, m_pServices->Get());
+    EXPECT_EQ(EndShown(dlg,
+                       [] {
+                           wxUIActionSimulator sim;
+                           sim.Char(WXK_ESCAPE);
+                       }),
+              wxID_CANCEL);
+    EXPECT_TRUE(m_pServices->platform.engine.IsLoaded());
+    m_pServices->platform.engine.Unload();
+}
+
+TEST_F(MainWindowTest, CloseBoxLeavesTheEngineOn) {
+    CMainDlg dlg(nullptr, m_pServices->Get());
+    // What the window manager's close sends; there is none under Xvfb.
+    EXPECT_EQ(EndShown(dlg, [&] { dlg.Close(); }), wxID_CANCEL);
     EXPECT_TRUE(m_pServices->platform.engine.IsLoaded());
     m_pServices->platform.engine.Unload();
 }
