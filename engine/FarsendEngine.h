@@ -45,4 +45,8 @@ public:
     virtual std::string GetVirusName(uint32_t hProbe) = 0;
     virtual std::string GetTorvaneVersion() = 0;
     virtual void CloseProbe(uint32_t hProbe) = 0;
+    // How many faults the engine has had since it was loaded, the closes
+    // made so far included. One fault ends a file's handling: a hang costs
+    // the watchdog's time, and must not be paid again on the same file.
+    virtual unsigned GetFaultCount() = 0;
 };

@@ -243,6 +243,7 @@ bool CHostEngine::SettleAcks() {
         uint32_t nValue = 0;
         if (!Receive(OP_CLOSE, &nValue, nullptr, std::string())) {
             Diagnose("engine failed (crashed or hung) closing a finding; it starts anew", std::string());
+            ++m_nFaults;
             KillHost();
             return false;
         }
@@ -254,12 +255,16 @@ bool CHostEngine::SettleAcks() {
 bool CHostEngine::Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, uint32_t* pnValue,
                        std::string* pstrText, const std::string& strFile) {
     // A path no file can have is refused here, without blaming the host.
-    if (strPath.size() > MAX_PATH_BYTES || !EnsureHost())
+    if (strPath.size() > MAX_PATH_BYTES)
         return false;
-    if (!SettleAcks() && !EnsureHost())
+    // A host that cannot be started anew answers nothing: a fault too.
+    if (!EnsureHost() || (!SettleAcks() && !EnsureHost())) {
+        ++m_nFaults;
         return false;
+    }
     if (!Send(nOp, nArg, strPath) || !Receive(nOp, pnValue, pstrText, strFile)) {
         Diagnose("engine failed (crashed or hung); it starts anew for the next call", strFile);
+        ++m_nFaults;
         KillHost();
         return false;
     }
@@ -291,6 +296,7 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
     if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath)) {
         // The format was answered; the probe faulted.
         Diagnose("engine failed (crashed or hung) in the probe; it starts anew for the next call", strPath);
+        ++m_nFaults;
         KillHost();
         hProbe = 0;
         m_bPrefetchFaulted = true;
@@ -378,8 +384,15 @@ void CHostEngine::CloseProbe(uint32_t hProbe) {
     if (m_nFd < 0)
         return;
     if (!Send(OP_CLOSE, hProbe, std::string())) {
+        ++m_nFaults;
         KillHost();
         return;
     }
     ++m_nPendingAcks;
+}
+
+unsigned CHostEngine::GetFaultCount() {
+    if (m_nPendingAcks > 0 && m_nFd >= 0)
+        SettleAcks();
+    return m_nFaults;
 }

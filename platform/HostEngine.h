@@ -38,6 +38,9 @@ public:
 
     // For tests: how many hosts were started, and the current one's pid.
     int GetHostStarts() const { return m_nHostStarts; }
+    // Waits for the answers of the closes made so far, so that a fault in
+    // one is counted now.
+    unsigned GetFaultCount() override;
     pid_t GetHostPid() const { return m_pidHost; }
 
     static std::string DefaultHostPath();
@@ -62,6 +65,7 @@ private:
     int m_nFd = -1;
     pid_t m_pidHost = -1;
     int m_nHostStarts = 0;
+    unsigned m_nFaults = 0;
     int m_nPendingAcks = 0;
     // Handles the current host gave out, with their paths; a handle from a
     // host that has since died is never sent to its successor.

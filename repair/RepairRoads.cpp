@@ -118,8 +118,14 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
     const bool bAlwaysBackup = IsAlwaysBackup(strPath);
     bool bRepaired = false;
     CFileId id;  // the file the first backup read; later ones must read it too
+    const unsigned nFaults = pEngine->GetFaultCount();
+    // Bits the access test adds stay while the engine cleans the file.
+    CModeHold hold(m_scanner.GetAccess());
 
     for (int nPass = 0; nPass <= MAX_REPAIR_PASSES; ++nPass) {
+        // One fault on this file (a close included) ends its handling.
+        if (nPass > 0 && pEngine->GetFaultCount() != nFaults)
+            return;
         bool bFaulted = false;
         uint32_t hProbe = pEngine->ProbeInto(strPath, &bFaulted);
         // A probe the engine failed in says nothing about the file.
@@ -151,7 +157,7 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
                 return;
             }
         }
-        if (!m_scanner.CheckFileAccess(true, strPath)) {
+        if (!m_scanner.CheckFileAccess(true, strPath, &hold)) {
             pRows->SetState(nRow, STATE_ACCESS_DENIED);
             pEngine->CloseProbe(hProbe);
             return;

@@ -44,6 +44,15 @@ void CScanner::RunScan() {
         std::string strReal;
         if (strTarget.empty() || strTarget[0] != '/' || !m_env.pLister->Canonicalize(strTarget, &strReal))
             continue;
+        CFileId id;
+        if (m_req.bFileTargets && m_env.pAccess->GetFileId(strReal, &id)) {
+            m_env.pView->Drain();
+            if (m_bStop)
+                break;
+            const std::string_view strName = std::string_view(strReal).substr(strReal.rfind('/') + 1);
+            MeetFile(strReal, strName, ENTRY_FILE, id, CFileId());
+            continue;
+        }
         std::string strPattern = MakePattern(strReal);
         if (!strPattern.empty())
             Walk(strPattern, WALK_TARGET);
@@ -99,7 +108,7 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule) {
         size_t i = frame.nNext++;
         std::string_view strName = frame.listing.GetName(i);
         EEntryKind eKind = frame.listing.GetKind(i);
-        if (strName.empty() || strName[0] == '.' || eKind == ENTRY_LINK)
+        if (strName.empty() || (strName[0] == '.' && !m_req.bHidden) || eKind == ENTRY_LINK)
             continue;
         if (eKind == ENTRY_FOLDER && !m_req.bSubfolders)
             continue;
@@ -147,8 +156,11 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
             return;
         id = now;
     }
-    if (CheckFileAccess(false, strPath) && IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
+    CModeHold hold(m_env.pAccess);
+    m_pFileHold = &hold;
+    if (CheckFileAccess(false, strPath, &hold) && IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
         ScanFile(strPath, strName, id);
+    m_pFileHold = nullptr;
 }
 
 bool CScanner::IsSameFile(const std::string& strPath, const CFileId& id) {
@@ -166,24 +178,30 @@ bool CScanner::FilterFile(const std::string& strPath) {
     return bDot && ExtensionInList(szExt, g_szScanExtensions);
 }
 
-bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath) {
+bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath, CModeHold* pHold) {
     IFileAccess* pAccess = m_env.pAccess;
     if (pAccess->Access(strPath, bWrite))
         return true;
     // One retry with the owner's read and write bits added, the counterpart
-    // of clearing a read-only mark; the exact mode goes back in every case.
+    // of clearing a read-only mark. The exact mode goes back at once when
+    // the retry fails, else when the hold ends.
     uint32_t nMode = 0;
     if (!pAccess->GetMode(strPath, &nMode))
         return false;
     bool bChanged = pAccess->SetMode(strPath, nMode | 0600);
     bool bOk = pAccess->Access(strPath, bWrite);
-    if (bChanged)
-        pAccess->SetMode(strPath, nMode);
+    if (bChanged) {
+        if (bOk && pHold)
+            pHold->Keep(strPath, nMode);
+        else
+            pAccess->SetMode(strPath, nMode);
+    }
     return bOk;
 }
 
 void CScanner::ScanFile(const std::string& strPath, std::string_view strName, CFileId id) {
     IFarsendEngine* pEngine = m_env.pEngine;
+    m_nFileFaults = pEngine->GetFaultCount();
     uint32_t hProbe = pEngine->ProbeInto(strPath);
     for (int nPass = 0; hProbe != 0; ++nPass) {
         int16_t nCode = pEngine->GetVirusReport(hProbe);
@@ -219,7 +237,7 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
             return false;
         }
     }
-    if (!CheckFileAccess(true, strPath)) {
+    if (!CheckFileAccess(true, strPath, m_pFileHold)) {
         pRows->SetState(nRow, STATE_ACCESS_DENIED);
         pEngine->CloseProbe(hProbe);
         return false;
@@ -241,6 +259,10 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
         return false;
     }
     if (nOutcome != REPAIR_CLEANED)
+        return false;
+    // A fault anywhere on this file so far (its closes included) ends its
+    // handling: a hang is paid once, not once a pass.
+    if (pEngine->GetFaultCount() != m_nFileFaults)
         return false;
 
     bool bFaulted = false;

@@ -12,6 +12,36 @@
 #include "scan/ScanInterfaces.h"
 #include "scan/ScanTypes.h"
 
+// The owner's bits an access retry had to add stay until the engine is done
+// with the file (on Linux it could not open it otherwise); the exact mode
+// goes back when the hold ends, whatever happened in between.
+class CModeHold {
+public:
+    explicit CModeHold(IFileAccess* pAccess) : m_pAccess(pAccess) {}
+    ~CModeHold() { Release(); }
+    CModeHold(const CModeHold&) = delete;
+    CModeHold& operator=(const CModeHold&) = delete;
+    // The mode to put back; the first one kept is the file's own.
+    void Keep(const std::string& strPath, uint32_t nMode) {
+        if (m_bHeld)
+            return;
+        m_strPath = strPath;
+        m_nMode = nMode;
+        m_bHeld = true;
+    }
+    void Release() {
+        if (m_bHeld)
+            m_pAccess->SetMode(m_strPath, m_nMode);
+        m_bHeld = false;
+    }
+
+private:
+    IFileAccess* m_pAccess;
+    std::string m_strPath;
+    uint32_t m_nMode = 0;
+    bool m_bHeld = false;
+};
+
 struct CScanEnv {
     IFarsendEngine* pEngine = nullptr;
     IDirLister* pLister = nullptr;
@@ -36,7 +66,9 @@ public:
     void WalkFolder(const std::string& strPattern);
     // True when the file is to be scanned; sets m_bOfficeFile.
     bool FilterFile(const std::string& strPath);
-    bool CheckFileAccess(bool bWrite, const std::string& strPath);
+    // pHold: where added bits stay until the engine is done; none puts the
+    // mode back at once. The scan's own calls use the file's hold.
+    bool CheckFileAccess(bool bWrite, const std::string& strPath, CModeHold* pHold = nullptr);
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(const std::string& strPath, std::string_view strName, CFileId id = CFileId());
     // Takes the next free backup number, used up even when the copy fails;
@@ -59,6 +91,7 @@ public:
     uint32_t GetLastBackupNo() const { return m_req.nLastBackupNo; }
     IFarsendEngine* GetEngine() const { return m_env.pEngine; }
     IResultList* GetResults() const { return m_env.pResults; }
+    IFileAccess* GetAccess() const { return m_env.pAccess; }
 
     // The pattern a target expands to, "" when it names nothing walkable.
     static std::string MakePattern(const std::string& strTarget);
@@ -82,5 +115,7 @@ private:
     int m_nInfected = 0;
     bool m_bOfficeFile = false;
     std::string m_strEngineVer;
+    unsigned m_nFileFaults = 0;
+    CModeHold* m_pFileHold = nullptr;  // the hold of the file being handled  // the engine's fault count when this file's handling began
     std::unordered_map<std::string, int> m_mapMounts;  // mount point -> drive type
 };

@@ -175,6 +175,8 @@ TEST_P(HostFaultTest, FaultGetsItsSafeAnswerAndTheNextFileARestartedHost) {
             engine.CloseProbe(hProbe);
         }
     }
+    // Counted once, now, whichever call it was (a close's answer is waited for).
+    EXPECT_EQ(engine.GetFaultCount(), 1u);
     double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
     EXPECT_LT(dSeconds, 5.0);
 
@@ -185,6 +187,7 @@ TEST_P(HostFaultTest, FaultGetsItsSafeAnswerAndTheNextFileARestartedHost) {
     EXPECT_EQ(engine.GetVirusReport(hProbe), 2);
     EXPECT_EQ(engine.GetVirusName(hProbe), "Test.next.exe");
     engine.CloseProbe(hProbe);
+    EXPECT_EQ(engine.GetFaultCount(), 1u);
     EXPECT_EQ(engine.GetHostStarts(), 2);
     EXPECT_TRUE(HostGone(pidFirst));
     engine.Unload();

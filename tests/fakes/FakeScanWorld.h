@@ -147,6 +147,7 @@ public:
         std::vector<SLayer> arLayers;  // when set, overrides nReport/strName
         bool bRecoverFaults = false;
         bool bReprobeFaults = false;  // a probe after a cleaning faults
+        bool bCloseFaults = false;    // closing a finding faults (the host hangs)
         int nCleanings = 0;
     };
     std::map<std::string, SFile> m_mapFiles;
@@ -154,6 +155,7 @@ public:
     std::map<uint32_t, std::string> m_mapOpen;
     uint32_t m_nNextHandle = 1;
     int m_nCloses = 0;
+    unsigned m_nFaults = 0;
     bool m_bLoaded = true;
 
     void SetInfected(const std::string& strPath, int nReport, const std::string& strName) {
@@ -188,6 +190,7 @@ public:
             *pbFaulted = false;
         auto it = m_mapFiles.find(strPath);
         if (it != m_mapFiles.end() && it->second.bReprobeFaults && it->second.nCleanings > 0) {
+            ++m_nFaults;
             if (pbFaulted)
                 *pbFaulted = true;
             return 0;
@@ -204,6 +207,7 @@ public:
         m_arCalls.push_back("recover:" + std::to_string(h));
         SFile& file = m_mapFiles[m_mapOpen.at(h)];
         if (file.bRecoverFaults) {
+            ++m_nFaults;
             m_mapOpen.erase(h);  // the host died with it
             return false;
         }
@@ -230,8 +234,12 @@ public:
     void CloseProbe(uint32_t h) override {
         m_arCalls.push_back("close:" + std::to_string(h));
         ++m_nCloses;
+        auto it = m_mapOpen.find(h);
+        if (it != m_mapOpen.end() && m_mapFiles[it->second].bCloseFaults)
+            ++m_nFaults;
         m_mapOpen.erase(h);
     }
+    unsigned GetFaultCount() override { return m_nFaults; }
 };
 
 // Backups as calls, optionally failing.

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes/FakeScanWorld.h"
+#include "repair/RepairRoads.h"
 #include "scan/ResultRows.h"
 #include "scan/Scanner.h"
 
@@ -190,6 +193,53 @@ TEST_F(AutoRepairTest, AnEngineThatNeverCleansForGoodIsCapped) {
     Scan();
     EXPECT_EQ(m_rows.GetItemCount(), MAX_REPAIR_PASSES + 1);
     EXPECT_TRUE(m_engine.m_mapOpen.empty());
+}
+
+TEST_F(AutoRepairTest, AFaultInAnyCallEndsTheFilesHandling) {
+    // Closing hangs each time: the second layer is never probed, on the
+    // scan's road and on the Repair pass alike.
+    m_lister.AddPath("/t/a.exe");
+    m_engine.SetLayers("/t/a.exe", {{0, "A", 1}, {0, "B", 1}, {0, "C", 1}});
+    m_engine.m_mapFiles["/t/a.exe"].bCloseFaults = true;
+    CScanner scanner = Scan();
+    EXPECT_EQ(m_engine.CountCalls("probe:"), 1);
+    EXPECT_EQ(m_engine.CountCalls("recover:"), 1);
+    EXPECT_EQ(m_rows.GetItemCount(), 1);
+    EXPECT_EQ(Status(0), "Repairable");
+
+    CQuietRepairView quiet;
+    CRepairRoads roads(scanner, quiet);
+    m_rows.SetCheck(0, true);
+    roads.OnRepair();
+    EXPECT_EQ(m_engine.CountCalls("recover:"), 2);
+    EXPECT_EQ(m_engine.CountCalls("probe:"), 2);
+}
+
+TEST_F(AutoRepairTest, OwnerBitsTheRetryAddedStayUntilTheEngineIsDone) {
+    // An ordinary user's own file at mode 000: scanned and cleaned, and its
+    // mode is exactly 000 again afterwards.
+    m_lister.AddPath("/t/locked.exe");
+    m_engine.SetLayers("/t/locked.exe", {{0, "L", 1}});
+    struct CLoggedAccess : CFakeFileAccess {
+        std::vector<std::string>* pLog = nullptr;
+        bool SetMode(const std::string& strPath, uint32_t nMode) override {
+            pLog->push_back("mode:" + std::to_string(nMode));
+            return CFakeFileAccess::SetMode(strPath, nMode);
+        }
+    } access;
+    access.pLog = &m_engine.m_arCalls;
+    access.m_setDenied = {"/t/locked.exe"};
+    access.m_setGrantedOnChmod = {"/t/locked.exe"};
+    access.m_mapModes["/t/locked.exe"] = 0;
+    CScanner scanner(m_req, CScanEnv{&m_engine, &m_lister, &m_drives, &access, &m_view, &m_rows, &m_backup});
+    scanner.RunScan();
+    EXPECT_EQ(Status(0), "Repaired");
+    EXPECT_EQ(access.Mode("/t/locked.exe"), 0u);
+    const std::vector<std::string>& arCalls = m_engine.m_arCalls;
+    auto Index = [&](const std::string& str) { return std::find(arCalls.begin(), arCalls.end(), str) - arCalls.begin(); };
+    EXPECT_LT(Index("mode:384"), Index("format:/t/locked.exe"));
+    EXPECT_LT(Index("recover:1"), Index("mode:0"));
+    EXPECT_EQ(arCalls.back(), "mode:0");
 }
 
 }  // namespace

@@ -229,6 +229,10 @@ TEST(OrdinaryUserTest, AnotherUsersFilesAndWorkFolderAreLeftAsTheyAre) {
     CTempDir::WriteFile(strTree + "/b-readonly.exe", Infected("B"), 0644);
     CTempDir::WriteFile(strTree + "/c-own.exe", Infected("C"), 0644);
     ASSERT_EQ(chown((strTree + "/c-own.exe").c_str(), ORDINARY_UID, ORDINARY_UID), 0);
+    // Its own file at mode 000: the owner's bits are added while the engine
+    // works on it, and taken away again.
+    CTempDir::WriteFile(strTree + "/d-own-000.exe", Infected("D"), 0);
+    ASSERT_EQ(chown((strTree + "/d-own-000.exe").c_str(), ORDINARY_UID, ORDINARY_UID), 0);
 
     auto Scan = [&](const std::string& strWork) {
         SHostOptions options;
@@ -253,16 +257,21 @@ TEST(OrdinaryUserTest, AnotherUsersFilesAndWorkFolderAreLeftAsTheyAre) {
     };
     // With root's work folder nothing can be backed up, so nothing is cleaned.
     EXPECT_EQ(TextAsOrdinaryUser([&] { return Scan(strRootsWork); }),
-              "3\n" + strTree + "/b-readonly.exe|Fail to repair\n" + strTree + "/c-own.exe|Fail to repair\n");
+              "4\n" + strTree + "/b-readonly.exe|Fail to repair\n" + strTree + "/c-own.exe|Fail to repair\n" +
+                  strTree + "/d-own-000.exe|Fail to repair\n");
     EXPECT_EQ(CTempDir::ReadFile(strTree + "/c-own.exe"), Infected("C"));
     // With its own: root's read-only file is denied, its own file cleaned.
     // The unreadable file is counted each time and never scanned.
     EXPECT_EQ(TextAsOrdinaryUser([&] { return Scan(strOwnWork); }),
-              "3\n" + strTree + "/b-readonly.exe|Access denied\n" + strTree + "/c-own.exe|Repaired\n");
+              "4\n" + strTree + "/b-readonly.exe|Access denied\n" + strTree + "/c-own.exe|Repaired\n" + strTree +
+                  "/d-own-000.exe|Repaired\n");
     EXPECT_EQ(CTempDir::ReadFile(strTree + "/a-unreadable.exe"), Infected("A"));
     EXPECT_EQ(CTempDir::ReadFile(strTree + "/b-readonly.exe"), Infected("B"));
     EXPECT_EQ(CTempDir::ReadFile(strTree + "/c-own.exe"), "xy");
+    EXPECT_EQ(CTempDir::ReadFile(strTree + "/d-own-000.exe"), "xy");
     struct stat st;
+    ASSERT_EQ(stat((strTree + "/d-own-000.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0u);
     ASSERT_EQ(stat((strTree + "/b-readonly.exe").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
