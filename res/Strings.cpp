@@ -103,9 +103,11 @@ const char* LoadText(EStringId eId) {
     case IDS_BIN_EMPTY_ERROR: return "비우기 오류";
 
     case IDS_SCAN_TOOL_USAGE:
-        return "usage: quillet-scan [--no-subfolders] [--all-files] [--all-drives] [--repair] [--verbose] TARGET...\n";
+        return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--verbose] "
+               "TARGET...\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
+    case IDS_SCAN_TOOL_NO_TARGET: return "quillet-scan: %s: %s\n";
 
     case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [--verbose] [list | restore NUM... | empty]\n";
     case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d\n";

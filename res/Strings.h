@@ -112,6 +112,7 @@ enum EStringId : uint16_t {
     IDS_SCAN_TOOL_USAGE = 400,
     IDS_SCAN_TOOL_VERSION = 401,  // "%d.%d.%d"
     IDS_SCAN_TOOL_COUNTS = 402,   // "%d": scanned, infected
+    IDS_SCAN_TOOL_NO_TARGET = 403,  // "%s": the target, "%s": the reason
 
     // quillet-bin.
     IDS_BIN_TOOL_USAGE = 410,

@@ -25,6 +25,8 @@ struct SCANREQUEST {
     std::vector<std::string> arTopNames;  // top-level tree texts, in the namespace's order
     bool bSubfolders = true;
     bool bAllFiles = false;
+    bool bHidden = false;       // dot-named files and folders are walked too
+    bool bFileTargets = false;  // a target that is a regular file is scanned as that file
     bool bAutoRepair = true;
     bool bBackup = true;
     uint32_t nLastBackupNo = 0;

@@ -59,14 +59,76 @@ TEST(QuilletScanTest, CleanTreeRawPathsAndUsage) {
     EXPECT_EQ(clean.nExit, 0);
     EXPECT_EQ(clean.strOut, "Scanned: 1, Infected: 0\n");
 
-    std::string strOdd = dir / "t/caf\xe9\tx.com";
-    CTempDir::WriteFile(strOdd, EicarString());
+    // Bytes above the control range go out raw; the tab is escaped.
+    CTempDir::WriteFile(dir / "t/caf\xe9\tx.com", EicarString());
     SRun odd = RunProgram(BinDir() + "/quillet-scan", {dir / "t"}, dir);
     EXPECT_EQ(odd.nExit, 1);
-    EXPECT_EQ(odd.strOut, "1\t" + strOdd + "\tEICAR-Test-File\tUnrepairable\nScanned: 2, Infected: 1\n");
+    EXPECT_EQ(odd.strOut,
+              "1\t" + dir / "t/caf\xe9\\tx.com" + "\tEICAR-Test-File\tUnrepairable\nScanned: 2, Infected: 1\n");
 
     EXPECT_NE(RunProgram(BinDir() + "/quillet-scan", {}, dir).nExit, 0);
     EXPECT_NE(RunProgram(BinDir() + "/quillet-scan", {"--bogus", dir / "t"}, dir).nExit, 0);
+}
+
+TEST(QuilletScanTest, NamesThatCouldForgeLinesAreEscaped) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/a\nb\tc\x1b\x7f.com", EicarString());
+    // A whole forged row and counter line, ending in a backslash before the extension.
+    CTempDir::WriteFile(dir / "t/x.com\tEICAR-Test-File\tUnrepairable\nScanned: 9, Infected: 0\n9\\.com",
+                        EicarString());
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {dir / "t"}, dir);
+    EXPECT_EQ(run.nExit, 1) << run.strErr;
+    const std::string strForged = "x.com\\tEICAR-Test-File\\tUnrepairable\\nScanned: 9, Infected: 0\\n9\\\\.com";
+    EXPECT_EQ(run.strOut, "1\t" + dir / "t/a\\nb\\tc\\x1b\\x7f.com" + "\tEICAR-Test-File\tUnrepairable\n2\t" +
+                              dir / "t/" + strForged + "\tEICAR-Test-File\tUnrepairable\nScanned: 2, Infected: 2\n");
+    EXPECT_EQ(Lines(run.strOut).size(), 3u);
+}
+
+TEST(QuilletScanTest, FileTargetsScanOneFileAndMissingTargetsExitTwo) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    mkdir((dir / "t/sub").c_str(), 0755);
+    const std::string strMarked = "x" + TestMarker(0, 1, "Name") + "y";
+    for (const char* pszName : {"t/a.exe", "t/b.exe", "t/sub/c.exe"})
+        CTempDir::WriteFile(dir / pszName, strMarked);
+    const std::string strRow = "1\t" + dir / "t/b.exe" + "\tName\tRepairable\n";
+
+    // Given relative to the current folder, as a user types it.
+    SRun one = RunProgram(BinDir() + "/quillet-scan", {"b.exe"}, dir, dir / "t");
+    EXPECT_EQ(one.nExit, 1) << one.strErr;
+    EXPECT_EQ(one.strOut, strRow + "Scanned: 1, Infected: 1\n");
+
+    SRun missing = RunProgram(BinDir() + "/quillet-scan", {dir / "nope", dir / "t/b.exe"}, dir);
+    EXPECT_EQ(missing.nExit, 2);
+    EXPECT_EQ(missing.strErr, "quillet-scan: " + dir / "nope" + ": No such file or directory\n");
+    EXPECT_EQ(missing.strOut, strRow + "Scanned: 1, Infected: 1\n");
+    SRun none = RunProgram(BinDir() + "/quillet-scan", {dir / "nope"}, dir);
+    EXPECT_EQ(none.nExit, 2);
+    EXPECT_EQ(none.strOut, "Scanned: 0, Infected: 0\n");
+}
+
+TEST(QuilletScanTest, HiddenWalksDotNamesAndADotFileTargetIsScannedAlone) {
+    CTempDir dir;
+    ASSERT_EQ(system(("mkdir -p '" + dir / "t/.cache/.deep" + "'").c_str()), 0);
+    const std::string strMarked = "x" + TestMarker(0, 1, "Name") + "y";
+    CTempDir::WriteFile(dir / "t/.cache/in.exe", strMarked);
+    CTempDir::WriteFile(dir / "t/.cache/.deep/.dot.exe", strMarked);
+    CTempDir::WriteFile(dir / "t/top.exe", "clean");
+
+    SRun plain = RunProgram(BinDir() + "/quillet-scan", {dir / "t"}, dir);
+    EXPECT_EQ(plain.nExit, 0);
+    EXPECT_EQ(plain.strOut, "Scanned: 1, Infected: 0\n");
+    SRun hidden = RunProgram(BinDir() + "/quillet-scan", {"--hidden", dir / "t"}, dir);
+    EXPECT_EQ(hidden.nExit, 1);
+    EXPECT_EQ(hidden.strOut, "1\t" + dir / "t/.cache/.deep/.dot.exe" + "\tName\tRepairable\n2\t" +
+                                 dir / "t/.cache/in.exe" + "\tName\tRepairable\nScanned: 3, Infected: 2\n");
+    // Named on the command line, a dot file is scanned; other dot names
+    // met beside it stay skipped.
+    SRun named = RunProgram(BinDir() + "/quillet-scan", {dir / "t/.cache/.deep/.dot.exe", dir / "t"}, dir);
+    EXPECT_EQ(named.nExit, 1);
+    EXPECT_EQ(named.strOut, "1\t" + dir / "t/.cache/.deep/.dot.exe" +
+                                "\tName\tRepairable\nScanned: 2, Infected: 1\n");
 }
 
 // Environment for one run: restored when the test ends.

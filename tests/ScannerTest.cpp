@@ -311,4 +311,16 @@ TEST_F(ScannerTest, PathsBeyondPathMaxAreSkippedSilently) {
         EXPECT_LT(s.size(), static_cast<size_t>(PATH_MAX));
 }
 
+TEST_F(ScannerTest, HiddenWalksDotNamesButNeverLinks) {
+    m_lister.AddPath("/t/.hidden.exe");
+    m_lister.AddPath("/t/.cache/in.exe");
+    m_lister.AddPath("/t/.link.exe", ENTRY_LINK);
+    m_lister.AddPath("/t/top.exe");
+    m_req.arTargets = {"/t"};
+    m_req.bHidden = true;
+    CScanner scanner(m_req, Env());
+    scanner.RunScan();
+    EXPECT_EQ(Probed(), (std::vector<std::string>{"/t/.cache/in.exe", "/t/.hidden.exe", "/t/top.exe"}));
+}
+
 }  // namespace

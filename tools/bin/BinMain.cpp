@@ -16,6 +16,7 @@
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "scan/Diagnostics.h"
+#include "scan/EscapeField.h"
 
 namespace {
 
@@ -26,30 +27,8 @@ int Usage() {
     return EXIT_USAGE;
 }
 
-// One backup is always one line: control bytes, DEL and the backslash are
-// escaped, every other byte goes out as it is.
-std::string Escape(const std::string& str) {
-    std::string strOut;
-    for (unsigned char c : str) {
-        if (c == '\\') {
-            strOut += "\\\\";
-        } else if (c == '\n') {
-            strOut += "\\n";
-        } else if (c == '\t') {
-            strOut += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char sz[5];
-            snprintf(sz, sizeof sz, "\\x%02x", c);
-            strOut += sz;
-        } else {
-            strOut += static_cast<char>(c);
-        }
-    }
-    return strOut;
-}
-
 std::string OriginalPath(const CBackupInfo& info) {
-    return Escape(info.strFolder + "/" + info.strName);
+    return EscapeField(info.strFolder + "/" + info.strName);
 }
 
 std::string LocalTime(int64_t nTime) {
@@ -119,7 +98,7 @@ int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
             arTicked.push_back(bin.GetRow(i).item);
     const CRestoreOutcome outcome = bin.RestoreChecked();
     for (const auto& [strFileName, eResult] : outcome.arFailures) {
-        std::string strPath = Escape(strFileName);
+        std::string strPath = EscapeField(strFileName);
         for (const CBackupBinItem& item : arTicked)
             if (item.strFileName == strFileName)
                 strPath = OriginalPath(item.info);

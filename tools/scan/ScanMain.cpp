@@ -2,14 +2,18 @@
 // It runs the same scan as the results dialog and prints one line per
 // result row, then the counters.
 
+#include <errno.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 
 #include <string>
+#include <vector>
 
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
@@ -18,6 +22,7 @@
 #include "scan/EventLog.h"
 #include "scan/ResultRows.h"
 #include "scan/Scanner.h"
+#include "scan/EscapeField.h"
 
 namespace {
 
@@ -39,9 +44,16 @@ public:
     void ScanEnded(bool) override {}
 };
 
+// One row is one line whatever a file name or the engine holds.
 void WriteField(const std::string& str) {
-    fwrite(str.data(), 1, str.size(), stdout);
+    const std::string strOut = EscapeField(str);
+    fwrite(strOut.data(), 1, strOut.size(), stdout);
 }
+
+// A target naming a regular file is scanned as that file alone: the scan
+// walks its folder, and the listing of that walk holds only its name. The
+// core walks folders only, and the window's targets always are folders, so
+// this stays here. The scan resolves each target just before walking it.
 
 // The scan walks absolute paths only; a relative one is taken from here.
 std::string AbsoluteTarget(const char* pszArg) {
@@ -68,6 +80,8 @@ int main(int argc, char** argv) {
     SCANREQUEST req;
     req.bAutoRepair = false;
     bool bOptions = true;
+    bool bHidden = false;
+    std::vector<const char*> arArgs;  // as given, beside req.arTargets; none for all drives
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
         if (bOptions && strcmp(pszArg, "--") == 0) {
@@ -82,18 +96,41 @@ int main(int argc, char** argv) {
             req.bSubfolders = false;
         } else if (bOptions && strcmp(pszArg, "--all-files") == 0) {
             req.bAllFiles = true;
+        } else if (bOptions && strcmp(pszArg, "--hidden") == 0) {
+            bHidden = true;
         } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
             req.bAutoRepair = true;
         } else if (bOptions && strcmp(pszArg, "--all-drives") == 0) {
             req.arTargets.push_back(CScanTarget(std::string(), true));
+            arArgs.push_back(nullptr);
         } else if (bOptions && pszArg[0] == '-' && pszArg[1] != '\0') {
             return Usage();
         } else {
             req.arTargets.push_back(AbsoluteTarget(pszArg));
+            arArgs.push_back(pszArg);
         }
     }
     if (req.arTargets.empty())
         return Usage();
+
+    // A target that is not there is said, and the others are still scanned.
+    bool bMissing = false;
+    std::vector<CScanTarget> arFound;
+    for (size_t i = 0; i < req.arTargets.size(); ++i) {
+        const CScanTarget& target = req.arTargets[i];
+        struct stat st;
+        if (!target.bAllDrives && stat(target.strPath.c_str(), &st) != 0) {
+            const int nErr = errno;
+            fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(arArgs[i]).c_str(), strerror(nErr));
+            bMissing = true;
+            continue;
+        }
+        arFound.push_back(target);
+    }
+    req.arTargets = std::move(arFound);
+    req.bHidden = bHidden;
+    // A file named on the command line is scanned as that one file.
+    req.bFileTargets = true;
 
     // The Linux objects the program hands its windows, built once here too.
     CPlatformServices platform;
@@ -139,5 +176,7 @@ int main(int argc, char** argv) {
     }
     printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
     fflush(stdout);
+    if (bMissing)
+        return 2;
     return rows.GetCount() == 0 ? 0 : 1;
 }
