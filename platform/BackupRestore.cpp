@@ -11,23 +11,17 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <vector>
 
 #include "platform/BackupStore.h"
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
+#include "scan/Diagnostics.h"
 
 namespace {
 
 const char* const ACL_XATTR = "system.posix_acl_access";
 
-// /proc/self/fd/N: the way to reach the very file behind a descriptor by
-// name (links for an unnamed file, extended attributes of an O_PATH one).
-struct CProcPath {
-    explicit CProcPath(int nFd) { snprintf(m_sz, sizeof m_sz, "/proc/self/fd/%d", nFd); }
-    char m_sz[40];
-};
 
 // The header's folder, every level opened without following a link; only
 // the last level comes back when it was removed. Made by root, it gets its
@@ -106,67 +100,6 @@ bool ReadAcl(int nFd, int nFolderFd, const char* pszName, const struct stat& stO
     return false;
 }
 
-// The restored content before it has the file's name: unnamed where the
-// file system allows it (nothing is left behind whatever happens), else
-// under a locked temporary name that is removed on any failure.
-class CRestoreCopy {
-public:
-    CRestoreCopy(int nFolderFd, mode_t nMode) : m_nFolderFd(nFolderFd) {
-        // An unnamed file is linked through /proc, which a build chroot may lack.
-        if (access("/proc/self/fd", X_OK) == 0)
-            m_fd.Reset(openat(nFolderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, nMode));
-        if (!m_fd.IsOpen())
-            m_fd.Reset(CreateLockedTemp(nFolderFd, &m_strTemp, nMode));
-    }
-    ~CRestoreCopy() {
-        if (!m_strTemp.empty())
-            unlinkat(m_nFolderFd, m_strTemp.c_str(), 0);
-    }
-    int Get() const { return m_fd.Get(); }
-    bool IsOpen() const { return m_fd.IsOpen(); }
-
-    // Gives the copy a temporary name beside the target (an unnamed copy
-    // gets one only now, when it is complete).
-    bool Name() {
-        if (!m_strTemp.empty())
-            return true;
-        static std::atomic<unsigned> s_nCounter{0};
-        const CProcPath path(m_fd.Get());
-        for (int nTry = 0; nTry < 100; ++nTry) {
-            std::string strName =
-                g_szTempPrefix + std::to_string(getpid()) + "-r" + std::to_string(++s_nCounter) + ".tmp";
-            if (linkat(AT_FDCWD, path.m_sz, m_nFolderFd, strName.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                m_strTemp = std::move(strName);
-                return true;
-            }
-            if (errno != EEXIST)
-                return false;
-        }
-        return false;
-    }
-    // Takes strName, which must still be free: never replaces what
-    // appeared there since it was found free.
-    bool LinkAs(const std::string& strName) {
-        if (linkat(m_nFolderFd, m_strTemp.c_str(), m_nFolderFd, strName.c_str(), 0) != 0)
-            return false;
-        unlinkat(m_nFolderFd, m_strTemp.c_str(), 0);
-        m_strTemp.clear();
-        return true;
-    }
-    // Replaces strName with the copy in one step.
-    bool RenameOver(const std::string& strName) {
-        if (renameat(m_nFolderFd, m_strTemp.c_str(), m_nFolderFd, strName.c_str()) != 0)
-            return false;
-        m_strTemp.clear();
-        return true;
-    }
-    bool Close() { return close(m_fd.Release()) == 0; }
-
-private:
-    int m_nFolderFd;
-    CFd m_fd;
-    std::string m_strTemp;
-};
 
 }  // namespace
 
@@ -211,7 +144,7 @@ ERestoreResult CBackupStore::Restore(const std::string& strFileName) const {
     // under another thread. A replacement starts private and gets the old
     // file's mode only once its content is in, since writing clears set-id
     // bits.
-    CRestoreCopy copy(folder.Get(), bReplace ? 0600 : 0666);
+    CPendingFile copy(folder.Get(), bReplace ? 0600 : 0666);
     if (!copy.IsOpen())
         return RESTORE_WRITE_FAILED;
     struct stat stCopy, stFolder;
@@ -261,6 +194,8 @@ ERestoreResult CBackupStore::Restore(const std::string& strFileName) const {
     } else if (!copy.LinkAs(info.strName)) {
         return RESTORE_WRITE_FAILED;
     }
-    unlinkat(dir.Get(), strFileName.c_str(), 0);
+    // The file is back; a backup left behind is only said, not a failure.
+    if (unlinkat(dir.Get(), strFileName.c_str(), 0) != 0)
+        Diagnose("restored, but the backup could not be deleted", strFileName, errno);
     return RESTORE_OK;
 }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include "platform/BackupStoreIo.h"
@@ -56,44 +57,6 @@ std::vector<std::string> FolderNames(int nDirFd) {
     return arNames;
 }
 
-// A copy written unnamed in the work folder when the file system allows it,
-// else under a locked temporary name; either way it gets a backup's name
-// only through a link that fails when the name is taken.
-class CPendingCopy {
-public:
-    explicit CPendingCopy(int nDirFd) : m_nDirFd(nDirFd) {
-        // An unnamed file is linked through /proc, which a build chroot may lack.
-        if (access("/proc/self/fd", X_OK) == 0)
-            m_fd.Reset(openat(nDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-        if (!m_fd.IsOpen())
-            m_fd.Reset(CreateLockedTemp(nDirFd, &m_strTemp, 0600));
-    }
-    ~CPendingCopy() { Discard(); }
-
-    int Get() const { return m_fd.Get(); }
-    bool IsOpen() const { return m_fd.IsOpen(); }
-    // Links the copy under strName; false with errno EEXIST when the name
-    // is taken.
-    bool LinkAs(const std::string& strName) {
-        if (m_strTemp.empty()) {
-            char szProc[64];
-            snprintf(szProc, sizeof szProc, "/proc/self/fd/%d", m_fd.Get());
-            return linkat(AT_FDCWD, szProc, m_nDirFd, strName.c_str(), AT_SYMLINK_FOLLOW) == 0;
-        }
-        return linkat(m_nDirFd, m_strTemp.c_str(), m_nDirFd, strName.c_str(), 0) == 0;
-    }
-    void Discard() {
-        if (!m_strTemp.empty())
-            unlinkat(m_nDirFd, m_strTemp.c_str(), 0);
-        m_strTemp.clear();
-        m_fd.Reset();
-    }
-
-private:
-    int m_nDirFd;
-    CFd m_fd;
-    std::string m_strTemp;
-};
 
 // The next number to try after nLast: numbers only grow, and a name read as
 // a negative number or as the very top of the range (a stray "-1.log")
@@ -199,6 +162,59 @@ int CreateLockedTemp(int nDirFd, std::string* pstrName, mode_t nMode) {
     return -1;
 }
 
+CProcPath::CProcPath(int nFd) {
+    snprintf(m_sz, sizeof m_sz, "/proc/self/fd/%d", nFd);
+}
+
+CPendingFile::CPendingFile(int nDirFd, mode_t nMode) : m_nDirFd(nDirFd) {
+    // An unnamed file is linked through /proc, which a build chroot may lack.
+    if (access("/proc/self/fd", X_OK) == 0)
+        m_fd.Reset(openat(nDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, nMode));
+    if (!m_fd.IsOpen())
+        m_fd.Reset(CreateLockedTemp(nDirFd, &m_strTemp, nMode));
+}
+
+CPendingFile::~CPendingFile() {
+    if (!m_strTemp.empty())
+        unlinkat(m_nDirFd, m_strTemp.c_str(), 0);
+}
+
+bool CPendingFile::LinkAs(const std::string& strName) {
+    if (m_strTemp.empty()) {
+        const CProcPath path(m_fd.Get());
+        return linkat(AT_FDCWD, path.m_sz, m_nDirFd, strName.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+    if (linkat(m_nDirFd, m_strTemp.c_str(), m_nDirFd, strName.c_str(), 0) != 0)
+        return false;
+    unlinkat(m_nDirFd, m_strTemp.c_str(), 0);
+    m_strTemp.clear();
+    return true;
+}
+
+bool CPendingFile::Name() {
+    if (!m_strTemp.empty())
+        return true;
+    static std::atomic<unsigned> s_nCounter{0};
+    const CProcPath path(m_fd.Get());
+    for (int nTry = 0; nTry < 100; ++nTry) {
+        std::string strName = g_szTempPrefix + std::to_string(getpid()) + "-r" + std::to_string(++s_nCounter) + ".tmp";
+        if (linkat(AT_FDCWD, path.m_sz, m_nDirFd, strName.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            m_strTemp = std::move(strName);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+bool CPendingFile::RenameOver(const std::string& strName) {
+    if (renameat(m_nDirFd, m_strTemp.c_str(), m_nDirFd, strName.c_str()) != 0)
+        return false;
+    m_strTemp.clear();
+    return true;
+}
+
 std::string GetWorkDirPath() {
     const char* pszTmp = getenv("TMPDIR");
     if (pszTmp && *pszTmp)
@@ -288,7 +304,7 @@ bool CBackupStore::WriteBackup(uint32_t* pnNumber, const std::string& strFolder,
     if (m_fnTestHook)
         m_fnTestHook("source");
 
-    CPendingCopy copy(dir.Get());
+    CPendingFile copy(dir.Get(), 0600);
     if (!copy.IsOpen())
         return Fail("cannot create a file in the work folder", errno);
     errno = 0;
@@ -311,7 +327,6 @@ bool CBackupStore::WriteBackup(uint32_t* pnNumber, const std::string& strFolder,
     for (int nTry = 0; nTry < 1000; ++nTry) {
         *pnNumber = nNumber;
         if (copy.LinkAs(MakeBackupFileName(nNumber, strName))) {
-            copy.Discard();
             if (pId)
                 *pId = id;
             return true;

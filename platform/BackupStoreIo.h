@@ -55,3 +55,40 @@ int OpenBackup(int nDirFd, const std::string& strFileName, CBackupInfo* pInfo, u
 // tell a live writer's file from one whose writer is gone.
 int CreateLockedTemp(int nDirFd, std::string* pstrName, mode_t nMode);
 extern const char* const g_szTempPrefix;  // ".quillet-"
+
+// /proc/self/fd/N: the way to reach the very file behind a descriptor by
+// name (links for an unnamed file, extended attributes of an O_PATH one).
+struct CProcPath {
+    explicit CProcPath(int nFd);
+    char m_sz[40];
+};
+
+// A file being written that has no name others could see yet: unnamed where
+// the file system allows it (nothing can be left behind, whatever happens),
+// else under a locked temporary name, removed on any failure. It takes its
+// real name only when complete, either exclusively or by one rename.
+class CPendingFile {
+public:
+    CPendingFile(int nDirFd, mode_t nMode);
+    ~CPendingFile();
+    CPendingFile(const CPendingFile&) = delete;
+    CPendingFile& operator=(const CPendingFile&) = delete;
+
+    int Get() const { return m_fd.Get(); }
+    bool IsOpen() const { return m_fd.IsOpen(); }
+    // Takes strName, which must be free: never replaces anything. False with
+    // errno EEXIST when the name is taken; the file can then take another.
+    bool LinkAs(const std::string& strName);
+    // Gives the file a temporary name beside its target (an unnamed file
+    // gets one only now), so that it can replace the target by a rename.
+    bool Name();
+    // Replaces strName with the file in one step; Name() first.
+    bool RenameOver(const std::string& strName);
+    // A write error can surface only at close.
+    bool Close() { return close(m_fd.Release()) == 0; }
+
+private:
+    int m_nDirFd;
+    CFd m_fd;
+    std::string m_strTemp;
+};
