@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "repair/BackupFormat.h"
+#include "scan/Diagnostics.h"
 #include "scan/Mounts.h"
 
 CScanner::CScanner(const SCANREQUEST& req, const CScanEnv& env) : m_req(req), m_env(env) {}
@@ -152,13 +153,18 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
     if (id.IsSet() && !IsSameFile(strPath, id)) {
         CFileId now;
         if (!m_env.pAccess->GetFileId(strPath, &now) ||
-            (folderId.IsSet() && !m_env.pAccess->IsSameFolder(strPath.substr(0, strPath.rfind('/')), folderId)))
+            (folderId.IsSet() && !m_env.pAccess->IsSameFolder(strPath.substr(0, strPath.rfind('/')), folderId))) {
+            Diagnose("changed since its folder was listed (a link, or another folder on the way); not scanned",
+                     strPath);
             return;
+        }
         id = now;
     }
     CModeHold hold(m_env.pAccess);
     m_pFileHold = &hold;
-    if (CheckFileAccess(false, strPath, &hold) && IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
+    if (!CheckFileAccess(false, strPath, &hold))
+        Diagnose("cannot be read; not scanned", strPath);
+    else if (IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
         ScanFile(strPath, strName, id);
     m_pFileHold = nullptr;
 }
