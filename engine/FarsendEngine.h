@@ -26,6 +26,17 @@ inline bool IsScannableFormat(uint32_t nFormat) {
     return (nFormat & 0xFFFFu) < FORMAT_LIMIT;
 }
 
+// Serves the caller while an engine call is in flight, so a window keeps
+// painting and hears Stop. It must not call the engine.
+class IEngineWait {
+public:
+    virtual ~IEngineWait() = default;
+    // Called every few milliseconds until the answer comes; nCall tells one
+    // call from the next. False gives the call up: the engine is ended as
+    // for a hang and the call gets its fail-safe answer.
+    virtual bool WhileWaiting(uint64_t nCall, int64_t nElapsedMs) = 0;
+};
+
 class IFarsendEngine {
 public:
     virtual ~IFarsendEngine() = default;
@@ -49,4 +60,7 @@ public:
     // made so far included. One fault ends a file's handling: a hang costs
     // the watchdog's time, and must not be paid again on the same file.
     virtual unsigned GetFaultCount() = 0;
+    // Who is served while a call waits (not owned); none waits plainly.
+    // An engine that answers in the caller's own thread never waits.
+    virtual void SetWait(IEngineWait* pWait) { (void)pWait; }
 };

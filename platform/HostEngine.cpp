@@ -203,8 +203,10 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         int64_t nLimitMs = m_options.nWatchdogMs;
         bool bExtended = false;
+        const uint64_t nCall = ++m_nCallSerial;
         for (;;) {
-            int64_t nLeftMs = nLimitMs - (MonotonicNs() - nStart) / 1000000;
+            const int64_t nElapsedMs = (MonotonicNs() - nStart) / 1000000;
+            int64_t nLeftMs = nLimitMs - nElapsedMs;
             if (nLeftMs <= 0) {
                 // Only a call that outlives the base time pays for the stat.
                 if (bExtended)
@@ -213,12 +215,21 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
                 nLimitMs += FileAllowanceMs(strFile);
                 continue;
             }
+            // With someone to serve, the wait is cut into slices short
+            // enough that a press of Stop is felt at once.
+            if (m_pWait && nLeftMs > WAIT_SLICE_MS)
+                nLeftMs = WAIT_SLICE_MS;
             pollfd pfd{m_nFd, POLLIN, 0};
             int nReady = poll(&pfd, 1, static_cast<int>(nLeftMs > INT_MAX ? INT_MAX : nLeftMs));
             if (nReady < 0 && errno != EINTR)
                 return false;
-            if (nReady <= 0)
+            if (nReady <= 0) {
+                if (m_pWait && !Serve(nCall, nElapsedMs)) {
+                    Diagnose("engine call given up by the user; the engine starts anew", strFile);
+                    return false;
+                }
                 continue;
+            }
             n = recv(m_nFd, arBuf, sizeof arBuf, MSG_DONTWAIT);
             if (n >= 0 || (errno != EAGAIN && errno != EINTR))
                 break;
@@ -234,6 +245,13 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     if (pstrText)
         pstrText->assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);
     return true;
+}
+
+bool CHostEngine::Serve(uint64_t nCall, int64_t nElapsedMs) {
+    m_bServing = true;
+    bool bGoOn = m_pWait->WhileWaiting(nCall, nElapsedMs);
+    m_bServing = false;
+    return bGoOn;
 }
 
 bool CHostEngine::SettleAcks() {
@@ -254,8 +272,9 @@ bool CHostEngine::SettleAcks() {
 
 bool CHostEngine::Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, uint32_t* pnValue,
                        std::string* pstrText, const std::string& strFile) {
-    // A path no file can have is refused here, without blaming the host.
-    if (strPath.size() > MAX_PATH_BYTES)
+    // A path no file can have is refused here, without blaming the host;
+    // so is a call from whoever is served while another call waits.
+    if (strPath.size() > MAX_PATH_BYTES || m_bServing)
         return false;
     // A host that cannot be started anew answers nothing: a fault too.
     if (!EnsureHost() || (!SettleAcks() && !EnsureHost())) {
@@ -378,7 +397,7 @@ std::string CHostEngine::GetTorvaneVersion() {
 void CHostEngine::CloseProbe(uint32_t hProbe) {
     if (m_bPrefetched && hProbe == m_hPrefetch)
         m_bPrefetched = false;
-    if (!IsLive(hProbe))
+    if (!IsLive(hProbe) || m_bServing)
         return;
     m_mapLive.erase(hProbe);
     if (m_nFd < 0)
@@ -392,7 +411,7 @@ void CHostEngine::CloseProbe(uint32_t hProbe) {
 }
 
 unsigned CHostEngine::GetFaultCount() {
-    if (m_nPendingAcks > 0 && m_nFd >= 0)
+    if (m_nPendingAcks > 0 && m_nFd >= 0 && !m_bServing)
         SettleAcks();
     return m_nFaults;
 }

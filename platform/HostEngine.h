@@ -24,6 +24,9 @@ public:
     CHostEngine(const CHostEngine&) = delete;
     CHostEngine& operator=(const CHostEngine&) = delete;
 
+    // The engine library to load at the next start ("" = the bundled one).
+    void SetLibrary(std::string strLibrary) { m_options.strLibrary = std::move(strLibrary); }
+
     int Load() override;
     void Unload() override;
     bool IsLoaded() const override { return m_bLoaded; }
@@ -41,6 +44,7 @@ public:
     // Waits for the answers of the closes made so far, so that a fault in
     // one is counted now.
     unsigned GetFaultCount() override;
+    void SetWait(IEngineWait* pWait) override { m_pWait = pWait; }
     pid_t GetHostPid() const { return m_pidHost; }
 
     static std::string DefaultHostPath();
@@ -51,6 +55,8 @@ private:
     bool EnsureHost();
     void DropPrefetch();
     bool SettleAcks();
+    // Hands the waiting time to m_pWait; false when it gives the call up.
+    bool Serve(uint64_t nCall, int64_t nElapsedMs);
     bool Send(uint8_t nOp, uint32_t nArg, const std::string& strPath);
     // One reply of op nOp; false on death, timeout or nonsense. strFile gives
     // the watchdog the size of the file being worked on.
@@ -76,4 +82,8 @@ private:
     std::string m_strPrefetchPath;
     uint32_t m_hPrefetch = 0;
     bool m_bPrefetchFaulted = false;
+    IEngineWait* m_pWait = nullptr;
+    bool m_bServing = false;     // m_pWait runs: no call may start
+    uint64_t m_nCallSerial = 0;
+    static constexpr int64_t WAIT_SLICE_MS = 15;
 };

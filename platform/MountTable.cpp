@@ -1,8 +1,10 @@
 #include "platform/MountTable.h"
 
 #include <fcntl.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -80,6 +82,10 @@ int CMountTable::ClassifyFileSystem(const std::string& strType, bool bRemovable)
             return DRIVE_TYPE_REMOTE;
     if (IsFixedKind(strType))
         return bRemovable ? DRIVE_TYPE_REMOVABLE : DRIVE_TYPE_FIXED;
+    // Not yet mounted: what comes may be a server or a slow device, so it is
+    // handled as a network drive would be.
+    if (strType == "autofs")
+        return DRIVE_TYPE_REMOTE;
     return DRIVE_TYPE_UNKNOWN;
 }
 
@@ -124,7 +130,13 @@ std::vector<CMount> CMountTable::ParseMountInfo(const std::string& strText, cons
         if (strPath.empty() || strPath[0] != '/')
             continue;
         bool bRemovable = IsFixedKind(strType) && fnRemovable && fnRemovable(strSource);
-        arMounts.push_back(CMount{strPath, ClassifyFileSystem(strType, bRemovable)});
+        CMount mount{strPath, ClassifyFileSystem(strType, bRemovable)};
+        unsigned nMajor = 0, nMinor = 0;
+        char chEnd = 0;
+        if (sscanf(arFields[2].c_str(), "%u:%u%c", &nMajor, &nMinor, &chEnd) == 2)
+            mount.nDev = makedev(nMajor, nMinor);
+        mount.bAutomount = strType == "autofs";
+        arMounts.push_back(std::move(mount));
     }
     return arMounts;
 }

@@ -28,12 +28,15 @@ CFileId IdOf(const struct stat& st) {
 
 }  // namespace
 
-bool CPosixDirLister::Canonicalize(const std::string& strPath, std::string* pstrReal) {
+bool CPosixDirLister::Canonicalize(const std::string& strPath, std::string* pstrReal, CFileId* pId) {
     char* pszReal = realpath(strPath.c_str(), nullptr);
     if (!pszReal)
         return false;
     *pstrReal = pszReal;
     free(pszReal);
+    struct stat st;
+    if (pId && lstat(pstrReal->c_str(), &st) == 0)
+        *pId = IdOf(st);
     return true;
 }
 

@@ -104,10 +104,16 @@ const char* LoadText(EStringId eId) {
 
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--verbose] "
-               "TARGET...\n";
+               "[--engine reference|LIBRARY] TARGET...\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
     case IDS_SCAN_TOOL_NO_TARGET: return "quillet-scan: %s: %s\n";
+
+    case IDS_SKIP_UNREADABLE: return "cannot be read; not scanned";
+    case IDS_SKIP_PATH_TOO_LONG: return "path too long; not scanned";
+    case IDS_SKIP_ENGINE_FAULT: return "the engine crashed or hung on this file; not fully scanned";
+    case IDS_SKIP_FOLDER_UNREADABLE: return "folder cannot be read; its files are not scanned";
+    case IDS_SKIP_SYSTEM_FS: return "a system file system, not storage; not scanned";
 
     case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [--verbose] [list | restore NUM... | empty]\n";
     case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d\n";
@@ -130,6 +136,7 @@ const char* LoadText(EStringId eId) {
     case IDS_TREE_NETWORK: return "Network";
     case IDS_TREE_HOME: return "Home";
     case IDS_TREE_ENTIRE_NETWORK: return "Entire Network";
+    case IDS_TREE_NOT_RESPONDING: return "(not responding)";
     }
     return "";
 }

@@ -114,6 +114,13 @@ enum EStringId : uint16_t {
     IDS_SCAN_TOOL_COUNTS = 402,   // "%d": scanned, infected
     IDS_SCAN_TOOL_NO_TARGET = 403,  // "%s": the target, "%s": the reason
 
+    // Why something met was not scanned (ESkipReason order).
+    IDS_SKIP_UNREADABLE = 450,
+    IDS_SKIP_PATH_TOO_LONG = 451,
+    IDS_SKIP_ENGINE_FAULT = 452,
+    IDS_SKIP_FOLDER_UNREADABLE = 453,
+    IDS_SKIP_SYSTEM_FS = 454,
+
     // quillet-bin.
     IDS_BIN_TOOL_USAGE = 410,
     IDS_BIN_TOOL_VERSION = 411,             // "%d.%d.%d"
@@ -139,6 +146,7 @@ enum EStringId : uint16_t {
     IDS_TREE_NETWORK = 441,
     IDS_TREE_HOME = 442,
     IDS_TREE_ENTIRE_NETWORK = 443,
+    IDS_TREE_NOT_RESPONDING = 444,  // the one item under a folder whose read timed out
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

@@ -9,12 +9,15 @@
 #include <wx/stattext.h>
 #include <wx/time.h>
 
+#include <chrono>
+
 #include "app/DisplayText.h"
 #include "app/MessageBox.h"
 #include "controls/LinkLabel.h"
 #include "repair/NoticeDlg.h"
 #include "repair/ProcessingDlg.h"
 #include "res/Strings.h"
+#include "scan/Diagnostics.h"
 
 wxBEGIN_EVENT_TABLE(CScanDlg, wxDialog)
     EVT_TIMER(CScanDlg::TIMER_SCAN, CScanDlg::OnTimer)
@@ -79,6 +82,11 @@ CScanDlg::CScanDlg(wxWindow* pParent, const CScanServices& services)
     SetEscapeId(wxID_CANCEL);
     CentreOnScreen();
 
+    // The window stays alive while the engine works, for the scan and
+    // for every repair made from here.
+    if (m_services.pEngine)
+        m_services.pEngine->SetWait(this);
+
     // The scan starts from the first tick, so the window is up first.
     m_timer.StartOnce(SCAN_DELAY_MS);
 }
@@ -93,6 +101,8 @@ void FitLabelWidth(CLinkLabel* pLabel) {
 }
 
 CScanDlg::~CScanDlg() {
+    if (m_services.pEngine)
+        m_services.pEngine->SetWait(nullptr);
     // The list watches m_rows: it must go before the members do.
     DestroyChildren();
     m_timer.Stop();
@@ -126,8 +136,10 @@ void CScanDlg::RunScan() {
 
 namespace {
 
+// Monotonic: a clock set back must not stop the repainting or Stop.
 int64_t NowMs() {
-    return wxGetLocalTimeMillis().GetValue();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace
@@ -143,9 +155,35 @@ void CScanDlg::Drain() {
         m_nLastLabelMs = nNow;
         FlushLabels();
     }
+    ServeEvents();
+}
+
+void CScanDlg::ServeEvents() {
     wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
     if (pLoop && (pLoop->Pending() || (wxTheApp && wxTheApp->HasPendingEvents())))
         pLoop->YieldFor(wxEVT_CATEGORY_ALL);
+}
+
+bool CScanDlg::WhileWaiting(uint64_t nCall, int64_t nElapsedMs) {
+    if (nCall != m_nWaitCall) {
+        m_nWaitCall = nCall;
+        m_nCallStops = 0;
+    }
+    // The file under way, the counters and the rows found so far show
+    // while the engine works; handlers that would reach it stand aside.
+    int64_t nNow = NowMs();
+    if (nNow - m_nLastLabelMs >= LABEL_INTERVAL_MS) {
+        m_nLastLabelMs = nNow;
+        FlushLabels();
+    }
+    m_bEngineWait = true;
+    ServeEvents();
+    m_bEngineWait = false;
+    return !(m_nCallStops >= 2 && nElapsedMs >= GIVE_UP_CALL_MS);
+}
+
+void CScanDlg::NotScanned(const std::string& strPath, ESkipReason eReason) {
+    Diagnose(LoadText(static_cast<EStringId>(IDS_SKIP_UNREADABLE + eReason)), strPath);
 }
 
 void CScanDlg::SetLabel(EScanLabel eLabel, const std::string& strText) {
@@ -196,6 +234,8 @@ void CScanDlg::OnClose(wxCloseEvent& event) {
 }
 
 void CScanDlg::CancelOrStop() {
+    if (m_bEngineWait)
+        ++m_nCallStops;
     // A Repair pass in progress keeps the dialog: its loop still uses it.
     if (m_pRoads && m_pRoads->IsBusy())
         return;
@@ -215,19 +255,19 @@ void CScanDlg::CancelOrStop() {
 
 void CScanDlg::OnOK(wxCommandEvent&) {
     // Enter ends the dialog without the records, once nothing runs.
-    if (m_bScanning || (m_pRoads && m_pRoads->IsBusy()))
+    if (m_bScanning || m_bEngineWait || (m_pRoads && m_pRoads->IsBusy()))
         return;
     EndModal(wxID_OK);
 }
 
 void CScanDlg::OnRepair(wxCommandEvent&) {
-    if (m_pRoads && !m_bScanning)
+    if (m_pRoads && !m_bScanning && !m_bEngineWait)
         m_pRoads->OnRepair();
 }
 
 void CScanDlg::OnDblclkResultList(wxListEvent& event) {
     m_rows.SetSelected(static_cast<int>(event.GetIndex()));
-    if (m_pRoads)
+    if (m_pRoads && !m_bEngineWait)
         m_pRoads->OnDblclkResultList();
 }
 

@@ -23,7 +23,7 @@ class CProcessingDlg;
 // Widens a label to its text when the desktop font needs more room.
 void FitLabelWidth(CLinkLabel* pLabel);
 
-class CScanDlg : public wxDialog, private IScanView, private IRepairView {
+class CScanDlg : public wxDialog, private IScanView, private IRepairView, private IEngineWait {
 public:
     enum {
         IDD = 202,
@@ -42,6 +42,9 @@ public:
         SCAN_DELAY_MS = 800,
         DRAIN_INTERVAL_MS = 5,
         LABEL_INTERVAL_MS = 40,  // 25 changes a second read as continuous
+        // Stop pressed twice during an engine call that has run this long
+        // ends the engine, as a hang would.
+        GIVE_UP_CALL_MS = 5000,
     };
 
     CScanDlg(wxWindow* pParent, const CScanServices& services);
@@ -73,11 +76,17 @@ private:
     void CancelOrStop();
     void SetAllChecks(bool bChecked);
     void FlushLabels();
+    void ServeEvents();
+    // True while an engine call waits: nothing that reaches the engine runs.
+    bool IsEngineBusy() const { return m_bEngineWait; }
 
     // IScanView
     void Drain() override;
     void SetLabel(EScanLabel eLabel, const std::string& strText) override;
     void ScanEnded(bool bStopped) override;
+    void NotScanned(const std::string& strPath, ESkipReason eReason) override;
+    // IEngineWait
+    bool WhileWaiting(uint64_t nCall, int64_t nElapsedMs) override;
     // IRepairView
     bool ShowNotice(const std::string& strMessage, bool* pbDontShow) override;
     void ShowMessage(const std::string& strText, const std::string& strCaption, EMessageIcon eIcon) override;
@@ -110,6 +119,9 @@ private:
     bool m_bScanning = false;
     int64_t m_nLastDrainMs = 0;
     int64_t m_nLastLabelMs = 0;
+    bool m_bEngineWait = false;
+    uint64_t m_nWaitCall = 0;  // the engine call being waited for
+    int m_nCallStops = 0;      // Stop presses during it
     std::string m_arLabelText[LABEL_COUNT];
     bool m_arLabelDirty[LABEL_COUNT] = {};
     bool m_bHeaderCheckAll = true;

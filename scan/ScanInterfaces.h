@@ -59,8 +59,9 @@ public:
     virtual bool ListFolder(const std::string& strFolder, bool bFollowLink, CDirListing& listing,
                             const CFileId* pExpect = nullptr) = 0;
     // The real path of a target, every link and "." or ".." resolved; false
-    // when it does not exist.
-    virtual bool Canonicalize(const std::string& strPath, std::string* pstrReal) = 0;
+    // when it does not exist. pId, when given, gets what the path names
+    // (left unset when not known).
+    virtual bool Canonicalize(const std::string& strPath, std::string* pstrReal, CFileId* pId = nullptr) = 0;
 };
 
 // Drive types by the numbers the rest of the program uses.
@@ -81,6 +82,8 @@ inline bool IsWalkableDriveType(int nType) {
 struct CMount {
     std::string strPath;  // mount point, absolute, as bytes
     int nType = DRIVE_TYPE_UNKNOWN;
+    uint64_t nDev = 0;          // the device its files carry (st_dev); 0 when not known
+    bool bAutomount = false;    // mounted on first use: opening it may wait on a device or a server
 };
 
 class IDriveSource {
@@ -104,9 +107,25 @@ public:
     virtual bool IsSameFolder(const std::string& strFolder, const CFileId& id) = 0;
 };
 
+// Why something the walk met was not scanned, where the user can do
+// something about it.
+enum ESkipReason {
+    SKIP_UNREADABLE,         // a file the access test refused: counted, not scanned
+    SKIP_PATH_TOO_LONG,      // no path the system takes: not counted
+    SKIP_ENGINE_FAULT,       // the engine crashed or hung on the file: counted
+    SKIP_FOLDER_UNREADABLE,  // a folder that could not be listed
+    SKIP_SYSTEM_FS,          // a target on a system file system (proc, sysfs...): nothing walked
+};
+
 class IScanView {
 public:
     virtual ~IScanView() = default;
+    // One line's worth for each such file or folder; the window keeps them
+    // to its log, the console says them.
+    virtual void NotScanned(const std::string& strPath, ESkipReason eReason) {
+        (void)strPath;
+        (void)eReason;
+    }
     // Serve pending window events; may call CScanner::Stop.
     virtual void Drain() = 0;
     virtual void SetLabel(EScanLabel eLabel, const std::string& strText) = 0;

@@ -23,9 +23,21 @@ void CScanner::RunScan() {
     m_strEngineVer = m_env.pEngine->GetTorvaneVersion();
 
     m_mapMounts.clear();
-    const std::vector<CMount> arDrives = OneDrivePerMount(m_env.pDrives->GetMounts());
-    for (const CMount& mount : arDrives)
+    m_mapDevices.clear();
+    const std::vector<CMount> arMounts = m_env.pDrives->GetMounts();
+    for (const CMount& mount : OneDrivePerMount(arMounts))
         m_mapMounts[mount.strPath] = mount.nType;
+    // Every mount by its device, so a file system is known however it is
+    // reached; a system one stays unwalkable even where another line of the
+    // table calls the same device storage.
+    for (const CMount& mount : arMounts) {
+        if (mount.nDev == 0)
+            continue;
+        auto it = m_mapDevices.find(mount.nDev);
+        if (it == m_mapDevices.end() || IsWalkableDriveType(it->second))
+            m_mapDevices[mount.nDev] = mount.nType;
+    }
+    const std::vector<CMount> arDrives = UserDrives(arMounts);
 
     for (const CScanTarget& target : m_req.arTargets) {
         if (m_bStop)
@@ -34,8 +46,7 @@ void CScanner::RunScan() {
             for (const CMount& drive : arDrives) {
                 if (m_bStop)
                     break;
-                if (IsWalkableDriveType(drive.nType))
-                    Walk(MakePattern(drive.strPath), WALK_DRIVE_ROOT);
+                Walk(MakePattern(drive.strPath), WALK_DRIVE_ROOT, drive.nDev);
             }
             continue;
         }
@@ -43,9 +54,15 @@ void CScanner::RunScan() {
         // real path, and nothing met later is reached through a link.
         const std::string& strTarget = target.strPath;
         std::string strReal;
-        if (strTarget.empty() || strTarget[0] != '/' || !m_env.pLister->Canonicalize(strTarget, &strReal))
-            continue;
         CFileId id;
+        if (strTarget.empty() || strTarget[0] != '/' || !m_env.pLister->Canonicalize(strTarget, &strReal, &id))
+            continue;
+        // Nothing on a system file system is opened: reading some of its
+        // files blocks for good, and none of them holds anything to scan.
+        if (id.IsSet() && !IsStorageDevice(id.nDev)) {
+            m_env.pView->NotScanned(strReal, SKIP_SYSTEM_FS);
+            continue;
+        }
         if (m_req.bFileTargets && m_env.pAccess->GetFileId(strReal, &id)) {
             m_env.pView->Drain();
             if (m_bStop)
@@ -56,27 +73,37 @@ void CScanner::RunScan() {
         }
         std::string strPattern = MakePattern(strReal);
         if (!strPattern.empty())
-            Walk(strPattern, WALK_TARGET);
+            Walk(strPattern, WALK_TARGET, id.nDev);
     }
+    EndFileFaults();
     m_env.pView->ScanEnded(m_bStop);
 }
 
 void CScanner::WalkFolder(const std::string& strPattern) {
-    Walk(strPattern, WALK_TARGET);
+    Walk(strPattern, WALK_TARGET, 0);
 }
 
-bool CScanner::EntersFolder(const std::string& strPath, EWalkRule eRule) const {
+bool CScanner::IsStorageDevice(uint64_t nDev) const {
+    auto it = m_mapDevices.find(nDev);
+    // A device the table does not name (a btrfs subvolume) belongs to the
+    // storage that holds it.
+    return it == m_mapDevices.end() || IsWalkableDriveType(it->second);
+}
+
+bool CScanner::EntersFolder(const std::string& strPath, EWalkRule eRule, uint64_t nParentDev,
+                            const CFileId& id) const {
     auto it = m_mapMounts.find(strPath);
-    if (it == m_mapMounts.end())
-        return true;
     // A drive root's walk stays on its drive: nested drives get walks of
     // their own, pseudo file systems none.
-    if (eRule == WALK_DRIVE_ROOT)
+    if (eRule == WALK_DRIVE_ROOT && it != m_mapMounts.end())
         return false;
-    return IsWalkableDriveType(it->second);
+    // Another file system begins here, whatever path led to it.
+    if (id.IsSet() && nParentDev != 0 && id.nDev != nParentDev && m_mapDevices.count(id.nDev))
+        return eRule == WALK_TARGET && IsStorageDevice(id.nDev);
+    return it == m_mapMounts.end() || IsWalkableDriveType(it->second);
 }
 
-void CScanner::Walk(const std::string& strPattern, EWalkRule eRule) {
+void CScanner::Walk(const std::string& strPattern, EWalkRule eRule, uint64_t nDev) {
     size_t nSlash = strPattern.rfind('/');
     if (nSlash == std::string::npos)
         return;
@@ -88,12 +115,15 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule) {
     struct SFrame {
         std::string strFolder;
         CFileId folderId;  // as the parent's listing named it; unset for the target
+        uint64_t nDev = 0;  // its file system, 0 when not known
         CDirListing listing;
         size_t nNext = 0;
     };
     std::vector<SFrame> arStack(1);
     arStack[0].strFolder = strPattern.substr(0, nSlash);
-    m_env.pLister->ListFolder(arStack[0].strFolder, false, arStack[0].listing);
+    arStack[0].nDev = nDev;
+    if (!m_env.pLister->ListFolder(arStack[0].strFolder, false, arStack[0].listing))
+        m_env.pView->NotScanned(arStack[0].strFolder.empty() ? "/" : arStack[0].strFolder, SKIP_FOLDER_UNREADABLE);
 
     std::string strPath;
     while (!arStack.empty()) {
@@ -117,17 +147,25 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule) {
         strPath.assign(frame.strFolder);
         strPath += '/';
         strPath += strName;
-        if (strPath.size() >= PATH_MAX)
+        if (strPath.size() >= PATH_MAX) {
+            m_env.pView->NotScanned(strPath, SKIP_PATH_TOO_LONG);
             continue;
+        }
 
         if (eKind == ENTRY_FOLDER) {
-            if (strPath.size() + 1 + strMask.size() >= PATH_MAX || !EntersFolder(strPath, eRule))
+            if (strPath.size() + 1 + strMask.size() >= PATH_MAX) {
+                m_env.pView->NotScanned(strPath, SKIP_PATH_TOO_LONG);
+                continue;
+            }
+            if (!EntersFolder(strPath, eRule, frame.nDev, frame.listing.GetId(i)))
                 continue;
             SFrame child;
             child.strFolder = strPath;
             child.folderId = frame.listing.GetId(i);
-            m_env.pLister->ListFolder(child.strFolder, false, child.listing,
-                                      child.folderId.IsSet() ? &child.folderId : nullptr);
+            child.nDev = child.folderId.IsSet() ? child.folderId.nDev : frame.nDev;
+            if (!m_env.pLister->ListFolder(child.strFolder, false, child.listing,
+                                           child.folderId.IsSet() ? &child.folderId : nullptr))
+                m_env.pView->NotScanned(child.strFolder, SKIP_FOLDER_UNREADABLE);
             arStack.push_back(std::move(child));  // frame is invalid from here
             continue;
         }
@@ -162,11 +200,30 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
     }
     CModeHold hold(m_env.pAccess);
     m_pFileHold = &hold;
-    if (!CheckFileAccess(false, strPath, &hold))
-        Diagnose("cannot be read; not scanned", strPath);
-    else if (IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
-        ScanFile(strPath, strName, id);
+    if (!CheckFileAccess(false, strPath, &hold)) {
+        m_env.pView->NotScanned(strPath, SKIP_UNREADABLE);
+    } else {
+        BeginFileFaults(strPath);
+        if (IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
+            ScanFile(strPath, strName, id);
+    }
     m_pFileHold = nullptr;
+}
+
+void CScanner::BeginFileFaults(const std::string& strPath) {
+    EndFileFaults();
+    m_strFaultFile = strPath;
+    m_nFaultsAtFile = m_env.pEngine->GetFaultCount();
+}
+
+void CScanner::EndFileFaults() {
+    // Asked when the engine is next needed (it waits for the file's last
+    // close then anyway), so a clean file costs no extra wait.
+    if (m_strFaultFile.empty())
+        return;
+    if (m_env.pEngine->GetFaultCount() != m_nFaultsAtFile)
+        m_env.pView->NotScanned(m_strFaultFile, SKIP_ENGINE_FAULT);
+    m_strFaultFile.clear();
 }
 
 bool CScanner::IsSameFile(const std::string& strPath, const CFileId& id) {

@@ -98,8 +98,13 @@ public:
 
 private:
     enum EWalkRule { WALK_DRIVE_ROOT, WALK_TARGET };
-    void Walk(const std::string& strPattern, EWalkRule eRule);
-    bool EntersFolder(const std::string& strPath, EWalkRule eRule) const;
+    // nDev: the file system the pattern's folder is on, 0 when not known.
+    void Walk(const std::string& strPattern, EWalkRule eRule, uint64_t nDev);
+    bool EntersFolder(const std::string& strPath, EWalkRule eRule, uint64_t nParentDev, const CFileId& id) const;
+    bool IsStorageDevice(uint64_t nDev) const;
+    // A file the engine faulted on is said once, after its handling.
+    void BeginFileFaults(const std::string& strPath);
+    void EndFileFaults();
     void MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind, CFileId id,
                   const CFileId& folderId);
     // The automatic road for the newest row: true with *phProbe set when the
@@ -116,6 +121,9 @@ private:
     bool m_bOfficeFile = false;
     std::string m_strEngineVer;
     unsigned m_nFileFaults = 0;
-    CModeHold* m_pFileHold = nullptr;  // the hold of the file being handled  // the engine's fault count when this file's handling began
+    CModeHold* m_pFileHold = nullptr;  // the hold of the file being handled
+    std::string m_strFaultFile;        // the file last handed to the engine
+    unsigned m_nFaultsAtFile = 0;      // the engine's fault count before it
     std::unordered_map<std::string, int> m_mapMounts;  // mount point -> drive type
+    std::unordered_map<uint64_t, int> m_mapDevices;    // device -> drive type
 };

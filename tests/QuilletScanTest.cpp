@@ -7,8 +7,15 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <algorithm>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "fakes/OrdinaryUser.h"
 #include "fakes/RunProgram.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
@@ -227,6 +234,117 @@ TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
     EXPECT_EQ(run.nExit, 2);
     EXPECT_EQ(run.strErr, "Cannot load Farsend.dll  file.\n");
     EXPECT_EQ(run.strOut, "");
+}
+
+TEST(QuilletScanTest, SystemFileSystemsYieldNothingHoweverReached) {
+    CTempDir dir;
+    ASSERT_EQ(symlink("/proc/self", (dir / "link").c_str()), 0);
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {"--all-files", "/proc", "/sys/fs", dir / "link"}, dir);
+    EXPECT_EQ(run.nExit, 0);
+    EXPECT_EQ(run.strOut, "Scanned: 0, Infected: 0\n");
+    const std::vector<std::string> arErr = Lines(run.strErr);
+    ASSERT_EQ(arErr.size(), 3u) << run.strErr;
+    EXPECT_EQ(arErr[0], "quillet-scan: /proc: a system file system, not storage; not scanned");
+    EXPECT_EQ(arErr[2].compare(0, 20, "quillet-scan: /proc/"), 0) << arErr[2];
+
+    // A proc mount inside a ticked folder is not entered, decided by its
+    // device: here in a mount namespace of the child's own.
+    mkdir((dir / "t").c_str(), 0755);
+    mkdir((dir / "t/p").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/a.exe", "plain");
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (unshare(geteuid() == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("/proc", (dir / "t/p").c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
+            _exit(77);
+        SRun nested = RunProgram(BinDir() + "/quillet-scan", {"--all-files", dir / "t"}, dir);
+        _exit(nested.strOut == "Scanned: 1, Infected: 0\n" ? 0 : 1);
+    }
+    int nStatus = 0;
+    waitpid(pid, &nStatus, 0);
+    ASSERT_TRUE(WIFEXITED(nStatus));
+    if (WEXITSTATUS(nStatus) == 77)
+        GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(WEXITSTATUS(nStatus), 0);
+}
+
+TEST(QuilletScanTest, FilesNotScannedAreNamedOnStandardError) {
+    CTempDir dir;
+    chmod(dir.Path().c_str(), 0755);
+    mkdir((dir / "t").c_str(), 0755);
+    const std::string strMarked = "x" + TestMarker(0, 1, "Name") + "y";
+    CTempDir::WriteFile(dir / "t/a.exe", strMarked);
+    CTempDir::WriteFile(dir / "t/fault-probe-crash.exe", "plain");
+    // A file whose path is longer than the system takes, in a folder whose
+    // own path still fits.
+    int nFd = open((dir / "t").c_str(), O_RDONLY | O_DIRECTORY);
+    std::string strDeep = dir / "t";
+    const std::string strLevel(200, 'd');
+    while (strDeep.size() + 201 < PATH_MAX - 20) {
+        mkdirat(nFd, strLevel.c_str(), 0755);
+        int nNext = openat(nFd, strLevel.c_str(), O_RDONLY | O_DIRECTORY);
+        close(nFd);
+        nFd = nNext;
+        strDeep += "/" + strLevel;
+    }
+    const std::string strLong(PATH_MAX - strDeep.size(), 'f');
+    close(openat(nFd, strLong.c_str(), O_WRONLY | O_CREAT, 0644));
+    close(nFd);
+
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {"--engine", BinDir() + "/libfarsend-fault.so", dir / "t"}, dir);
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_EQ(run.strOut, "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 2, Infected: 1\n");
+    EXPECT_EQ(run.strErr, "quillet-scan: " + strDeep + "/" + strLong + ": path too long; not scanned\n" +
+                              "quillet-scan: " + dir / "t/fault-probe-crash.exe" +
+                              ": the engine crashed or hung on this file; not fully scanned\n");
+
+    // What an ordinary user cannot read: another's file and folder.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "another user's files need root to make";
+    mkdir((dir / "u").c_str(), 0755);
+    mkdir((dir / "u/closed").c_str(), 0700);
+    CTempDir::WriteFile(dir / "u/locked.exe", strMarked, 0);
+    std::string strErr = TextAsOrdinaryUser([&] {
+        CTempDir own;
+        return RunProgram(BinDir() + "/quillet-scan", {dir / "u"}, own).strErr;
+    });
+    EXPECT_EQ(strErr, "quillet-scan: " + dir / "u/closed" + ": folder cannot be read; its files are not scanned\n"
+                      "quillet-scan: " + dir / "u/locked.exe" + ": cannot be read; not scanned\n");
+}
+
+TEST(QuilletScanTest, ASecondInterruptEndsAHungEngineAtOnce) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/a.exe", "x" + TestMarker(0, 1, "Name") + "y");
+    CTempDir::WriteFile(dir / "t/fault-probe-hang.exe", "plain");
+    const std::string strProgram = BinDir() + "/quillet-scan";
+    const std::string strEngine = BinDir() + "/libfarsend-fault.so";
+    const std::string strTree = dir / "t";
+    const std::string strOut = dir / "out", strErr = dir / "err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const char* arArgv[] = {strProgram.c_str(), "--engine", strEngine.c_str(), strTree.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, strProgram.c_str(), &actions, nullptr, const_cast<char**>(arArgv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // The hang lasts the watchdog's 15 s; the interrupts come well before.
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(pid, SIGINT);
+    int nStatus = 0;
+    waitpid(pid, &nStatus, 0);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed, std::chrono::seconds(10));
+    ASSERT_TRUE(WIFEXITED(nStatus));
+    EXPECT_EQ(WEXITSTATUS(nStatus), 1);
+    EXPECT_EQ(CTempDir::ReadFile(strOut), "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 2, Infected: 1\n");
+    EXPECT_EQ(CTempDir::ReadFile(strErr), "quillet-scan: " + dir / "t/fault-probe-hang.exe" +
+                                             ": the engine crashed or hung on this file; not fully scanned\n");
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ public:
     }
     void EnsureFolder(const std::string& strFolder) { AddPath(strFolder, ENTRY_FOLDER); }
 
-    bool Canonicalize(const std::string& strPath, std::string* pstrReal) override {
+    bool Canonicalize(const std::string& strPath, std::string* pstrReal, CFileId* = nullptr) override {
         *pstrReal = strPath;
         return true;
     }

@@ -9,6 +9,8 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/stattext.h>
+#include <wx/stopwatch.h>
+#include <wx/uiaction.h>
 
 #include "app/MessageBox.h"
 #include "eventlog/TestBus.h"
@@ -129,6 +131,50 @@ TEST_F(ScanWindowTest, StopDuringTheScan) {
     int nScanned = std::stoi(Label(dlg, CScanDlg::IDC_SCANNED_COUNT));
     EXPECT_GT(nScanned, 0);
     EXPECT_LT(nScanned, 3000);
+}
+
+TEST_F(ScanWindowTest, LiveDuringAHungEngineCallAndTwoStopsEndIt) {
+    m_pServices->platform.engine.Unload();
+    m_pServices->platform.engine.SetLibrary(BinDir() + "/libfarsend-fault.so");
+    ASSERT_EQ(m_pServices->platform.engine.Load(), ENGINE_LOAD_OK);
+    mkdir((m_strTree + "/zz").c_str(), 0755);
+    ASSERT_TRUE(CTempDir::WriteFile(m_strTree + "/zz/fault-probe-hang.exe", "plain"));
+    CScanDlg dlg(nullptr, m_pServices->Get());
+    dlg.m_req = Request(false);
+    dlg.m_req.arTargets = {m_strTree + "/zz"};
+    CStepper steps;
+    wxStopWatch watch;
+    long nStopMs = -1;
+    // The engine hangs for the watchdog's 15 s; meanwhile the window shows
+    // the file and hears Escape, a real key.
+    steps.Add([&] { return Label(dlg, CScanDlg::IDC_FILE).find("fault-probe-hang") != std::string::npos; },
+              [&] {
+                  dlg.Raise();
+                  dlg.SetFocus();
+                  watch.Start();
+                  wxUIActionSimulator sim;
+                  sim.Char(WXK_ESCAPE);
+              });
+    steps.Add([&] { return Button(dlg, wxID_CANCEL) == "Exit"; },
+              [&] {
+                  nStopMs = watch.Time();
+                  wxUIActionSimulator sim;
+                  sim.Char(WXK_ESCAPE);
+              });
+    // The second Stop ends the engine once the call has run 5 s.
+    steps.Add([&] { return dlg.IsScanOver(); },
+              [&] {
+                  EXPECT_LT(watch.Time(), 9000);
+                  ClickButton(&dlg, wxID_CANCEL);
+              });
+    steps.Begin();
+    EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+    ASSERT_TRUE(steps.IsDone());
+    EXPECT_GE(nStopMs, 0);
+    // Heard while the call was still hanging, not when it ended.
+    EXPECT_LT(nStopMs, 1000);
+    printf("Stop answered in %ld ms during the engine call\n", nStopMs);
+    EXPECT_EQ(m_pServices->platform.engine.GetFaultCount(), 1u);
 }
 
 // Finds the open notice box, ticks "Don't show" when asked, presses OK.

@@ -26,22 +26,32 @@
 
 namespace {
 
-volatile sig_atomic_t g_bInterrupted = 0;
+volatile sig_atomic_t g_nInterrupts = 0;
 
 void OnInterrupt(int) {
-    g_bInterrupted = 1;
+    if (g_nInterrupts < 2)
+        g_nInterrupts = g_nInterrupts + 1;
 }
 
-// The console has no labels to keep current; an interrupt is its Stop button.
-class CConsoleView : public IScanView {
+// The console has no labels to keep current; an interrupt is its Stop
+// button, and a second one during an engine call ends the engine's host.
+class CConsoleView : public IScanView, public IEngineWait {
 public:
     CScanner* m_pScanner = nullptr;
     void Drain() override {
-        if (g_bInterrupted && m_pScanner)
+        if (g_nInterrupts && m_pScanner)
             m_pScanner->Stop();
     }
     void SetLabel(EScanLabel, const std::string&) override {}
     void ScanEnded(bool) override {}
+    void NotScanned(const std::string& strPath, ESkipReason eReason) override {
+        fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(strPath).c_str(),
+                LoadText(static_cast<EStringId>(IDS_SKIP_UNREADABLE + eReason)));
+    }
+    bool WhileWaiting(uint64_t, int64_t) override {
+        Drain();
+        return g_nInterrupts < 2;
+    }
 };
 
 // One row is one line whatever a file name or the engine holds.
@@ -81,6 +91,7 @@ int main(int argc, char** argv) {
     req.bAutoRepair = false;
     bool bOptions = true;
     bool bHidden = false;
+    std::string strEngine;  // "" = the bundled engine
     std::vector<const char*> arArgs;  // as given, beside req.arTargets; none for all drives
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
@@ -100,6 +111,16 @@ int main(int argc, char** argv) {
             bHidden = true;
         } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
             req.bAutoRepair = true;
+        } else if (bOptions && strcmp(pszArg, "--engine") == 0 && i + 1 < argc) {
+            // The bundled engine by name, or any library honouring the
+            // engine contract by its path.
+            const char* pszEngine = argv[++i];
+            if (strcmp(pszEngine, "reference") == 0)
+                strEngine.clear();
+            else if (strchr(pszEngine, '/'))
+                strEngine = AbsoluteTarget(pszEngine);
+            else
+                return Usage();
         } else if (bOptions && strcmp(pszArg, "--all-drives") == 0) {
             req.arTargets.push_back(CScanTarget(std::string(), true));
             arArgs.push_back(nullptr);
@@ -134,6 +155,7 @@ int main(int argc, char** argv) {
 
     // The Linux objects the program hands its windows, built once here too.
     CPlatformServices platform;
+    platform.engine.SetLibrary(strEngine);
     CScanServices services = platform.Get();
     if (services.pEngine->Load() != ENGINE_LOAD_OK) {
         fprintf(stderr, "%s\n", LoadText(IDS_ENGINE_LOAD_FAILED));
@@ -156,7 +178,9 @@ int main(int argc, char** argv) {
                  &view, &rows, req.bAutoRepair ? services.pBackup : nullptr};
     CScanner scanner(req, env);
     view.m_pScanner = &scanner;
+    services.pEngine->SetWait(&view);
     scanner.RunScan();
+    services.pEngine->SetWait(nullptr);
     services.pEngine->Unload();
 
     // As closing the results dialog does: the findings go to the agent
