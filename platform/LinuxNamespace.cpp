@@ -9,10 +9,12 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_map>
@@ -80,18 +82,67 @@ EProbe ProbeAt(int nDirFd, const char* pszName, int nExtraFlags) {
     return eProbe;
 }
 
-EProbe ProbeChild(int nDirFd, const char* pszName, dev_t nFolderDev, bool bLinkCountExact) {
-    if (bLinkCountExact) {
-        struct stat st;
-        if (fstatat(nDirFd, pszName, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return errno == ENOENT ? PROBE_GONE : PROBE_EMPTY;
-        if (!S_ISDIR(st.st_mode))
-            return PROBE_GONE;
-        // A mount point's count belongs to another file system: read it.
-        if (st.st_dev == nFolderDev && st.st_nlink == 2)
-            return PROBE_EMPTY;
-    }
+// pSt: the child as fstatat saw it, nullptr when it could not look.
+EProbe ProbeChild(int nDirFd, const char* pszName, dev_t nFolderDev, bool bLinkCountExact, const struct stat* pSt) {
+    // A mount point's count belongs to another file system: read it.
+    if (bLinkCountExact && pSt && pSt->st_dev == nFolderDev && pSt->st_nlink == 2)
+        return PROBE_EMPTY;
     return ProbeAt(nDirFd, pszName, O_NOFOLLOW);
+}
+
+bool IsAtOrUnderAny(const std::string& strPath, const std::unordered_set<std::string>& setPlaces) {
+    for (const std::string& strPlace : setPlaces) {
+        if (strPath.compare(0, strPlace.size(), strPlace) != 0)
+            continue;
+        if (strPath.size() == strPlace.size() || strPlace.back() == '/' || strPath[strPlace.size()] == '/')
+            return true;
+    }
+    return false;
+}
+
+// Where an open folder really is, whatever path reached it, as the mount
+// table names places; "" when /proc cannot say.
+std::string RealPathOf(int nFd) {
+    char szLink[32];
+    snprintf(szLink, sizeof szLink, "/proc/self/fd/%d", nFd);
+    char szPath[PATH_MAX];
+    ssize_t nLen = readlink(szLink, szPath, sizeof szPath);
+    if (nLen <= 0 || nLen >= static_cast<ssize_t>(sizeof szPath) || szPath[0] != '/')
+        return std::string();
+    return std::string(szPath, static_cast<size_t>(nLen));
+}
+
+FOLDERITEM MakeHomeItem(const std::string& strHome, bool bSlow, bool bHasSubfolders) {
+    FOLDERITEM home;
+    home.nKind = CLinuxNamespace::NODE_HOME;
+    home.nAttributes = NSATTR_FILESYSTEM | NSATTR_FILESYSANCESTOR | NSATTR_FOLDER |
+                       (bHasSubfolders ? NSATTR_HASSUBFOLDER : 0);
+    home.strName = CLinuxNamespace::TextHome();
+    home.strPath = strHome;
+    home.bSlow = bSlow;
+    home.nIcon = home.nOpenIcon = ICON_HOME;
+    return home;
+}
+
+// Home as the tree shows it, judged by where it really is: run on a helper
+// thread, since finding that out may already hang.
+int LookAtHome(const std::string& strHome, const CLinuxNamespace::SMountSets& mounts, std::vector<FOLDERITEM>& arOut) {
+    arOut.clear();
+    std::string strReal = strHome;
+    if (char* pszReal = realpath(strHome.c_str(), nullptr)) {
+        strReal = pszReal;
+        free(pszReal);
+    } else if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) {
+        return ENUM_FAILED;
+    }
+    struct stat st;
+    bool bSlow = IsAtOrUnderAny(strReal, mounts.setSlowMounts) ||
+                 (stat(strReal.c_str(), &st) == 0 && mounts.setSlowDevs.count(st.st_dev) != 0);
+    EProbe eProbe = bSlow ? PROBE_HAS : ProbeAt(AT_FDCWD, strHome.c_str(), 0);
+    if (eProbe == PROBE_GONE)
+        return ENUM_FAILED;
+    arOut.push_back(MakeHomeItem(strHome, bSlow, eProbe == PROBE_HAS));
+    return ENUM_OK;
 }
 
 uint8_t DriveIcon(int nType) {
@@ -134,16 +185,17 @@ struct CLinuxNamespace::SSlowRead {
     int nResult = ENUM_FAILED;
     std::vector<FOLDERITEM> arChildren;
     // The thread's own copies: it may outlive the namespace.
-    SReadRequest req;
+    std::string strPath;
+    FnSlowWork fnWork;
     FnSlowReadHook fnHook;
 
     static void* ThreadMain(void* pArg) {
         std::unique_ptr<std::shared_ptr<SSlowRead>> pHold(static_cast<std::shared_ptr<SSlowRead>*>(pArg));
         SSlowRead& read = **pHold;
         if (read.fnHook)
-            read.fnHook(read.req.strFolder);
+            read.fnHook(read.strPath);
         std::vector<FOLDERITEM> arChildren;
-        int nResult = ReadSubfolders(read.req, arChildren);
+        int nResult = read.fnWork(arChildren);
         {
             std::lock_guard<std::mutex> lock(read.mtx);
             read.arChildren = std::move(arChildren);
@@ -155,11 +207,15 @@ struct CLinuxNamespace::SSlowRead {
     }
 };
 
-CLinuxNamespace::CLinuxNamespace(IDriveSource* pDrives, std::string strHome)
-    : m_pDrives(pDrives), m_strHome(std::move(strHome)) {
+CLinuxNamespace::CLinuxNamespace(IDriveSource* pDrives, std::string strHome, IMountWatch* pWatch)
+    : m_pDrives(pDrives), m_strHome(std::move(strHome)), m_pWatch(pWatch) {
     if (!m_pDrives) {
         m_pOwnDrives = std::make_unique<CMountTable>();
         m_pDrives = m_pOwnDrives.get();
+    }
+    if (!m_pWatch) {
+        m_pOwnWatch = std::make_unique<CMountWatch>();
+        m_pWatch = m_pOwnWatch.get();
     }
 }
 
@@ -181,25 +237,40 @@ std::string CLinuxNamespace::FindHome() const {
 }
 
 void CLinuxNamespace::RefreshMounts() {
-    std::vector<CMount> arUnique = OneDrivePerMount(m_pDrives->GetMounts());
-    m_arDrives.clear();
-    m_setSlowMounts.clear();
-    for (CMount& mount : arUnique) {
-        if (mount.nType == DRIVE_TYPE_REMOTE)
-            m_setSlowMounts.insert(mount.strPath);
-        if (IsWalkableDriveType(mount.nType))
-            m_arDrives.push_back(std::move(mount));
+    std::vector<CMount> arMounts = OneDrivePerMount(m_pDrives->GetMounts());
+    m_mounts = SMountSets();
+    std::unordered_set<uint64_t> setStorageDevs;
+    for (const CMount& mount : arMounts) {
+        if (mount.nType == DRIVE_TYPE_REMOTE || mount.bAutomount) {
+            m_mounts.setSlowMounts.insert(mount.strPath);
+            if (mount.nDev)
+                m_mounts.setSlowDevs.insert(mount.nDev);
+        } else if (IsWalkableDriveType(mount.nType)) {
+            if (mount.nDev)
+                setStorageDevs.insert(mount.nDev);
+        } else {
+            m_mounts.setSystemMounts.insert(mount.strPath);
+            if (mount.nDev)
+                m_mounts.setSystemDevs.insert(mount.nDev);
+        }
     }
+    // Bind mounts share their device: one that also carries storage is not
+    // the system's alone.
+    for (uint64_t nDev : setStorageDevs)
+        m_mounts.setSystemDevs.erase(nDev);
+    m_arDrives = UserDrives(std::move(arMounts));
 }
 
 bool CLinuxNamespace::IsSlowPath(const std::string& strPath) const {
-    for (const std::string& strMount : m_setSlowMounts) {
-        if (strPath.compare(0, strMount.size(), strMount) != 0)
-            continue;
-        if (strPath.size() == strMount.size() || strMount.back() == '/' || strPath[strMount.size()] == '/')
-            return true;
-    }
-    return false;
+    return IsAtOrUnderAny(strPath, m_mounts.setSlowMounts);
+}
+
+bool CLinuxNamespace::DrivesChanged() {
+    return m_pWatch->HasChanged();
+}
+
+bool CLinuxNamespace::FollowsDrives(const FOLDERITEM& folder) {
+    return folder.nKind == NODE_COMPUTER || folder.nKind == NODE_NETWORK;
 }
 
 FOLDERITEM CLinuxNamespace::MakeDrive(const CMount& mount, bool bSlow, bool bHasSubfolders) const {
@@ -221,22 +292,9 @@ int CLinuxNamespace::EnumChildren(const FOLDERITEM* pFolder, std::vector<FOLDERI
         const uint32_t nVirtual = NSATTR_FILESYSANCESTOR | NSATTR_FOLDER | NSATTR_HASSUBFOLDER;
         arChildren.push_back(MakeVirtual(NODE_COMPUTER, TextComputer(), nVirtual, ICON_COMPUTER));
         arChildren.push_back(MakeVirtual(NODE_NETWORK, TextNetwork(), nVirtual, ICON_NETWORK));
-        std::string strHome = FindHome();
-        if (strHome.empty())
-            return ENUM_OK;
-        bool bSlow = IsSlowPath(strHome);
-        EProbe eProbe = bSlow ? PROBE_HAS : ProbeAt(AT_FDCWD, strHome.c_str(), 0);
-        if (eProbe == PROBE_GONE)
-            return ENUM_OK;
         FOLDERITEM home;
-        home.nKind = NODE_HOME;
-        home.nAttributes = NSATTR_FILESYSTEM | NSATTR_FILESYSANCESTOR | NSATTR_FOLDER |
-                           (eProbe == PROBE_HAS ? NSATTR_HASSUBFOLDER : 0);
-        home.strName = TextHome();
-        home.strPath = std::move(strHome);
-        home.bSlow = bSlow;
-        home.nIcon = home.nOpenIcon = ICON_HOME;
-        arChildren.push_back(std::move(home));
+        if (MakeHome(home))
+            arChildren.push_back(std::move(home));
         return ENUM_OK;
     }
 
@@ -244,7 +302,8 @@ int CLinuxNamespace::EnumChildren(const FOLDERITEM* pFolder, std::vector<FOLDERI
     case NODE_COMPUTER:
         RefreshMounts();
         for (const CMount& mount : m_arDrives) {
-            // Network mounts (and anything below one) are shown untouched.
+            // Network mounts, automount points and anything below one are
+            // shown untouched.
             if (IsSlowPath(mount.strPath)) {
                 arChildren.push_back(MakeDrive(mount, true, true));
                 continue;
@@ -273,6 +332,30 @@ int CLinuxNamespace::EnumChildren(const FOLDERITEM* pFolder, std::vector<FOLDERI
     }
 }
 
+bool CLinuxNamespace::MakeHome(FOLDERITEM& home) {
+    std::string strHome = FindHome();
+    if (strHome.empty())
+        return false;
+    std::vector<FOLDERITEM> arOut;
+    int nResult = ENUM_TIMEOUT;  // known slow by its path: not even looked at
+    if (!IsSlowPath(strHome)) {
+        SMountSets mounts = m_mounts;
+        // Keys of folder reads are absolute paths; this one cannot be one.
+        nResult = RunBounded("~" + strHome, strHome,
+                             [strHome, mounts](std::vector<FOLDERITEM>& arOut) {
+                                 return LookAtHome(strHome, mounts, arOut);
+                             },
+                             arOut);
+    }
+    if (nResult == ENUM_FAILED)
+        return false;
+    if (nResult == ENUM_OK && arOut.size() == 1)
+        home = std::move(arOut[0]);
+    else
+        home = MakeHomeItem(strHome, true, true);  // shown as a network folder is, untouched
+    return true;
+}
+
 int CLinuxNamespace::ReadFolder(const FOLDERITEM& folder, std::vector<FOLDERITEM>& arChildren) {
     if (folder.strPath.empty())
         return ENUM_FAILED;
@@ -283,20 +366,25 @@ int CLinuxNamespace::ReadFolder(const FOLDERITEM& folder, std::vector<FOLDERITEM
     req.strFolder = folder.strPath;
     req.bFollowLink = folder.nKind != NODE_FOLDER;
     req.bSlow = folder.bSlow || IsSlowPath(folder.strPath);
-    req.setSlowMounts = m_setSlowMounts;
-    if (req.bSlow)
-        return ReadSlowFolder(req, arChildren);
+    req.mounts = m_mounts;
+    if (req.bSlow) {
+        return RunBounded(req.strFolder, req.strFolder,
+                          [req](std::vector<FOLDERITEM>& arOut) { return ReadSubfolders(req, arOut); }, arChildren);
+    }
     return ReadSubfolders(req, arChildren);
 }
 
-int CLinuxNamespace::ReadSlowFolder(const SReadRequest& req, std::vector<FOLDERITEM>& arChildren) {
+int CLinuxNamespace::RunBounded(const std::string& strKey, const std::string& strPath, FnSlowWork fnWork,
+                                std::vector<FOLDERITEM>& arOut) {
+    arOut.clear();
     std::shared_ptr<SSlowRead> pRead;
-    auto it = m_mapSlowReads.find(req.strFolder);
+    auto it = m_mapSlowReads.find(strKey);
     if (it != m_mapSlowReads.end()) {
         pRead = it->second;
     } else {
         pRead = std::make_shared<SSlowRead>();
-        pRead->req = req;
+        pRead->strPath = strPath;
+        pRead->fnWork = std::move(fnWork);
         pRead->fnHook = m_fnSlowReadHook;
         auto* pArg = new std::shared_ptr<SSlowRead>(pRead);
         pthread_attr_t attr;
@@ -309,18 +397,31 @@ int CLinuxNamespace::ReadSlowFolder(const SReadRequest& req, std::vector<FOLDERI
             delete pArg;
             return ENUM_TIMEOUT;  // no thread now; the next expansion tries again
         }
-        m_mapSlowReads.emplace(req.strFolder, pRead);
+        m_mapSlowReads.emplace(strKey, pRead);
     }
 
+    // Waited for in short slices, the window served between them.
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_nSlowWaitMs);
     std::unique_lock<std::mutex> lock(pRead->mtx);
-    if (!pRead->cv.wait_for(lock, std::chrono::milliseconds(m_nSlowWaitMs), [&] { return pRead->bDone; })) {
-        Diagnose("folder on a slow mount did not answer in time; tried again at the next expansion", req.strFolder);
-        return ENUM_TIMEOUT;
+    for (;;) {
+        const auto tNow = std::chrono::steady_clock::now();
+        if (tNow >= tEnd) {
+            Diagnose("folder on a slow mount did not answer in time; tried again at the next expansion", strPath);
+            return ENUM_TIMEOUT;
+        }
+        auto tSlice = m_fnServe ? std::min(tEnd, tNow + std::chrono::milliseconds(SERVE_SLICE_MS)) : tEnd;
+        if (pRead->cv.wait_until(lock, tSlice, [&] { return pRead->bDone; }))
+            break;
+        if (m_fnServe) {
+            lock.unlock();
+            m_fnServe();
+            lock.lock();
+        }
     }
-    arChildren = std::move(pRead->arChildren);
+    arOut = std::move(pRead->arChildren);
     int nResult = pRead->nResult;
     lock.unlock();
-    m_mapSlowReads.erase(req.strFolder);
+    m_mapSlowReads.erase(strKey);
     return nResult;
 }
 
@@ -348,7 +449,15 @@ int CLinuxNamespace::ReadSubfolders(const SReadRequest& req, std::vector<FOLDERI
     std::string strBase = req.strFolder;
     if (strBase.empty() || strBase.back() != '/')
         strBase += '/';
+    // Mount points are matched by the folder's real place, not by the path
+    // that reached it.
+    std::string strRealBase = RealPathOf(nDirFd);
+    if (strRealBase.empty())
+        strRealBase = req.strFolder;
+    if (strRealBase.back() != '/')
+        strRealBase += '/';
     std::string strChild;
+    std::string strRealChild;
     // A read error part way keeps what was read: those folders exist.
     while (const dirent* pEntry = readdir(pDir)) {
         const char* pszName = pEntry->d_name;
@@ -357,20 +466,38 @@ int CLinuxNamespace::ReadSubfolders(const SReadRequest& req, std::vector<FOLDERI
         strChild.assign(strBase).append(pszName);
         if (strChild.size() >= PATH_MAX)
             continue;  // no path the scan could take
-        const bool bSlowMount = !req.bSlow && !req.setSlowMounts.empty() && req.setSlowMounts.count(strChild);
-
-        if (pEntry->d_type == DT_UNKNOWN && !bSlowMount) {
-            struct stat st;
-            if (fstatat(nDirFd, pszName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
-                continue;
-        } else if (pEntry->d_type != DT_DIR && !(pEntry->d_type == DT_UNKNOWN && bSlowMount)) {
+        if (pEntry->d_type != DT_DIR && pEntry->d_type != DT_UNKNOWN)
             continue;  // links, files and devices
+        strRealChild.assign(strRealBase).append(pszName);
+        if (req.mounts.setSystemMounts.count(strRealChild))
+            continue;  // proc, sysfs and the like: nothing to scan
+        const bool bSlowMount = req.mounts.setSlowMounts.count(strRealChild) != 0;
+        bool bSlow = req.bSlow || bSlowMount;
+
+        // A slow mount point is never looked at from here: even a look may
+        // hang. fstatat does not trigger an automount; opening would.
+        struct stat st;
+        bool bStat = false;
+        if (!bSlowMount && (pEntry->d_type == DT_UNKNOWN || !req.bSlow)) {
+            if (fstatat(nDirFd, pszName, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (!S_ISDIR(st.st_mode))
+                    continue;
+                bStat = true;
+            } else if (pEntry->d_type == DT_UNKNOWN || errno == ENOENT) {
+                continue;
+            }
+            // Another file system mounted here, known by its device.
+            if (bStat && st.st_dev != nFolderDev) {
+                if (req.mounts.setSystemDevs.count(st.st_dev))
+                    continue;
+                if (req.mounts.setSlowDevs.count(st.st_dev))
+                    bSlow = true;
+            }
         }
 
-        const bool bSlow = req.bSlow || bSlowMount;
         bool bHasSubfolders = true;  // assumed on network mounts, never read there
         if (!bSlow) {
-            EProbe eProbe = ProbeChild(nDirFd, pszName, nFolderDev, bLinkCountExact);
+            EProbe eProbe = ProbeChild(nDirFd, pszName, nFolderDev, bLinkCountExact, bStat ? &st : nullptr);
             if (eProbe == PROBE_GONE)
                 continue;
             bHasSubfolders = eProbe == PROBE_HAS;

@@ -2,6 +2,19 @@
 
 #include <utility>
 
+#include "res/Strings.h"
+
+namespace {
+
+// The same drive or folder as the one shown: anything that changes how it
+// is shown or read makes it another item.
+bool IsSameEntry(const FOLDERITEM& item1, const FOLDERITEM& item2) {
+    return item1.nKind == item2.nKind && item1.strPath == item2.strPath && item1.strName == item2.strName &&
+           item1.nIcon == item2.nIcon && item1.bSlow == item2.bSlow && !item1.bNote && !item2.bNote;
+}
+
+}  // namespace
+
 CCheckTree::CCheckTree(ITreeItems& items, IFolderNamespace& ns) : m_items(items), m_pNamespace(&ns) {}
 
 void CCheckTree::FillRoot() {
@@ -23,12 +36,28 @@ void CCheckTree::FillRoot() {
 
 void CCheckTree::ItemExpanding(TreeItem hItem) {
     FOLDERITEM* pRecord = hItem ? m_items.GetRecord(hItem) : nullptr;
-    if (!pRecord || pRecord->bFilled)
+    if (!pRecord || pRecord->bFilled || pRecord->bNote)
         return;
+    // The note of the last try that did not answer makes way for this one.
+    for (TreeItem hChild = m_items.GetChildItem(hItem); hChild;) {
+        TreeItem hNext = m_items.GetNextSiblingItem(hChild);
+        const FOLDERITEM* pChild = m_items.GetRecord(hChild);
+        if (pChild && pChild->bNote)
+            m_items.DeleteItem(hChild);
+        hChild = hNext;
+    }
     int nCheck = m_items.GetCheck(hItem) == CHECK_ON ? CHECK_ON : CHECK_OFF;
     int nResult = FillChildren(pRecord, hItem, nCheck, NSATTR_FOLDER | NSATTR_HASSUBFOLDER);
-    if (nResult != ENUM_TIMEOUT)
+    if (nResult != ENUM_TIMEOUT) {
         pRecord->bFilled = true;
+    } else if (!m_items.GetChildItem(hItem)) {
+        // Shown as empty it would look read; the note says why it is not.
+        FOLDERITEM note;
+        note.strName = LoadText(IDS_TREE_NOT_RESPONDING);
+        note.bNote = true;
+        if (TreeItem hNote = m_items.InsertItem(hItem, nullptr, std::move(note)))
+            m_items.SetCheck(hNote, CHECK_NONE);
+    }
     m_items.SortChildren(hItem, CompareCallback, this);
     // Nothing to show after all (no access, gone, only hidden folders): the
     // expand button goes, as it would for a folder known to be empty.
@@ -73,6 +102,76 @@ int CCheckTree::FillChildren(const FOLDERITEM* pFolder, TreeItem hParent, int nC
     return nResult;
 }
 
+void CCheckTree::FollowDrives() {
+    if (!m_pNamespace->DrivesChanged())
+        return;
+    // Items never expanded read the drives fresh when they are.
+    for (TreeItem hTop = m_items.GetChildItem(nullptr); hTop; hTop = m_items.GetNextSiblingItem(hTop)) {
+        const FOLDERITEM* pRecord = m_items.GetRecord(hTop);
+        if (pRecord && pRecord->bFilled && m_pNamespace->FollowsDrives(*pRecord))
+            MergeChildren(hTop);
+    }
+}
+
+void CCheckTree::MergeChildren(TreeItem hParent) {
+    std::vector<FOLDERITEM> arNew;
+    if (m_pNamespace->EnumChildren(m_items.GetRecord(hParent), arNew) != ENUM_OK)
+        return;  // what is shown stays until a read answers
+    std::erase_if(arNew, [](const FOLDERITEM& item) { return !(item.nAttributes & NSATTR_FOLDER); });
+    const bool bUnderSecond = hParent == m_hSecondEntry;
+    // As a first fill shows it: the placeholder only while it is alone.
+    if (bUnderSecond && arNew.size() >= 2)
+        arNew.erase(arNew.begin());
+
+    std::vector<bool> arShown(arNew.size(), false);
+    std::vector<TreeItem> arGone;
+    for (TreeItem hChild = m_items.GetChildItem(hParent); hChild; hChild = m_items.GetNextSiblingItem(hChild)) {
+        const FOLDERITEM* pOld = m_items.GetRecord(hChild);
+        size_t i = 0;
+        while (i < arNew.size() && (arShown[i] || !pOld || !IsSameEntry(*pOld, arNew[i])))
+            ++i;
+        if (i < arNew.size())
+            arShown[i] = true;
+        else
+            arGone.push_back(hChild);
+    }
+    bool bChanged = !arGone.empty();
+    for (TreeItem hGone : arGone)
+        m_items.DeleteItem(hGone);
+    const int nCheck = bUnderSecond ? CHECK_NONE : m_items.GetCheck(hParent) == CHECK_ON ? CHECK_ON : CHECK_OFF;
+    for (size_t i = 0; i < arNew.size(); ++i) {
+        if (arShown[i])
+            continue;
+        TreeItem hNew = m_items.InsertItem(hParent, nullptr, std::move(arNew[i]));
+        if (!hNew)
+            break;
+        m_items.SetCheck(hNew, nCheck);
+        bChanged = true;
+    }
+    if (!bChanged)
+        return;
+    m_items.SortChildren(hParent, CompareCallback, this);
+    m_items.SetHasChildren(hParent, m_items.GetChildItem(hParent) != nullptr);
+    UpdateFromChildren(hParent);
+}
+
+void CCheckTree::UpdateFromChildren(TreeItem hItem) {
+    for (TreeItem hUp = hItem; hUp; hUp = m_items.GetParentItem(hUp)) {
+        int nUp = m_items.GetCheck(hUp);
+        if (nUp == CHECK_NONE)
+            break;
+        int nOr = 0;
+        for (TreeItem hChild = m_items.GetChildItem(hUp); hChild; hChild = m_items.GetNextSiblingItem(hChild))
+            nOr |= m_items.GetCheck(hChild);
+        // No boxed child left: a checked item stays checked, as its
+        // unexpanded children would be.
+        int nNew = nOr != 0 ? nOr : nUp == CHECK_PARTIAL ? CHECK_OFF : nUp;
+        if (nNew == nUp)
+            break;
+        m_items.SetCheck(hUp, nNew);
+    }
+}
+
 void CCheckTree::ToggleCheck(TreeItem hItem) {
     if (!hItem)
         return;
@@ -110,7 +209,9 @@ void CCheckTree::SetSubtreeCheck(TreeItem hItem, int nCheck) {
     // costs no stack.
     TreeItem h = m_items.GetChildItem(hItem);
     while (h) {
-        m_items.SetCheck(h, nCheck);
+        const FOLDERITEM* pRecord = m_items.GetRecord(h);
+        if (!pRecord || !pRecord->bNote)
+            m_items.SetCheck(h, nCheck);
         TreeItem hChild = m_items.GetChildItem(h);
         h = hChild ? hChild : NextAfterSubtree(h, hItem);
     }

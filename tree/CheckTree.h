@@ -17,9 +17,13 @@ public:
     // Rebuilds the top level, sorts it, expands and selects its first item.
     void FillRoot();
     // Reads the item's children at its first expansion and sorts them; later
-    // expansions read nothing. A folder that did not answer in time is read
-    // again at its next expansion.
+    // expansions read nothing. A folder that did not answer in time shows one
+    // note saying so, and is read again at its next expansion.
     void ItemExpanding(TreeItem hItem);
+    // When the namespace says the drives changed, reads again each expanded
+    // top-level item whose children are drives: new ones go in their sorted
+    // place, vanished ones go, every other item keeps its expansion and box.
+    void FollowDrives();
 
     // 1 -> 2, 2 -> 1, 3 -> 2; an item without a box stays without one. The
     // whole inserted subtree takes the new state, the ancestors follow from
@@ -53,6 +57,9 @@ public:
 
 private:
     int FillChildren(const FOLDERITEM* pFolder, TreeItem hParent, int nCheck, uint32_t nMask);
+    void MergeChildren(TreeItem hParent);
+    // An item with a box takes its state from its boxed children, and so on up.
+    void UpdateFromChildren(TreeItem hItem);
     void SetSubtreeCheck(TreeItem hItem, int nCheck);
     // The next item after hItem's subtree that is still below hTop
     // (nullptr: anywhere in the tree).

@@ -1,5 +1,7 @@
 #include "tree/FolderTree.h"
 
+#include <wx/evtloop.h>
+
 #include <cstring>
 #include <unordered_map>
 
@@ -211,6 +213,7 @@ wxBEGIN_EVENT_TABLE(CFolderTree, wxTreeCtrl)
     EVT_LEFT_DOWN(CFolderTree::OnLButtonDown)
     EVT_KEY_DOWN(CFolderTree::OnKeyDown)
     EVT_TREE_ITEM_EXPANDING(wxID_ANY, CFolderTree::OnItemExpanding)
+    EVT_TIMER(TIMER_FOLLOW_DRIVES, CFolderTree::OnTimer)
 wxEND_EVENT_TABLE()
 
 CFolderTree::CFolderTree() {
@@ -238,6 +241,7 @@ bool CFolderTree::Create(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, 
 }
 
 CFolderTree::~CFolderTree() {
+    m_timerDrives.Stop();
     // The records go with the items, before the lists they point into.
     DeleteAllItems();
     SetStateImageList(nullptr);
@@ -246,6 +250,12 @@ CFolderTree::~CFolderTree() {
 
 void CFolderTree::SetNamespace(IFolderNamespace& ns) {
     m_pCheckTree->SetNamespace(ns);
+    // While a slow folder is awaited the window repaints, but takes no
+    // input: nothing may reach the tree before its read is done.
+    ns.SetWaitServer([] {
+        if (wxEventLoopBase* pLoop = wxEventLoopBase::GetActive())
+            pLoop->YieldFor(wxEVT_CATEGORY_UI);
+    });
 }
 
 void CFolderTree::InitImageLists() {
@@ -265,6 +275,11 @@ void CFolderTree::InitImageLists() {
 
 void CFolderTree::FillRoot() {
     m_pCheckTree->FillRoot();
+    m_timerDrives.Start(FOLLOW_DRIVES_MS);
+}
+
+void CFolderTree::OnTimer(wxTimerEvent&) {
+    m_pCheckTree->FollowDrives();
 }
 
 TreeItem CFolderTree::ToHandle(const wxTreeItemId& item) const {

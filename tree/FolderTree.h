@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <wx/imaglist.h>
+#include <wx/timer.h>
 #include <wx/treectrl.h>
 
 #include "tree/CheckTree.h"
@@ -15,6 +16,12 @@
 enum {
     IDC_FOLDER_TREE = 1000,
     IDB_TREE_STATES = 130,  // five 16x16 check-box images, white as mask colour
+};
+
+// How often the tree asks whether drives came or went.
+enum {
+    TIMER_FOLLOW_DRIVES = 1,
+    FOLLOW_DRIVES_MS = 500,
 };
 
 class CFolderTree : public wxTreeCtrl {
@@ -36,7 +43,8 @@ public:
 
     // State images from bitmap 130 and the small icons of the namespace.
     void InitImageLists();
-    // The top level, sorted, with its first item expanded and selected.
+    // The top level, sorted, with its first item expanded and selected;
+    // from then on the drives follow the mount table.
     void FillRoot();
 
     void ToggleCheck(const wxTreeItemId& item);
@@ -67,6 +75,7 @@ private:
     void Init();
     void OnLButtonDown(wxMouseEvent& event);
     void OnKeyDown(wxKeyEvent& event);
+    void OnTimer(wxTimerEvent& event);
     TreeItem ToHandle(const wxTreeItemId& item) const;
 
     wxImageList m_ilState;
@@ -75,6 +84,7 @@ private:
     std::unique_ptr<IFolderNamespace> m_pNoNamespace;
     std::unique_ptr<CItems> m_pItems;
     std::unique_ptr<CCheckTree> m_pCheckTree;
+    wxTimer m_timerDrives{this, TIMER_FOLLOW_DRIVES};
     // The sort in progress: the control's comparison hands over to it.
     FnTreeCompare m_pfnSort = nullptr;
     void* m_pSortContext = nullptr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,8 +50,11 @@ struct FOLDERITEM {
     uint32_t nAttributes = 0;
     std::string strName;  // the item's text, as bytes
     std::string strPath;  // on disk, as bytes; empty outside the file system
-    bool bSlow = false;   // reads may block (a network mount): never touched without a bound
+    bool bSlow = false;   // reads may block (a network mount, an automount point): never touched without a bound
     bool bFilled = false;  // children were read at a first expansion
+    // A line of text in the tree, not a folder: no box, no path, never read
+    // (what stands under a folder that did not answer).
+    bool bNote = false;
     uint8_t nIcon = ICON_NONE;
     uint8_t nOpenIcon = ICON_NONE;
 };
@@ -72,6 +76,18 @@ public:
     virtual int CompareItems(const FOLDERITEM& item1, const FOLDERITEM& item2) = 0;
     // The item's path on disk; false outside the file system.
     virtual bool GetFileSystemPath(const FOLDERITEM& item, std::string& strPath) = 0;
+    // True once after the drives may have changed (something was mounted or
+    // unmounted); cheap, asked often. The folders whose children are drives
+    // are then read again.
+    virtual bool DrivesChanged() { return false; }
+    // The folder's children are drives: they follow the mount table.
+    virtual bool FollowsDrives(const FOLDERITEM& folder) {
+        (void)folder;
+        return false;
+    }
+    // Called every few milliseconds while a read that may be slow is
+    // awaited, so the window keeps painting; it must not call back here.
+    virtual void SetWaitServer(std::function<void()> fnServe) { (void)fnServe; }
 };
 
 using FnTreeCompare = int (*)(TreeItem hItem1, TreeItem hItem2, void* pContext);

@@ -21,6 +21,7 @@ public:
         std::vector<int> arChildren;  // nodes, display order
         int nCheck = CHECK_NONE;
         bool bFilled = false;
+        bool bTimedOut = false;  // expanded, did not answer: shows one note
     };
 
     explicit CCheckTreeModel(const CFakeFolderNamespace& ns) : m_ns(ns) {}
@@ -47,7 +48,10 @@ public:
     void Expand(int nNode) {
         SItem& item = m_mapItems.at(nNode);
         int nResult = m_ns.m_arNodes[nNode].nResult;
-        if (item.bFilled || nResult == ENUM_TIMEOUT)
+        if (item.bFilled)
+            return;
+        item.bTimedOut = nResult == ENUM_TIMEOUT;
+        if (item.bTimedOut)
             return;
         item.bFilled = true;
         if (nResult != ENUM_OK)
@@ -133,7 +137,7 @@ public:
     // Empty when the real tree has the same items in the same order with the
     // same boxes, and its walk returns the same items; else what differs.
     std::string Compare(CFakeTreeItems& items, CCheckTree& tree) const {
-        std::string strWhy = CompareLevel(items, nullptr, m_arTop);
+        std::string strWhy = CompareLevel(items, nullptr, m_arTop, false);
         if (!strWhy.empty())
             return strWhy;
         std::vector<int> arWalk;
@@ -173,11 +177,22 @@ private:
         });
     }
 
-    std::string CompareLevel(CFakeTreeItems& items, TreeItem hParent, const std::vector<int>& arExpected) const {
+    // A note is -1; bTimedOut: only a note without a box is expected.
+    std::string CompareLevel(CFakeTreeItems& items, TreeItem hParent, const std::vector<int>& arExpected,
+                             bool bTimedOut) const {
         std::vector<int> arActual;
-        for (TreeItem h = items.GetChildItem(hParent); h; h = items.GetNextSiblingItem(h))
-            arActual.push_back(items.GetRecord(h)->nKind);
+        for (TreeItem h = items.GetChildItem(hParent); h; h = items.GetNextSiblingItem(h)) {
+            const FOLDERITEM* pRecord = items.GetRecord(h);
+            arActual.push_back(pRecord->bNote ? -1 : pRecord->nKind);
+            if (pRecord->bNote && items.GetCheck(h) != CHECK_NONE)
+                return "a note has a box";
+        }
         std::string strWhere = hParent ? "under node " + std::to_string(items.GetRecord(hParent)->nKind) : "at the top";
+        if (bTimedOut) {
+            if (arActual != std::vector<int>{-1})
+                return strWhere + ": items " + Join(arActual) + ", expected one note";
+            return std::string();
+        }
         if (arActual != arExpected)
             return strWhere + ": items " + Join(arActual) + ", expected " + Join(arExpected);
         TreeItem h = items.GetChildItem(hParent);
@@ -186,7 +201,7 @@ private:
             if (items.GetCheck(h) != item.nCheck)
                 return "node " + std::to_string(nNode) + ": check " + std::to_string(items.GetCheck(h)) + ", expected " +
                        std::to_string(item.nCheck);
-            std::string strWhy = CompareLevel(items, h, item.arChildren);
+            std::string strWhy = CompareLevel(items, h, item.arChildren, item.bTimedOut);
             if (!strWhy.empty())
                 return strWhy;
             h = items.GetNextSiblingItem(h);

@@ -2,7 +2,9 @@
 // and children in enumeration order. A record's kind is its node number.
 #pragma once
 
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tree/TreeInterfaces.h"
@@ -23,6 +25,8 @@ public:
 
     std::vector<SNode> m_arNodes;  // [0] is the top, above the top-level items
     int m_nEnumCalls = 0;
+    bool m_bDrivesChanged = false;     // DrivesChanged answers it once
+    std::set<int> m_setFollowsDrives;  // nodes whose children are drives
 
     CFakeFolderNamespace() { m_arNodes.emplace_back(); }
 
@@ -80,6 +84,9 @@ public:
             n = item1.nKind - item2.nKind;
         return n < 0 ? -1 : n > 0 ? 1 : 0;
     }
+
+    bool DrivesChanged() override { return std::exchange(m_bDrivesChanged, false); }
+    bool FollowsDrives(const FOLDERITEM& folder) override { return m_setFollowsDrives.count(folder.nKind) != 0; }
 
     bool GetFileSystemPath(const FOLDERITEM& item, std::string& strPath) override {
         if (!(item.nAttributes & NSATTR_FILESYSTEM) || item.strPath.empty())

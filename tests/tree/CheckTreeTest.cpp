@@ -250,6 +250,16 @@ TEST_F(CheckTreeTest, UnreadableFolderLosesItsButtonAndALateOneIsAskedAgain) {
     EXPECT_FALSE(CFakeTreeItems::Node(Item("Places"))->bHasChildren);
     Expand("Network");
     EXPECT_TRUE(CFakeTreeItems::Node(Item("Network"))->bHasChildren);
+    // One note says why nothing shows, however often it is asked.
+    EXPECT_EQ(m_items.ChildTexts(Item("Network")), StringList{"(not responding)"});
+    Expand("Network");
+    EXPECT_EQ(m_items.ChildTexts(Item("Network")), StringList{"(not responding)"});
+    // It never gets a box, and the walk passes it by.
+    m_ns.m_arNodes[m_items.GetRecord(Item("Computer/disk2"))->nKind].nResult = ENUM_TIMEOUT;
+    Expand("Computer/disk2");
+    Toggle("Computer/disk2");
+    EXPECT_EQ(Check("Computer/disk2/(not responding)"), CHECK_NONE);
+    EXPECT_EQ(Walk(), StringList{"Computer/disk2"});
     m_ns.m_arNodes[m_nNetwork].nResult = ENUM_OK;
     Expand("Network");
     EXPECT_EQ(m_items.ChildTexts(Item("Network")), (StringList{"srv1", "srv2"}));

@@ -1,10 +1,15 @@
 // The folder tree as a user drives it, on a real control: a click on a
-// state icon, a click on a label, Space, and a key the control keeps.
+// state icon, a click on a label, Space, and a key the control keeps; drives
+// that come and go while it is shown, and a folder that does not answer.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include <wx/app.h>
 #include <wx/frame.h>
+#include <wx/stopwatch.h>
 
 #include "fakes/FakeFolderNamespace.h"
 #include "tree/FolderTree.h"
@@ -139,6 +144,85 @@ TEST(FolderTreeWindowTest, StateIconClickLabelClickAndSpace) {
     std::string strPath;
     EXPECT_TRUE(tree.GetItemPath(users, strPath));
     EXPECT_EQ(strPath, "/c/Users");
+
+    pFrame->Destroy();
+    wxTheApp->ProcessIdle();
+}
+
+std::vector<std::string> ChildTexts(CFolderTree& tree, const wxTreeItemId& parent) {
+    std::vector<std::string> arTexts;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId item = tree.GetFirstChild(parent, cookie); item.IsOk(); item = tree.GetNextChild(parent, cookie))
+        arTexts.push_back(tree.GetItemText(item).utf8_string());
+    return arTexts;
+}
+
+// Serves the window's events until fnDone holds or nMs have passed.
+bool ServeUntil(const std::function<bool()>& fnDone, int nMs) {
+    wxStopWatch watch;
+    while (!fnDone()) {
+        if (watch.Time() > nMs)
+            return false;
+        wxYield();
+        wxMilliSleep(10);
+    }
+    return true;
+}
+
+TEST(FolderTreeWindowTest, DrivesFollowTheTableAndASilentFolderSaysSo) {
+    CFakeFolderNamespace ns;
+    int nComputer = ns.Add(0, "Computer");
+    ns.Add(0, "Network");
+    int nDisk1 = ns.Add(nComputer, "disk1", CFakeFolderNamespace::ON_DISK, "/c");
+    ns.AddFolder(nDisk1, "Users");
+    int nSilent = ns.AddFolder(nDisk1, "share");
+    ns.AddFolder(nSilent, "docs");
+    ns.m_arNodes[nSilent].nResult = ENUM_TIMEOUT;
+    int nDisk3 = ns.Add(nComputer, "disk3", CFakeFolderNamespace::ON_DISK, "/e");
+    ns.m_setFollowsDrives = {nComputer};
+
+    auto* pFrame = new wxFrame(nullptr, wxID_ANY, "tree", wxDefaultPosition, wxSize(400, 300));
+    auto* pTree = new CFolderTree(pFrame);
+    CFolderTree& tree = *pTree;
+    tree.SetNamespace(ns);
+    tree.InitImageLists();
+    tree.FillRoot();
+    pFrame->Show();
+    wxYield();
+
+    wxTreeItemId computer = FindChild(tree, tree.GetRootItem(), "Computer");
+    wxTreeItemId disk1 = FindChild(tree, computer, "disk1");
+    ASSERT_TRUE(disk1.IsOk());
+    tree.Expand(disk1);
+    wxTreeItemId users = FindChild(tree, disk1, "Users");
+    tree.ToggleCheck(users);
+
+    // A folder that does not answer shows one note, without a box, until a
+    // later expansion gets an answer.
+    wxTreeItemId share = FindChild(tree, disk1, "share");
+    tree.Expand(share);
+    EXPECT_EQ(ChildTexts(tree, share), std::vector<std::string>{"(not responding)"});
+    EXPECT_EQ(tree.GetCheck(tree.GetLastChild(share)), CHECK_NONE);
+    tree.Collapse(share);
+    ns.m_arNodes[nSilent].nResult = ENUM_OK;
+    tree.Expand(share);
+    EXPECT_EQ(ChildTexts(tree, share), std::vector<std::string>{"docs"});
+
+    // A disk mounted while the tree is shown takes its place in the order
+    // within 2 s; one unmounted goes; the rest stays as the user left it.
+    ns.Add(nComputer, "disk2", CFakeFolderNamespace::ON_DISK, "/d");  // listed last
+    ns.m_bDrivesChanged = true;
+    EXPECT_TRUE(ServeUntil([&] { return ChildTexts(tree, computer).size() == 3; }, 2000));
+    EXPECT_EQ(ChildTexts(tree, computer), (std::vector<std::string>{"disk1", "disk2", "disk3"}));
+    auto& arDrives = ns.m_arNodes[nComputer].arChildren;
+    arDrives.erase(std::find(arDrives.begin(), arDrives.end(), nDisk3));
+    ns.m_bDrivesChanged = true;
+    EXPECT_TRUE(ServeUntil([&] { return ChildTexts(tree, computer).size() == 2; }, 2000));
+    EXPECT_EQ(ChildTexts(tree, computer), (std::vector<std::string>{"disk1", "disk2"}));
+    EXPECT_TRUE(tree.IsExpanded(disk1));
+    EXPECT_TRUE(tree.IsExpanded(share));
+    EXPECT_EQ(tree.GetCheck(users), CHECK_ON);
+    EXPECT_EQ(tree.GetCheck(computer), CHECK_PARTIAL);
 
     pFrame->Destroy();
     wxTheApp->ProcessIdle();

@@ -1,10 +1,13 @@
 // The Linux namespace on temporary folders and a fake mount table: which
-// folders show, their expand buttons, the drives, the network mounts that
-// are never touched, the bounded wait, and a folder of 50,000 sub-folders.
+// folders show, their expand buttons, the drives, the network mounts and
+// automount points that are never touched, system mounts left out, the
+// bounded wait, drives that follow the table, and a folder of 50,000
+// sub-folders.
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,11 +16,14 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <thread>
+#include <utility>
 
 #include "fakes/FakeScanWorld.h"
 #include "fakes/FakeTreeItems.h"
 #include "fakes/TempDir.h"
 #include "platform/LinuxNamespace.h"
+#include "platform/MountTable.h"
 #include "tree/CheckTree.h"
 #include "tree/NameOrder.h"
 
@@ -52,11 +58,72 @@ void MakeDir(const std::string& strPath) {
     ASSERT_EQ(mkdir(strPath.c_str(), 0755), 0) << strPath;
 }
 
+class CFakeMountWatch : public IMountWatch {
+public:
+    bool m_bChanged = false;
+    bool HasChanged() override { return std::exchange(m_bChanged, false); }
+};
+
+// A slow-read hook that hangs, as a dead server does, until released; it
+// notes the threads it ran on. Shared with the helper threads, which may
+// outlive the test.
+class CHangingMount {
+public:
+    explicit CHangingMount(CLinuxNamespace& ns) : m_pState(std::make_shared<SState>()) {
+        std::shared_ptr<SState> pState = m_pState;
+        ns.SetSlowReadHook([pState](const std::string&) {
+            std::unique_lock<std::mutex> lock(pState->mtx);
+            pState->arThreads.push_back(std::this_thread::get_id());
+            pState->cv.wait(lock, [&] { return !pState->bHang; });
+        });
+    }
+    ~CHangingMount() { Release(); }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(m_pState->mtx);
+            m_pState->bHang = false;
+        }
+        m_pState->cv.notify_all();
+    }
+    // Every read so far ran on a thread other than this one.
+    bool AllOnHelpers() {
+        std::lock_guard<std::mutex> lock(m_pState->mtx);
+        for (std::thread::id id : m_pState->arThreads)
+            if (id == std::this_thread::get_id())
+                return false;
+        return !m_pState->arThreads.empty();
+    }
+
+private:
+    struct SState {
+        std::mutex mtx;
+        std::condition_variable cv;
+        bool bHang = true;
+        std::vector<std::thread::id> arThreads;
+    };
+    std::shared_ptr<SState> m_pState;
+};
+
+TreeItem ChildByName(CFakeTreeItems& items, TreeItem hParent, const std::string& strName) {
+    for (TreeItem h = items.GetChildItem(hParent); h; h = items.GetNextSiblingItem(h))
+        if (items.GetRecord(h)->strName == strName)
+            return h;
+    return nullptr;
+}
+
+std::vector<std::string> ChildPaths(CFakeTreeItems& items, TreeItem hParent) {
+    std::vector<std::string> arPaths;
+    for (TreeItem h = items.GetChildItem(hParent); h; h = items.GetNextSiblingItem(h))
+        arPaths.push_back(items.GetRecord(h)->strPath);
+    return arPaths;
+}
+
 class LinuxNamespaceTest : public ::testing::Test {
 protected:
     CTempDir m_tmp;
     CFakeDrives m_drives;
-    CLinuxNamespace m_ns{&m_drives, m_tmp / "home"};
+    CFakeMountWatch m_watch;
+    CLinuxNamespace m_ns{&m_drives, m_tmp / "home", &m_watch};
 };
 
 TEST_F(LinuxNamespaceTest, SubfoldersAreRealShownFoldersWithRightButtons) {
@@ -231,12 +298,25 @@ TEST_F(LinuxNamespaceTest, SlowFolderKeepsTheWindowWaitingOnlyABoundedTime) {
 
     FOLDERITEM slow = FolderAt(strSlow, CLinuxNamespace::NODE_DRIVE, true);
     auto tStart = std::chrono::steady_clock::now();
+    // The window is served all along the wait, never left 100 ms alone.
+    auto tServed = tStart;
+    std::chrono::steady_clock::duration longestGap{};
+    m_ns.SetWaitServer([&] {
+        auto tNow = std::chrono::steady_clock::now();
+        longestGap = std::max(longestGap, tNow - tServed);
+        tServed = tNow;
+    });
     int nResult = ENUM_OK;
+    m_ns.SetSlowReadWait(500);
     EXPECT_TRUE(Children(m_ns, &slow, &nResult).empty());
     EXPECT_EQ(nResult, ENUM_TIMEOUT);
+    EXPECT_GT(tServed - tStart, std::chrono::milliseconds(400));
+    EXPECT_LT(longestGap, std::chrono::milliseconds(100));
+    m_ns.SetWaitServer(nullptr);
+    m_ns.SetSlowReadWait(100);
     EXPECT_TRUE(Children(m_ns, &slow, &nResult).empty());  // waits on the same read
     EXPECT_EQ(nResult, ENUM_TIMEOUT);
-    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(2));
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(3));
 
     {
         std::lock_guard<std::mutex> lock(mtx);
@@ -252,6 +332,150 @@ TEST_F(LinuxNamespaceTest, SlowFolderKeepsTheWindowWaitingOnlyABoundedTime) {
     EXPECT_TRUE(mapChildren["x"].second);
     std::lock_guard<std::mutex> lock(mtx);
     EXPECT_EQ(nReads, 1);
+}
+
+TEST_F(LinuxNamespaceTest, SystemMountsAreNoFoldersToTick) {
+    const std::string strRoot = m_tmp / "root";
+    MakeDir(strRoot);
+    MakeDir(strRoot + "/pseudo");
+    MakeDir(strRoot + "/plain");
+    m_drives.m_arMounts = {{strRoot + "/pseudo", DRIVE_TYPE_UNKNOWN}};
+    FOLDERITEM root = FolderAt(strRoot);
+    auto mapChildren = Children(m_ns, &root);
+    EXPECT_EQ(mapChildren.count("pseudo"), 0u);
+    EXPECT_EQ(mapChildren.count("plain"), 1u);
+
+    // Known by its device, whatever place the table gives it: /proc is proc
+    // everywhere.
+    struct stat st;
+    ASSERT_EQ(stat("/proc", &st), 0);
+    m_drives.m_arMounts = {{"/elsewhere", DRIVE_TYPE_UNKNOWN, st.st_dev}};
+    FOLDERITEM slash = FolderAt("/", CLinuxNamespace::NODE_DRIVE);
+    mapChildren = Children(m_ns, &slash);
+    EXPECT_EQ(mapChildren.count("proc"), 0u);
+    EXPECT_EQ(mapChildren.count("etc"), 1u);
+}
+
+TEST_F(LinuxNamespaceTest, AutomountPointIsLeftToTheHelperWhateverPathReachesIt) {
+    const std::string strRoot = m_tmp / "root";
+    MakeDir(strRoot);
+    MakeDir(strRoot + "/auto");  // empty: a read would say "no sub-folders"
+    ASSERT_EQ(symlink("root", (m_tmp / "via").c_str()), 0);
+    CMount automount{strRoot + "/auto", CMountTable::ClassifyFileSystem("autofs", false)};
+    automount.bAutomount = true;
+    m_drives.m_arMounts = {automount};
+    CHangingMount hang(m_ns);
+    m_ns.SetSlowReadWait(100);
+
+    FOLDERITEM via = FolderAt(m_tmp / "via", CLinuxNamespace::NODE_DRIVE);
+    std::vector<FOLDERITEM> arChildren;
+    ASSERT_EQ(m_ns.EnumChildren(&via, arChildren), ENUM_OK);
+    ASSERT_EQ(arChildren.size(), 1u);
+    EXPECT_TRUE(arChildren[0].bSlow);
+    EXPECT_EQ(arChildren[0].nAttributes, SHOWN_FOLDER | NSATTR_HASSUBFOLDER);
+
+    auto tStart = std::chrono::steady_clock::now();
+    FOLDERITEM automountItem = arChildren[0];
+    EXPECT_EQ(m_ns.EnumChildren(&automountItem, arChildren), ENUM_TIMEOUT);
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(2));
+    EXPECT_TRUE(hang.AllOnHelpers());
+}
+
+// Home is a link into a network share: found out by its device on a helper,
+// never read on the window's thread, and a read that does not answer shows
+// one note until it does.
+TEST_F(LinuxNamespaceTest, HomeLinkedIntoASlowMountIsReadOnlyByTheHelper) {
+    MakeDir(m_tmp / "share");
+    MakeDir(m_tmp / "share/docs");
+    ASSERT_EQ(symlink("share", (m_tmp / "home").c_str()), 0);
+    struct stat st;
+    ASSERT_EQ(stat((m_tmp / "share").c_str(), &st), 0);
+    m_drives.m_arMounts = {{"/elsewhere/share", DRIVE_TYPE_REMOTE, st.st_dev}};
+    auto pHang = std::make_unique<CHangingMount>(m_ns);
+    m_ns.SetSlowReadWait(100);
+
+    // Even the first look at home does not answer: shown untouched.
+    CFakeTreeItems items;
+    CCheckTree tree(items, m_ns);
+    auto tStart = std::chrono::steady_clock::now();
+    tree.FillRoot();
+    TreeItem hHome = ChildByName(items, nullptr, "Home");
+    ASSERT_NE(hHome, nullptr);
+    EXPECT_TRUE(items.GetRecord(hHome)->bSlow);
+    tree.ItemExpanding(hHome);
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(2));
+    EXPECT_EQ(items.ChildTexts(hHome), std::vector<std::string>{"(not responding)"});
+    EXPECT_EQ(items.GetCheck(items.GetChildItem(hHome)), CHECK_NONE);
+    EXPECT_TRUE(CFakeTreeItems::Node(hHome)->bHasChildren);
+    EXPECT_TRUE(pHang->AllOnHelpers());
+
+    // The share answers: the next expansion shows its folders.
+    pHang->Release();
+    m_ns.SetSlowReadWait(10000);
+    tree.ItemExpanding(hHome);
+    EXPECT_EQ(items.ChildTexts(hHome), std::vector<std::string>{"docs"});
+
+    // Looked at in time, home is still known for slow by its device alone.
+    std::vector<FOLDERITEM> arTop;
+    m_ns.EnumChildren(nullptr, arTop);
+    ASSERT_EQ(arTop.size(), 3u);
+    EXPECT_TRUE(arTop[2].bSlow);
+    EXPECT_EQ(arTop[2].nAttributes, SHOWN_FOLDER | NSATTR_HASSUBFOLDER);
+}
+
+TEST_F(LinuxNamespaceTest, DrivesFollowTheMountTableAndOtherItemsKeepTheirState) {
+    for (const char* psz : {"a", "a/docs", "a/music", "b", "c", "share"})
+        MakeDir(m_tmp / psz);
+    const std::string strA = m_tmp / "a", strB = m_tmp / "b", strC = m_tmp / "c", strShare = m_tmp / "share";
+    m_drives.m_arMounts = {{strA, DRIVE_TYPE_FIXED}, {strC, DRIVE_TYPE_FIXED}};
+    CFakeTreeItems items;
+    CCheckTree tree(items, m_ns);
+    tree.FillRoot();
+    TreeItem hComputer = ChildByName(items, nullptr, "Computer");
+    TreeItem hNetwork = ChildByName(items, nullptr, "Network");
+    TreeItem hA = ChildByName(items, hComputer, strA);
+    TreeItem hC = ChildByName(items, hComputer, strC);
+    ASSERT_TRUE(hNetwork && hA && hC);
+    tree.ItemExpanding(hA);
+    items.ExpandItem(hA);
+    tree.ToggleCheck(ChildByName(items, hA, "docs"));
+    tree.ItemExpanding(hNetwork);
+    ASSERT_EQ(items.ChildTexts(hNetwork), std::vector<std::string>{"Entire Network"});
+
+    // Mounted: a disk and a share. Nothing moves until the watch says so.
+    m_drives.m_arMounts.push_back({strB, DRIVE_TYPE_FIXED});
+    m_drives.m_arMounts.push_back({strShare, DRIVE_TYPE_REMOTE});
+    tree.FollowDrives();
+    EXPECT_EQ(ChildPaths(items, hComputer), (std::vector<std::string>{strA, strC}));
+    m_watch.m_bChanged = true;
+    tree.FollowDrives();
+    EXPECT_EQ(ChildPaths(items, hComputer), (std::vector<std::string>{strA, strB, strC, strShare}));
+    EXPECT_EQ(ChildPaths(items, hNetwork), std::vector<std::string>{strShare});
+    TreeItem hB = ChildByName(items, hComputer, strB);
+    EXPECT_EQ(items.GetCheck(hB), CHECK_OFF);
+    EXPECT_EQ(ChildByName(items, hComputer, strA), hA);
+    EXPECT_TRUE(CFakeTreeItems::Node(hA)->bExpanded);
+    EXPECT_EQ(items.GetCheck(ChildByName(items, hA, "docs")), CHECK_ON);
+    EXPECT_EQ(items.GetCheck(hA), CHECK_PARTIAL);
+    EXPECT_EQ(items.GetCheck(hComputer), CHECK_PARTIAL);
+
+    // Unmounted: the disk with the tick and the share. Computer has no tick left.
+    m_drives.m_arMounts = {{strB, DRIVE_TYPE_FIXED}, {strC, DRIVE_TYPE_FIXED}};
+    m_watch.m_bChanged = true;
+    tree.FollowDrives();
+    EXPECT_EQ(ChildPaths(items, hComputer), (std::vector<std::string>{strB, strC}));
+    EXPECT_EQ(ChildByName(items, hComputer, strB), hB);
+    EXPECT_EQ(ChildByName(items, hComputer, strC), hC);
+    EXPECT_EQ(items.GetCheck(hComputer), CHECK_OFF);
+    EXPECT_EQ(items.ChildTexts(hNetwork), std::vector<std::string>{"Entire Network"});
+
+    // Under a ticked "Computer" a new drive comes ticked, as every drive is.
+    tree.ToggleCheck(hComputer);
+    m_drives.m_arMounts.push_back({strA, DRIVE_TYPE_FIXED});
+    m_watch.m_bChanged = true;
+    tree.FollowDrives();
+    EXPECT_EQ(items.GetCheck(ChildByName(items, hComputer, strA)), CHECK_ON);
+    EXPECT_EQ(items.GetCheck(hComputer), CHECK_ON);
 }
 
 TEST_F(LinuxNamespaceTest, ItemOrder) {
