@@ -29,9 +29,11 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_CLOSE(CMainDlg::OnClose)
     EVT_BUTTON(CMainDlg::IDC_BACKUP_BIN, CMainDlg::OnBackupBin)
     EVT_BUTTON(CMainDlg::IDC_INFO, CMainDlg::OnInfoBox)
+    EVT_TIMER(CMainDlg::TIMER_ENGINE_LOAD, CMainDlg::OnLoadTimer)
 wxEND_EVENT_TABLE()
 
-CMainDlg::CMainDlg(wxWindow* pParent, const CScanServices& services) : m_services(services) {
+CMainDlg::CMainDlg(wxWindow* pParent, const CScanServices& services)
+    : m_services(services), m_timerLoad(this, TIMER_ENGINE_LOAD) {
     Create(pParent, IDD, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(230, 126)));
@@ -86,17 +88,58 @@ void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
     m_treeFolders->FillRoot();
     m_nLastBackupNo = PrepareWorkDir();
     m_chkAutoRepair->SetValue(true);
-    if (!m_services.pEngine || m_services.pEngine->Load() != ENGINE_LOAD_OK) {
+    // The engine gets ready in its own process while the window is up: a
+    // large signature database takes seconds to load.
+    if (!m_services.pEngine) {
+        LoadSettled(ENGINE_LOAD_FAILED);
+        return;
+    }
+    const int nResult = m_services.pEngine->BeginLoad();
+    if (nResult == ENGINE_LOAD_PENDING)
+        m_timerLoad.Start(LOAD_POLL_MS);
+    else
+        LoadSettled(nResult);
+}
+
+CMainDlg::~CMainDlg() {
+    m_timerLoad.Stop();
+    EndScanWait();
+}
+
+void CMainDlg::OnLoadTimer(wxTimerEvent&) {
+    const int nResult = m_services.pEngine->PollLoad();
+    if (nResult == ENGINE_LOAD_PENDING)
+        return;
+    m_timerLoad.Stop();
+    LoadSettled(nResult);
+}
+
+void CMainDlg::LoadSettled(int nResult) {
+    m_nLoadResult = nResult;
+    const bool bWaiting = m_bScanWaiting;
+    EndScanWait();
+    if (nResult != ENGINE_LOAD_OK) {
         ShowLoadFailure();
         return;
     }
     m_bEngineLoaded = true;
     m_stcEngineVer->SetLabel(ToDisplay(m_services.pEngine->GetTorvaneVersion()));
+    if (bWaiting)
+        RunScan();
+}
+
+void CMainDlg::EndScanWait() {
+    if (m_bScanWaiting)
+        wxEndBusyCursor();
+    m_bScanWaiting = false;
 }
 
 void CMainDlg::ShowLoadFailure() {
-    QuilletMessageBox(ToDisplay(LoadText(IDS_ENGINE_LOAD_FAILED)), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
-                      wxOK | wxICON_ERROR, this);
+    // An engine that loaded but cannot work says why in its own words.
+    std::string strText = LoadText(IDS_ENGINE_LOAD_FAILED);
+    if (m_nLoadResult == ENGINE_LOAD_ENGINE_ERROR && m_services.pEngine)
+        strText = m_services.pEngine->GetLoadError();
+    QuilletMessageBox(ToDisplay(strText), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_ERROR, this);
 }
 
 uint32_t CMainDlg::PrepareWorkDir() {
@@ -134,11 +177,24 @@ SCANREQUEST CMainDlg::MakeScanRequest() const {
 }
 
 void CMainDlg::OnScanNow(wxCommandEvent&) {
+    // Still getting ready: the scan starts when the engine is, and Exit
+    // and Escape work meanwhile.
+    if (m_nLoadResult == ENGINE_LOAD_PENDING && !m_bEngineLoaded) {
+        if (!m_bScanWaiting) {
+            m_bScanWaiting = true;
+            wxBeginBusyCursor();
+        }
+        return;
+    }
     // Without an engine there is nothing to scan with: say so again.
     if (!m_bEngineLoaded) {
         ShowLoadFailure();
         return;
     }
+    RunScan();
+}
+
+void CMainDlg::RunScan() {
     if (!CollectTargets())
         return;
     {

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include <wx/dialog.h>
+#include <wx/timer.h>
+
+#include "engine/FarsendEngine.h"
 
 #include "scan/ScanServices.h"
 #include "scan/ScanTypes.h"
@@ -36,9 +39,12 @@ public:
         IDC_TAVIN = 1003,
         IDC_ENGINE_VER = 1005,
         IDM_ABOUTBOX = 0x0010,
+        TIMER_ENGINE_LOAD = 1,
+        LOAD_POLL_MS = 50,
     };
 
     CMainDlg(wxWindow* pParent, const CScanServices& services);
+    ~CMainDlg() override;
 
     // The target list from the tree's ticks; false, after telling the user,
     // when nothing is ticked.
@@ -50,6 +56,8 @@ public:
     SCANREQUEST MakeScanRequest() const;
 
     bool IsEngineLoaded() const { return m_bEngineLoaded; }
+    // "Scan Now" was pressed while the engine was still getting ready.
+    bool IsScanWaiting() const { return m_bScanWaiting; }
     uint32_t GetLastBackupNo() const { return m_nLastBackupNo; }
     const std::string& GetWorkDir() const { return m_szWorkDir; }
     CFolderTree* GetTree() { return m_treeFolders; }
@@ -66,15 +74,23 @@ protected:
     void OnBackupBin(wxCommandEvent& event);
     void OnInfoBox(wxCommandEvent& event);
     void OnSysCommand(int nCommand);
+    void OnLoadTimer(wxTimerEvent& event);
 
 private:
     void ShowLoadFailure();
+    // Acts on how the engine's loading went (ENGINE_LOAD_ codes).
+    void LoadSettled(int nResult);
+    void RunScan();
+    void EndScanWait();
 
     CScanServices m_services;
     uint32_t m_nLastBackupNo = 0;
     std::string m_szWorkDir;
     std::string m_strMessage;
     bool m_bEngineLoaded = false;
+    int m_nLoadResult = ENGINE_LOAD_PENDING;
+    bool m_bScanWaiting = false;
+    wxTimer m_timerLoad;
 
     wxStaticText* m_stcEngineVer = nullptr;
     CLinkLabel* m_lblTavin = nullptr;

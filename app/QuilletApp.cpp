@@ -6,26 +6,50 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 #include <wx/app.h>
 #include <wx/image.h>
 
 #include "app/AppIcon.h"
 #include "app/DiagnosticLog.h"
 #include "app/MainDlg.h"
+#include "app/MessageBox.h"
+#include "app/DisplayText.h"
+#include "platform/EngineChoice.h"
 #include "platform/BackupStore.h"
 #include "platform/PlatformServices.h"
 #include "repair/BackupBinDlg.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 
+// The arguments as the system handed them over: paths are bytes.
+std::vector<std::string> g_arRawArgs;
+
 class CQuilletApp : public wxApp {
 public:
     bool OnInit() override {
         wxInitAllImageHandlers();
         bool bBackupBin = false, bVerbose = false;
+        // The settings file first; what the command line says wins.
+        std::string strChoiceError;
+        ReadEngineSettingsFile(&m_engineChoice, &strChoiceError);
         for (int i = 1; i < argc; ++i) {
-            bBackupBin = bBackupBin || argv[i] == "--backup-bin";
-            bVerbose = bVerbose || argv[i] == "--verbose";
+            const std::string strArg = argv[i].utf8_string();
+            bBackupBin = bBackupBin || strArg == "--backup-bin";
+            bVerbose = bVerbose || strArg == "--verbose";
+            if (i + 1 < argc && (strArg == "--engine" || strArg == "--database" || strArg == "--clamd")) {
+                // Paths are bytes: taken as the system handed them over.
+                std::string strValue = static_cast<size_t>(i + 1) < g_arRawArgs.size() ? g_arRawArgs[i + 1] : "";
+                if (strArg == "--engine")
+                    m_engineChoice.strEngine = strValue;
+                else if (strArg == "--database")
+                    m_engineChoice.strDatabase = strValue;
+                else
+                    m_engineChoice.strClamd = strValue;
+                ++i;
+            }
         }
         // Why something failed quietly goes to wx's log, and under --verbose
         // to standard error; never to a dialog.
@@ -34,11 +58,10 @@ public:
         if (bBackupBin)
             RunBackupBin();
         else
-            RunMain();
+            RunMain(strChoiceError);
         return true;
     }
-    // The dialog was the program; there is no loop of our own to run.
-    int OnRun() override { return 0; }
+    int OnRun() override { return m_nExit; }
     int OnExit() override {
         SetDiagnosticSink(nullptr);
         return wxApp::OnExit();
@@ -46,9 +69,22 @@ public:
 
 private:
     CWxDiagnosticSink m_diagnostics;
+    CEngineChoice m_engineChoice;
+    // The dialog was the program; there is no loop of our own to run.
+    int m_nExit = 0;
 
-    void RunMain() {
+    void RunMain(std::string strChoiceError) {
         CPlatformServices services;
+        // A choice that names no usable engine is said, not replaced by
+        // another engine the user did not ask for.
+        if (strChoiceError.empty())
+            ApplyEngineChoice(m_engineChoice, services.engine, &strChoiceError);
+        if (!strChoiceError.empty()) {
+            QuilletMessageBox(wxString::FromUTF8(strChoiceError), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
+                              wxOK | wxICON_ERROR, nullptr);
+            m_nExit = 2;
+            return;
+        }
         CMainDlg dlg(nullptr, services.Get());
         SetTopWindow(&dlg);
         dlg.ShowModal();
@@ -77,5 +113,6 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    g_arRawArgs.assign(argv, argv + argc);
     return wxEntry(argc, argv);
 }

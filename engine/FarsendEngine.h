@@ -12,7 +12,10 @@
 #include <cstdint>
 #include <string>
 
-enum { ENGINE_LOAD_OK = 0, ENGINE_LOAD_FAILED = 1 };
+// ENGINE_LOAD_FAILED: the library cannot be loaded; ENGINE_LOAD_ENGINE_ERROR:
+// it loaded but cannot work (GetLoadError says why); ENGINE_LOAD_PENDING:
+// still getting ready (a large signature database takes seconds).
+enum { ENGINE_LOAD_OK = 0, ENGINE_LOAD_FAILED = 1, ENGINE_LOAD_ENGINE_ERROR = 2, ENGINE_LOAD_PENDING = 3 };
 
 // Format codes at or above this value are not probed or repaired.
 constexpr uint32_t FORMAT_LIMIT = 10;
@@ -43,6 +46,12 @@ public:
 
     // Loads the library, resolves the nine names and turns the engine on.
     virtual int Load() = 0;
+    // The same without waiting: PENDING until PollLoad, asked again, says
+    // how it went. An engine that loads at once has nothing to wait for.
+    virtual int BeginLoad() { return Load(); }
+    virtual int PollLoad() { return IsLoaded() ? ENGINE_LOAD_OK : ENGINE_LOAD_FAILED; }
+    // The engine's words after ENGINE_LOAD_ENGINE_ERROR.
+    virtual std::string GetLoadError() const { return std::string(); }
     // Turns the engine off and releases it; nothing when not loaded.
     virtual void Unload() = 0;
     virtual bool IsLoaded() const = 0;

@@ -72,7 +72,7 @@ std::string CHostEngine::DefaultHostPath() {
 #endif
 }
 
-bool CHostEngine::StartHost() {
+bool CHostEngine::SpawnHost() {
     int arFds[2];
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, arFds) != 0)
         return false;
@@ -96,8 +96,23 @@ bool CHostEngine::StartHost() {
     if (!m_options.strLibrary.empty())
         arArgv.push_back(const_cast<char*>(m_options.strLibrary.c_str()));
     arArgv.push_back(nullptr);
+    // Our environment, with the engine's settings in place of any of the
+    // same names.
+    std::vector<char*> arEnvp;
+    for (char** pp = environ; *pp; ++pp) {
+        const char* pszEq = strchr(*pp, '=');
+        const size_t nName = pszEq ? static_cast<size_t>(pszEq - *pp) + 1 : strlen(*pp);
+        bool bReplaced = false;
+        for (const std::string& strSet : m_options.arEnv)
+            bReplaced = bReplaced || strSet.compare(0, nName, *pp, nName) == 0;
+        if (!bReplaced)
+            arEnvp.push_back(*pp);
+    }
+    for (std::string& strSet : m_options.arEnv)
+        arEnvp.push_back(strSet.data());
+    arEnvp.push_back(nullptr);
     pid_t pid = -1;
-    int nErr = posix_spawn(&pid, m_options.strHostPath.c_str(), &actions, nullptr, arArgv.data(), environ);
+    int nErr = posix_spawn(&pid, m_options.strHostPath.c_str(), &actions, nullptr, arArgv.data(), arEnvp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(arFds[1]);
     if (nErr != 0) {
@@ -109,13 +124,26 @@ bool CHostEngine::StartHost() {
     ++m_nHostStarts;
     m_nPendingAcks = 0;
     m_mapLive.clear();
-
-    uint32_t nStatus = HELLO_LOAD_FAILED;
-    if (!Receive(OP_HELLO, &nStatus, nullptr, std::string()) || nStatus != HELLO_READY) {
-        KillHost();
-        return false;
-    }
     return true;
+}
+
+int CHostEngine::AwaitHello() {
+    uint32_t nStatus = HELLO_LOAD_FAILED;
+    std::string strText;
+    if (!Receive(OP_HELLO, &nStatus, &strText, std::string(), m_options.nStartMs) || nStatus != HELLO_READY) {
+        KillHost();
+        if (nStatus == HELLO_ENGINE_ERROR) {
+            m_strLoadError = strText;
+            Diagnose("the engine cannot work", strText);
+            return ENGINE_LOAD_ENGINE_ERROR;
+        }
+        return ENGINE_LOAD_FAILED;
+    }
+    return ENGINE_LOAD_OK;
+}
+
+bool CHostEngine::StartHost() {
+    return SpawnHost() && AwaitHello() == ENGINE_LOAD_OK;
 }
 
 void CHostEngine::KillHost() {
@@ -143,17 +171,49 @@ bool CHostEngine::EnsureHost() {
 }
 
 int CHostEngine::Load() {
+    int nResult = BeginLoad();
+    if (nResult != ENGINE_LOAD_PENDING)
+        return nResult;
+    m_bLoading = false;
+    nResult = AwaitHello();
+    m_bLoaded = nResult == ENGINE_LOAD_OK;
+    return nResult;
+}
+
+int CHostEngine::BeginLoad() {
     if (m_bLoaded)
         return ENGINE_LOAD_OK;
-    if (!StartHost())
+    if (m_bLoading)
+        return ENGINE_LOAD_PENDING;
+    m_strLoadError.clear();
+    if (!SpawnHost())
         return ENGINE_LOAD_FAILED;
-    m_bLoaded = true;
-    return ENGINE_LOAD_OK;
+    m_bLoading = true;
+    return ENGINE_LOAD_PENDING;
+}
+
+int CHostEngine::PollLoad() {
+    if (m_bLoaded)
+        return ENGINE_LOAD_OK;
+    if (!m_bLoading)
+        return m_strLoadError.empty() ? ENGINE_LOAD_FAILED : ENGINE_LOAD_ENGINE_ERROR;
+    pollfd pfd{m_nFd, POLLIN, 0};
+    if (poll(&pfd, 1, 0) == 0)
+        return ENGINE_LOAD_PENDING;
+    m_bLoading = false;
+    int nResult = AwaitHello();
+    m_bLoaded = nResult == ENGINE_LOAD_OK;
+    return nResult;
 }
 
 void CHostEngine::Unload() {
-    if (!m_bLoaded)
+    if (!m_bLoaded) {
+        // Still turning on: nothing to turn off.
+        if (m_bLoading)
+            KillHost();
+        m_bLoading = false;
         return;
+    }
     DropPrefetch();
     if (m_nFd >= 0 && SettleAcks() && Send(OP_TURN_OFF, 0, std::string())) {
         uint32_t nValue = 0;
@@ -186,7 +246,8 @@ bool CHostEngine::Send(uint8_t nOp, uint32_t nArg, const std::string& strPath) {
     }
 }
 
-bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile) {
+bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile,
+                          int64_t nLimit) {
     char arBuf[sizeof(SReply) + MAX_TEXT_BYTES + 1];
     ssize_t n = -1;
     const int64_t nStart = MonotonicNs();
@@ -201,7 +262,7 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
         sched_yield();
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        int64_t nLimitMs = m_options.nWatchdogMs;
+        int64_t nLimitMs = nLimit > 0 ? nLimit : m_options.nWatchdogMs;
         bool bExtended = false;
         const uint64_t nCall = ++m_nCallSerial;
         for (;;) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/FarsendEngine.h"
 
@@ -15,6 +16,9 @@ struct SHostOptions {
     std::string strHostPath;  // "" = farsend-host beside this program, then libexec
     std::string strLibrary;   // "" = libfarsend.so by bare name, found by the host
     int nWatchdogMs = 15000;  // per call, plus time for the file's size
+    // Turning on may load a large signature database: a host gets this long.
+    int nStartMs = 300000;
+    std::vector<std::string> arEnv;  // "NAME=value" the host gets beside ours
 };
 
 class CHostEngine : public IFarsendEngine {
@@ -24,10 +28,15 @@ public:
     CHostEngine(const CHostEngine&) = delete;
     CHostEngine& operator=(const CHostEngine&) = delete;
 
-    // The engine library to load at the next start ("" = the bundled one).
+    // The engine library to load at the next start ("" = the bundled one),
+    // and the settings its host gets in its environment.
     void SetLibrary(std::string strLibrary) { m_options.strLibrary = std::move(strLibrary); }
+    void SetHostEnvironment(std::vector<std::string> arEnv) { m_options.arEnv = std::move(arEnv); }
 
     int Load() override;
+    int BeginLoad() override;
+    int PollLoad() override;
+    std::string GetLoadError() const override { return m_strLoadError; }
     void Unload() override;
     bool IsLoaded() const override { return m_bLoaded; }
 
@@ -51,6 +60,10 @@ public:
 
 private:
     bool StartHost();
+    // The host runs, its greeting not yet read.
+    bool SpawnHost();
+    // Reads the greeting: an ENGINE_LOAD_ code.
+    int AwaitHello();
     void KillHost();
     bool EnsureHost();
     void DropPrefetch();
@@ -60,7 +73,9 @@ private:
     bool Send(uint8_t nOp, uint32_t nArg, const std::string& strPath);
     // One reply of op nOp; false on death, timeout or nonsense. strFile gives
     // the watchdog the size of the file being worked on.
-    bool Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile);
+    // nLimitMs: the wait before the watchdog (0: the per-call one).
+    bool Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile,
+                 int64_t nLimitMs = 0);
     // Send and receive one reply; kills the host on any failure.
     bool Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, uint32_t* pnValue,
               std::string* pstrText, const std::string& strFile);
@@ -68,6 +83,8 @@ private:
 
     SHostOptions m_options;
     bool m_bLoaded = false;
+    bool m_bLoading = false;  // spawned by BeginLoad, greeting not yet read
+    std::string m_strLoadError;
     int m_nFd = -1;
     pid_t m_pidHost = -1;
     int m_nHostStarts = 0;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <thread>
 
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
@@ -24,6 +25,7 @@ SHostOptions Options(const std::string& strLibrary = std::string(), int nWatchdo
     if (!strLibrary.empty())
         options.strLibrary = BinDir() + "/" + strLibrary;
     options.nWatchdogMs = nWatchdogMs;
+    options.nStartMs = nWatchdogMs;
     return options;
 }
 
@@ -221,6 +223,35 @@ TEST_F(HostEngineTest, EngineThatCannotTurnOnIsNotLoaded) {
         EXPECT_EQ(engine.Load(), ENGINE_LOAD_FAILED) << pszFault;
         EXPECT_EQ(engine.GetHostPid(), -1);
     }
+}
+
+TEST_F(HostEngineTest, TurningOnGoesOnBesideTheCallerAndAnEngineMaySayWhyItCannotWork) {
+    // Its settings reach the host through its environment.
+    CHostEngine slow(Options("libfarsend-fault.so", 60000));
+    slow.SetHostEnvironment({"FARSEND_FAULT=turnon-hang"});
+    EXPECT_EQ(slow.BeginLoad(), ENGINE_LOAD_PENDING);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(slow.PollLoad(), ENGINE_LOAD_PENDING);
+    const pid_t pid = slow.GetHostPid();
+    slow.Unload();
+    EXPECT_TRUE(HostGone(pid));
+
+    CHostEngine ready(Options("libfarsend-fault.so", 5000));
+    int nResult = ready.BeginLoad();
+    for (int i = 0; i < 500 && nResult == ENGINE_LOAD_PENDING; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        nResult = ready.PollLoad();
+    }
+    EXPECT_EQ(nResult, ENGINE_LOAD_OK);
+    EXPECT_TRUE(ready.IsLoaded());
+    ready.Unload();
+
+    CHostEngine unable(Options("libfarsend-fault.so", 5000));
+    unable.SetHostEnvironment({"FARSEND_TURN_ON_ERROR=no usable signature database in /nowhere"});
+    EXPECT_EQ(unable.Load(), ENGINE_LOAD_ENGINE_ERROR);
+    EXPECT_EQ(unable.GetLoadError(), "no usable signature database in /nowhere");
+    EXPECT_FALSE(unable.IsLoaded());
+    EXPECT_EQ(unable.GetHostPid(), -1);
 }
 
 TEST_F(HostEngineTest, VersionAndTurnOffFaults) {

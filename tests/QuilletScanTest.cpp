@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "fakes/OrdinaryUser.h"
+#include "platform/EngineChoice.h"
 #include "fakes/RunProgram.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
@@ -218,6 +219,30 @@ TEST(QuilletScanTest, AFileWithoutItsBackupIsNotCleanedAndVerboseSaysWhy) {
         << verbose.strErr;
     EXPECT_NE(verbose.strErr.find(strFile), std::string::npos) << verbose.strErr;
     EXPECT_EQ(CTempDir::ReadFile(strFile), "x" + TestMarker(0, 1, "Kept") + "y");
+}
+
+TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
+    CEngineChoice choice;
+    int nBad = 0;
+    EXPECT_TRUE(ParseEngineSettings("# mine\nengine = clamd\n  clamd=unix:/run/x.ctl # here\n\n", &choice, &nBad));
+    EXPECT_EQ(choice.strEngine, "clamd");
+    EXPECT_EQ(choice.strClamd, "unix:/run/x.ctl");
+    EXPECT_FALSE(ParseEngineSettings("database = /db\nengin = clamav\n", &choice, &nBad));
+    EXPECT_EQ(nBad, 2);
+    EXPECT_EQ(ClamdAddressFromConfig("#LocalSocket /no\nLocalSocket /run/clamav/clamd.ctl\nTCPSocket 3310\n"),
+              "unix:/run/clamav/clamd.ctl");
+    EXPECT_EQ(ClamdAddressFromConfig("TCPSocket 3310\nTCPAddr 10.0.0.1\n"), "tcp:10.0.0.1:3310");
+
+    CTempDir dir;
+    SRun unknown = RunProgram(BinDir() + "/quillet-scan", {"--engine", "clamv", dir.Path()}, dir);
+    EXPECT_EQ(unknown.nExit, 64);
+    EXPECT_EQ(unknown.strErr, "quillet-scan: unknown engine \"clamv\": reference, clamav, clamd or a library's path\n");
+    // The engine's own words, one line whatever they hold.
+    SRun unable = RunProgram(BinDir() + "/quillet-scan", {"--engine", BinDir() + "/libfarsend-fault.so", dir.Path()},
+                             dir, std::string(), {"FARSEND_TURN_ON_ERROR=no database in /db\ntry again"});
+    EXPECT_EQ(unable.nExit, 2);
+    EXPECT_EQ(unable.strErr, "quillet-scan: no database in /db\\ntry again\n");
+    EXPECT_EQ(unable.strOut, "");
 }
 
 TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {

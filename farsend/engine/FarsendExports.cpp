@@ -6,6 +6,7 @@
 #include "farsend/engine/ReferenceEngine.h"
 
 #ifdef FARSEND_FAULTS
+#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -128,6 +129,14 @@ FARSEND_EXPORT void dlTurnOnTorvane_Farsend(void)
     FaultOnCall(EFaultEntry::TurnOn);
     Engine().TurnOn();
 }
+
+#ifdef FARSEND_FAULTS
+// The optional export: an engine that turned on but cannot work says why.
+FARSEND_EXPORT const char* dlGetTurnOnError_Farsend(void)
+{
+    return std::getenv("FARSEND_TURN_ON_ERROR");
+}
+#endif
 
 FARSEND_EXPORT void dlTurnOffTorvane_Farsend(void)
 {

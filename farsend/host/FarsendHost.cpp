@@ -140,6 +140,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     engine.pfnTurnOn();
+    // An optional export, absent from older engines: why the engine cannot
+    // work after all, in words for the user.
+    using PFN_GetTurnOnError = const char* (*)(void);
+    if (auto pfnError = reinterpret_cast<PFN_GetTurnOnError>(dlsym(hLib, "dlGetTurnOnError_Farsend"))) {
+        const char* pszError = pfnError();
+        if (pszError && *pszError) {
+            SendReply(OP_HELLO, HELLO_ENGINE_ERROR, pszError);
+            return 1;
+        }
+    }
     if (!SendReply(OP_HELLO, HELLO_READY))
         return 1;
 

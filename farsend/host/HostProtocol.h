@@ -42,7 +42,9 @@ constexpr size_t MAX_PATH_BYTES = 4096;
 constexpr size_t MAX_TEXT_BYTES = 1024;
 constexpr size_t MAX_MESSAGE = sizeof(SRequest) + MAX_PATH_BYTES;
 
-enum { HELLO_READY = 0, HELLO_LOAD_FAILED = 1 };
+// HELLO_ENGINE_ERROR carries the engine's own words on why it cannot work
+// (no signature database, no daemon).
+enum { HELLO_READY = 0, HELLO_LOAD_FAILED = 1, HELLO_ENGINE_ERROR = 2 };
 
 inline int64_t MonotonicNs() {
     timespec ts;

@@ -13,6 +13,7 @@
 #include "app/MainDlg.h"
 #include "app/MessageBox.h"
 #include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
 #include "scan/ScanDlg.h"
 #include "tools/samples/SampleWriter.h"
@@ -117,6 +118,42 @@ TEST_F(MainWindowTest, DefaultsScansAndExit) {
     ASSERT_GE(arBackups.size(), 4u);
     EXPECT_EQ(arBackups.size(), dlg.GetLastBackupNo());
     EXPECT_EQ(Count(m_arBoxes, "Torvane Professional|Scanning is finished!"), 2);
+}
+
+TEST_F(MainWindowTest, ShownAtOnceWhileTheEngineTurnsOnAndScanNowWaits) {
+    // An engine that takes for ever to turn on, as a large database would.
+    m_pServices->platform.engine.SetLibrary(BinDir() + "/libfarsend-fault.so");
+    m_pServices->platform.engine.SetHostEnvironment({"FARSEND_FAULT=turnon-hang"});
+    wxStopWatch watch;
+    long nShownMs = -1;
+    {
+        CMainDlg dlg(nullptr, m_pServices->Get());
+        CStepper steps;
+        steps.Add([&] { return dlg.IsShownOnScreen(); },
+                  [&] {
+                      nShownMs = watch.Time();
+                      ClickButton(&dlg, CMainDlg::IDC_SCAN_NOW);
+                  });
+        steps.Add([&] { return dlg.IsScanWaiting(); },
+                  [&] {
+                      EXPECT_TRUE(wxIsBusy());
+                      EXPECT_FALSE(dlg.IsEngineLoaded());
+                      dlg.Raise();
+                      dlg.GetTree()->SetFocus();
+                  });
+        steps.Add([&] { return dlg.GetTree()->HasFocus(); },
+                  [&] {
+                      wxUIActionSimulator sim;
+                      sim.Char(WXK_ESCAPE);
+                  });
+        steps.Begin();
+        EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+        EXPECT_TRUE(steps.IsDone());
+    }
+    EXPECT_GE(nShownMs, 0);
+    EXPECT_LT(nShownMs, 1000);
+    EXPECT_FALSE(wxIsBusy());
+    EXPECT_TRUE(m_arBoxes.empty());
 }
 
 // Ends the shown dialog by fnEnd and returns ShowModal's answer; a dialog

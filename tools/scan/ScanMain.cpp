@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/EngineChoice.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
@@ -91,7 +92,7 @@ int main(int argc, char** argv) {
     req.bAutoRepair = false;
     bool bOptions = true;
     bool bHidden = false;
-    std::string strEngine;  // "" = the bundled engine
+    CEngineChoice engineChoice;
     std::vector<const char*> arArgs;  // as given, beside req.arTargets; none for all drives
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
@@ -112,15 +113,14 @@ int main(int argc, char** argv) {
         } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
             req.bAutoRepair = true;
         } else if (bOptions && strcmp(pszArg, "--engine") == 0 && i + 1 < argc) {
-            // The bundled engine by name, or any library honouring the
-            // engine contract by its path.
+            // An engine by name, or any library honouring the engine
+            // contract by its path.
             const char* pszEngine = argv[++i];
-            if (strcmp(pszEngine, "reference") == 0)
-                strEngine.clear();
-            else if (strchr(pszEngine, '/'))
-                strEngine = AbsoluteTarget(pszEngine);
-            else
-                return Usage();
+            engineChoice.strEngine = strchr(pszEngine, '/') ? AbsoluteTarget(pszEngine) : pszEngine;
+        } else if (bOptions && strcmp(pszArg, "--database") == 0 && i + 1 < argc) {
+            engineChoice.strDatabase = AbsoluteTarget(argv[++i]);
+        } else if (bOptions && strcmp(pszArg, "--clamd") == 0 && i + 1 < argc) {
+            engineChoice.strClamd = argv[++i];
         } else if (bOptions && strcmp(pszArg, "--all-drives") == 0) {
             req.arTargets.push_back(CScanTarget(std::string(), true));
             arArgs.push_back(nullptr);
@@ -155,9 +155,18 @@ int main(int argc, char** argv) {
 
     // The Linux objects the program hands its windows, built once here too.
     CPlatformServices platform;
-    platform.engine.SetLibrary(strEngine);
+    std::string strChoiceError;
+    if (!ApplyEngineChoice(engineChoice, platform.engine, &strChoiceError)) {
+        fprintf(stderr, "quillet-scan: %s\n", strChoiceError.c_str());
+        return 64;
+    }
     CScanServices services = platform.Get();
-    if (services.pEngine->Load() != ENGINE_LOAD_OK) {
+    const int nLoad = services.pEngine->Load();
+    if (nLoad == ENGINE_LOAD_ENGINE_ERROR) {
+        fprintf(stderr, "quillet-scan: %s\n", EscapeField(services.pEngine->GetLoadError()).c_str());
+        return 2;
+    }
+    if (nLoad != ENGINE_LOAD_OK) {
         fprintf(stderr, "%s\n", LoadText(IDS_ENGINE_LOAD_FAILED));
         return 2;
     }

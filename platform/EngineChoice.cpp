@@ -1,0 +1,145 @@
+#include "platform/EngineChoice.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/HostEngine.h"
+#include "platform/XdgRegistry.h"
+
+namespace {
+
+std::string Trim(const std::string& str) {
+    size_t nStart = str.find_first_not_of(" \t\r");
+    if (nStart == std::string::npos)
+        return std::string();
+    size_t nEnd = str.find_last_not_of(" \t\r");
+    return str.substr(nStart, nEnd - nStart + 1);
+}
+
+bool ReadText(const std::string& strPath, std::string* pstrText, bool* pbMissing) {
+    std::ifstream in(strPath, std::ios::binary);
+    *pbMissing = !in && access(strPath.c_str(), F_OK) != 0;
+    if (!in)
+        return false;
+    std::ostringstream out;
+    out << in.rdbuf();
+    *pstrText = out.str();
+    return true;
+}
+
+std::string HostFolder() {
+    std::string strHost = CHostEngine::DefaultHostPath();
+    return strHost.substr(0, strHost.rfind('/') + 1);
+}
+
+}  // namespace
+
+bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int* pnBadLine) {
+    std::istringstream in(strText);
+    std::string strLine;
+    for (int nLine = 1; std::getline(in, strLine); ++nLine) {
+        strLine = Trim(strLine.substr(0, strLine.find('#')));
+        if (strLine.empty())
+            continue;
+        size_t nEq = strLine.find('=');
+        const std::string strName = nEq == std::string::npos ? std::string() : Trim(strLine.substr(0, nEq));
+        const std::string strValue = nEq == std::string::npos ? std::string() : Trim(strLine.substr(nEq + 1));
+        if (strName == "engine" && !strValue.empty()) {
+            pChoice->strEngine = strValue;
+        } else if (strName == "database") {
+            pChoice->strDatabase = strValue;
+        } else if (strName == "clamd") {
+            pChoice->strClamd = strValue;
+        } else {
+            if (pnBadLine)
+                *pnBadLine = nLine;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string EngineSettingsPath() {
+    const std::string strBase = CXdgRegistry::UserBaseFromEnv();
+    return strBase.empty() ? std::string() : strBase + "/quillet/engine.conf";
+}
+
+bool ReadEngineSettingsFile(CEngineChoice* pChoice, std::string* pstrError) {
+    const std::string strPath = EngineSettingsPath();
+    std::string strText;
+    bool bMissing = false;
+    if (strPath.empty() || !ReadText(strPath, &strText, &bMissing)) {
+        if (strPath.empty() || bMissing)
+            return true;
+        *pstrError = strPath + ": cannot be read";
+        return false;
+    }
+    int nBadLine = 0;
+    if (!ParseEngineSettings(strText, pChoice, &nBadLine)) {
+        *pstrError = strPath + ":" + std::to_string(nBadLine) + ": not understood (engine, database or clamd = VALUE)";
+        return false;
+    }
+    return true;
+}
+
+std::string ClamdAddressFromConfig(const std::string& strConfText) {
+    std::istringstream in(strConfText);
+    std::string strLine, strSocket, strPort, strAddr;
+    while (std::getline(in, strLine)) {
+        strLine = Trim(strLine);
+        if (strLine.empty() || strLine[0] == '#')
+            continue;
+        size_t nSpace = strLine.find_first_of(" \t");
+        if (nSpace == std::string::npos)
+            continue;
+        const std::string strName = strLine.substr(0, nSpace);
+        const std::string strValue = Trim(strLine.substr(nSpace));
+        if (strName == "LocalSocket")
+            strSocket = strValue;
+        else if (strName == "TCPSocket")
+            strPort = strValue;
+        else if (strName == "TCPAddr" && strAddr.empty())
+            strAddr = strValue;
+    }
+    if (!strSocket.empty())
+        return "unix:" + strSocket;
+    if (!strPort.empty())
+        return "tcp:" + (strAddr.empty() ? std::string("127.0.0.1") : strAddr) + ":" + strPort;
+    return std::string();
+}
+
+bool ApplyEngineChoice(const CEngineChoice& choice, CHostEngine& engine, std::string* pstrError) {
+    std::vector<std::string> arEnv;
+    if (choice.strEngine == "reference") {
+        engine.SetLibrary(std::string());
+    } else if (choice.strEngine == "clamav") {
+        engine.SetLibrary(HostFolder() + "libfarsend-clamav.so");
+        arEnv.push_back("QUILLET_CLAMAV_DATABASE=" +
+                        (choice.strDatabase.empty() ? std::string(DEFAULT_CLAMAV_DATABASE) : choice.strDatabase));
+    } else if (choice.strEngine == "clamd") {
+        std::string strAddress = choice.strClamd;
+        if (strAddress.empty()) {
+            std::string strConf;
+            bool bMissing = false;
+            if (ReadText(CLAMD_CONFIG, &strConf, &bMissing))
+                strAddress = ClamdAddressFromConfig(strConf);
+        }
+        if (strAddress.empty()) {
+            *pstrError = std::string("no clamd address: give one (unix:PATH or tcp:HOST:PORT), or install "
+                                     "clamav-daemon, whose ") + CLAMD_CONFIG + " names its socket";
+            return false;
+        }
+        engine.SetLibrary(HostFolder() + "libfarsend-clamav.so");
+        arEnv.push_back("QUILLET_CLAMD=" + strAddress);
+    } else if (choice.strEngine.find('/') != std::string::npos) {
+        engine.SetLibrary(choice.strEngine);
+    } else {
+        *pstrError = "unknown engine \"" + choice.strEngine + "\": reference, clamav, clamd or a library's path";
+        return false;
+    }
+    engine.SetHostEnvironment(std::move(arEnv));
+    return true;
+}
