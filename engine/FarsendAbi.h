@@ -22,6 +22,9 @@ typedef const char* (*PFN_dlGetTorvaneVersion_Farsend)(void);
 typedef void (*PFN_dlCloseProbe_Farsend)(uint32_t hProbe);
 typedef void (*PFN_dlTurnOnTorvane_Farsend)(void);
 typedef void (*PFN_dlTurnOffTorvane_Farsend)(void);
+// Optional, asked right after turn-on: NULL or "" when the engine is ready,
+// else one line for the user saying why it cannot work.
+typedef const char* (*PFN_dlGetTurnOnError_Farsend)(void);
 
 #ifdef __cplusplus
 }
@@ -33,5 +36,8 @@ typedef void (*PFN_dlTurnOffTorvane_Farsend)(void);
         "dlGetVirusReport_Farsend", "dlGetVirusName_Farsend",                   \
         "dlGetTorvaneVersion_Farsend", "dlCloseProbe_Farsend",                  \
         "dlTurnOnTorvane_Farsend", "dlTurnOffTorvane_Farsend"
+
+// The optional entry point, resolved only when present.
+#define FARSEND_TURN_ON_ERROR_NAME "dlGetTurnOnError_Farsend"
 
 #define FARSEND_LIBRARY_NAME "libfarsend.so"
