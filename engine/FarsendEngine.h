@@ -69,6 +69,9 @@ public:
     // made so far included. One fault ends a file's handling: a hang costs
     // the watchdog's time, and must not be paid again on the same file.
     virtual unsigned GetFaultCount() = 0;
+    // The engine's own words on why a call failed (a daemon gone), once;
+    // "" when it gave none.
+    virtual std::string TakeFaultReason() { return std::string(); }
     // Who is served while a call waits (not owned); none waits plainly.
     // An engine that answers in the caller's own thread never waits.
     virtual void SetWait(IEngineWait* pWait) { (void)pWait; }

@@ -302,6 +302,11 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     memcpy(&reply, arBuf, sizeof reply);
     if (reply.nOp != nOp || static_cast<size_t>(n) > sizeof(SReply) + MAX_TEXT_BYTES)
         return false;
+    // The engine could not do the call's work: a fault, with its reason.
+    if (reply.nFlags & REPLY_ENGINE_ERROR) {
+        m_strFaultReason.assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);
+        return false;
+    }
     *pnValue = reply.nValue;
     if (pstrText)
         pstrText->assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);

@@ -54,6 +54,7 @@ public:
     // one is counted now.
     unsigned GetFaultCount() override;
     void SetWait(IEngineWait* pWait) override { m_pWait = pWait; }
+    std::string TakeFaultReason() override { return std::move(m_strFaultReason); }
     pid_t GetHostPid() const { return m_pidHost; }
 
     static std::string DefaultHostPath();
@@ -85,6 +86,7 @@ private:
     bool m_bLoaded = false;
     bool m_bLoading = false;  // spawned by BeginLoad, greeting not yet read
     std::string m_strLoadError;
+    std::string m_strFaultReason;  // the engine's words on its last failed call
     int m_nFd = -1;
     pid_t m_pidHost = -1;
     int m_nHostStarts = 0;

@@ -111,7 +111,7 @@ const char* LoadText(EStringId eId) {
 
     case IDS_SKIP_UNREADABLE: return "cannot be read; not scanned";
     case IDS_SKIP_PATH_TOO_LONG: return "path too long; not scanned";
-    case IDS_SKIP_ENGINE_FAULT: return "the engine crashed or hung on this file; not fully scanned";
+    case IDS_SKIP_ENGINE_FAULT: return "the engine failed on this file; not fully scanned";
     case IDS_SKIP_FOLDER_UNREADABLE: return "folder cannot be read; its files are not scanned";
     case IDS_SKIP_SYSTEM_FS: return "a system file system, not storage; not scanned";
 

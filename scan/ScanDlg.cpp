@@ -182,6 +182,10 @@ bool CScanDlg::WhileWaiting(uint64_t nCall, int64_t nElapsedMs) {
     return !(m_nCallStops >= 2 && nElapsedMs >= GIVE_UP_CALL_MS);
 }
 
+void CScanDlg::EngineFailed(const std::string& strReason) {
+    Diagnose("the engine failed", strReason);
+}
+
 void CScanDlg::NotScanned(const std::string& strPath, ESkipReason eReason) {
     Diagnose(LoadText(static_cast<EStringId>(IDS_SKIP_UNREADABLE + eReason)), strPath);
 }

@@ -85,6 +85,7 @@ private:
     void SetLabel(EScanLabel eLabel, const std::string& strText) override;
     void ScanEnded(bool bStopped) override;
     void NotScanned(const std::string& strPath, ESkipReason eReason) override;
+    void EngineFailed(const std::string& strReason) override;
     // IEngineWait
     bool WhileWaiting(uint64_t nCall, int64_t nElapsedMs) override;
     // IRepairView

@@ -126,6 +126,9 @@ public:
         (void)strPath;
         (void)eReason;
     }
+    // Why the engine failed, in its own words: each different reason once a
+    // scan, before the files it cost are named.
+    virtual void EngineFailed(const std::string& strReason) { (void)strReason; }
     // Serve pending window events; may call CScanner::Stop.
     virtual void Drain() = 0;
     virtual void SetLabel(EScanLabel eLabel, const std::string& strText) = 0;

@@ -221,8 +221,12 @@ void CScanner::EndFileFaults() {
     // close then anyway), so a clean file costs no extra wait.
     if (m_strFaultFile.empty())
         return;
-    if (m_env.pEngine->GetFaultCount() != m_nFaultsAtFile)
+    if (m_env.pEngine->GetFaultCount() != m_nFaultsAtFile) {
+        const std::string strReason = m_env.pEngine->TakeFaultReason();
+        if (!strReason.empty() && m_setFaultReasons.insert(strReason).second)
+            m_env.pView->EngineFailed(strReason);
         m_env.pView->NotScanned(m_strFaultFile, SKIP_ENGINE_FAULT);
+    }
     m_strFaultFile.clear();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/FarsendEngine.h"
 #include "repair/RepairInterfaces.h"
@@ -124,6 +125,7 @@ private:
     CModeHold* m_pFileHold = nullptr;  // the hold of the file being handled
     std::string m_strFaultFile;        // the file last handed to the engine
     unsigned m_nFaultsAtFile = 0;      // the engine's fault count before it
+    std::unordered_set<std::string> m_setFaultReasons;  // said already
     std::unordered_map<std::string, int> m_mapMounts;  // mount point -> drive type
     std::unordered_map<uint64_t, int> m_mapDevices;    // device -> drive type
 };

@@ -301,6 +301,8 @@ TEST(QuilletScanTest, FilesNotScannedAreNamedOnStandardError) {
     const std::string strMarked = "x" + TestMarker(0, 1, "Name") + "y";
     CTempDir::WriteFile(dir / "t/a.exe", strMarked);
     CTempDir::WriteFile(dir / "t/fault-probe-crash.exe", "plain");
+    for (const char* pszName : {"t/engine-error-1.exe", "t/engine-error-2.exe"})
+        CTempDir::WriteFile(dir / pszName, "plain");
     // A file whose path is longer than the system takes, in a folder whose
     // own path still fits.
     int nFd = open((dir / "t").c_str(), O_RDONLY | O_DIRECTORY);
@@ -319,10 +321,16 @@ TEST(QuilletScanTest, FilesNotScannedAreNamedOnStandardError) {
 
     SRun run = RunProgram(BinDir() + "/quillet-scan", {"--engine", BinDir() + "/libfarsend-fault.so", dir / "t"}, dir);
     EXPECT_EQ(run.nExit, 1);
-    EXPECT_EQ(run.strOut, "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 2, Infected: 1\n");
+    EXPECT_EQ(run.strOut, "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 4, Infected: 1\n");
+    // The engine's reason once, each file it cost by name.
     EXPECT_EQ(run.strErr, "quillet-scan: " + strDeep + "/" + strLong + ": path too long; not scanned\n" +
+                              "quillet-scan: engine: the daemon went away (test)\n" +
+                              "quillet-scan: " + dir / "t/engine-error-1.exe" +
+                              ": the engine failed on this file; not fully scanned\n" +
+                              "quillet-scan: " + dir / "t/engine-error-2.exe" +
+                              ": the engine failed on this file; not fully scanned\n" +
                               "quillet-scan: " + dir / "t/fault-probe-crash.exe" +
-                              ": the engine crashed or hung on this file; not fully scanned\n");
+                              ": the engine failed on this file; not fully scanned\n");
 
     // What an ordinary user cannot read: another's file and folder.
     if (geteuid() != 0)
@@ -369,7 +377,7 @@ TEST(QuilletScanTest, ASecondInterruptEndsAHungEngineAtOnce) {
     EXPECT_EQ(WEXITSTATUS(nStatus), 1);
     EXPECT_EQ(CTempDir::ReadFile(strOut), "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 2, Infected: 1\n");
     EXPECT_EQ(CTempDir::ReadFile(strErr), "quillet-scan: " + dir / "t/fault-probe-hang.exe" +
-                                             ": the engine crashed or hung on this file; not fully scanned\n");
+                                             ": the engine failed on this file; not fully scanned\n");
 }
 
 }  // namespace

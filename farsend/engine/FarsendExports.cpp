@@ -7,6 +7,7 @@
 
 #ifdef FARSEND_FAULTS
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -65,9 +66,27 @@ FARSEND_EXPORT uint32_t dlGetFileFormat_Farsend(const char* pszPath)
     return Engine().GetFileFormat(pszPath);
 }
 
+#ifdef FARSEND_FAULTS
+// A file named "engine-error..." is one the engine cannot scan, as when its
+// daemon is gone: the probe says so through the optional export.
+const char* g_pszLastError = nullptr;
+
+FARSEND_EXPORT const char* dlGetLastError_Farsend(void)
+{
+    const char* pszError = g_pszLastError;
+    g_pszLastError = nullptr;
+    return pszError;
+}
+#endif
+
 FARSEND_EXPORT uint32_t dlProbeInto_Farsend(const char* pszPath)
 {
 #ifdef FARSEND_FAULTS
+    const char* pszSlash = std::strrchr(pszPath, '/');
+    if (std::strncmp(pszSlash ? pszSlash + 1 : pszPath, "engine-error", 12) == 0) {
+        g_pszLastError = "the daemon went away (test)";
+        return 0;
+    }
     CFault fault;
     if (farsend::FaultFromPath(pszPath, &fault)) {
         if (fault.m_eEntry == EFaultEntry::Probe)

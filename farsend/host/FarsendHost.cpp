@@ -34,14 +34,19 @@ struct SEngine {
     PFN_dlCloseProbe_Farsend pfnClose;
     PFN_dlTurnOnTorvane_Farsend pfnTurnOn;
     PFN_dlTurnOffTorvane_Farsend pfnTurnOff;
+    // Optional: why the last format, probe or recover call could not do its
+    // work (a daemon gone, a file that could not be read); NULL or "" when
+    // it did.
+    const char* (*pfnLastError)(void);
 };
 
 const int g_fd = HOST_SOCKET_FD;
 
-bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr) {
+bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr, uint8_t nFlags = 0) {
     char arBuf[sizeof(SReply) + MAX_TEXT_BYTES];
     SReply reply{};
     reply.nOp = nOp;
+    reply.nFlags = nFlags;
     reply.nValue = nValue;
     memcpy(arBuf, &reply, sizeof reply);
     size_t nLen = sizeof reply;
@@ -104,7 +109,17 @@ bool Resolve(void* hLib, SEngine& engine) {
     engine.pfnClose = reinterpret_cast<PFN_dlCloseProbe_Farsend>(arProcs[6]);
     engine.pfnTurnOn = reinterpret_cast<PFN_dlTurnOnTorvane_Farsend>(arProcs[7]);
     engine.pfnTurnOff = reinterpret_cast<PFN_dlTurnOffTorvane_Farsend>(arProcs[8]);
+    engine.pfnLastError = reinterpret_cast<const char* (*)(void)>(dlsym(hLib, "dlGetLastError_Farsend"));
     return true;
+}
+
+// The engine's answer, or, when it says the call could not do its work,
+// its reason: the front end counts that as the engine's fault.
+bool SendAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue) {
+    const char* pszError = engine.pfnLastError ? engine.pfnLastError() : nullptr;
+    if (pszError && *pszError)
+        return SendReply(nOp, 0, pszError, REPLY_ENGINE_ERROR);
+    return SendReply(nOp, nValue);
 }
 
 // The engine beside the host first, then the system paths by bare name;
@@ -168,20 +183,21 @@ int main(int argc, char** argv) {
         bool bSent = true;
         switch (req.nOp) {
         case OP_FORMAT:
-            bSent = SendReply(req.nOp, bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT);
+            bSent = bPathOk ? SendAnswer(engine, req.nOp, engine.pfnFormat(strPath.c_str()))
+                            : SendReply(req.nOp, FORMAT_FAULT);
             break;
         case OP_PROBE:
-            bSent = SendReply(req.nOp, bPathOk ? engine.pfnProbe(strPath.c_str()) : 0);
+            bSent = bPathOk ? SendAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str())) : SendReply(req.nOp, 0);
             break;
         case OP_FORMAT_PROBE: {
             uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT;
-            bSent = SendReply(req.nOp, nFormat);
+            bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat) : SendReply(req.nOp, nFormat);
             if (bSent && IsScannableFormat(nFormat))
-                bSent = SendReply(req.nOp, engine.pfnProbe(strPath.c_str()));
+                bSent = SendAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()));
             break;
         }
         case OP_RECOVER:
-            bSent = SendReply(req.nOp, static_cast<uint16_t>(engine.pfnRecover(req.nArg)));
+            bSent = SendAnswer(engine, req.nOp, static_cast<uint16_t>(engine.pfnRecover(req.nArg)));
             break;
         case OP_REPORT:
             bSent = SendReply(req.nOp, static_cast<uint16_t>(engine.pfnReport(req.nArg)));

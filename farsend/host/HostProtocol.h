@@ -32,7 +32,8 @@ struct SRequest {
 
 struct SReply {
     uint8_t nOp;    // the request's op, or OP_HELLO
-    uint8_t arPad[3];
+    uint8_t nFlags;  // REPLY_ENGINE_ERROR: the call failed; the text says why
+    uint8_t arPad[2];
     uint32_t nValue;
     // followed by text bytes (name, version), no terminator
 };
@@ -45,6 +46,7 @@ constexpr size_t MAX_MESSAGE = sizeof(SRequest) + MAX_PATH_BYTES;
 // HELLO_ENGINE_ERROR carries the engine's own words on why it cannot work
 // (no signature database, no daemon).
 enum { HELLO_READY = 0, HELLO_LOAD_FAILED = 1, HELLO_ENGINE_ERROR = 2 };
+enum { REPLY_ENGINE_ERROR = 1 };
 
 inline int64_t MonotonicNs() {
     timespec ts;

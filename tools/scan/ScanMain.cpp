@@ -49,6 +49,9 @@ public:
         fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(strPath).c_str(),
                 LoadText(static_cast<EStringId>(IDS_SKIP_UNREADABLE + eReason)));
     }
+    void EngineFailed(const std::string& strReason) override {
+        fprintf(stderr, "quillet-scan: engine: %s\n", EscapeField(strReason).c_str());
+    }
     bool WhileWaiting(uint64_t, int64_t) override {
         Drain();
         return g_nInterrupts < 2;
