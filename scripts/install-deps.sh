@@ -3,9 +3,10 @@
 # Usage: scripts/install-deps.sh [run|test]   (test adds the test tools)
 set -euo pipefail
 
-want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev libglib2.0-dev fonts-noto-cjk)
+want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev libglib2.0-dev fonts-noto-cjk libclamav-dev)
 if [ "${1:-run}" = test ]; then
-  want+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth dbus desktop-file-utils)
+  want+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth dbus desktop-file-utils
+         clamav clamav-daemon clamdscan clamav-testfiles)
 fi
 
 missing=()

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh run
 cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_TESTS=OFF >/dev/null
-cmake --build build/run -j2 --target quillet quillet-scan quillet-samples farsend-host farsend
+cmake --build build/run -j2 --target quillet quillet-scan quillet-samples farsend-host farsend farsend_clamav
 samples="$HOME/quillet-samples"
 build/run/bin/quillet-samples "$samples"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

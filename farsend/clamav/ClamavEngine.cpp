@@ -1,0 +1,464 @@
+#include "farsend/clamav/ClamavEngine.h"
+
+#include <cctype>
+#include <cerrno>
+#include <clamav.h>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace farsend {
+
+namespace {
+
+constexpr int kOpenRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+// At turn-on a daemon answers its version at once or not at all.
+constexpr int kTurnOnWaitMs = 10000;
+constexpr std::size_t kVersionMax = 10;
+constexpr std::size_t kReasonMax = 300;
+
+const char kDefaultDatabase[] = "/var/lib/clamav";
+
+void CloseQuietly(int nFd)
+{
+    // Linux releases the descriptor even when close reports EINTR; never retry.
+    if (nFd >= 0)
+        ::close(nFd);
+}
+
+// libclamav's own error lines while a database loads, to tell the user why;
+// null the rest of the time.
+std::vector<std::string>* s_parLoadErrors = nullptr;
+
+void OnLibraryMessage(enum cl_msg eSeverity, const char* /*pszFull*/, const char* pszMessage, void* /*pContext*/)
+{
+    // Left alone libclamav writes to the front end's terminal; its warnings
+    // about single files say nothing the scan's result does not.
+    if (!s_parLoadErrors || eSeverity != CL_MSG_ERROR || !pszMessage)
+        return;
+    std::string strLine = pszMessage;
+    // "cli_loadhash: Empty database file": the function's name helps no user.
+    std::size_t nName = 0;
+    const auto IsNameChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    while (nName < strLine.size() && IsNameChar(strLine[nName]))
+        ++nName;
+    if (nName > 0 && strLine.compare(nName, 2, "()") == 0)
+        nName += 2;
+    if (nName > 0 && strLine.compare(nName, 2, ": ") == 0)
+        strLine.erase(0, nName + 2);
+    while (!strLine.empty() && (strLine.back() == '\n' || strLine.back() == ' '))
+        strLine.pop_back();
+    if (!strLine.empty())
+        s_parLoadErrors->push_back(strLine);
+}
+
+// One line for the user: no control characters.
+std::string OneLine(std::string str)
+{
+    for (char& c : str)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    return str;
+}
+
+// libclamav's words can run long; what follows them must stay in view.
+std::string Clip(std::string str)
+{
+    if (str.size() > kReasonMax)
+        str = str.substr(0, kReasonMax - 3) + "...";
+    return str;
+}
+
+const char* Environment(const char* pszName)
+{
+    const char* psz = std::getenv(pszName);
+    return psz && *psz ? psz : nullptr;
+}
+
+// The options clamscan scans with when given none: every parser, heuristic
+// alerts on, first match only, no alert beyond the defaults.
+cl_scan_options ClamscanDefaultOptions()
+{
+    cl_scan_options options = {};
+    options.general = CL_SCAN_GENERAL_HEURISTICS;
+    options.parse = CL_SCAN_PARSE_ARCHIVE | CL_SCAN_PARSE_ELF | CL_SCAN_PARSE_PDF | CL_SCAN_PARSE_SWF |
+                    CL_SCAN_PARSE_HWP3 | CL_SCAN_PARSE_XMLDOCS | CL_SCAN_PARSE_MAIL | CL_SCAN_PARSE_OLE2 |
+                    CL_SCAN_PARSE_HTML | CL_SCAN_PARSE_PE | CL_SCAN_PARSE_ONENOTE | CL_SCAN_PARSE_IMAGE |
+                    CL_SCAN_PARSE_IMAGE_FUZZY_HASH;
+    return options;
+}
+
+// libclamav answers these when a limit or a broken part stopped it partway:
+// the file was scanned as far as it could be, and clamscan counts no
+// infection. Any other error means the file was not scanned at all.
+bool IsPartialScan(cl_error_t eResult)
+{
+    switch (eResult) {
+    case CL_ETIMEOUT:
+    case CL_EMAXREC:
+    case CL_EMAXSIZE:
+    case CL_EMAXFILES:
+    case CL_EFORMAT:
+    case CL_EPARSE:
+    case CL_EBYTECODE:
+    case CL_EBYTECODE_TESTFAIL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string DatabaseFailure(const std::string& strFolder, const std::string& strReason)
+{
+    return OneLine("ClamAV has no usable signature database in " + strFolder + ": " + Clip(strReason) +
+                   "; install clamav-freshclam to fetch one");
+}
+
+} // namespace
+
+std::string ShortVersionText(const std::string& strEngine, unsigned long nDatabase)
+{
+    // Only the dotted number: a packager's suffix ("+dfsg") says nothing here.
+    std::string strNumber;
+    for (char c : strEngine) {
+        if ((c < '0' || c > '9') && c != '.')
+            break;
+        strNumber += c;
+    }
+    while (!strNumber.empty() && strNumber.back() == '.')
+        strNumber.pop_back();
+    if (strNumber.empty())
+        strNumber.assign(1, '?');
+    std::string strDatabase;
+    if (nDatabase) {
+        strDatabase.assign(1, '/');
+        strDatabase += std::to_string(nDatabase);
+    }
+    for (;;) {
+        const std::string strText = strNumber + strDatabase;
+        const std::size_t nDot = strNumber.rfind('.');
+        if (strText.size() <= kVersionMax || nDot == std::string::npos)
+            return strText.substr(0, kVersionMax);
+        strNumber.erase(nDot);
+    }
+}
+
+CClamavEngine& ClamavEngine()
+{
+    static CClamavEngine s_engine;
+    return s_engine;
+}
+
+CClamavEngine::~CClamavEngine()
+{
+    TurnOff();
+}
+
+void CClamavEngine::TurnOn()
+{
+    TurnOff();
+    m_strTurnOnError.clear();
+    if (const char* pszAddress = Environment("QUILLET_CLAMD")) {
+        ReachDaemon(pszAddress);
+        return;
+    }
+    const char* pszFolder = Environment("QUILLET_CLAMAV_DATABASE");
+    LoadDatabase(pszFolder ? pszFolder : kDefaultDatabase);
+}
+
+void CClamavEngine::TurnOff()
+{
+    DropPending();
+    m_strLastError.clear();
+    m_mapFindings.clear();
+    if (m_pEngine) {
+        cl_engine_free(m_pEngine);
+        m_pEngine = nullptr;
+    }
+    m_bDaemon = false;
+    m_strVersion.clear();
+}
+
+bool CClamavEngine::ReachDaemon(const std::string& strAddress)
+{
+    std::string strWhy;
+    if (!m_clamd.SetAddress(strAddress, &strWhy)) {
+        m_strTurnOnError = OneLine(strWhy);
+        return false;
+    }
+    std::string strLine;
+    const EClamd eResult = m_clamd.Version(kTurnOnWaitMs, &strLine, &strWhy);
+    std::string strEngine;
+    unsigned long nDatabase = 0;
+    if (eResult == EClamd::Clean && ParseVersionLine(strLine, &strEngine, &nDatabase)) {
+        m_strVersion = ShortVersionText(strEngine, nDatabase);
+        m_bDaemon = true;
+        return true;
+    }
+    if (eResult == EClamd::Unreachable)
+        m_strTurnOnError = "clamd is not reachable at " + strAddress + ": " + Clip(strWhy);
+    else if (eResult == EClamd::Clean)
+        m_strTurnOnError = "what answers at " + strAddress + " is not clamd: it said \"" + Clip(strLine) + "\"";
+    else
+        m_strTurnOnError = "clamd at " + strAddress + " did not answer: " + Clip(strWhy);
+    m_strTurnOnError = OneLine(m_strTurnOnError);
+    return false;
+}
+
+bool CClamavEngine::LoadDatabase(const std::string& strFolder)
+{
+    // The usual faults first, in words a user can act on.
+    struct stat st;
+    if (::stat(strFolder.c_str(), &st) != 0) {
+        m_strTurnOnError = DatabaseFailure(
+            strFolder, errno == ENOENT ? std::string("the folder does not exist") : std::strerror(errno));
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        m_strTurnOnError = DatabaseFailure(strFolder, "it is not a folder");
+        return false;
+    }
+    DIR* pDir = ::opendir(strFolder.c_str());
+    if (!pDir) {
+        m_strTurnOnError =
+            DatabaseFailure(strFolder, std::string("the folder cannot be read: ") + std::strerror(errno));
+        return false;
+    }
+    bool bEmpty = true;
+    while (const dirent* pEntry = ::readdir(pDir))
+        bEmpty = bEmpty && (std::strcmp(pEntry->d_name, ".") == 0 || std::strcmp(pEntry->d_name, "..") == 0);
+    ::closedir(pDir);
+    if (bEmpty) {
+        m_strTurnOnError = DatabaseFailure(strFolder, "the folder is empty");
+        return false;
+    }
+
+    static bool s_bInitialised = false;
+    cl_set_clcb_msg(OnLibraryMessage);
+    if (!s_bInitialised) {
+        const cl_error_t eInit = cl_init(CL_INIT_DEFAULT);
+        if (eInit != CL_SUCCESS) {
+            m_strTurnOnError = OneLine(std::string("libclamav cannot start: ") + cl_strerror(eInit));
+            return false;
+        }
+        s_bInitialised = true;
+    }
+    m_pEngine = cl_engine_new();
+    if (!m_pEngine) {
+        m_strTurnOnError = "libclamav cannot start: out of memory";
+        return false;
+    }
+    // libclamav makes a folder for every file it scans; on tmpfs that costs
+    // far less than on a disk.
+    const char* pszRuntime = Environment("XDG_RUNTIME_DIR");
+    struct stat stRuntime;
+    if (pszRuntime && ::stat(pszRuntime, &stRuntime) == 0 && S_ISDIR(stRuntime.st_mode) &&
+        ::access(pszRuntime, W_OK | X_OK) == 0)
+        cl_engine_set_str(m_pEngine, CL_ENGINE_TMPDIR, pszRuntime);
+
+    std::vector<std::string> arErrors;
+    s_parLoadErrors = &arErrors;
+    unsigned int nSignatures = 0;
+    cl_error_t eResult = cl_load(strFolder.c_str(), m_pEngine, &nSignatures, CL_DB_STDOPT);
+    std::string strReason;
+    if (eResult == CL_SUCCESS && nSignatures == 0) {
+        strReason = "the folder holds no signatures";
+    } else if (eResult == CL_SUCCESS) {
+        eResult = cl_engine_compile(m_pEngine);
+        if (eResult != CL_SUCCESS)
+            strReason = std::string("the signatures do not compile: ") + cl_strerror(eResult);
+    } else {
+        strReason = cl_strerror(eResult);
+    }
+    s_parLoadErrors = nullptr;
+    if (!strReason.empty()) {
+        // libclamav's first words name the file and the line.
+        for (std::size_t i = 0; i < arErrors.size() && i < 2; ++i)
+            strReason += (i == 0 ? " (" : "; ") + arErrors[i];
+        if (!arErrors.empty())
+            strReason += ")";
+        m_strTurnOnError = DatabaseFailure(strFolder, strReason);
+        cl_engine_free(m_pEngine);
+        m_pEngine = nullptr;
+        return false;
+    }
+    int nError = 0;
+    const long long nDatabase = cl_engine_get_num(m_pEngine, CL_ENGINE_DB_VERSION, &nError);
+    m_strVersion = ShortVersionText(cl_retver(), nError == CL_SUCCESS && nDatabase > 0
+                                                     ? static_cast<unsigned long>(nDatabase)
+                                                     : 0);
+    return true;
+}
+
+const char* CClamavEngine::Version()
+{
+    DropPending();
+    return m_strVersion.c_str();
+}
+
+void CClamavEngine::DropPending()
+{
+    CloseQuietly(m_nPendingFd);
+    m_nPendingFd = -1;
+    m_strPendingPath.clear();
+}
+
+uint32_t CClamavEngine::GetFileFormat(const char* pszPath)
+{
+    DropPending();
+    m_strLastError.clear();
+    if (!pszPath || !*pszPath)
+        return kClamFormatUnopenable;
+    // O_NONBLOCK: opening a FIFO or a device must never wait.
+    const int nFd = ::open(pszPath, kOpenRead);
+    struct stat st;
+    if (nFd < 0) {
+        // A socket cannot be opened at all but is still "not a regular file".
+        return ::stat(pszPath, &st) == 0 && !S_ISREG(st.st_mode) ? kClamFormatNotRegular : kClamFormatUnopenable;
+    }
+    if (::fstat(nFd, &st) != 0) {
+        CloseQuietly(nFd);
+        return kClamFormatUnopenable;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        CloseQuietly(nFd);
+        return kClamFormatNotRegular;
+    }
+    m_nPendingFd = nFd;
+    m_strPendingPath = pszPath;
+    return kClamFormatScannable;
+}
+
+int CClamavEngine::OpenForScan(const char* pszPath)
+{
+    if (m_nPendingFd >= 0 && m_strPendingPath == pszPath) {
+        const int nFd = m_nPendingFd;
+        m_nPendingFd = -1;
+        m_strPendingPath.clear();
+        return nFd;
+    }
+    DropPending();
+    const int nFd = ::open(pszPath, kOpenRead);
+    struct stat st;
+    if (nFd < 0) {
+        Fail(std::string("the file could not be opened: ") + std::strerror(errno));
+        return -1;
+    }
+    if (::fstat(nFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        CloseQuietly(nFd);
+        Fail("the file is no longer a regular file");
+        return -1;
+    }
+    return nFd;
+}
+
+uint32_t CClamavEngine::Fail(const std::string& strWhy)
+{
+    m_strLastError = OneLine(strWhy);
+    return 0;
+}
+
+uint32_t CClamavEngine::Probe(const char* pszPath)
+{
+    m_strLastError.clear();
+    if (!pszPath || !*pszPath || (!m_pEngine && !m_bDaemon)) {
+        DropPending();
+        return Fail("the engine is not turned on");
+    }
+    const int nFd = OpenForScan(pszPath);
+    if (nFd < 0)
+        return 0;
+    struct stat st;
+    // clamscan passes over empty files without a word; so do we.
+    if (::fstat(nFd, &st) == 0 && st.st_size == 0) {
+        CloseQuietly(nFd);
+        return 0;
+    }
+    const uint32_t hProbe = m_bDaemon ? ScanWithDaemon(nFd) : ScanInProcess(nFd, pszPath);
+    CloseQuietly(nFd);
+    return hProbe;
+}
+
+uint32_t CClamavEngine::ScanInProcess(int nFd, const char* pszPath)
+{
+    cl_scan_options options = ClamscanDefaultOptions();
+    const char* pszVirus = nullptr;
+    unsigned long nScanned = 0;
+    const cl_error_t eResult = cl_scandesc(nFd, pszPath, &pszVirus, &nScanned, m_pEngine, &options);
+    if (eResult == CL_VIRUS)
+        return AddFinding(pszVirus);
+    if (eResult == CL_CLEAN || eResult == CL_VERIFIED || IsPartialScan(eResult))
+        return 0;
+    return Fail(std::string("libclamav could not scan the file: ") + cl_strerror(eResult));
+}
+
+uint32_t CClamavEngine::ScanWithDaemon(int nFd)
+{
+    std::string strName;
+    std::string strWhy;
+    const std::string strDaemon = "clamd at " + m_clamd.Address();
+    switch (m_clamd.Scan(nFd, &strName, &strWhy)) {
+    case EClamd::Clean:
+        return 0;
+    case EClamd::Found:
+        return AddFinding(strName.c_str());
+    case EClamd::Unreachable:
+        return Fail(strDaemon + " is not reachable: " + Clip(strWhy));
+    case EClamd::Lost:
+        return Fail(strDaemon + " dropped the connection: " + Clip(strWhy));
+    case EClamd::DaemonError:
+        return Fail(strDaemon + " could not scan the file: " + Clip(strWhy));
+    case EClamd::Unreadable:
+        return Fail("the file could not be read: " + Clip(strWhy));
+    case EClamd::Garbage:
+        break;
+    }
+    return Fail(strDaemon + " gave an answer that is not clamd's: " + Clip(strWhy));
+}
+
+uint32_t CClamavEngine::AddFinding(const char* pszName)
+{
+    CFinding finding;
+    finding.m_strName = pszName && *pszName ? pszName : "Unknown";
+    if (finding.m_strName.compare(0, 11, "Heuristics.") == 0 || finding.m_strName.compare(0, 4, "PUA.") == 0)
+        finding.m_nReport = kClamReportSuspected;
+    do {
+        ++m_nLastHandle;
+    } while (m_nLastHandle == 0 || m_mapFindings.count(m_nLastHandle) != 0);
+    m_mapFindings[m_nLastHandle] = std::move(finding);
+    return m_nLastHandle;
+}
+
+int16_t CClamavEngine::Recover(uint32_t hProbe)
+{
+    DropPending();
+    m_strLastError.clear();
+    return m_mapFindings.count(hProbe) != 0 ? kClamOutcomeFailed : kClamOutcomeNothing;
+}
+
+int16_t CClamavEngine::Report(uint32_t hProbe)
+{
+    DropPending();
+    const auto it = m_mapFindings.find(hProbe);
+    return it != m_mapFindings.end() ? it->second.m_nReport : kClamReportSignature;
+}
+
+const char* CClamavEngine::Name(uint32_t hProbe)
+{
+    DropPending();
+    const auto it = m_mapFindings.find(hProbe);
+    return it != m_mapFindings.end() ? it->second.m_strName.c_str() : "";
+}
+
+void CClamavEngine::Close(uint32_t hProbe)
+{
+    DropPending();
+    m_mapFindings.erase(hProbe);
+}
+
+} // namespace farsend

@@ -1,0 +1,400 @@
+#include "farsend/clamav/ClamdClient.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+namespace farsend {
+
+namespace {
+
+// Connecting never waits longer than this, so an address where packets
+// vanish fails with a reason instead of waiting out the kernel's minutes.
+constexpr int kConnectTimeoutMs = 10000;
+// A daemon answers in a few dozen bytes; more is not a daemon.
+constexpr std::size_t kReplyMax = 4096;
+// clamd's default StreamMaxLength is 25 MB; chunks well below it.
+constexpr std::size_t kChunk = 256 * 1024;
+
+void CloseQuietly(int nFd)
+{
+    if (nFd >= 0)
+        ::close(nFd);
+}
+
+std::string ErrnoText(const char* pszWhat, int nErrno)
+{
+    return std::string(pszWhat) + ": " + std::strerror(nErrno);
+}
+
+bool SendAll(int nSocket, const void* p, std::size_t nCount)
+{
+    const char* pc = static_cast<const char*>(p);
+    while (nCount > 0) {
+        const ssize_t nSent = ::send(nSocket, pc, nCount, MSG_NOSIGNAL);
+        if (nSent < 0 && errno == EINTR)
+            continue;
+        if (nSent <= 0)
+            return false;
+        pc += nSent;
+        nCount -= static_cast<std::size_t>(nSent);
+    }
+    return true;
+}
+
+// One NUL-terminated answer, the NUL removed. Lost when the connection
+// ends first or the wait runs out; Garbage when it never ends.
+EClamd ReadReply(int nSocket, std::string* pstrReply, std::string* pstrWhy)
+{
+    pstrReply->clear();
+    char arBuf[512];
+    for (;;) {
+        const ssize_t nGot = ::recv(nSocket, arBuf, sizeof arBuf, 0);
+        if (nGot < 0 && errno == EINTR)
+            continue;
+        if (nGot < 0) {
+            const bool bTimeout = errno == EAGAIN || errno == EWOULDBLOCK;
+            *pstrWhy = bTimeout ? "no answer in time" : ErrnoText("reading the answer", errno);
+            return EClamd::Lost;
+        }
+        if (nGot == 0) {
+            *pstrWhy = pstrReply->empty() ? "the connection closed without an answer"
+                                          : "the connection closed in the middle of the answer";
+            return EClamd::Lost;
+        }
+        const char* pEnd = static_cast<const char*>(std::memchr(arBuf, '\0', static_cast<std::size_t>(nGot)));
+        pstrReply->append(arBuf, pEnd ? static_cast<std::size_t>(pEnd - arBuf) : static_cast<std::size_t>(nGot));
+        if (pstrReply->size() > kReplyMax) {
+            *pstrWhy = "an answer too long to be one";
+            return EClamd::Garbage;
+        }
+        if (pEnd)
+            return EClamd::Clean;
+    }
+}
+
+bool IsStreamOrFdTag(const std::string& strTag)
+{
+    if (strTag == "stream")
+        return true;
+    // "fd[12]"
+    if (strTag.size() < 5 || strTag.compare(0, 3, "fd[") != 0 || strTag.back() != ']')
+        return false;
+    for (std::size_t i = 3; i + 1 < strTag.size(); ++i)
+        if (strTag[i] < '0' || strTag[i] > '9')
+            return false;
+    return true;
+}
+
+bool EndsWith(const std::string& str, const char* pszEnd)
+{
+    const std::size_t n = std::strlen(pszEnd);
+    return str.size() >= n && str.compare(str.size() - n, n, pszEnd) == 0;
+}
+
+bool IsPrintable(const std::string& str)
+{
+    for (unsigned char c : str)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
+} // namespace
+
+EClamd ParseScanReply(const std::string& strReply, std::string* pstrName)
+{
+    if (!IsPrintable(strReply))
+        return EClamd::Garbage;
+    // "fd[7]: Can't open file ERROR", "INSTREAM size limit exceeded. ERROR"
+    if (EndsWith(strReply, " ERROR"))
+        return EClamd::DaemonError;
+    const std::size_t nColon = strReply.find(": ");
+    if (nColon == std::string::npos || !IsStreamOrFdTag(strReply.substr(0, nColon)))
+        return EClamd::Garbage;
+    const std::string strRest = strReply.substr(nColon + 2);
+    if (strRest == "OK")
+        return EClamd::Clean;
+    constexpr std::size_t nFound = sizeof(" FOUND") - 1;
+    if (strRest.size() > nFound && EndsWith(strRest, " FOUND") && strRest[0] != ' ') {
+        *pstrName = strRest.substr(0, strRest.size() - nFound);
+        return EClamd::Found;
+    }
+    return EClamd::Garbage;
+}
+
+bool ParseVersionLine(const std::string& strLine, std::string* pstrEngine, unsigned long* pnDatabase)
+{
+    static const char kPrefix[] = "ClamAV ";
+    if (strLine.compare(0, sizeof kPrefix - 1, kPrefix) != 0 || !IsPrintable(strLine))
+        return false;
+    const std::string strRest = strLine.substr(sizeof kPrefix - 1);
+    const std::size_t nSlash = strRest.find('/');
+    *pstrEngine = strRest.substr(0, nSlash);
+    if (pstrEngine->empty() || (*pstrEngine)[0] < '0' || (*pstrEngine)[0] > '9')
+        return false;
+    *pnDatabase = 0;
+    if (nSlash == std::string::npos)
+        return true;
+    std::size_t i = nSlash + 1;
+    if (i >= strRest.size() || strRest[i] < '0' || strRest[i] > '9')
+        return false;
+    for (; i < strRest.size() && strRest[i] >= '0' && strRest[i] <= '9'; ++i)
+        *pnDatabase = *pnDatabase * 10 + static_cast<unsigned long>(strRest[i] - '0');
+    return i == strRest.size() || strRest[i] == '/';
+}
+
+bool CClamdClient::SetAddress(const std::string& strAddress, std::string* pstrWhy)
+{
+    m_strAddress = strAddress;
+    m_nResolvedLength = 0;
+    m_strPath.clear();
+    m_strHost.clear();
+    m_strPort.clear();
+    const std::string strMalformed = "the clamd address \"" + strAddress + "\" is not unix:PATH or tcp:HOST:PORT";
+    if (strAddress.compare(0, 5, "unix:") == 0) {
+        m_bLocal = true;
+        m_strPath = strAddress.substr(5);
+        if (m_strPath.empty() || m_strPath.size() >= sizeof(sockaddr_un{}.sun_path) ||
+            m_strPath.find('\0') != std::string::npos) {
+            *pstrWhy = strMalformed;
+            return false;
+        }
+        return true;
+    }
+    if (strAddress.compare(0, 4, "tcp:") == 0) {
+        m_bLocal = false;
+        const std::string strHostPort = strAddress.substr(4);
+        const std::size_t nColon = strHostPort.rfind(':');
+        if (nColon == std::string::npos) {
+            *pstrWhy = strMalformed;
+            return false;
+        }
+        m_strHost = strHostPort.substr(0, nColon);
+        m_strPort = strHostPort.substr(nColon + 1);
+        // "[::1]" names an IPv6 host the way URLs do.
+        if (m_strHost.size() >= 2 && m_strHost.front() == '[' && m_strHost.back() == ']')
+            m_strHost = m_strHost.substr(1, m_strHost.size() - 2);
+        unsigned long nPort = 0;
+        bool bDigits = !m_strPort.empty() && m_strPort.size() <= 5;
+        for (char c : m_strPort) {
+            bDigits = bDigits && c >= '0' && c <= '9';
+            nPort = nPort * 10 + static_cast<unsigned long>(c - '0');
+        }
+        if (m_strHost.empty() || !bDigits || nPort == 0 || nPort > 65535) {
+            *pstrWhy = strMalformed;
+            return false;
+        }
+        return true;
+    }
+    *pstrWhy = strMalformed;
+    return false;
+}
+
+int CClamdClient::Connect(int nTimeoutMs, std::string* pstrWhy)
+{
+    if (nTimeoutMs <= 0 || nTimeoutMs > kConnectTimeoutMs)
+        nTimeoutMs = kConnectTimeoutMs;
+    // Each candidate address: a non-blocking connect, waited on with poll.
+    auto Try = [&](int nFamily, const sockaddr* pAddr, socklen_t nLen) {
+        const int nSocket = ::socket(nFamily, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (nSocket < 0) {
+            *pstrWhy = ErrnoText("socket", errno);
+            return -1;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+        int nError = ::connect(nSocket, pAddr, nLen) == 0 ? 0 : errno;
+        // A local socket with a full backlog says EAGAIN at once: try again.
+        while (nError == EAGAIN && nFamily == AF_UNIX && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            nError = ::connect(nSocket, pAddr, nLen) == 0 ? 0 : errno;
+        }
+        if (nError == EAGAIN)
+            nError = ETIMEDOUT;
+        if (nError == EINPROGRESS) {
+            pollfd pfd = {nSocket, POLLOUT, 0};
+            int nReady;
+            while ((nReady = ::poll(&pfd, 1, nTimeoutMs)) < 0 && errno == EINTR) {
+            }
+            socklen_t nErrLen = sizeof nError;
+            if (nReady == 0)
+                nError = ETIMEDOUT;
+            else if (nReady < 0 || ::getsockopt(nSocket, SOL_SOCKET, SO_ERROR, &nError, &nErrLen) != 0)
+                nError = errno;
+        }
+        if (nError != 0) {
+            *pstrWhy = std::strerror(nError);
+            CloseQuietly(nSocket);
+            return -1;
+        }
+        const int nFlags = ::fcntl(nSocket, F_GETFL);
+        ::fcntl(nSocket, F_SETFL, nFlags & ~O_NONBLOCK);
+        return nSocket;
+    };
+    if (m_bLocal) {
+        sockaddr_un addr = {};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, m_strPath.data(), m_strPath.size());
+        return Try(AF_UNIX, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    }
+    // Resolved once: a name lookup per file would cost more than the scan.
+    if (m_nResolvedLength > 0) {
+        const int nSocket =
+            Try(m_resolved.ss_family, reinterpret_cast<const sockaddr*>(&m_resolved), m_nResolvedLength);
+        if (nSocket >= 0)
+            return nSocket;
+        m_nResolvedLength = 0;
+    }
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* pList = nullptr;
+    const int nGai = ::getaddrinfo(m_strHost.c_str(), m_strPort.c_str(), &hints, &pList);
+    if (nGai != 0) {
+        *pstrWhy = ::gai_strerror(nGai);
+        return -1;
+    }
+    int nSocket = -1;
+    for (addrinfo* p = pList; p && nSocket < 0; p = p->ai_next) {
+        nSocket = Try(p->ai_family, p->ai_addr, p->ai_addrlen);
+        if (nSocket >= 0 && p->ai_addrlen <= sizeof m_resolved) {
+            std::memcpy(&m_resolved, p->ai_addr, p->ai_addrlen);
+            m_nResolvedLength = p->ai_addrlen;
+        }
+    }
+    ::freeaddrinfo(pList);
+    return nSocket;
+}
+
+EClamd CClamdClient::Version(int nTimeoutMs, std::string* pstrLine, std::string* pstrWhy)
+{
+    const int nSocket = Connect(nTimeoutMs, pstrWhy);
+    if (nSocket < 0)
+        return EClamd::Unreachable;
+    const timeval wait = {nTimeoutMs / 1000, (nTimeoutMs % 1000) * 1000};
+    ::setsockopt(nSocket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    ::setsockopt(nSocket, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    static const char kCommand[] = "zVERSION";  // with its NUL
+    EClamd eResult = EClamd::Lost;
+    if (!SendAll(nSocket, kCommand, sizeof kCommand))
+        *pstrWhy = ErrnoText("sending", errno);
+    else
+        eResult = ReadReply(nSocket, pstrLine, pstrWhy);
+    CloseQuietly(nSocket);
+    return eResult;
+}
+
+EClamd CClamdClient::SendFildes(int nSocket, int nFd, std::string* pstrWhy)
+{
+    static const char kCommand[] = "zFILDES";
+    if (!SendAll(nSocket, kCommand, sizeof kCommand)) {
+        *pstrWhy = ErrnoText("sending", errno);
+        return EClamd::Lost;
+    }
+    // The descriptor rides on one dummy byte, as the daemon expects.
+    char cDummy = 0;
+    iovec iov = {&cDummy, 1};
+    alignas(cmsghdr) char arControl[CMSG_SPACE(sizeof(int))] = {};
+    msghdr msg = {};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = arControl;
+    msg.msg_controllen = sizeof arControl;
+    cmsghdr* pHeader = CMSG_FIRSTHDR(&msg);
+    pHeader->cmsg_level = SOL_SOCKET;
+    pHeader->cmsg_type = SCM_RIGHTS;
+    pHeader->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(pHeader), &nFd, sizeof nFd);
+    ssize_t nSent;
+    while ((nSent = ::sendmsg(nSocket, &msg, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+    }
+    if (nSent != 1) {
+        *pstrWhy = ErrnoText("passing the file", errno);
+        return EClamd::Lost;
+    }
+    return EClamd::Clean;
+}
+
+EClamd CClamdClient::SendStream(int nSocket, int nFd, std::string* pstrWhy)
+{
+    static const char kCommand[] = "zINSTREAM";
+    if (!SendAll(nSocket, kCommand, sizeof kCommand)) {
+        *pstrWhy = ErrnoText("sending", errno);
+        return EClamd::Lost;
+    }
+    // The size when the scan began: a file that keeps growing must not
+    // stream on until the daemon's limit.
+    struct stat st;
+    if (::fstat(nFd, &st) != 0) {
+        *pstrWhy = ErrnoText("reading the file", errno);
+        return EClamd::Unreadable;
+    }
+    std::unique_ptr<char[]> pBuf(new char[4 + kChunk]);
+    off_t nAt = 0;
+    for (;;) {
+        const std::size_t nWant =
+            nAt < st.st_size ? static_cast<std::size_t>(std::min<off_t>(st.st_size - nAt, kChunk)) : 0;
+        ssize_t nGot = 0;
+        while (nWant > 0 && (nGot = ::pread(nFd, pBuf.get() + 4, nWant, nAt)) < 0 && errno == EINTR) {
+        }
+        if (nGot < 0) {
+            *pstrWhy = ErrnoText("reading the file", errno);
+            return EClamd::Unreadable;
+        }
+        const uint32_t nLen = static_cast<uint32_t>(nGot);
+        const unsigned char arLen[4] = {static_cast<unsigned char>(nLen >> 24), static_cast<unsigned char>(nLen >> 16),
+                                        static_cast<unsigned char>(nLen >> 8), static_cast<unsigned char>(nLen)};
+        std::memcpy(pBuf.get(), arLen, 4);
+        // A zero length ends the stream.
+        if (!SendAll(nSocket, pBuf.get(), 4 + static_cast<std::size_t>(nGot))) {
+            *pstrWhy = ErrnoText("sending the file", errno);
+            return EClamd::Lost;
+        }
+        if (nGot == 0)
+            return EClamd::Clean;
+        nAt += nGot;
+    }
+}
+
+EClamd CClamdClient::Scan(int nFd, std::string* pstrName, std::string* pstrWhy)
+{
+    const int nSocket = Connect(kConnectTimeoutMs, pstrWhy);
+    if (nSocket < 0)
+        return EClamd::Unreachable;
+    const EClamd eSent = m_bLocal ? SendFildes(nSocket, nFd, pstrWhy) : SendStream(nSocket, nFd, pstrWhy);
+    if (eSent == EClamd::Unreadable) {
+        // The daemon still waits for the rest of the stream.
+        CloseQuietly(nSocket);
+        return eSent;
+    }
+    // Even after a failed send the daemon may have said why it stopped
+    // reading ("INSTREAM size limit exceeded. ERROR").
+    std::string strReply;
+    std::string strReadWhy;
+    const EClamd eRead = ReadReply(nSocket, &strReply, &strReadWhy);
+    CloseQuietly(nSocket);
+    if (eRead != EClamd::Clean) {
+        if (eSent == EClamd::Clean)
+            *pstrWhy = strReadWhy;
+        return eRead;
+    }
+    const EClamd eReply = ParseScanReply(strReply, pstrName);
+    if (eReply == EClamd::DaemonError || eReply == EClamd::Garbage)
+        *pstrWhy = "the daemon answered \"" + strReply.substr(0, 120) + "\"";
+    // An answer to half a request answers nothing, unless it says why.
+    if (eSent != EClamd::Clean && eReply != EClamd::DaemonError)
+        return eSent;
+    return eReply;
+}
+
+} // namespace farsend

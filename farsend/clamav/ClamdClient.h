@@ -1,0 +1,59 @@
+// Talks to a clamd daemon: one connection per request, the daemon's
+// NUL-terminated ("z") commands, the open file handed over rather than its
+// path, so the daemon needs no access to the user's files.
+#pragma once
+
+#include <string>
+#include <sys/socket.h>
+
+namespace farsend {
+
+// How one exchange with the daemon ended.
+enum class EClamd {
+    Clean,
+    Found,
+    Unreachable,  // nothing accepted the connection
+    Lost,         // the connection broke or closed before a whole reply
+    DaemonError,  // the daemon answered "... ERROR"
+    Garbage,      // an answer that is none of the above
+    Unreadable,   // our side could not read the file to send it
+};
+
+class CClamdClient {
+public:
+    // False, with pstrWhy set, when strAddress is not unix:PATH or
+    // tcp:HOST:PORT.
+    bool SetAddress(const std::string& strAddress, std::string* pstrWhy);
+    const std::string& Address() const { return m_strAddress; }
+
+    // The daemon's version line ("ClamAV 1.4.6/27453/Tue Dec  9 ...").
+    // Waits at most nTimeoutMs for the connection and for the answer.
+    EClamd Version(int nTimeoutMs, std::string* pstrLine, std::string* pstrWhy);
+    // Scans the open regular file nFd: FILDES over a local socket, INSTREAM
+    // over TCP. Waits for the answer as long as the daemon takes.
+    EClamd Scan(int nFd, std::string* pstrName, std::string* pstrWhy);
+
+private:
+    int Connect(int nTimeoutMs, std::string* pstrWhy);
+    EClamd SendFildes(int nSocket, int nFd, std::string* pstrWhy);
+    EClamd SendStream(int nSocket, int nFd, std::string* pstrWhy);
+
+    std::string m_strAddress;
+    std::string m_strPath;  // local socket
+    std::string m_strHost;  // TCP
+    std::string m_strPort;
+    bool m_bLocal = false;
+    // The TCP address that answered last.
+    sockaddr_storage m_resolved = {};
+    socklen_t m_nResolvedLength = 0;
+};
+
+// Reads a whole scan answer, its terminating NUL removed:
+// "stream: OK", "fd[7]: NAME FOUND", "...: reason ERROR".
+EClamd ParseScanReply(const std::string& strReply, std::string* pstrName);
+
+// Splits "ClamAV 1.4.6/27453/date" into "1.4.6" and 27453 (0 when the
+// daemon has no signed database). False for anything else.
+bool ParseVersionLine(const std::string& strLine, std::string* pstrEngine, unsigned long* pnDatabase);
+
+} // namespace farsend

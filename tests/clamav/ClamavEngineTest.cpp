@@ -1,0 +1,170 @@
+// The ClamAV engine in this process, against databases written with the
+// real tools and against clamscan's own verdicts.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <gtest/gtest.h>
+
+#include "clamav/ClamTestSupport.h"
+#include "engine/EngineTestSupport.h"
+#include "fakes/OrdinaryUser.h"
+#include "fakes/TempDir.h"
+
+using namespace clamtest;
+
+namespace {
+
+class ClamavEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (FindTool("sigtool").empty())
+            GTEST_SKIP() << "sigtool is not installed (Debian package clamav)";
+        std::string strWhy;
+        ASSERT_TRUE(m_set.Write(m_dir.Path(), &strWhy)) << strWhy;
+    }
+    void TearDown() override { Clam().m_pfnTurnOff(); }
+
+    CTempDir m_dir;
+    CSampleSet m_set;
+};
+
+TEST_F(ClamavEngineTest, FindsWhatItsDatabaseHoldsAndCleansNothing)
+{
+    const CClamApi& api = Clam();
+    ASSERT_EQ(TurnOnWithDatabase(m_set.Database()), "");
+    // A local database has no version of its own: the engine's alone.
+    const std::string strVersion = api.m_pfnVersion();
+    EXPECT_FALSE(strVersion.empty());
+    EXPECT_LE(strVersion.size(), 10u);
+    EXPECT_EQ(strVersion.find('/'), std::string::npos) << strVersion;
+
+    const std::string strOwn = m_set.Samples() + "/quillet-sample.bin";
+    const std::string strBefore = CTempDir::ReadFile(strOwn);
+    struct stat stBefore;
+    ASSERT_EQ(::stat(strOwn.c_str(), &stBefore), 0);
+
+    const std::map<std::string, CVerdict> mapVerdicts = AskFolder(api, m_set.Samples());
+    const std::map<std::string, CVerdict> mapExpected = {
+        {"quillet-sample.bin", {true, "quillet-sample.bin.UNOFFICIAL", 1, 3, ""}},
+        {"eicar.com", {true, "Eicar-Test-Signature.UNOFFICIAL", 1, 3, ""}},
+        {"eicar-inside.txt", {true, "Eicar-Test-Signature.UNOFFICIAL", 1, 3, ""}},
+        {"heuristic.txt", {true, "Heuristics.Quillet.Marker.UNOFFICIAL", 3, 3, ""}},
+        {"clean.txt", {true, "", 0, 0, ""}},
+        {"empty.txt", {true, "", 0, 0, ""}},
+        {"sub", {false, "", 0, 0, ""}},
+    };
+    EXPECT_EQ(mapVerdicts, mapExpected);
+
+    // Cleaning failed, and the file is as it was.
+    struct stat stAfter;
+    ASSERT_EQ(::stat(strOwn.c_str(), &stAfter), 0);
+    EXPECT_EQ(CTempDir::ReadFile(strOwn), strBefore);
+    EXPECT_EQ(stAfter.st_mtim.tv_sec, stBefore.st_mtim.tv_sec);
+    EXPECT_EQ(stAfter.st_mtim.tv_nsec, stBefore.st_mtim.tv_nsec);
+
+    // The same names clamscan gives.
+    if (!FindTool("clamscan").empty()) {
+        std::map<std::string, std::string> mapClamscan;
+        std::string strWhy;
+        ASSERT_TRUE(ClamscanNames(m_set.Database(), m_set.Samples(), &mapClamscan, &strWhy)) << strWhy;
+        for (const auto& [strName, verdict] : mapVerdicts)
+            EXPECT_EQ(verdict.m_strName, mapClamscan[strName]) << strName;
+    }
+
+    // A file that is not there is not scannable, and probing it anyway is
+    // a failure with a reason, never "clean".
+    const std::string strMissing = m_set.Samples() + "/missing.txt";
+    EXPECT_GE(api.m_pfnFormat(strMissing.c_str()), 10u);
+    EXPECT_EQ(api.m_pfnProbe(strMissing.c_str()), 0u);
+    EXPECT_NE(api.LastError().find("No such file"), std::string::npos) << api.LastError();
+    EXPECT_EQ(Ask(api, m_set.Samples() + "/clean.txt"), (CVerdict{true, "", 0, 0, ""}));
+    // A handle the engine never gave names nothing and changes nothing.
+    EXPECT_EQ(api.Name(12345), "");
+    EXPECT_EQ(api.m_pfnRecover(12345), 0);
+}
+
+TEST_F(ClamavEngineTest, EveryTestFileGivesClamscansName)
+{
+    if (::access(kTestFilesDir, R_OK) != 0)
+        GTEST_SKIP() << kTestFilesDir << " is missing (Debian package clamav-testfiles)";
+    if (FindTool("clamscan").empty())
+        GTEST_SKIP() << "clamscan is not installed (Debian package clamav)";
+    ASSERT_EQ(TurnOnWithDatabase(m_set.Database()), "");
+    std::map<std::string, std::string> mapClamscan;
+    std::string strWhy;
+    ASSERT_TRUE(ClamscanNames(m_set.Database(), kTestFilesDir, &mapClamscan, &strWhy)) << strWhy;
+    // Archives, mail, documents and packed programs all carry clam.exe.
+    EXPECT_EQ(mapClamscan["clam.exe"], "clam.exe.UNOFFICIAL");
+
+    const std::map<std::string, CVerdict> mapVerdicts = AskFolder(Clam(), kTestFilesDir);
+    EXPECT_GE(mapVerdicts.size(), 40u);
+    for (const auto& [strName, verdict] : mapVerdicts) {
+        const std::string strExpected = mapClamscan.count(strName) ? mapClamscan[strName] : "";
+        EXPECT_EQ(verdict, (CVerdict{true, strExpected, strExpected.empty() ? 0 : 1, strExpected.empty() ? 0 : 3, ""}))
+            << strName;
+    }
+}
+
+TEST_F(ClamavEngineTest, UnusableDatabaseIsATurnOnErrorNamingFolderAndPackage)
+{
+    const std::string strEicarSig = "Eicar-Test-Signature:0:*:58354f21502540415b345c505a58353428505e2937";
+    struct CCase {
+        const char* m_pszName;
+        // File in the folder and its content; no folder at all when null.
+        const char* m_pszFile;
+        std::string m_strContent;
+    };
+    const CCase arCases[] = {
+        {"missing", nullptr, ""},
+        {"empty", "", ""},
+        {"empty-database", "x.hdb", ""},
+        {"corrupt", "x.hdb", "this is not a signature\n"},
+        {"truncated", "x.ndb", strEicarSig.substr(0, strEicarSig.size() - 11)},
+        {"broken-cvd", "daily.cvd", "ClamAV-VDB:09 Dec 2025 10-00 +0000:27453:100:90:"},
+        {"no-database-files", "readme.txt", "signatures go here\n"},
+    };
+    for (const CCase& c : arCases) {
+        const std::string strFolder = m_dir / c.m_pszName;
+        if (c.m_pszFile) {
+            ASSERT_EQ(::mkdir(strFolder.c_str(), 0755), 0);
+            if (*c.m_pszFile) {
+                ASSERT_TRUE(CTempDir::WriteFile(strFolder + "/" + c.m_pszFile, c.m_strContent));
+            }
+        }
+        const std::string strError = TurnOnWithDatabase(strFolder);
+        EXPECT_NE(strError.find("database in " + strFolder + ":"), std::string::npos) << strError;
+        EXPECT_NE(strError.find("clamav-freshclam"), std::string::npos) << strError;
+        EXPECT_EQ(strError.find('\n'), std::string::npos) << strError;
+        EXPECT_STREQ(Clam().m_pfnVersion(), "") << c.m_pszName;
+    }
+    // A database path that names a file.
+    const std::string strFile = m_set.Database() + "/local.hdb";
+    EXPECT_NE(TurnOnWithDatabase(strFile).find(strFile + ": it is not a folder"), std::string::npos);
+
+    // An engine that did not turn on never calls a file clean.
+    EXPECT_NE(Ask(Clam(), m_set.Samples() + "/clean.txt").m_strFailure, "");
+
+    // A folder the user may not read (root here reads everything).
+    const std::string strLocked = m_dir / "locked";
+    ASSERT_EQ(::mkdir(strLocked.c_str(), 0700), 0);
+    ASSERT_TRUE(CTempDir::WriteFile(strLocked + "/local.hdb", CTempDir::ReadFile(strFile)));
+    ASSERT_EQ(::chmod(strLocked.c_str(), 0), 0);
+    const int nLocked = AsOrdinaryUser([&] {
+        const std::string strError = TurnOnWithDatabase(strLocked);
+        if (strError.find("database in " + strLocked + ": ") != std::string::npos &&
+            strError.find("Permission denied") != std::string::npos)
+            return 0;
+        std::fprintf(stderr, "turn-on error: %s\n", strError.c_str());
+        return 1;
+    });
+    EXPECT_EQ(nLocked, 0);
+
+    // A good database after the bad ones works.
+    EXPECT_EQ(TurnOnWithDatabase(m_set.Database()), "");
+    EXPECT_EQ(Ask(Clam(), m_set.Samples() + "/eicar.com").m_strName, "Eicar-Test-Signature.UNOFFICIAL");
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+// The ClamAV engine through a daemon: a real clamd started with a private
+// configuration, and a fake one that misbehaves on purpose.
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "clamav/ClamTestSupport.h"
+#include "engine/EngineTestSupport.h"
+#include "fakes/TempDir.h"
+
+using namespace clamtest;
+
+namespace {
+
+TEST(ClamdTest, DaemonFindsWhatTheEngineFindsOverLocalSocketAndTcp)
+{
+    const std::string strClamd = FindTool("clamd");
+    if (strClamd.empty())
+        GTEST_SKIP() << "clamd is not installed (Debian package clamav-daemon)";
+    if (FindTool("sigtool").empty())
+        GTEST_SKIP() << "sigtool is not installed (Debian package clamav)";
+    CTempDir dir;
+    CSampleSet set;
+    std::string strWhy;
+    ASSERT_TRUE(set.Write(dir.Path(), &strWhy)) << strWhy;
+    std::vector<std::string> arFolders = {set.Samples()};
+    if (::access(kTestFilesDir, R_OK) == 0)
+        arFolders.push_back(kTestFilesDir);
+
+    ASSERT_EQ(TurnOnWithDatabase(set.Database()), "");
+    const std::string strVersion = Clam().m_pfnVersion();
+    std::vector<std::map<std::string, CVerdict>> arInProcess;
+    for (const std::string& strFolder : arFolders)
+        arInProcess.push_back(AskFolder(Clam(), strFolder));
+    Clam().m_pfnTurnOff();
+    ASSERT_EQ(arInProcess[0].at("eicar.com").m_strName, "Eicar-Test-Signature.UNOFFICIAL");
+
+    CClamdProcess clamd;
+    ASSERT_TRUE(clamd.Start(strClamd, dir.Path(), set.Database(), &strWhy)) << strWhy;
+    // FILDES over the local socket, INSTREAM over TCP.
+    for (const std::string& strAddress : {clamd.LocalAddress(), clamd.TcpAddress()}) {
+        ASSERT_EQ(TurnOnWithDaemon(strAddress), "");
+        EXPECT_EQ(Clam().m_pfnVersion(), strVersion) << strAddress;
+        for (std::size_t i = 0; i < arFolders.size(); ++i)
+            EXPECT_EQ(AskFolder(Clam(), arFolders[i]), arInProcess[i]) << strAddress << " " << arFolders[i];
+        Clam().m_pfnTurnOff();
+    }
+}
+
+// What the fake daemon does with a scan request.
+enum class EFake { Found, Suspected, Error, Garbage, CloseMidReply, CloseAtOnce, Silent };
+
+// A daemon on a socket of ours, serving one connection at a time: it
+// answers VERSION with m_strVersion and a scan as m_eMode says.
+class CFakeDaemon {
+public:
+    explicit CFakeDaemon(int nListen) : m_nListen(nListen)
+    {
+        ::pipe(m_arStop);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~CFakeDaemon()
+    {
+        ::write(m_arStop[1], "x", 1);
+        m_thread.join();
+        for (int nFd : m_arHeld)
+            ::close(nFd);
+        ::close(m_arStop[0]);
+        ::close(m_arStop[1]);
+        ::close(m_nListen);
+    }
+    std::atomic<EFake> m_eMode{EFake::Found};
+    void SetVersion(const std::string& strLine)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_strVersion = strLine;
+    }
+
+private:
+    bool ReadExactly(int nFd, char* p, std::size_t n)
+    {
+        while (n > 0) {
+            const ssize_t nGot = ::recv(nFd, p, n, 0);
+            if (nGot <= 0)
+                return false;
+            p += nGot;
+            n -= static_cast<std::size_t>(nGot);
+        }
+        return true;
+    }
+    // One byte at a time: the descriptor of FILDES rides on the byte after.
+    std::string ReadCommand(int nFd)
+    {
+        std::string strCommand;
+        char c;
+        while (strCommand.size() < 64 && ReadExactly(nFd, &c, 1) && c != '\0')
+            strCommand += c;
+        return strCommand;
+    }
+    bool TakeRequest(int nFd, const std::string& strCommand)
+    {
+        if (strCommand == "zFILDES") {
+            char cDummy;
+            alignas(cmsghdr) char arControl[CMSG_SPACE(sizeof(int))];
+            iovec iov = {&cDummy, 1};
+            msghdr msg = {};
+            msg.msg_iov = &iov;
+            msg.msg_iovlen = 1;
+            msg.msg_control = arControl;
+            msg.msg_controllen = sizeof arControl;
+            if (::recvmsg(nFd, &msg, 0) != 1)
+                return false;
+            for (cmsghdr* p = CMSG_FIRSTHDR(&msg); p; p = CMSG_NXTHDR(&msg, p)) {
+                int nPassed;
+                std::memcpy(&nPassed, CMSG_DATA(p), sizeof nPassed);
+                ::close(nPassed);
+            }
+            return true;
+        }
+        if (m_eMode == EFake::CloseAtOnce)
+            return false;
+        for (;;) {
+            unsigned char arLen[4];
+            if (!ReadExactly(nFd, reinterpret_cast<char*>(arLen), 4))
+                return false;
+            std::size_t nLen = (std::size_t{arLen[0]} << 24) | (arLen[1] << 16) | (arLen[2] << 8) | arLen[3];
+            if (nLen == 0)
+                return true;
+            std::vector<char> arData(nLen);
+            if (!ReadExactly(nFd, arData.data(), nLen))
+                return false;
+        }
+    }
+    void Answer(int nFd)
+    {
+        const std::string strCommand = ReadCommand(nFd);
+        const auto Say = [nFd](const std::string& str) { ::send(nFd, str.data(), str.size(), MSG_NOSIGNAL); };
+        if (strCommand == "zVERSION") {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            Say(m_strVersion + '\0');
+            ::close(nFd);
+            return;
+        }
+        const char* pszTag = strCommand == "zFILDES" ? "fd[9]: " : "stream: ";
+        if (!TakeRequest(nFd, strCommand)) {
+            ::close(nFd);
+            return;
+        }
+        switch (m_eMode.load()) {
+        case EFake::Found:
+            Say(std::string(pszTag) + "Fake.Test.Name FOUND" + '\0');
+            break;
+        case EFake::Suspected:
+            Say(std::string(pszTag) + "PUA.Fake.Test FOUND" + '\0');
+            break;
+        case EFake::Error:
+            Say(std::string(pszTag) + "Can't allocate memory ERROR" + '\0');
+            break;
+        case EFake::Garbage:
+            Say(std::string(pszTag) + "welcome, friend" + '\0');
+            break;
+        case EFake::CloseMidReply:
+            Say(std::string(pszTag) + "Fake.Te");
+            break;
+        case EFake::CloseAtOnce:
+            break;
+        case EFake::Silent:
+            m_arHeld.push_back(nFd);
+            return;
+        }
+        ::close(nFd);
+    }
+    void Serve()
+    {
+        for (;;) {
+            pollfd arPoll[2] = {{m_nListen, POLLIN, 0}, {m_arStop[0], POLLIN, 0}};
+            if (::poll(arPoll, 2, -1) < 0 || arPoll[1].revents)
+                return;
+            const int nFd = ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (nFd >= 0)
+                Answer(nFd);
+        }
+    }
+
+    std::mutex m_mutex;
+    std::string m_strVersion = "ClamAV 1.4.6";
+    int m_nListen;
+    int m_arStop[2] = {-1, -1};
+    std::vector<int> m_arHeld;
+    std::thread m_thread;
+};
+
+int ListenLocal(const std::string& strPath)
+{
+    const int nSocket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr = {};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, strPath.c_str(), sizeof addr.sun_path - 1);
+    if (::bind(nSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(nSocket, 8) != 0)
+        ADD_FAILURE() << "cannot listen on " << strPath;
+    return nSocket;
+}
+
+int ListenLoopback(int* pnPort)
+{
+    const int nSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLen = sizeof addr;
+    if (::bind(nSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(nSocket, 8) != 0 ||
+        ::getsockname(nSocket, reinterpret_cast<sockaddr*>(&addr), &nLen) != 0)
+        ADD_FAILURE() << "cannot listen on the loopback";
+    *pnPort = ntohs(addr.sin_port);
+    return nSocket;
+}
+
+TEST(ClamdTest, BadAddressOrMisbehavingDaemonIsATurnOnErrorOrAFailureNeverClean)
+{
+    CTempDir dir;
+    struct Finish {
+        ~Finish() { Clam().m_pfnTurnOff(); }
+    } finish;
+
+    // Malformed, or nothing there: the turn-on error names the address.
+    const std::string strNobody = dir / "nobody.sock";
+    for (const std::string& strAddress :
+         {std::string("clamd.example"), std::string("unix:"), std::string("tcp:127.0.0.1"),
+          std::string("tcp:127.0.0.1:99999"), std::string("tcp::3310"), "unix:" + strNobody,
+          "tcp:127.0.0.1:" + std::to_string(FreeLoopbackPort())}) {
+        const std::string strError = TurnOnWithDaemon(strAddress);
+        EXPECT_NE(strError.find(strAddress), std::string::npos) << strAddress << ": " << strError;
+        EXPECT_STREQ(Clam().m_pfnVersion(), "");
+    }
+
+    const std::string strFile = dir / "file.txt";
+    ASSERT_TRUE(CTempDir::WriteFile(strFile, enginetest::Filler(100000)));
+    // Never "clean": the probe fails with a reason naming the daemon.
+    const auto Fails = [&](const std::string& strAddress, const char* pszWhy) {
+        const CVerdict verdict = Ask(Clam(), strFile);
+        const std::string& strFailure = verdict.m_strFailure;
+        return verdict.m_strName.empty() && strFailure.find("clamd at " + strAddress) != std::string::npos &&
+                       strFailure.find(pszWhy) != std::string::npos
+                   ? ::testing::AssertionSuccess()
+                   : ::testing::AssertionFailure() << "failure: \"" << strFailure << "\"";
+    };
+
+    const std::string strSocket = dir / "fake.sock";
+    const std::string strLocal = "unix:" + strSocket;
+    {
+        CFakeDaemon fake(ListenLocal(strSocket));
+        // Not clamd's words: no engine.
+        fake.SetVersion("HTTP/1.0 400 Bad Request");
+        EXPECT_NE(TurnOnWithDaemon(strLocal).find(strLocal), std::string::npos);
+        // The version text cut to ten characters, still readable.
+        fake.SetVersion("ClamAV 1.4.6/27453/Tue Dec  9 08:00:00 2025");
+        ASSERT_EQ(TurnOnWithDaemon(strLocal), "");
+        EXPECT_STREQ(Clam().m_pfnVersion(), "1.4/27453");
+
+        // The fake speaks the protocol: its findings come through.
+        EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "Fake.Test.Name", 1, 3, ""}));
+        fake.m_eMode = EFake::Suspected;
+        EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "PUA.Fake.Test", 3, 3, ""}));
+
+        fake.m_eMode = EFake::Error;
+        EXPECT_TRUE(Fails(strLocal, "could not scan the file: the daemon answered \"fd[9]: Can't allocate memory"));
+        fake.m_eMode = EFake::Garbage;
+        EXPECT_TRUE(Fails(strLocal, "an answer that is not clamd's"));
+        fake.m_eMode = EFake::CloseMidReply;
+        EXPECT_TRUE(Fails(strLocal, "dropped the connection"));
+        fake.m_eMode = EFake::CloseAtOnce;
+        EXPECT_TRUE(Fails(strLocal, "dropped the connection"));
+        // A daemon that never answers holds the call until the host's
+        // watchdog ends it: a fault too.
+        fake.m_eMode = EFake::Silent;
+        EXPECT_TRUE(enginetest::RunInChild([&] { Clam().m_pfnProbe(strFile.c_str()); }, 1500).m_bTimedOut);
+    }
+    // The daemon went away after turn-on.
+    ::unlink(strSocket.c_str());
+    EXPECT_TRUE(Fails(strLocal, "is not reachable"));
+
+    // Over TCP the file is streamed; the same faults hold.
+    int nPort = 0;
+    CFakeDaemon fake(ListenLoopback(&nPort));
+    const std::string strTcp = "tcp:127.0.0.1:" + std::to_string(nPort);
+    ASSERT_EQ(TurnOnWithDaemon(strTcp), "");
+    EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "Fake.Test.Name", 1, 3, ""}));
+    fake.m_eMode = EFake::Garbage;
+    EXPECT_TRUE(Fails(strTcp, "an answer that is not clamd's"));
+    fake.m_eMode = EFake::CloseAtOnce;
+    EXPECT_TRUE(Fails(strTcp, "dropped the connection"));
+}
+
+} // namespace
