@@ -119,6 +119,8 @@ bool ApplyEngineChoice(const CEngineChoice& choice, CHostEngine& engine, std::st
         engine.SetLibrary(HostFolder() + "libfarsend-clamav.so");
         arEnv.push_back("QUILLET_CLAMAV_DATABASE=" +
                         (choice.strDatabase.empty() ? std::string(DEFAULT_CLAMAV_DATABASE) : choice.strDatabase));
+        // The choice is the whole of it: no daemon from our own environment.
+        arEnv.push_back("QUILLET_CLAMD=");
     } else if (choice.strEngine == "clamd") {
         std::string strAddress = choice.strClamd;
         if (strAddress.empty()) {
@@ -134,6 +136,7 @@ bool ApplyEngineChoice(const CEngineChoice& choice, CHostEngine& engine, std::st
         }
         engine.SetLibrary(HostFolder() + "libfarsend-clamav.so");
         arEnv.push_back("QUILLET_CLAMD=" + strAddress);
+        arEnv.push_back("QUILLET_CLAMAV_DATABASE=");
     } else if (choice.strEngine.find('/') != std::string::npos) {
         engine.SetLibrary(choice.strEngine);
     } else {

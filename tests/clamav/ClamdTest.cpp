@@ -16,7 +16,9 @@
 
 #include "clamav/ClamTestSupport.h"
 #include "engine/EngineTestSupport.h"
+#include "fakes/RunProgram.h"
 #include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
 
 using namespace clamtest;
 
@@ -55,6 +57,21 @@ TEST(ClamdTest, DaemonFindsWhatTheEngineFindsOverLocalSocketAndTcp)
             EXPECT_EQ(AskFolder(Clam(), arFolders[i]), arInProcess[i]) << strAddress << " " << arFolders[i];
         Clam().m_pfnTurnOff();
     }
+
+    // The same through quillet-scan, chosen by its options: one output for
+    // the library in the host and for the daemon.
+    const std::string strScan = BinDir() + "/quillet-scan";
+    SRun inHost = RunProgram(strScan, {"--engine", "clamav", "--database", set.Database(), "--all-files", set.Samples()}, dir);
+    EXPECT_EQ(inHost.nExit, 1) << inHost.strErr;
+    EXPECT_NE(inHost.strOut.find("\tEicar-Test-Signature.UNOFFICIAL\tUnrepairable\n"), std::string::npos) << inHost.strOut;
+    SRun daemon = RunProgram(strScan, {"--engine", "clamd", "--clamd", clamd.LocalAddress(), "--all-files", set.Samples()}, dir);
+    EXPECT_EQ(daemon.strOut, inHost.strOut);
+    EXPECT_EQ(daemon.strErr, "");
+    SRun none = RunProgram(strScan, {"--engine", "clamav", "--database", dir / "none", set.Samples()}, dir);
+    EXPECT_EQ(none.nExit, 2);
+    EXPECT_NE(none.strErr.find(dir / "none"), std::string::npos) << none.strErr;
+    EXPECT_NE(none.strErr.find("clamav-freshclam"), std::string::npos) << none.strErr;
+    EXPECT_EQ(none.strOut, "");
 }
 
 // What the fake daemon does with a scan request.
