@@ -72,6 +72,8 @@ public:
     // The engine's own words on why a call failed (a daemon gone), once;
     // "" when it gave none.
     virtual std::string TakeFaultReason() { return std::string(); }
+    // Ends the call in flight from another thread, as a hang would end.
+    virtual void Abandon() {}
     // Who is served while a call waits (not owned); none waits plainly.
     // An engine that answers in the caller's own thread never waits.
     virtual void SetWait(IEngineWait* pWait) { (void)pWait; }

@@ -123,6 +123,8 @@ void CScanDlg::OnTimer(wxTimerEvent&) {
 void CScanDlg::RunScan() {
     CScanEnv env{m_services.pEngine, m_services.pLister, m_services.pDrives, m_services.pAccess,
                  this,               &m_rows,            m_services.pBackup};
+    env.pWorkers = m_services.pWorkers;
+    env.pWait = this;
     m_pScanner = std::make_unique<CScanner>(m_req, env);
     IRepairView& repairView = *this;
     m_pRoads = std::make_unique<CRepairRoads>(*m_pScanner, repairView);
@@ -132,6 +134,9 @@ void CScanDlg::RunScan() {
     m_bScanning = true;
     m_pScanner->RunScan();
     m_bScanning = false;
+    // Workers' engines serve no window; the one left for repairs does.
+    if (m_services.pEngine)
+        m_services.pEngine->SetWait(this);
 }
 
 namespace {
@@ -271,7 +276,8 @@ void CScanDlg::OnRepair(wxCommandEvent&) {
 
 void CScanDlg::OnDblclkResultList(wxListEvent& event) {
     m_rows.SetSelected(static_cast<int>(event.GetIndex()));
-    if (m_pRoads && !m_bEngineWait)
+    // Not while an engine call waits, nor while workers hold the engines.
+    if (m_pRoads && !m_bEngineWait && !(m_bScanning && m_pScanner && m_pScanner->IsParallel()))
         m_pRoads->OnDblclkResultList();
 }
 

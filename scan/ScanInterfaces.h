@@ -64,6 +64,8 @@ public:
     virtual bool Canonicalize(const std::string& strPath, std::string* pstrReal, CFileId* pId = nullptr) = 0;
 };
 
+class IFarsendEngine;
+
 // Drive types by the numbers the rest of the program uses.
 enum {
     DRIVE_TYPE_UNKNOWN = 0,
@@ -91,6 +93,14 @@ public:
     virtual ~IDriveSource() = default;
     // Every mount point with its type, pseudo file systems included.
     virtual std::vector<CMount> GetMounts() = 0;
+};
+
+class IEngineWorkers {
+public:
+    virtual ~IEngineWorkers() = default;
+    virtual size_t GetWorkerCount() const = 0;
+    // Worker i's engine, loaded; used by one thread at a time.
+    virtual IFarsendEngine* GetWorker(size_t i) = 0;
 };
 
 class IFileAccess {

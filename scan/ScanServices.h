@@ -26,6 +26,8 @@ public:
 
 struct CScanServices {
     IFarsendEngine* pEngine = nullptr;
+    // The engines a scan hands files to, several at once; none: pEngine alone.
+    IEngineWorkers* pWorkers = nullptr;
     IDirLister* pLister = nullptr;
     IDriveSource* pDrives = nullptr;
     IFileAccess* pAccess = nullptr;

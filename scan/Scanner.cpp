@@ -6,7 +6,10 @@
 #include "scan/Diagnostics.h"
 #include "scan/Mounts.h"
 
-CScanner::CScanner(const SCANREQUEST& req, const CScanEnv& env) : m_req(req), m_env(env) {}
+CScanner::CScanner(const SCANREQUEST& req, const CScanEnv& env) : m_req(req), m_env(env), m_pAccess(env.pAccess) {}
+
+CScanner::~CScanner() = default;
+CScanner::CScanner(CScanner&&) noexcept = default;
 
 std::string CScanner::MakePattern(const std::string& strTarget) {
     // Only absolute paths name something on disk; a display path of an item
@@ -21,6 +24,18 @@ std::string CScanner::MakePattern(const std::string& strTarget) {
 
 void CScanner::RunScan() {
     m_strEngineVer = m_env.pEngine->GetTorvaneVersion();
+    // Several workers: files in flight at once, the walk and the counters
+    // staying here. Their engines run on their own threads and serve no
+    // window; the file checks they share are taken in turn.
+    std::unique_ptr<CLockedFileAccess> pLocked;
+    if (m_env.pWorkers && m_env.pWorkers->GetWorkerCount() > 1) {
+        for (size_t i = 0; i < m_env.pWorkers->GetWorkerCount(); ++i)
+            m_env.pWorkers->GetWorker(i)->SetWait(nullptr);
+        pLocked = std::make_unique<CLockedFileAccess>(m_env.pAccess);
+        m_pAccess = pLocked.get();
+        m_pWorkers = std::make_unique<CScanWorkers>(
+            m_env.pWorkers, [this](SFileJob& job, IFarsendEngine* pEngine) { WorkOnFile(job, pEngine); });
+    }
 
     m_mapMounts.clear();
     m_mapDevices.clear();
@@ -63,7 +78,7 @@ void CScanner::RunScan() {
             m_env.pView->NotScanned(strReal, SKIP_SYSTEM_FS);
             continue;
         }
-        if (m_req.bFileTargets && m_env.pAccess->GetFileId(strReal, &id)) {
+        if (m_req.bFileTargets && m_pAccess->GetFileId(strReal, &id)) {
             m_env.pView->Drain();
             if (m_bStop)
                 break;
@@ -75,6 +90,10 @@ void CScanner::RunScan() {
         if (!strPattern.empty())
             Walk(strPattern, WALK_TARGET, id.nDev);
     }
+    // The files in flight finish, as the file under way does.
+    FinishWorkers();
+    m_pWorkers.reset();
+    m_pAccess = m_env.pAccess;
     EndFileFaults();
     m_env.pView->ScanEnded(m_bStop);
 }
@@ -190,24 +209,105 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
     // swapped for a link since, and never a link.
     if (id.IsSet() && !IsSameFile(strPath, id)) {
         CFileId now;
-        if (!m_env.pAccess->GetFileId(strPath, &now) ||
-            (folderId.IsSet() && !m_env.pAccess->IsSameFolder(strPath.substr(0, strPath.rfind('/')), folderId))) {
+        if (!m_pAccess->GetFileId(strPath, &now) ||
+            (folderId.IsSet() && !m_pAccess->IsSameFolder(strPath.substr(0, strPath.rfind('/')), folderId))) {
             Diagnose("changed since its folder was listed (a link, or another folder on the way); not scanned",
                      strPath);
             return;
         }
         id = now;
     }
-    CModeHold hold(m_env.pAccess);
-    m_pFileHold = &hold;
-    if (!CheckFileAccess(false, strPath, &hold)) {
+    auto pHold = std::make_unique<CModeHold>(m_pAccess);
+    if (!CheckFileAccess(false, strPath, pHold.get())) {
         m_env.pView->NotScanned(strPath, SKIP_UNREADABLE);
-    } else {
-        BeginFileFaults(strPath);
-        if (IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
-            ScanFile(strPath, strName, id);
+        return;
     }
-    m_pFileHold = nullptr;
+    if (m_pWorkers) {
+        auto pJob = std::make_unique<SFileJob>();
+        pJob->nSerial = ++m_nJobSerial;
+        pJob->strPath = strPath;
+        pJob->strName = strName;
+        pJob->id = id;
+        pJob->bOfficeFile = m_bOfficeFile;
+        pJob->pHold = std::move(pHold);
+        // At most one file per worker in flight; meanwhile finished ones
+        // are shown in the walk's order.
+        ApplyFinished();
+        while (!m_pWorkers->HasFreeWorker()) {
+            WaitForWorkers();
+            ApplyFinished();
+        }
+        m_pWorkers->Submit(std::move(pJob));
+        return;
+    }
+    BeginFileFaults(strPath);
+    SFileWork work;
+    work.pEngine = m_env.pEngine;
+    work.pRows = m_env.pResults;
+    work.nInfected = m_nInfected;
+    work.bLabels = true;
+    work.bOfficeFile = m_bOfficeFile;
+    work.pHold = pHold.get();
+    if (IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
+        ScanFile(work, strPath, strName, id);
+    m_nInfected = work.nInfected;
+}
+
+void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
+    const unsigned nFaults = pEngine->GetFaultCount();
+    SFileWork work;
+    work.pEngine = pEngine;
+    work.pRows = &job.rows;
+    work.bOfficeFile = job.bOfficeFile;
+    work.pHold = job.pHold.get();
+    if (IsScannableFormat(pEngine->GetFileFormat(job.strPath)))
+        ScanFile(work, job.strPath, job.strName, job.id);
+    // The engine is done with the file: its mode goes back now.
+    job.pHold.reset();
+    if (pEngine->GetFaultCount() != nFaults) {
+        job.bFaulted = true;
+        job.strFaultReason = pEngine->TakeFaultReason();
+    }
+}
+
+void CScanner::ApplyFinished() {
+    while (std::unique_ptr<SFileJob> pJob = m_pWorkers->TakeDoneHead()) {
+        for (size_t i = 0; i < pJob->rows.GetCount(); ++i) {
+            const CResultRow& row = pJob->rows.GetRow(i);
+            ++m_nInfected;
+            m_env.pView->SetLabel(LABEL_INFECTED, std::to_string(m_nInfected));
+            m_env.pResults->AddResultRow(m_nInfected, row.strPath, row.strVirus, row.eState);
+        }
+        if (pJob->bFaulted) {
+            if (!pJob->strFaultReason.empty() && m_setFaultReasons.insert(pJob->strFaultReason).second)
+                m_env.pView->EngineFailed(pJob->strFaultReason);
+            m_env.pView->NotScanned(pJob->strPath, SKIP_ENGINE_FAULT);
+        }
+    }
+}
+
+void CScanner::WaitForWorkers() {
+    m_pWorkers->WaitForChange(WAIT_SLICE_MS);
+    // The window is served meanwhile; whoever serves it may give the calls
+    // in flight up, as a hang is given up.
+    uint64_t nSerial = 0;
+    int64_t nElapsedMs = 0;
+    if (m_env.pWait && m_pWorkers->GetOldestRunning(&nSerial, &nElapsedMs)) {
+        if (!m_env.pWait->WhileWaiting(nSerial, nElapsedMs))
+            m_pWorkers->AbandonAll();
+    } else {
+        m_env.pView->Drain();
+    }
+}
+
+void CScanner::FinishWorkers() {
+    if (!m_pWorkers)
+        return;
+    while (!m_pWorkers->IsEmpty()) {
+        ApplyFinished();
+        if (!m_pWorkers->IsEmpty())
+            WaitForWorkers();
+    }
 }
 
 void CScanner::BeginFileFaults(const std::string& strPath) {
@@ -232,7 +332,7 @@ void CScanner::EndFileFaults() {
 
 bool CScanner::IsSameFile(const std::string& strPath, const CFileId& id) {
     CFileId now;
-    return m_env.pAccess->GetFileId(strPath, &now) && (!id.IsSet() || now == id);
+    return m_pAccess->GetFileId(strPath, &now) && (!id.IsSet() || now == id);
 }
 
 bool CScanner::FilterFile(const std::string& strPath) {
@@ -246,7 +346,7 @@ bool CScanner::FilterFile(const std::string& strPath) {
 }
 
 bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath, CModeHold* pHold) {
-    IFileAccess* pAccess = m_env.pAccess;
+    IFileAccess* pAccess = m_pAccess;
     if (pAccess->Access(strPath, bWrite))
         return true;
     // One retry with the owner's read and write bits added, the counterpart
@@ -266,15 +366,16 @@ bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath, CModeHol
     return bOk;
 }
 
-void CScanner::ScanFile(const std::string& strPath, std::string_view strName, CFileId id) {
-    IFarsendEngine* pEngine = m_env.pEngine;
-    m_nFileFaults = pEngine->GetFaultCount();
+void CScanner::ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id) {
+    IFarsendEngine* pEngine = work.pEngine;
+    work.nFileFaults = pEngine->GetFaultCount();
     uint32_t hProbe = pEngine->ProbeInto(strPath);
     for (int nPass = 0; hProbe != 0; ++nPass) {
         int16_t nCode = pEngine->GetVirusReport(hProbe);
-        ++m_nInfected;
-        m_env.pView->SetLabel(LABEL_INFECTED, std::to_string(m_nInfected));
-        m_env.pResults->AddResultRow(m_nInfected, strPath, pEngine->GetVirusName(hProbe), StateFromReport(nCode));
+        ++work.nInfected;
+        if (work.bLabels)
+            m_env.pView->SetLabel(LABEL_INFECTED, std::to_string(work.nInfected));
+        work.pRows->AddResultRow(work.nInfected, strPath, pEngine->GetVirusName(hProbe), StateFromReport(nCode));
 
         nCode = pEngine->GetVirusReport(hProbe);
         if (nCode != STATE_REPAIRABLE || !m_req.bAutoRepair || nPass >= MAX_REPAIR_PASSES) {
@@ -282,20 +383,20 @@ void CScanner::ScanFile(const std::string& strPath, std::string_view strName, CF
             return;
         }
         uint32_t hNext = 0;
-        if (!AutoRepair(hProbe, strPath, strName, &id, &hNext))
+        if (!AutoRepair(work, hProbe, strPath, strName, &id, &hNext))
             return;
         hProbe = hNext;
     }
 }
 
-bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::string_view strName, CFileId* pId,
-                          uint32_t* phProbe) {
-    IFarsendEngine* pEngine = m_env.pEngine;
-    IResultList* pRows = m_env.pResults;
-    const int nRow = m_nInfected - 1;
+bool CScanner::AutoRepair(SFileWork& work, uint32_t hProbe, const std::string& strPath, std::string_view strName,
+                          CFileId* pId, uint32_t* phProbe) {
+    IFarsendEngine* pEngine = work.pEngine;
+    IResultList* pRows = work.pRows;
+    const int nRow = work.nInfected - 1;
 
     // No cleaning without its backup: the user was promised a copy.
-    if (m_req.bBackup || m_bOfficeFile) {
+    if (m_req.bBackup || work.bOfficeFile) {
         std::string strFolder, strFileName;
         SplitPath(strPath, &strFolder, &strFileName);
         if (!BackupFile(strFolder, std::string(strName), pId)) {
@@ -304,7 +405,7 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
             return false;
         }
     }
-    if (!CheckFileAccess(true, strPath, m_pFileHold)) {
+    if (!CheckFileAccess(true, strPath, work.pHold)) {
         pRows->SetState(nRow, STATE_ACCESS_DENIED);
         pEngine->CloseProbe(hProbe);
         return false;
@@ -329,7 +430,7 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
         return false;
     // A fault anywhere on this file so far (its closes included) ends its
     // handling: a hang is paid once, not once a pass.
-    if (pEngine->GetFaultCount() != m_nFileFaults)
+    if (pEngine->GetFaultCount() != work.nFileFaults)
         return false;
 
     bool bFaulted = false;
@@ -348,6 +449,8 @@ bool CScanner::AutoRepair(uint32_t hProbe, const std::string& strPath, std::stri
 }
 
 bool CScanner::BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId) {
+    // Workers back files up one at a time: the numbers are the scan's.
+    std::lock_guard<std::mutex> lock(*m_pBackupLock);
     if (!m_env.pBackup) {
         ++m_req.nLastBackupNo;
         return false;

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <memory>
+#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -12,6 +14,7 @@
 #include "repair/RepairInterfaces.h"
 #include "scan/ScanInterfaces.h"
 #include "scan/ScanTypes.h"
+#include "scan/ScanWorkers.h"
 
 // The owner's bits an access retry had to add stay until the engine is done
 // with the file (on Linux it could not open it otherwise); the exact mode
@@ -43,6 +46,36 @@ private:
     bool m_bHeld = false;
 };
 
+// The file checks, taken in turn by the walk and the workers.
+class CLockedFileAccess : public IFileAccess {
+public:
+    explicit CLockedFileAccess(IFileAccess* pAccess) : m_pAccess(pAccess) {}
+    bool Access(const std::string& strPath, bool bWrite) override {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        return m_pAccess->Access(strPath, bWrite);
+    }
+    bool GetMode(const std::string& strPath, uint32_t* pnMode) override {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        return m_pAccess->GetMode(strPath, pnMode);
+    }
+    bool SetMode(const std::string& strPath, uint32_t nMode) override {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        return m_pAccess->SetMode(strPath, nMode);
+    }
+    bool GetFileId(const std::string& strPath, CFileId* pId) override {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        return m_pAccess->GetFileId(strPath, pId);
+    }
+    bool IsSameFolder(const std::string& strFolder, const CFileId& id) override {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        return m_pAccess->IsSameFolder(strFolder, id);
+    }
+
+private:
+    IFileAccess* m_pAccess;
+    std::mutex m_mtx;
+};
+
 struct CScanEnv {
     IFarsendEngine* pEngine = nullptr;
     IDirLister* pLister = nullptr;
@@ -51,6 +84,10 @@ struct CScanEnv {
     IScanView* pView = nullptr;
     IResultList* pResults = nullptr;
     IBackupWriter* pBackup = nullptr;  // none: every backup fails quietly
+    // More than one: files go to these engines, several at once.
+    IEngineWorkers* pWorkers = nullptr;
+    // Served while the walk waits for workers (the window); none: Drain.
+    IEngineWait* pWait = nullptr;
 };
 
 // A file is cleaned and probed again at most this often in one go; an
@@ -60,6 +97,8 @@ constexpr int MAX_REPAIR_PASSES = 64;
 class CScanner {
 public:
     CScanner(const SCANREQUEST& req, const CScanEnv& env);
+    ~CScanner();
+    CScanner(CScanner&&) noexcept;
 
     // The whole scan; runs once.
     void RunScan();
@@ -70,8 +109,6 @@ public:
     // pHold: where added bits stay until the engine is done; none puts the
     // mode back at once. The scan's own calls use the file's hold.
     bool CheckFileAccess(bool bWrite, const std::string& strPath, CModeHold* pHold = nullptr);
-    // id: the file the walk met at strPath (unset when not known).
-    void ScanFile(const std::string& strPath, std::string_view strName, CFileId id = CFileId());
     // Takes the next free backup number, used up even when the copy fails;
     // false when no backup could be written. *pId as IBackupWriter says.
     bool BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId);
@@ -82,6 +119,8 @@ public:
     // Asked from a handler while the walk drains: leave at the next entry.
     void Stop() { m_bStop = true; }
     bool IsStopped() const { return m_bStop; }
+    // Files are in flight on several workers (only while the scan runs).
+    bool IsParallel() const { return m_pWorkers != nullptr; }
 
     int GetScanned() const { return m_nScanned; }
     int GetInfected() const { return m_nInfected; }
@@ -108,10 +147,30 @@ private:
     void EndFileFaults();
     void MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind, CFileId id,
                   const CFileId& folderId);
+    // One file's engine work: the engine, where its rows go and how they
+    // are numbered, and the mode held for it.
+    struct SFileWork {
+        IFarsendEngine* pEngine = nullptr;
+        IResultList* pRows = nullptr;
+        int nInfected = 0;     // rows so far
+        bool bLabels = false;  // keeps the Infected label current
+        bool bOfficeFile = false;
+        CModeHold* pHold = nullptr;
+        unsigned nFileFaults = 0;  // the engine's fault count when the file began
+    };
+    // id: the file the walk met at strPath (unset when not known).
+    void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);
     // The automatic road for the newest row: true with *phProbe set when the
     // file shows a further infection that needs a row of its own.
-    bool AutoRepair(uint32_t hProbe, const std::string& strPath, std::string_view strName, CFileId* pId,
-                    uint32_t* phProbe);
+    bool AutoRepair(SFileWork& work, uint32_t hProbe, const std::string& strPath, std::string_view strName,
+                    CFileId* pId, uint32_t* phProbe);
+    // On a worker's thread.
+    void WorkOnFile(SFileJob& job, IFarsendEngine* pEngine);
+    // Rows and notes of the files done, oldest first, up to one still running.
+    void ApplyFinished();
+    void WaitForWorkers();
+    void FinishWorkers();
+    static constexpr int WAIT_SLICE_MS = 15;
 
     SCANREQUEST m_req;
     CScanEnv m_env;
@@ -121,11 +180,13 @@ private:
     int m_nInfected = 0;
     bool m_bOfficeFile = false;
     std::string m_strEngineVer;
-    unsigned m_nFileFaults = 0;
-    CModeHold* m_pFileHold = nullptr;  // the hold of the file being handled
     std::string m_strFaultFile;        // the file last handed to the engine
     unsigned m_nFaultsAtFile = 0;      // the engine's fault count before it
     std::unordered_set<std::string> m_setFaultReasons;  // said already
     std::unordered_map<std::string, int> m_mapMounts;  // mount point -> drive type
     std::unordered_map<uint64_t, int> m_mapDevices;    // device -> drive type
+    IFileAccess* m_pAccess;  // env's, or its locked wrapper while workers run
+    std::unique_ptr<CScanWorkers> m_pWorkers;
+    uint64_t m_nJobSerial = 0;
+    std::unique_ptr<std::mutex> m_pBackupLock = std::make_unique<std::mutex>();
 };

@@ -10,6 +10,7 @@
 #include "fakes/FakeScanWorld.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
+#include "platform/BackupStore.h"
 #include "platform/HostEngine.h"
 #include "platform/MountTable.h"
 #include "platform/PosixDirLister.h"
@@ -183,6 +184,96 @@ TEST_F(ScanIntegrationTest, SamplesTreeShowsItsFindings) {
         const std::string strState = GetStateText(static_cast<EResultState>(i));
         EXPECT_TRUE(setStates.count(strState)) << strState;
     }
+}
+
+// Engines of their own, one per worker, as for an engine that cannot be
+// copied.
+class CHostWorkers : public IEngineWorkers {
+public:
+    CHostWorkers(size_t nCount, const SHostOptions& options) {
+        for (size_t i = 0; i < nCount; ++i) {
+            m_arEngines.push_back(std::make_unique<CHostEngine>(options));
+            m_arEngines.back()->Load();
+        }
+    }
+    size_t GetWorkerCount() const override { return m_arEngines.size(); }
+    IFarsendEngine* GetWorker(size_t i) override { return m_arEngines[i].get(); }
+    std::vector<std::unique_ptr<CHostEngine>> m_arEngines;
+};
+
+// A tree with findings, repairs, a crash and probes of differing length, so
+// answers from several workers come back out of order.
+void WriteMixedTree(const std::string& strRoot) {
+    mkdir(strRoot.c_str(), 0755);
+    mkdir((strRoot + "/sub").c_str(), 0755);
+    for (int i = 0; i < 24; ++i) {
+        const std::string strDir = strRoot + (i % 3 == 0 ? "/sub/" : "/");
+        const std::string strDelay = std::to_string((i * 37) % 60);
+        CTempDir::WriteFile(strDir + "slow-" + strDelay + "-r" + std::to_string(i) + ".exe",
+                            "a " + TestMarker(i % 4 == 0 ? 0 : 2, i % 5 == 0 ? 3 : 1, "Mixed." + std::to_string(i)) + " b");
+        CTempDir::WriteFile(strDir + "clean-" + std::to_string(i) + ".exe", "nothing");
+    }
+    CTempDir::WriteFile(strRoot + "/fault-probe-crash.exe", "x");
+    CTempDir::WriteFile(strRoot + "/sub/fault-recover-hang.exe", "x");
+}
+
+TEST_F(ScanIntegrationTest, SeveralWorkersGiveTheRowsOfTheOneAtATimeScan) {
+    std::vector<std::string> arRows[2];
+    int arScanned[2] = {};
+    for (int nRun = 0; nRun < 2; ++nRun) {
+        const std::string strTree = m_dir / ("tree" + std::to_string(nRun));
+        WriteMixedTree(strTree);
+        const std::string strWork = m_dir / ("work" + std::to_string(nRun));
+        mkdir(strWork.c_str(), 0700);
+        CBackupStore backups(strWork);
+        SHostOptions options = Options("libfarsend-fault.so");
+        options.nWatchdogMs = 1000;
+        CHostWorkers workers(nRun == 0 ? 1 : 4, options);
+        SCANREQUEST req = Request(true);
+        req.arTargets = {strTree};
+        req.bAutoRepair = true;
+        req.arTopNames = {"Computer", "Network", "Home"};
+        CResultRows rows;
+        CScanEnv env{workers.GetWorker(0), &m_lister, &m_drives, &m_access, &m_view, &rows, &backups};
+        if (nRun == 1)
+            env.pWorkers = &workers;
+        CScanner scanner(req, env);
+        scanner.RunScan();
+        arScanned[nRun] = scanner.GetScanned();
+        for (size_t i = 0; i < rows.GetCount(); ++i) {
+            const CResultRow& row = rows.GetRow(i);
+            arRows[nRun].push_back(std::to_string(row.nNum) + " " + row.strPath.substr(strTree.size()) + " " +
+                                   row.strVirus + " " + GetStateText(row.eState));
+        }
+        EXPECT_EQ(scanner.GetInfected(), static_cast<int>(rows.GetCount()));
+    }
+    EXPECT_EQ(arScanned[0], 50);
+    EXPECT_EQ(arScanned[1], arScanned[0]);
+    ASSERT_GE(arRows[0].size(), 24u);
+    EXPECT_EQ(arRows[1], arRows[0]);
+}
+
+TEST_F(ScanIntegrationTest, StopLetsTheFilesInFlightFinish) {
+    for (int i = 0; i < 40; ++i)
+        CTempDir::WriteFile(m_dir / ("slow-50-" + std::to_string(100 + i) + ".exe"),
+                            "a " + TestMarker(2, 1, "Stopped") + " b");
+    CHostWorkers workers(3, Options("libfarsend-fault.so"));
+    SCANREQUEST req = Request(true);
+    req.arTopNames = {"Computer", "Network", "Home"};
+    CResultRows rows;
+    CScanEnv env{workers.GetWorker(0), &m_lister, &m_drives, &m_access, &m_view, &rows};
+    env.pWorkers = &workers;
+    CScanner scanner(req, env);
+    m_view.m_fnOnDrain = [&](int nDrain) {
+        if (nDrain == 12)
+            scanner.Stop();
+    };
+    scanner.RunScan();
+    // Every file counted was handed out and finished: one row each.
+    EXPECT_GT(scanner.GetScanned(), 0);
+    EXPECT_LT(scanner.GetScanned(), 40);
+    EXPECT_EQ(static_cast<int>(rows.GetCount()), scanner.GetScanned());
+    EXPECT_TRUE(m_view.m_bEndedStopped);
 }
 
 }  // namespace

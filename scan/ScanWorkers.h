@@ -1,0 +1,78 @@
+// Files in flight on several engine workers at once, each worker a thread
+// with an engine of its own. The walk hands a file to a free worker and
+// takes results back oldest first, so rows come in the walk's order.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "scan/FileId.h"
+#include "scan/ResultRows.h"
+#include "scan/ScanInterfaces.h"
+
+class CModeHold;
+
+// One file's engine work and what it gave.
+struct SFileJob {
+    uint64_t nSerial = 0;
+    std::string strPath;
+    std::string strName;
+    CFileId id;
+    bool bOfficeFile = false;
+    std::unique_ptr<CModeHold> pHold;  // the access retry's bits, until the engine is done
+    // Filled by the worker.
+    CResultRows rows;  // numbered from 1 within the file
+    bool bFaulted = false;
+    std::string strFaultReason;
+};
+
+class CScanWorkers {
+public:
+    // fnWork runs on a worker's thread with that worker's engine.
+    using FnWork = std::function<void(SFileJob& job, IFarsendEngine* pEngine)>;
+    CScanWorkers(IEngineWorkers* pWorkers, FnWork fnWork);
+    ~CScanWorkers();
+    CScanWorkers(const CScanWorkers&) = delete;
+    CScanWorkers& operator=(const CScanWorkers&) = delete;
+
+    bool HasFreeWorker();
+    // Needs a free worker.
+    void Submit(std::unique_ptr<SFileJob> pJob);
+    // The oldest job once it is done; null while it runs or there is none.
+    std::unique_ptr<SFileJob> TakeDoneHead();
+    bool IsEmpty();
+    // Waits up to nMs for a job to finish.
+    void WaitForChange(int nMs);
+    // The oldest running job: its serial and how long it has run (ms).
+    bool GetOldestRunning(uint64_t* pnSerial, int64_t* pnElapsedMs);
+    // Ends the calls in flight, as for a hang.
+    void AbandonAll();
+
+private:
+    struct SSlot {
+        IFarsendEngine* pEngine = nullptr;
+        SFileJob* pJob = nullptr;  // running here, owned by m_arQueue
+        int64_t nStartMs = 0;
+        std::thread thread;
+    };
+    struct SQueued {
+        std::unique_ptr<SFileJob> pJob;
+        bool bDone = false;
+    };
+    void Run(size_t nSlot);
+
+    FnWork m_fnWork;
+    std::mutex m_mtx;
+    std::condition_variable m_cvWork;  // a slot got a job, or the end
+    std::condition_variable m_cvDone;  // a job finished
+    std::vector<std::unique_ptr<SSlot>> m_arSlots;
+    std::deque<SQueued> m_arQueue;  // walk order
+    bool m_bQuit = false;
+};
