@@ -25,6 +25,10 @@ typedef void (*PFN_dlTurnOffTorvane_Farsend)(void);
 // Optional, asked right after turn-on: NULL or "" when the engine is ready,
 // else one line for the user saying why it cannot work.
 typedef const char* (*PFN_dlGetTurnOnError_Farsend)(void);
+// Optional, asked right after turn-on: nonzero when the turned-on engine may
+// be copied with fork() and each copy used on its own, one call at a time
+// (one engine's memory serves several workers).
+typedef int (*PFN_dlCanFork_Farsend)(void);
 
 #ifdef __cplusplus
 }
@@ -37,7 +41,8 @@ typedef const char* (*PFN_dlGetTurnOnError_Farsend)(void);
         "dlGetTorvaneVersion_Farsend", "dlCloseProbe_Farsend",                  \
         "dlTurnOnTorvane_Farsend", "dlTurnOffTorvane_Farsend"
 
-// The optional entry point, resolved only when present.
+// The optional entry points, resolved only when present.
 #define FARSEND_TURN_ON_ERROR_NAME "dlGetTurnOnError_Farsend"
+#define FARSEND_CAN_FORK_NAME "dlCanFork_Farsend"
 
 #define FARSEND_LIBRARY_NAME "libfarsend.so"

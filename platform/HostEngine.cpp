@@ -8,12 +8,17 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <condition_variable>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "farsend/host/HostProtocol.h"
@@ -42,15 +47,100 @@ int64_t FileAllowanceMs(const std::string& strFile) {
     return static_cast<int64_t>(st.st_size / 4096);
 }
 
+// The kernel's parent-death signal, by which a host dies with us, follows
+// the thread that started the host: one started by a scan's worker thread
+// would die when that thread ends. Other threads hand their starts to one
+// thread that lives as long as the program.
+struct SSpawner {
+    std::mutex mutexCaller;  // one start at a time
+    std::mutex mutex;
+    std::condition_variable cv;
+    const std::function<void()>* pfnJob = nullptr;
+    bool bDone = false;
+};
+
+void RunOnLastingThread(const std::function<void()>& fnJob) {
+    if (gettid() == getpid()) {
+        fnJob();
+        return;
+    }
+    // Never freed: the thread may outlive static destruction.
+    static SSpawner* s_pSpawner = [] {
+        SSpawner* p = new SSpawner;
+        std::thread([p] {
+            std::unique_lock<std::mutex> lock(p->mutex);
+            for (;;) {
+                p->cv.wait(lock, [p] { return p->pfnJob != nullptr; });
+                (*p->pfnJob)();
+                p->pfnJob = nullptr;
+                p->bDone = true;
+                p->cv.notify_all();
+            }
+        }).detach();
+        return p;
+    }();
+    std::lock_guard<std::mutex> caller(s_pSpawner->mutexCaller);
+    std::unique_lock<std::mutex> lock(s_pSpawner->mutex);
+    s_pSpawner->bDone = false;
+    s_pSpawner->pfnJob = &fnJob;
+    s_pSpawner->cv.notify_all();
+    s_pSpawner->cv.wait(lock, [] { return s_pSpawner->bDone; });
+}
+
+// A request with one descriptor riding along.
+bool SendWithDescriptor(int nSocket, uint8_t nOp, int nFd) {
+    SRequest req{};
+    req.nOp = nOp;
+    iovec iov{&req, sizeof req};
+    alignas(cmsghdr) char arControl[CMSG_SPACE(sizeof(int))] = {};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = arControl;
+    msg.msg_controllen = sizeof arControl;
+    cmsghdr* pHeader = CMSG_FIRSTHDR(&msg);
+    pHeader->cmsg_level = SOL_SOCKET;
+    pHeader->cmsg_type = SCM_RIGHTS;
+    pHeader->cmsg_len = CMSG_LEN(sizeof(int));
+    memcpy(CMSG_DATA(pHeader), &nFd, sizeof nFd);
+    for (;;) {
+        ssize_t n = sendmsg(nSocket, &msg, MSG_NOSIGNAL);
+        if (n >= 0)
+            return n == static_cast<ssize_t>(sizeof req);
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+// A copy's host whose end of the socket is closed has exited.
+bool PeerHungUp(int nFd) {
+    pollfd pfd{nFd, POLLIN, 0};
+    return poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+// Forking copies a page table, not the engine: quick even for a large one.
+constexpr int64_t FORK_LIMIT_MS = 10000;
+
 }  // namespace
 
 CHostEngine::CHostEngine(SHostOptions options) : m_options(std::move(options)) {
     if (m_options.strHostPath.empty())
         m_options.strHostPath = DefaultHostPath();
+    m_nWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
 CHostEngine::~CHostEngine() {
     KillHost();
+    if (m_nWakeFd >= 0)
+        close(m_nWakeFd);
+}
+
+void CHostEngine::Abandon() {
+    if (!m_bInReceive || m_nWakeFd < 0)
+        return;
+    m_bAbandoned = true;
+    const uint64_t nOne = 1;
+    (void)!write(m_nWakeFd, &nOne, sizeof nOne);
 }
 
 std::string CHostEngine::DefaultHostPath() {
@@ -112,7 +202,10 @@ bool CHostEngine::SpawnHost() {
         arEnvp.push_back(strSet.data());
     arEnvp.push_back(nullptr);
     pid_t pid = -1;
-    int nErr = posix_spawn(&pid, m_options.strHostPath.c_str(), &actions, nullptr, arArgv.data(), arEnvp.data());
+    int nErr = 0;
+    RunOnLastingThread([&] {
+        nErr = posix_spawn(&pid, m_options.strHostPath.c_str(), &actions, nullptr, arArgv.data(), arEnvp.data());
+    });
     posix_spawn_file_actions_destroy(&actions);
     close(arFds[1]);
     if (nErr != 0) {
@@ -130,6 +223,7 @@ bool CHostEngine::SpawnHost() {
 int CHostEngine::AwaitHello() {
     uint32_t nStatus = HELLO_LOAD_FAILED;
     std::string strText;
+    m_bCanFork = false;
     if (!Receive(OP_HELLO, &nStatus, &strText, std::string(), m_options.nStartMs) || nStatus != HELLO_READY) {
         KillHost();
         if (nStatus == HELLO_ENGINE_ERROR) {
@@ -139,19 +233,70 @@ int CHostEngine::AwaitHello() {
         }
         return ENGINE_LOAD_FAILED;
     }
+    m_bCanFork = (m_nReplyFlags & HELLO_FLAG_CAN_FORK) != 0;
     return ENGINE_LOAD_OK;
 }
 
 bool CHostEngine::StartHost() {
+    if (m_pZygote)
+        return ForkHost();
     return SpawnHost() && AwaitHello() == ENGINE_LOAD_OK;
 }
 
+bool CHostEngine::ForkHost() {
+    int arFds[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, arFds) != 0)
+        return false;
+    const pid_t pid = m_pZygote->ForkWorker(arFds[1]);
+    close(arFds[1]);
+    if (pid <= 0) {
+        close(arFds[0]);
+        return false;
+    }
+    m_nFd = arFds[0];
+    m_pidHost = pid;
+    ++m_nHostStarts;
+    m_nPendingAcks = 0;
+    m_mapLive.clear();
+    return true;
+}
+
+pid_t CHostEngine::ForkWorker(int nFd) {
+    std::lock_guard<std::mutex> lock(m_mutexFork);
+    // Asked from a worker's thread: whoever our own calls serve is not its.
+    IEngineWait* pWait = m_pWait;
+    m_pWait = nullptr;
+    uint32_t nPid = 0;
+    const int64_t nLimitMs = std::max<int64_t>(FORK_LIMIT_MS, m_options.nWatchdogMs);
+    // A host found gone is started anew, once: its engine loads again.
+    for (int nTry = 0; nTry < 2; ++nTry) {
+        if (!EnsureHost() || !m_bCanFork)
+            break;
+        // Closes answered late must not be taken for the fork's answer.
+        if (SettleAcks() && SendWithDescriptor(m_nFd, OP_FORK_WORKER, nFd) &&
+            Receive(OP_FORK_WORKER, &nPid, nullptr, std::string(), nLimitMs))
+            break;
+        Diagnose("engine host gone while forking a worker; it starts anew", std::string());
+        KillHost();
+    }
+    m_pWait = pWait;
+    return static_cast<pid_t>(nPid);
+}
+
 void CHostEngine::KillHost() {
+    bool bExited = false;
     if (m_nFd >= 0) {
+        bExited = m_pZygote && PeerHungUp(m_nFd);
         close(m_nFd);
         m_nFd = -1;
     }
-    if (m_pidHost > 0) {
+    if (m_pidHost > 0 && m_pZygote) {
+        // A copy is its zygote's child, reaped there; one that has exited
+        // may already have left its pid to another process.
+        if (!bExited)
+            kill(m_pidHost, SIGKILL);
+        m_pidHost = -1;
+    } else if (m_pidHost > 0) {
         kill(m_pidHost, SIGKILL);
         while (waitpid(m_pidHost, nullptr, 0) < 0 && errno == EINTR) {
         }
@@ -171,6 +316,14 @@ bool CHostEngine::EnsureHost() {
 }
 
 int CHostEngine::Load() {
+    if (m_pZygote) {
+        // A copy of a loaded engine: nothing to wait for.
+        if (!m_bLoaded) {
+            m_strLoadError.clear();
+            m_bLoaded = ForkHost();
+        }
+        return m_bLoaded ? ENGINE_LOAD_OK : ENGINE_LOAD_FAILED;
+    }
     int nResult = BeginLoad();
     if (nResult != ENGINE_LOAD_PENDING)
         return nResult;
@@ -183,6 +336,8 @@ int CHostEngine::Load() {
 int CHostEngine::BeginLoad() {
     if (m_bLoaded)
         return ENGINE_LOAD_OK;
+    if (m_pZygote)
+        return Load();
     if (m_bLoading)
         return ENGINE_LOAD_PENDING;
     m_strLoadError.clear();
@@ -248,6 +403,12 @@ bool CHostEngine::Send(uint8_t nOp, uint32_t nArg, const std::string& strPath) {
 
 bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile,
                           int64_t nLimit) {
+    // Abandon, from another thread, ends only a wait in progress.
+    struct SInReceive {
+        std::atomic<bool>& bFlag;
+        explicit SInReceive(std::atomic<bool>& b) : bFlag(b) { bFlag = true; }
+        ~SInReceive() { bFlag = false; }
+    } inReceive(m_bInReceive);
     char arBuf[sizeof(SReply) + MAX_TEXT_BYTES + 1];
     ssize_t n = -1;
     const int64_t nStart = MonotonicNs();
@@ -280,10 +441,20 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
             // enough that a press of Stop is felt at once.
             if (m_pWait && nLeftMs > WAIT_SLICE_MS)
                 nLeftMs = WAIT_SLICE_MS;
-            pollfd pfd{m_nFd, POLLIN, 0};
-            int nReady = poll(&pfd, 1, static_cast<int>(nLeftMs > INT_MAX ? INT_MAX : nLeftMs));
+            pollfd arPfd[2] = {{m_nFd, POLLIN, 0}, {m_nWakeFd, POLLIN, 0}};
+            int nReady = poll(arPfd, m_nWakeFd >= 0 ? 2 : 1, static_cast<int>(nLeftMs > INT_MAX ? INT_MAX : nLeftMs));
             if (nReady < 0 && errno != EINTR)
                 return false;
+            if (nReady > 0 && m_nWakeFd >= 0 && arPfd[1].revents != 0) {
+                uint64_t nCount = 0;
+                (void)!read(m_nWakeFd, &nCount, sizeof nCount);
+                if (m_bAbandoned.exchange(false)) {
+                    Diagnose("engine call abandoned; the engine starts anew", strFile);
+                    return false;
+                }
+                if (arPfd[0].revents == 0)
+                    continue;
+            }
             if (nReady <= 0) {
                 if (m_pWait && !Serve(nCall, nElapsedMs)) {
                     Diagnose("engine call given up by the user; the engine starts anew", strFile);
@@ -307,6 +478,7 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
         m_strFaultReason.assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);
         return false;
     }
+    m_nReplyFlags = reply.nFlags;
     *pnValue = reply.nValue;
     if (pstrText)
         pstrText->assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);
@@ -342,6 +514,8 @@ bool CHostEngine::Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, u
     // so is a call from whoever is served while another call waits.
     if (strPath.size() > MAX_PATH_BYTES || m_bServing)
         return false;
+    // An abandon that came after the last call ended is for no call.
+    m_bAbandoned = false;
     // A host that cannot be started anew answers nothing: a fault too.
     if (!EnsureHost() || (!SettleAcks() && !EnsureHost())) {
         ++m_nFaults;

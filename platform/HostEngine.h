@@ -5,7 +5,9 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -32,6 +34,14 @@ public:
     // and the settings its host gets in its environment.
     void SetLibrary(std::string strLibrary) { m_options.strLibrary = std::move(strLibrary); }
     void SetHostEnvironment(std::vector<std::string> arEnv) { m_options.arEnv = std::move(arEnv); }
+    const SHostOptions& GetOptions() const { return m_options; }
+
+    // Whether the loaded engine lets its host fork copies of itself.
+    bool CanFork() const { return m_bCanFork; }
+    // Worker mode, set before Load: this engine's host is a copy forked by
+    // pZygote's (loaded, CanFork), and a fault costs that copy only. The
+    // zygote serves any number of workers, one fork at a time.
+    void SetZygote(CHostEngine* pZygote) { m_pZygote = pZygote; }
 
     int Load() override;
     int BeginLoad() override;
@@ -54,6 +64,8 @@ public:
     // one is counted now.
     unsigned GetFaultCount() override;
     void SetWait(IEngineWait* pWait) override { m_pWait = pWait; }
+    // From any thread: the call waiting for its host ends as a hang would.
+    void Abandon() override;
     std::string TakeFaultReason() override { return std::move(m_strFaultReason); }
     pid_t GetHostPid() const { return m_pidHost; }
 
@@ -63,6 +75,11 @@ private:
     bool StartHost();
     // The host runs, its greeting not yet read.
     bool SpawnHost();
+    // Worker mode: a copy of the zygote's host serves us.
+    bool ForkHost();
+    // In the zygote, from any thread: a copy of our host serving the socket
+    // nFd; its pid, or 0.
+    pid_t ForkWorker(int nFd);
     // Reads the greeting: an ENGINE_LOAD_ code.
     int AwaitHello();
     void KillHost();
@@ -89,6 +106,13 @@ private:
     std::string m_strFaultReason;  // the engine's words on its last failed call
     int m_nFd = -1;
     pid_t m_pidHost = -1;
+    bool m_bCanFork = false;
+    uint8_t m_nReplyFlags = 0;  // of the last reply received
+    CHostEngine* m_pZygote = nullptr;
+    std::mutex m_mutexFork;  // in a zygote: one fork request at a time
+    int m_nWakeFd = -1;      // wakes a waiting call for Abandon
+    std::atomic<bool> m_bInReceive{false};
+    std::atomic<bool> m_bAbandoned{false};
     int m_nHostStarts = 0;
     unsigned m_nFaults = 0;
     int m_nPendingAcks = 0;

@@ -3,11 +3,14 @@
 // get them only through Get(), as core's interfaces.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <thread>
 #include <string>
 
 #include "platform/BackupStore.h"
 #include "platform/DBusAgentNotifier.h"
+#include "platform/EnginePool.h"
 #include "platform/HostEngine.h"
 #include "platform/LinuxNamespace.h"
 #include "platform/MountTable.h"
@@ -16,6 +19,25 @@
 #include "platform/SystemClock.h"
 #include "platform/XdgRegistry.h"
 #include "scan/ScanServices.h"
+
+// The scan's engine workers, one per core, opened when a scan first asks
+// (on the window's thread, which outlives every scan, so their hosts do).
+class CLazyEnginePool : public IEngineWorkers {
+public:
+    explicit CLazyEnginePool(CHostEngine& main) : m_pool(main) {}
+    size_t GetWorkerCount() const override {
+        if (!m_bOpened) {
+            m_bOpened = true;
+            m_pool.Open(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+        }
+        return m_pool.GetWorkerCount();
+    }
+    IFarsendEngine* GetWorker(size_t i) override { return m_pool.GetWorker(i); }
+
+private:
+    mutable CEnginePool m_pool;
+    mutable bool m_bOpened = false;
+};
 
 // The work folder the environment names (see GetWorkDirPath).
 class CLinuxWorkFolder : public IWorkFolder {
@@ -36,10 +58,12 @@ struct CPlatformServices {
     CLinuxWorkFolder workFolder;
     CBackupStore backups{GetWorkDirPath()};
     CLinuxNamespace folders{&drives};
+    CLazyEnginePool workers{engine};
 
     CScanServices Get() {
         CScanServices services;
         services.pEngine = &engine;
+        services.pWorkers = &workers;
         services.pLister = &lister;
         services.pDrives = &drives;
         services.pAccess = &access;

@@ -104,7 +104,7 @@ const char* LoadText(EStringId eId) {
 
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--verbose] "
-               "[--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] TARGET...\n";
+               "[--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
     case IDS_SCAN_TOOL_NO_TARGET: return "quillet-scan: %s: %s\n";

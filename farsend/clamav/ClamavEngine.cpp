@@ -5,6 +5,7 @@
 #include <clamav.h>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -299,6 +300,17 @@ const char* CClamavEngine::Version()
 {
     DropPending();
     return m_strVersion.c_str();
+}
+
+void CClamavEngine::AfterFork()
+{
+    // The format call's open file: its offset is shared with the parent.
+    DropPending();
+    // libclamav names its temporary files from rand(): copies left with
+    // the parent's state would all pick the same names.
+    timespec ts = {};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    std::srand(static_cast<unsigned>(::getpid()) * 2654435761u ^ static_cast<unsigned>(ts.tv_nsec));
 }
 
 void CClamavEngine::DropPending()

@@ -47,6 +47,11 @@ public:
     // "" when it did.
     const char* LastError() const { return m_strLastError.c_str(); }
 
+    // In a fork()ed copy, before its first call: what the copy must not
+    // share with its parent. The compiled engine is read-only and stays
+    // shared; a daemon is reached over a connection of each call's own.
+    void AfterFork();
+
     uint32_t GetFileFormat(const char* pszPath);
     uint32_t Probe(const char* pszPath);
     int16_t Recover(uint32_t hProbe);

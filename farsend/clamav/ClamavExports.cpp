@@ -1,6 +1,9 @@
-// The nine entry points of the engine contract, and the two optional ones
-// that say why turning on, or a call, could not do its work.
+// The nine entry points of the engine contract, the two optional ones
+// that say why turning on, or a call, could not do its work, and the one
+// that lets the host fork copies of the turned-on engine.
 #include "engine/FarsendAbi.h"
+
+#include <pthread.h>
 
 #include "farsend/clamav/ClamavEngine.h"
 
@@ -63,6 +66,23 @@ FARSEND_EXPORT const char* dlGetLastError_Farsend(void)
     return ClamavEngine().LastError();
 }
 
+namespace {
+
+void OnForkChild()
+{
+    ClamavEngine().AfterFork();
+}
+
+} // namespace
+
+// libclamav's compiled engine is only read by scans, so copies share its
+// pages; clamd is reached over a connection per call.
+FARSEND_EXPORT int dlCanFork_Farsend(void)
+{
+    static const bool s_bReady = ::pthread_atfork(nullptr, nullptr, OnForkChild) == 0;
+    return s_bReady ? 1 : 0;
+}
+
 // The exports must match the contract's pointer types exactly.
 #include <type_traits>
 static_assert(std::is_same_v<decltype(&dlGetFileFormat_Farsend), PFN_dlGetFileFormat_Farsend>);
@@ -75,3 +95,4 @@ static_assert(std::is_same_v<decltype(&dlCloseProbe_Farsend), PFN_dlCloseProbe_F
 static_assert(std::is_same_v<decltype(&dlTurnOnTorvane_Farsend), PFN_dlTurnOnTorvane_Farsend>);
 static_assert(std::is_same_v<decltype(&dlTurnOffTorvane_Farsend), PFN_dlTurnOffTorvane_Farsend>);
 static_assert(std::is_same_v<decltype(&dlGetTurnOnError_Farsend), PFN_dlGetTurnOnError_Farsend>);
+static_assert(std::is_same_v<decltype(&dlCanFork_Farsend), PFN_dlCanFork_Farsend>);

@@ -8,6 +8,7 @@
 #ifdef FARSEND_FAULTS
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <set>
 #include <string>
 
@@ -83,7 +84,12 @@ FARSEND_EXPORT uint32_t dlProbeInto_Farsend(const char* pszPath)
 {
 #ifdef FARSEND_FAULTS
     const char* pszSlash = std::strrchr(pszPath, '/');
-    if (std::strncmp(pszSlash ? pszSlash + 1 : pszPath, "engine-error", 12) == 0) {
+    // "slow-NNN...": the probe takes NNN ms, so answers from several
+    // workers come back out of order.
+    const char* pszBase = pszSlash ? pszSlash + 1 : pszPath;
+    if (std::strncmp(pszBase, "slow-", 5) == 0)
+        ::usleep(static_cast<useconds_t>(std::atoi(pszBase + 5)) * 1000);
+    if (std::strncmp(pszBase, "engine-error", 12) == 0) {
         g_pszLastError = "the daemon went away (test)";
         return 0;
     }
@@ -155,6 +161,15 @@ FARSEND_EXPORT const char* dlGetTurnOnError_Farsend(void)
 {
     return std::getenv("FARSEND_TURN_ON_ERROR");
 }
+
+// The reference engine keeps nothing a fork would break; the fault build
+// says so, so that copies can be made to crash and hang in tests, unless
+// FARSEND_NO_FORK asks it to pass for an engine of the oldest kind, as the
+// shipped one is.
+FARSEND_EXPORT int dlCanFork_Farsend(void)
+{
+    return std::getenv("FARSEND_NO_FORK") ? 0 : 1;
+}
 #endif
 
 FARSEND_EXPORT void dlTurnOffTorvane_Farsend(void)
@@ -176,3 +191,6 @@ static_assert(std::is_same_v<decltype(&dlCloseProbe_Farsend), PFN_dlCloseProbe_F
 #endif
 static_assert(std::is_same_v<decltype(&dlTurnOnTorvane_Farsend), PFN_dlTurnOnTorvane_Farsend>);
 static_assert(std::is_same_v<decltype(&dlTurnOffTorvane_Farsend), PFN_dlTurnOffTorvane_Farsend>);
+#ifdef FARSEND_FAULTS
+static_assert(std::is_same_v<decltype(&dlCanFork_Farsend), PFN_dlCanFork_Farsend>);
+#endif

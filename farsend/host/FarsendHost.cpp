@@ -65,11 +65,38 @@ bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr, uint
     }
 }
 
-// Returns the message length, or -1 when the front end is gone.
-ssize_t ReceiveRequest(char* pBuf, size_t nSize) {
+// One recvmsg; a descriptor passed with the message lands in *pnFd.
+ssize_t ReceiveOnce(char* pBuf, size_t nSize, int nFlags, int* pnFd) {
+    iovec iov{pBuf, nSize};
+    alignas(cmsghdr) char arControl[CMSG_SPACE(sizeof(int))];
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = arControl;
+    msg.msg_controllen = sizeof arControl;
+    ssize_t n = recvmsg(g_fd, &msg, nFlags | MSG_CMSG_CLOEXEC);
+    if (n < 0)
+        return n;
+    for (cmsghdr* pHeader = CMSG_FIRSTHDR(&msg); pHeader; pHeader = CMSG_NXTHDR(&msg, pHeader)) {
+        if (pHeader->cmsg_level == SOL_SOCKET && pHeader->cmsg_type == SCM_RIGHTS &&
+            pHeader->cmsg_len >= CMSG_LEN(sizeof(int))) {
+            int nFd;
+            memcpy(&nFd, CMSG_DATA(pHeader), sizeof nFd);
+            if (*pnFd >= 0)
+                close(*pnFd);
+            *pnFd = nFd;
+        }
+    }
+    return n;
+}
+
+// Returns the message length, or -1 when the front end is gone. A passed
+// descriptor, if any, goes to *pnFd (else -1).
+ssize_t ReceiveRequest(char* pBuf, size_t nSize, int* pnFd) {
+    *pnFd = -1;
     int64_t nStart = MonotonicNs();
     for (;;) {
-        ssize_t n = recv(g_fd, pBuf, nSize, MSG_DONTWAIT);
+        ssize_t n = ReceiveOnce(pBuf, nSize, MSG_DONTWAIT, pnFd);
         if (n >= 0)
             return n == 0 ? -1 : n;
         if (errno == EINTR)
@@ -83,7 +110,7 @@ ssize_t ReceiveRequest(char* pBuf, size_t nSize) {
         sched_yield();
     }
     for (;;) {
-        ssize_t n = recv(g_fd, pBuf, nSize, 0);
+        ssize_t n = ReceiveOnce(pBuf, nSize, 0, pnFd);
         if (n >= 0)
             return n == 0 ? -1 : n;
         if (errno != EINTR)
@@ -138,6 +165,30 @@ void* OpenEngine() {
     return dlopen(FARSEND_LIBRARY_NAME, RTLD_NOW | RTLD_LOCAL);
 }
 
+// A copy of this host, serving the socket nFd as its descriptor 3 with the
+// engine as it is now. Returns the copy's pid in the parent (0 when none);
+// returns -1 in the copy, which goes on serving.
+pid_t ForkWorker(int nFd) {
+    // Copies are reaped by the system: the front end kills them, never waits.
+    signal(SIGCHLD, SIG_IGN);
+    const pid_t pidParent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0) {
+        close(nFd);
+        return pid > 0 ? pid : 0;
+    }
+    // The copy dies with the host it came from, as the host dies with the
+    // front end; a parent already gone leaves nothing to serve.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != pidParent)
+        _exit(1);
+    signal(SIGCHLD, SIG_DFL);
+    // Descriptor 3 is the host's own socket, so the passed one is another.
+    dup2(nFd, HOST_SOCKET_FD);
+    close(nFd);
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,20 +216,36 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (!SendReply(OP_HELLO, HELLO_READY))
+    auto pfnCanFork = reinterpret_cast<PFN_dlCanFork_Farsend>(dlsym(hLib, FARSEND_CAN_FORK_NAME));
+    const bool bCanFork = pfnCanFork && pfnCanFork() != 0;
+    if (!SendReply(OP_HELLO, HELLO_READY, nullptr, bCanFork ? HELLO_FLAG_CAN_FORK : 0))
         return 1;
 
+    bool bWorker = false;  // a copy: it never forks, nor turns the engine off
+    // A copy ends without the library's destructors: freeing the engine
+    // would write to, and so copy, every page it shares with its host.
+    auto End = [&bWorker](int nStatus) {
+        if (bWorker)
+            _exit(nStatus);
+        return nStatus;
+    };
     char arBuf[MAX_MESSAGE + 1];
     std::string strPath;
     for (;;) {
-        ssize_t nLen = ReceiveRequest(arBuf, sizeof arBuf);
+        int nPassedFd = -1;
+        ssize_t nLen = ReceiveRequest(arBuf, sizeof arBuf, &nPassedFd);
         if (nLen < static_cast<ssize_t>(sizeof(SRequest)) || nLen > static_cast<ssize_t>(MAX_MESSAGE))
-            return 0;  // gone, or not speaking our protocol
+            return End(0);  // gone, or not speaking our protocol
         SRequest req;
         memcpy(&req, arBuf, sizeof req);
         strPath.assign(arBuf + sizeof req, static_cast<size_t>(nLen) - sizeof req);
         // Paths with a NUL byte cannot name a file; the engine never sees one.
         bool bPathOk = strPath.find('\0') == std::string::npos;
+
+        if (nPassedFd >= 0 && req.nOp != OP_FORK_WORKER) {
+            close(nPassedFd);
+            nPassedFd = -1;
+        }
 
         bool bSent = true;
         switch (req.nOp) {
@@ -217,13 +284,30 @@ int main(int argc, char** argv) {
             bSent = SendReply(req.nOp, 0);
             break;
         case OP_TURN_OFF:
-            engine.pfnTurnOff();
+            // The engine a copy shares stays on: its host turns it off.
+            if (!bWorker)
+                engine.pfnTurnOff();
             SendReply(req.nOp, 0);
             _exit(0);
+        case OP_FORK_WORKER: {
+            if (bWorker || !bCanFork || nPassedFd < 0) {
+                if (nPassedFd >= 0)
+                    close(nPassedFd);
+                bSent = SendReply(req.nOp, 0);
+                break;
+            }
+            const pid_t pid = ForkWorker(nPassedFd);
+            if (pid < 0) {
+                bWorker = true;  // the copy: its requests come on the new socket
+                break;
+            }
+            bSent = SendReply(req.nOp, static_cast<uint32_t>(pid));
+            break;
+        }
         default:
-            return 1;
+            return End(1);
         }
         if (!bSent)
-            return 0;
+            return End(0);
     }
 }

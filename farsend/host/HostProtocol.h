@@ -21,6 +21,9 @@ enum EOp : uint8_t {
     OP_FORMAT_PROBE = 8,  // format, then probe when the format is below 10
     OP_TURN_OFF = 9,
     OP_HELLO = 10,        // the host's first message: load status
+    // Carries one descriptor (SCM_RIGHTS), a socket the host forks a copy
+    // of itself to serve; the reply's value is the copy's pid, 0 when none.
+    OP_FORK_WORKER = 11,
 };
 
 struct SRequest {
@@ -32,7 +35,8 @@ struct SRequest {
 
 struct SReply {
     uint8_t nOp;    // the request's op, or OP_HELLO
-    uint8_t nFlags;  // REPLY_ENGINE_ERROR: the call failed; the text says why
+    uint8_t nFlags;  // REPLY_ENGINE_ERROR: the call failed; the text says why.
+                     // HELLO: HELLO_FLAG_CAN_FORK
     uint8_t arPad[2];
     uint32_t nValue;
     // followed by text bytes (name, version), no terminator
@@ -47,6 +51,8 @@ constexpr size_t MAX_MESSAGE = sizeof(SRequest) + MAX_PATH_BYTES;
 // (no signature database, no daemon).
 enum { HELLO_READY = 0, HELLO_LOAD_FAILED = 1, HELLO_ENGINE_ERROR = 2 };
 enum { REPLY_ENGINE_ERROR = 1 };
+// The engine may be copied: OP_FORK_WORKER gives workers sharing its memory.
+enum { HELLO_FLAG_CAN_FORK = 2 };
 
 inline int64_t MonotonicNs() {
     timespec ts;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include "engine/EngineTestSupport.h"
 #include "fakes/OrdinaryUser.h"
 #include "fakes/TempDir.h"
+#include "platform/EngineChoice.h"
+#include "platform/EnginePool.h"
 
 using namespace clamtest;
 
@@ -106,6 +109,49 @@ TEST_F(ClamavEngineTest, EveryTestFileGivesClamscansName)
         EXPECT_EQ(verdict, (CVerdict{true, strExpected, strExpected.empty() ? 0 : 1, strExpected.empty() ? 0 : 3, ""}))
             << strName;
     }
+}
+
+// Forked copies share one compiled engine; archives make each copy write
+// temporary files, which must not collide.
+TEST_F(ClamavEngineTest, ForkedWorkersFindWhatOneEngineFinds)
+{
+    CHostEngine main;
+    CEngineChoice choice;
+    choice.strEngine = "clamav";
+    choice.strDatabase = m_set.Database();
+    std::string strWhy;
+    ASSERT_TRUE(ApplyEngineChoice(choice, main, &strWhy)) << strWhy;
+    ASSERT_EQ(main.Load(), ENGINE_LOAD_OK) << main.GetLoadError();
+    ASSERT_TRUE(main.CanFork());
+    std::vector<std::string> arFiles;
+    for (const std::string& strFolder : {m_set.Samples(), std::string(kTestFilesDir)})
+        for (const std::string& strName : CTempDir::Entries(strFolder))
+            arFiles.push_back(strFolder + "/" + strName);
+    const auto AskAll = [&arFiles](IFarsendEngine& engine) {
+        std::vector<std::string> arNames;
+        for (const std::string& strPath : arFiles) {
+            uint32_t hProbe = IsScannableFormat(engine.GetFileFormat(strPath)) ? engine.ProbeInto(strPath) : 0;
+            arNames.push_back(hProbe ? engine.GetVirusName(hProbe) : "");
+            engine.CloseProbe(hProbe);
+        }
+        return arNames;
+    };
+    const std::vector<std::string> arExpected = AskAll(main);
+    EXPECT_EQ(main.GetFaultCount(), 0u);
+
+    CEnginePool pool(main);
+    ASSERT_EQ(pool.Open(2), 2);
+    EXPECT_TRUE(pool.IsForked());
+    std::vector<std::string> arFound[2];
+    std::thread other([&] { arFound[1] = AskAll(*pool.GetWorker(1)); });
+    arFound[0] = AskAll(*pool.GetWorker(0));
+    other.join();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(arFound[i], arExpected) << i;
+        EXPECT_EQ(pool.GetWorker(i)->GetFaultCount(), 0u) << i;
+    }
+    pool.Close();
+    main.Unload();
 }
 
 TEST_F(ClamavEngineTest, UnusableDatabaseIsATurnOnErrorNamingFolderAndPackage)

@@ -174,7 +174,14 @@ TEST_F(ScanWindowTest, LiveDuringAHungEngineCallAndTwoStopsEndIt) {
     // Heard while the call was still hanging, not when it ended.
     EXPECT_LT(nStopMs, 1000);
     printf("Stop answered in %ld ms during the engine call\n", nStopMs);
-    EXPECT_EQ(m_pServices->platform.engine.GetFaultCount(), 1u);
+    // One fault, on whichever engine worked on the file.
+    unsigned nFaults = 0;
+    CLazyEnginePool& workers = m_pServices->platform.workers;
+    for (size_t i = 0; i < workers.GetWorkerCount(); ++i)
+        nFaults += workers.GetWorker(i)->GetFaultCount();
+    if (workers.GetWorker(0) != &m_pServices->platform.engine)
+        nFaults += m_pServices->platform.engine.GetFaultCount();
+    EXPECT_EQ(nFaults, 1u);
 }
 
 // Finds the open notice box, ticks "Don't show" when asked, presses OK.

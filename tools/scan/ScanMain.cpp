@@ -9,13 +9,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <thread>
 #include <cstdlib>
 
 #include <string>
 #include <vector>
 
 #include "platform/EngineChoice.h"
+#include "platform/EnginePool.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
@@ -96,6 +99,8 @@ int main(int argc, char** argv) {
     bool bOptions = true;
     bool bHidden = false;
     CEngineChoice engineChoice;
+    // As many engine workers as cores; 1 is the one-at-a-time scan.
+    int nJobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<const char*> arArgs;  // as given, beside req.arTargets; none for all drives
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
@@ -122,6 +127,12 @@ int main(int argc, char** argv) {
             engineChoice.strEngine = strchr(pszEngine, '/') ? AbsoluteTarget(pszEngine) : pszEngine;
         } else if (bOptions && strcmp(pszArg, "--database") == 0 && i + 1 < argc) {
             engineChoice.strDatabase = AbsoluteTarget(argv[++i]);
+        } else if (bOptions && strcmp(pszArg, "--jobs") == 0 && i + 1 < argc) {
+            char* pszEnd = nullptr;
+            long nValue = strtol(argv[++i], &pszEnd, 10);
+            if (!pszEnd || *pszEnd != '\0' || nValue < 1 || nValue > 256)
+                return Usage();
+            nJobs = static_cast<int>(nValue);
         } else if (bOptions && strcmp(pszArg, "--clamd") == 0 && i + 1 < argc) {
             engineChoice.strClamd = argv[++i];
         } else if (bOptions && strcmp(pszArg, "--all-drives") == 0) {
@@ -188,11 +199,19 @@ int main(int argc, char** argv) {
     CResultRows rows;
     CScanEnv env{services.pEngine, services.pLister, services.pDrives, services.pAccess,
                  &view, &rows, req.bAutoRepair ? services.pBackup : nullptr};
+    // Several workers: copies of the loaded engine where it allows, else
+    // engines of their own.
+    CEnginePool pool(platform.engine);
+    if (nJobs > 1 && pool.Open(nJobs) > 1) {
+        env.pWorkers = &pool;
+        env.pWait = &view;
+    }
     CScanner scanner(req, env);
     view.m_pScanner = &scanner;
     services.pEngine->SetWait(&view);
     scanner.RunScan();
     services.pEngine->SetWait(nullptr);
+    pool.Close();
     services.pEngine->Unload();
 
     // As closing the results dialog does: the findings go to the agent
