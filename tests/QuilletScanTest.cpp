@@ -51,6 +51,11 @@ TEST(QuilletScanTest, PrintsRowsAndCountersOnTheSamplesTree) {
         EXPECT_EQ(strLine.compare(strLine.find('\t') + 1, dir.Path().size(), dir.Path()), 0) << strLine;
     }
     EXPECT_EQ(arLines.back().rfind("Scanned: ", 0), 0u);
+    // Several workers print the same lines as one.
+    for (const char* pszJobs : {"1", "4"}) {
+        SRun jobs = RunProgram(BinDir() + "/quillet-scan", {"--jobs", pszJobs, "--all-files", dir / "tree"}, dir);
+        EXPECT_EQ(jobs.strOut, run.strOut) << pszJobs;
+    }
     EXPECT_NE(arLines.back().find(", Infected: " + std::to_string(arLines.size() - 1)), std::string::npos);
 
     // Without "All files" and subfolders fewer files are scanned, all still counted.

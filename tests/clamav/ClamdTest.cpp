@@ -67,6 +67,21 @@ TEST(ClamdTest, DaemonFindsWhatTheEngineFindsOverLocalSocketAndTcp)
     SRun daemon = RunProgram(strScan, {"--engine", "clamd", "--clamd", clamd.LocalAddress(), "--all-files", set.Samples()}, dir);
     EXPECT_EQ(daemon.strOut, inHost.strOut);
     EXPECT_EQ(daemon.strErr, "");
+    // One worker or several, in the host or through the daemon: the same
+    // lines, over the test files too.
+    if (::access(kTestFilesDir, R_OK) == 0) {
+        std::string strFirst;
+        for (const char* pszEngine : {"clamav", "clamd"}) {
+            for (const char* pszJobs : {"1", "3"}) {
+                SRun run = RunProgram(strScan, {"--engine", pszEngine, "--database", set.Database(), "--clamd",
+                                                clamd.LocalAddress(), "--jobs", pszJobs, kTestFilesDir}, dir);
+                if (strFirst.empty())
+                    strFirst = run.strOut;
+                EXPECT_EQ(run.strOut, strFirst) << pszEngine << " " << pszJobs;
+            }
+        }
+        EXPECT_NE(strFirst.find("clam.exe.UNOFFICIAL"), std::string::npos) << strFirst;
+    }
     SRun none = RunProgram(strScan, {"--engine", "clamav", "--database", dir / "none", set.Samples()}, dir);
     EXPECT_EQ(none.nExit, 2);
     EXPECT_NE(none.strErr.find(dir / "none"), std::string::npos) << none.strErr;
