@@ -7,6 +7,21 @@
 
 namespace {
 
+// A fast engine answers within microseconds: waking a sleeping thread
+// costs more than that, so each side looks for a while before it sleeps.
+constexpr int64_t SPIN_NS = 200000;
+
+template <typename Fn>
+bool SpinFor(Fn fnReady) {
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::nanoseconds(SPIN_NS);
+    while (!fnReady()) {
+        if (std::chrono::steady_clock::now() >= tEnd)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -29,26 +44,32 @@ CScanWorkers::~CScanWorkers() {
         std::lock_guard<std::mutex> lock(m_mtx);
         m_bQuit = true;
     }
-    m_cvWork.notify_all();
+    for (auto& pSlot : m_arSlots)
+        pSlot->cvWork.notify_all();
     for (auto& pSlot : m_arSlots)
         pSlot->thread.join();
 }
 
 void CScanWorkers::Run(size_t nSlot) {
     SSlot& slot = *m_arSlots[nSlot];
-    std::unique_lock<std::mutex> lock(m_mtx);
     for (;;) {
-        m_cvWork.wait(lock, [&] { return m_bQuit || slot.pJob; });
+        SpinFor([&] { return slot.bHasJob.load(std::memory_order_acquire); });
+        std::unique_lock<std::mutex> lock(m_mtx);
+        slot.cvWork.wait(lock, [&] { return m_bQuit || slot.pJob; });
         if (!slot.pJob)
             return;  // quitting with nothing to finish
         SFileJob* pJob = slot.pJob;
         lock.unlock();
+        const auto tStart = std::chrono::steady_clock::now();
         m_fnWork(*pJob, slot.pEngine);
+        RecordJobTime(std::chrono::steady_clock::now() - tStart);
         lock.lock();
         slot.pJob = nullptr;
+        slot.bHasJob.store(false, std::memory_order_release);
         for (SQueued& queued : m_arQueue)
             if (queued.pJob.get() == pJob)
                 queued.bDone = true;
+        m_nDone.fetch_add(1, std::memory_order_release);
         m_cvDone.notify_all();
     }
 }
@@ -68,8 +89,9 @@ void CScanWorkers::Submit(std::unique_ptr<SFileJob> pJob) {
             continue;
         pSlot->pJob = pJob.get();
         pSlot->nStartMs = NowMs();
+        pSlot->bHasJob.store(true, std::memory_order_release);
         m_arQueue.push_back(SQueued{std::move(pJob), false});
-        m_cvWork.notify_all();
+        pSlot->cvWork.notify_one();
         return;
     }
 }
@@ -89,8 +111,11 @@ bool CScanWorkers::IsEmpty() {
 }
 
 void CScanWorkers::WaitForChange(int nMs) {
+    const unsigned nDone = m_nDone.load(std::memory_order_acquire);
+    if (SpinFor([&] { return m_nDone.load(std::memory_order_acquire) != nDone; }))
+        return;
     std::unique_lock<std::mutex> lock(m_mtx);
-    if (!m_arQueue.empty() && m_arQueue.front().bDone)
+    if (m_nDone.load(std::memory_order_acquire) != nDone || (!m_arQueue.empty() && m_arQueue.front().bDone))
         return;
     m_cvDone.wait_for(lock, std::chrono::milliseconds(nMs));
 }
@@ -116,4 +141,11 @@ void CScanWorkers::AbandonAll() {
     for (auto& pSlot : m_arSlots)
         if (pSlot->pJob)
             pSlot->pEngine->Abandon();
+}
+
+void CScanWorkers::RecordJobTime(std::chrono::steady_clock::duration time) {
+    // A running average; workers race on it harmlessly.
+    const int64_t nNs = std::chrono::duration_cast<std::chrono::nanoseconds>(time).count();
+    const int64_t nAvg = m_nAvgJobNs.load(std::memory_order_relaxed);
+    m_nAvgJobNs.store(nAvg - nAvg / 8 + nNs / 8, std::memory_order_relaxed);
 }

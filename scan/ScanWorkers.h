@@ -3,6 +3,8 @@
 // takes results back oldest first, so rows come in the walk's order.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -54,12 +56,17 @@ public:
     bool GetOldestRunning(uint64_t* pnSerial, int64_t* pnElapsedMs);
     // Ends the calls in flight, as for a hang.
     void AbandonAll();
+    // What a file's engine work takes, on average (workers' and the caller's).
+    void RecordJobTime(std::chrono::steady_clock::duration time);
+    int64_t GetAverageJobNs() const { return m_nAvgJobNs.load(std::memory_order_relaxed); }
 
 private:
     struct SSlot {
         IFarsendEngine* pEngine = nullptr;
         SFileJob* pJob = nullptr;  // running here, owned by m_arQueue
         int64_t nStartMs = 0;
+        std::condition_variable cvWork;  // this slot got a job, or the end
+        std::atomic<bool> bHasJob{false};
         std::thread thread;
     };
     struct SQueued {
@@ -70,8 +77,9 @@ private:
 
     FnWork m_fnWork;
     std::mutex m_mtx;
-    std::condition_variable m_cvWork;  // a slot got a job, or the end
     std::condition_variable m_cvDone;  // a job finished
+    std::atomic<unsigned> m_nDone{0};  // jobs finished so far
+    std::atomic<int64_t> m_nAvgJobNs{0};
     std::vector<std::unique_ptr<SSlot>> m_arSlots;
     std::deque<SQueued> m_arQueue;  // walk order
     bool m_bQuit = false;

@@ -1,5 +1,6 @@
 #include "scan/Scanner.h"
 
+#include <chrono>
 #include <climits>
 
 #include "repair/BackupFormat.h"
@@ -233,6 +234,18 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
         // At most one file per worker in flight; meanwhile finished ones
         // are shown in the walk's order.
         ApplyFinished();
+        // An engine that answers faster than a thread wakes gains nothing
+        // from workers: with none in flight the file is done here.
+        if (m_pWorkers->GetAverageJobNs() < INLINE_JOB_NS && m_pWorkers->IsEmpty()) {
+            IFarsendEngine* pEngine = m_env.pWorkers->GetWorker(0);
+            pEngine->SetWait(m_env.pWait);
+            const auto tStart = std::chrono::steady_clock::now();
+            WorkOnFile(*pJob, pEngine);
+            m_pWorkers->RecordJobTime(std::chrono::steady_clock::now() - tStart);
+            pEngine->SetWait(nullptr);
+            ApplyJob(*pJob);
+            return;
+        }
         while (!m_pWorkers->HasFreeWorker()) {
             WaitForWorkers();
             ApplyFinished();
@@ -271,18 +284,21 @@ void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
 }
 
 void CScanner::ApplyFinished() {
-    while (std::unique_ptr<SFileJob> pJob = m_pWorkers->TakeDoneHead()) {
-        for (size_t i = 0; i < pJob->rows.GetCount(); ++i) {
-            const CResultRow& row = pJob->rows.GetRow(i);
-            ++m_nInfected;
-            m_env.pView->SetLabel(LABEL_INFECTED, std::to_string(m_nInfected));
-            m_env.pResults->AddResultRow(m_nInfected, row.strPath, row.strVirus, row.eState);
-        }
-        if (pJob->bFaulted) {
-            if (!pJob->strFaultReason.empty() && m_setFaultReasons.insert(pJob->strFaultReason).second)
-                m_env.pView->EngineFailed(pJob->strFaultReason);
-            m_env.pView->NotScanned(pJob->strPath, SKIP_ENGINE_FAULT);
-        }
+    while (std::unique_ptr<SFileJob> pJob = m_pWorkers->TakeDoneHead())
+        ApplyJob(*pJob);
+}
+
+void CScanner::ApplyJob(const SFileJob& job) {
+    for (size_t i = 0; i < job.rows.GetCount(); ++i) {
+        const CResultRow& row = job.rows.GetRow(i);
+        ++m_nInfected;
+        m_env.pView->SetLabel(LABEL_INFECTED, std::to_string(m_nInfected));
+        m_env.pResults->AddResultRow(m_nInfected, row.strPath, row.strVirus, row.eState);
+    }
+    if (job.bFaulted) {
+        if (!job.strFaultReason.empty() && m_setFaultReasons.insert(job.strFaultReason).second)
+            m_env.pView->EngineFailed(job.strFaultReason);
+        m_env.pView->NotScanned(job.strPath, SKIP_ENGINE_FAULT);
     }
 }
 

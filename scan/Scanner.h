@@ -168,9 +168,12 @@ private:
     void WorkOnFile(SFileJob& job, IFarsendEngine* pEngine);
     // Rows and notes of the files done, oldest first, up to one still running.
     void ApplyFinished();
+    void ApplyJob(const SFileJob& job);
     void WaitForWorkers();
     void FinishWorkers();
     static constexpr int WAIT_SLICE_MS = 15;
+    // Below this a file's engine work costs less than handing it over.
+    static constexpr int64_t INLINE_JOB_NS = 500000;
 
     SCANREQUEST m_req;
     CScanEnv m_env;
