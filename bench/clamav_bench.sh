@@ -64,6 +64,16 @@ if [ ! -f "$db/bench.hdb" ] || [ "$(wc -l < "$db/bench.hdb")" -ne $((hashes + 3)
   python3 bench/make_signatures.py "$db" "$hashes" "$bodies" "$tree"
 fi
 mkdir -p "$work/empty"
+# A desktop session has its runtime folder on tmpfs, where the engine puts
+# libclamav's per-file temporary folders; give a bare shell one too.
+runtime=
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  runtime=/dev/shm/quillet-bench-$$
+  mkdir -m 700 "$runtime"
+  export XDG_RUNTIME_DIR=$runtime
+  trap 'rm -rf "$runtime"' EXIT
+fi
+echo "runtime folder: $XDG_RUNTIME_DIR"
 echo "tree: $(find "$tree" -type f | wc -l) files, $(du -sh "$tree" | cut -f1); database: $hashes hash + $bodies body signatures + 4 that match"
 
 # One measured run: LABEL then the command. Appends "seconds maxrss treesum
@@ -128,7 +138,7 @@ rm -f "$sock"
 } >"$conf"
 clamd --config-file="$conf" >"$work/clamd.stdout" 2>&1 &
 clamd_pid=$!
-trap 'kill "$clamd_pid" 2>/dev/null || true' EXIT
+trap 'kill "$clamd_pid" 2>/dev/null || true; [ -z "$runtime" ] || rm -rf "$runtime"' EXIT
 for _ in $(seq 600); do
   clamdscan --config-file="$conf" --ping 1 >/dev/null 2>&1 && break
   kill -0 "$clamd_pid" 2>/dev/null || { echo "clamd did not start:"; tail -5 "$work/clamd.stdout"; exit 1; }
@@ -146,7 +156,7 @@ for i in $(seq "$runs"); do
   fi
 done
 kill "$clamd_pid"; wait "$clamd_pid" || true
-trap - EXIT
+trap '[ -z "$runtime" ] || rm -rf "$runtime"' EXIT
 
 python3 - "$out" "$engine" "$runs" <<'PY'
 import os, re, statistics, sys
