@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/PassDescriptor.h"
 #include "farsend/host/HostProtocol.h"
 
 extern char** environ;
@@ -88,28 +89,10 @@ void RunOnLastingThread(const std::function<void()>& fnJob) {
 }
 
 // A request with one descriptor riding along.
-bool SendWithDescriptor(int nSocket, uint8_t nOp, int nFd) {
+bool SendRequestWithDescriptor(int nSocket, uint8_t nOp, int nFd) {
     SRequest req{};
     req.nOp = nOp;
-    iovec iov{&req, sizeof req};
-    alignas(cmsghdr) char arControl[CMSG_SPACE(sizeof(int))] = {};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = arControl;
-    msg.msg_controllen = sizeof arControl;
-    cmsghdr* pHeader = CMSG_FIRSTHDR(&msg);
-    pHeader->cmsg_level = SOL_SOCKET;
-    pHeader->cmsg_type = SCM_RIGHTS;
-    pHeader->cmsg_len = CMSG_LEN(sizeof(int));
-    memcpy(CMSG_DATA(pHeader), &nFd, sizeof nFd);
-    for (;;) {
-        ssize_t n = sendmsg(nSocket, &msg, MSG_NOSIGNAL);
-        if (n >= 0)
-            return n == static_cast<ssize_t>(sizeof req);
-        if (errno != EINTR)
-            return false;
-    }
+    return SendWithDescriptor(nSocket, &req, sizeof req, nFd) == static_cast<ssize_t>(sizeof req);
 }
 
 // A copy's host whose end of the socket is closed has exited.
@@ -273,7 +256,7 @@ pid_t CHostEngine::ForkWorker(int nFd) {
         if (!EnsureHost() || !m_bCanFork)
             break;
         // Closes answered late must not be taken for the fork's answer.
-        if (SettleAcks() && SendWithDescriptor(m_nFd, OP_FORK_WORKER, nFd) &&
+        if (SettleAcks() && SendRequestWithDescriptor(m_nFd, OP_FORK_WORKER, nFd) &&
             Receive(OP_FORK_WORKER, &nPid, nullptr, std::string(), nLimitMs))
             break;
         Diagnose("engine host gone while forking a worker; it starts anew", std::string());

@@ -1,5 +1,7 @@
 #include "farsend/clamav/ClamdClient.h"
 
+#include "engine/PassDescriptor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -302,22 +304,8 @@ EClamd CClamdClient::SendFildes(int nSocket, int nFd, std::string* pstrWhy)
         return EClamd::Lost;
     }
     // The descriptor rides on one dummy byte, as the daemon expects.
-    char cDummy = 0;
-    iovec iov = {&cDummy, 1};
-    alignas(cmsghdr) char arControl[CMSG_SPACE(sizeof(int))] = {};
-    msghdr msg = {};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = arControl;
-    msg.msg_controllen = sizeof arControl;
-    cmsghdr* pHeader = CMSG_FIRSTHDR(&msg);
-    pHeader->cmsg_level = SOL_SOCKET;
-    pHeader->cmsg_type = SCM_RIGHTS;
-    pHeader->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(pHeader), &nFd, sizeof nFd);
-    ssize_t nSent;
-    while ((nSent = ::sendmsg(nSocket, &msg, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
-    }
+    const char cDummy = 0;
+    const ssize_t nSent = SendWithDescriptor(nSocket, &cDummy, 1, nFd);
     if (nSent != 1) {
         *pstrWhy = ErrnoText("passing the file", errno);
         return EClamd::Lost;
