@@ -1,5 +1,7 @@
 #include "platform/BackupStore.h"
 
+#include "platform/UserHome.h"
+
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -222,12 +224,14 @@ std::string GetWorkDirPath() {
     const char* pszState = getenv("XDG_STATE_HOME");
     if (pszState && pszState[0] == '/')
         return std::string(pszState) + "/Palisar";
-    const char* pszHome = getenv("HOME");
-    return std::string(pszHome && *pszHome ? pszHome : "") + "/.local/state/Palisar";
+    std::string strHome = UserHomeFolder();
+    return strHome.empty() ? std::string() : strHome + "/.local/state/Palisar";
 }
 
 uint32_t PrepareWorkDir(std::string* pstrWorkDir) {
     *pstrWorkDir = GetWorkDirPath();
+    if (pstrWorkDir->empty())
+        return 0;
     MakeFolders(*pstrWorkDir, 0700);
     CBackupStore store(*pstrWorkDir);
     store.RemoveLeftovers();

@@ -1,5 +1,7 @@
 #include "platform/LinuxNamespace.h"
 
+#include "platform/UserHome.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -224,16 +226,7 @@ CLinuxNamespace::~CLinuxNamespace() = default;
 std::string CLinuxNamespace::FindHome() const {
     if (!m_strHome.empty())
         return m_strHome;
-    const char* pszHome = getenv("HOME");
-    if (pszHome && pszHome[0] == '/')
-        return pszHome;
-    struct passwd pw;
-    struct passwd* pFound = nullptr;
-    char szBuf[16384];
-    if (getpwuid_r(getuid(), &pw, szBuf, sizeof szBuf, &pFound) == 0 && pFound && pFound->pw_dir &&
-        pFound->pw_dir[0] == '/')
-        return pFound->pw_dir;
-    return std::string();
+    return UserHomeFolder();
 }
 
 void CLinuxNamespace::RefreshMounts() {

@@ -1,6 +1,9 @@
 #include "platform/MountTable.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -141,9 +144,33 @@ std::vector<CMount> CMountTable::ParseMountInfo(const std::string& strText, cons
     return arMounts;
 }
 
+void CMountTable::AddRootDrive(std::vector<CMount>& arMounts, uint64_t nRootDev, int nRootType) {
+    for (const CMount& mount : arMounts) {
+        if (mount.strPath == "/")
+            return;
+    }
+    // The root's own mount lies outside this process's root, as in a
+    // chroot: the file system is still there to scan.
+    CMount root{"/", nRootType, nRootDev};
+    for (const CMount& mount : arMounts) {
+        if (nRootDev != 0 && mount.nDev == nRootDev) {
+            root.nType = mount.nType;
+            root.bAutomount = mount.bAutomount;
+            break;
+        }
+    }
+    arMounts.insert(arMounts.begin(), std::move(root));
+}
+
 std::vector<CMount> CMountTable::GetMounts() {
     std::string strText;
-    if (!ReadSmallFile("/proc/self/mountinfo", strText))
-        return {};
-    return ParseMountInfo(strText, IsBlockDeviceRemovable);
+    std::vector<CMount> arMounts;
+    if (ReadSmallFile("/proc/self/mountinfo", strText))
+        arMounts = ParseMountInfo(strText, IsBlockDeviceRemovable);
+    struct stat st;
+    struct statfs fs;
+    if (stat("/", &st) == 0)
+        AddRootDrive(arMounts, st.st_dev,
+                     statfs("/", &fs) == 0 && fs.f_type == TMPFS_MAGIC ? DRIVE_TYPE_RAMDISK : DRIVE_TYPE_FIXED);
+    return arMounts;
 }

@@ -2,6 +2,7 @@
 // system the way the rest of the program types drives.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,4 +24,7 @@ public:
     static bool IsBlockDeviceRemovable(const std::string& strSource);
     // Undoes the octal escapes of mount paths ("\040" is a blank).
     static std::string Unescape(const std::string& strField);
+    // "/" is always a drive: when it is no mount point in the table, the
+    // file system holding it is added, typed like a mount of its device.
+    static void AddRootDrive(std::vector<CMount>& arMounts, uint64_t nRootDev, int nRootType);
 };

@@ -1,5 +1,7 @@
 #include "platform/XdgRegistry.h"
 
+#include "platform/UserHome.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/random.h>
@@ -19,19 +21,6 @@ namespace {
 // Relative entries in the XDG variables are to be ignored.
 bool IsAbsolute(const char* psz) {
     return psz && psz[0] == '/';
-}
-
-std::string HomeFolder() {
-    const char* pszHome = getenv("HOME");
-    if (IsAbsolute(pszHome))
-        return pszHome;
-    std::vector<char> arBuf(16384);
-    passwd pw;
-    passwd* pResult = nullptr;
-    if (getpwuid_r(getuid(), &pw, arBuf.data(), arBuf.size(), &pResult) == 0 && pResult &&
-        IsAbsolute(pResult->pw_dir))
-        return pResult->pw_dir;
-    return std::string();
 }
 
 bool WriteAll(int nFd, const std::string& strData) {
@@ -70,7 +59,7 @@ std::string CXdgRegistry::UserBaseFromEnv() {
     const char* pszConfig = getenv("XDG_CONFIG_HOME");
     if (IsAbsolute(pszConfig))
         return pszConfig;
-    std::string strHome = HomeFolder();
+    std::string strHome = UserHomeFolder();
     return strHome.empty() ? std::string() : strHome + "/.config";
 }
 

@@ -51,6 +51,23 @@ TEST(MountTableTest, RemovableOnlyForDiskFileSystems) {
     EXPECT_EQ(CMountTable::Unescape("\\99x"), "\\99x");
 }
 
+TEST(MountTableTest, RootIsADriveWhenNoMountPoint) {
+    // A chroot's table lists only what is mounted inside it.
+    std::vector<CMount> arMounts = {{"/proc", DRIVE_TYPE_UNKNOWN, 5}, {"/srv/data", DRIVE_TYPE_REMOTE, 42, true}};
+    CMountTable::AddRootDrive(arMounts, 42, DRIVE_TYPE_FIXED);
+    ASSERT_EQ(arMounts.size(), 3u);
+    EXPECT_EQ(arMounts[0].strPath, "/");
+    EXPECT_EQ(arMounts[0].nDev, 42u);
+    EXPECT_EQ(arMounts[0].nType, DRIVE_TYPE_REMOTE) << "typed like its device's mount";
+    EXPECT_TRUE(arMounts[0].bAutomount);
+    arMounts.erase(arMounts.begin() + 2);
+    arMounts.erase(arMounts.begin());
+    CMountTable::AddRootDrive(arMounts, 7, DRIVE_TYPE_FIXED);
+    EXPECT_EQ(arMounts[0].nType, DRIVE_TYPE_FIXED);
+    CMountTable::AddRootDrive(arMounts, 9, DRIVE_TYPE_RAMDISK);
+    EXPECT_EQ(arMounts.size(), 2u) << "a root already listed is kept as it is";
+}
+
 TEST(MountTableTest, ThisMachineHasARootDrive) {
     CMountTable table;
     bool bRoot = false;

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <utility>
 
 #include "fakes/TempDir.h"
+#include "platform/BackupStore.h"
 #include "platform/XdgRegistry.h"
 
 namespace {
@@ -176,6 +178,20 @@ TEST(XdgRegistryEnvTest, BasesFollowTheXdgVariables) {
     unsetenv("XDG_CONFIG_DIRS");
     EXPECT_EQ(CXdgRegistry::UserBaseFromEnv(), "/home/ann/.config");
     EXPECT_EQ(CXdgRegistry::MachineBaseFromEnv(), "/etc/xdg");
+
+    // Without HOME (package builders, services) the password database
+    // names the home: nothing lands at the file system's root.
+    const passwd* pUser = getpwuid(getuid());
+    ASSERT_NE(pUser, nullptr);
+    const char* pszSavedTmp = getenv("TMPDIR");
+    std::string strSavedTmp = pszSavedTmp ? pszSavedTmp : "";
+    unsetenv("HOME");
+    unsetenv("TMPDIR");
+    unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(CXdgRegistry::UserBaseFromEnv(), std::string(pUser->pw_dir) + "/.config");
+    EXPECT_EQ(GetWorkDirPath(), std::string(pUser->pw_dir) + "/.local/state/Palisar");
+    if (pszSavedTmp)
+        setenv("TMPDIR", strSavedTmp.c_str(), 1);
     if (pszSavedHome)
         setenv("HOME", strSavedHome.c_str(), 1);
     else
