@@ -181,6 +181,7 @@ void CClamavEngine::TurnOff()
         cl_engine_free(m_pEngine);
         m_pEngine = nullptr;
     }
+    m_clamd.EndSession();
     m_bDaemon = false;
     m_strVersion.clear();
 }
@@ -306,6 +307,7 @@ void CClamavEngine::AfterFork()
 {
     // The format call's open file: its offset is shared with the parent.
     DropPending();
+    m_clamd.ForgetSession();
     // libclamav names its temporary files from rand(): copies left with
     // the parent's state would all pick the same names.
     timespec ts = {};

@@ -76,7 +76,7 @@ void OnForkChild()
 } // namespace
 
 // libclamav's compiled engine is only read by scans, so copies share its
-// pages; clamd is reached over a connection per call.
+// pages; a copy talking to clamd opens its own session.
 FARSEND_EXPORT int dlCanFork_Farsend(void)
 {
     static const bool s_bReady = ::pthread_atfork(nullptr, nullptr, OnForkChild) == 0;

@@ -158,6 +158,7 @@ bool ParseVersionLine(const std::string& strLine, std::string* pstrEngine, unsig
 
 bool CClamdClient::SetAddress(const std::string& strAddress, std::string* pstrWhy)
 {
+    EndSession();
     m_strAddress = strAddress;
     m_nResolvedLength = 0;
     m_strPath.clear();
@@ -354,31 +355,86 @@ EClamd CClamdClient::SendStream(int nSocket, int nFd, std::string* pstrWhy)
     }
 }
 
+CClamdClient::~CClamdClient()
+{
+    EndSession();
+}
+
+void CClamdClient::EndSession()
+{
+    if (m_nSession < 0)
+        return;
+    static const char kEnd[] = "zEND";
+    SendAll(m_nSession, kEnd, sizeof kEnd);
+    CloseQuietly(m_nSession);
+    m_nSession = -1;
+}
+
+void CClamdClient::ForgetSession()
+{
+    if (m_nSession >= 0)
+        CloseQuietly(m_nSession);
+    m_nSession = -1;
+}
+
 EClamd CClamdClient::Scan(int nFd, std::string* pstrName, std::string* pstrWhy)
 {
-    const int nSocket = Connect(kConnectTimeoutMs, pstrWhy);
-    if (nSocket < 0)
-        return EClamd::Unreachable;
-    const EClamd eSent = m_bLocal ? SendFildes(nSocket, nFd, pstrWhy) : SendStream(nSocket, nFd, pstrWhy);
+    const bool bReused = m_nSession >= 0;
+    EClamd eResult = ScanInSession(nFd, pstrName, pstrWhy);
+    // The daemon ends a session that stayed idle (IdleTimeout): once more
+    // on a new one.
+    if (eResult == EClamd::Lost && bReused)
+        eResult = ScanInSession(nFd, pstrName, pstrWhy);
+    return eResult;
+}
+
+EClamd CClamdClient::ScanInSession(int nFd, std::string* pstrName, std::string* pstrWhy)
+{
+    if (m_nSession < 0) {
+        const int nSocket = Connect(kConnectTimeoutMs, pstrWhy);
+        if (nSocket < 0)
+            return EClamd::Unreachable;
+        static const char kBegin[] = "zIDSESSION";
+        if (!SendAll(nSocket, kBegin, sizeof kBegin)) {
+            *pstrWhy = ErrnoText("sending", errno);
+            CloseQuietly(nSocket);
+            return EClamd::Lost;
+        }
+        m_nSession = nSocket;
+        m_nNextId = 1;
+    }
+    const unsigned nId = m_nNextId++;
+    const EClamd eSent = m_bLocal ? SendFildes(m_nSession, nFd, pstrWhy) : SendStream(m_nSession, nFd, pstrWhy);
     if (eSent == EClamd::Unreadable) {
         // The daemon still waits for the rest of the stream.
-        CloseQuietly(nSocket);
+        ForgetSession();
         return eSent;
     }
     // Even after a failed send the daemon may have said why it stopped
     // reading ("INSTREAM size limit exceeded. ERROR").
     std::string strReply;
     std::string strReadWhy;
-    const EClamd eRead = ReadReply(nSocket, &strReply, &strReadWhy);
-    CloseQuietly(nSocket);
+    const EClamd eRead = ReadReply(m_nSession, &strReply, &strReadWhy);
     if (eRead != EClamd::Clean) {
+        ForgetSession();
         if (eSent == EClamd::Clean)
             *pstrWhy = strReadWhy;
         return eRead;
     }
+    // "ID: answer", the ID the one this request took.
+    const std::string strPrefix = std::to_string(nId) + ": ";
+    if (strReply.compare(0, strPrefix.size(), strPrefix) != 0) {
+        ForgetSession();
+        *pstrWhy = "the daemon answered \"" + strReply.substr(0, 120) + "\"";
+        return ParseScanReply(strReply, pstrName) == EClamd::DaemonError ? EClamd::DaemonError : EClamd::Garbage;
+    }
+    strReply.erase(0, strPrefix.size());
     const EClamd eReply = ParseScanReply(strReply, pstrName);
     if (eReply == EClamd::DaemonError || eReply == EClamd::Garbage)
         *pstrWhy = "the daemon answered \"" + strReply.substr(0, 120) + "\"";
+    // After an error the daemon may close the session: start afresh.
+    if (eSent != EClamd::Clean || (eReply != EClamd::Clean && eReply != EClamd::Found))
+        ForgetSession();
     // An answer to half a request answers nothing, unless it says why.
     if (eSent != EClamd::Clean && eReply != EClamd::DaemonError)
         return eSent;

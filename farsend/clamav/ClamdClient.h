@@ -1,6 +1,7 @@
-// Talks to a clamd daemon: one connection per request, the daemon's
-// NUL-terminated ("z") commands, the open file handed over rather than its
-// path, so the daemon needs no access to the user's files.
+// Talks to a clamd daemon: the daemon's NUL-terminated ("z") commands, the
+// open file handed over rather than its path, so the daemon needs no access
+// to the user's files. Scans share one session (IDSESSION) while it lasts:
+// a connection per file costs the daemon as much as a small file's scan.
 #pragma once
 
 #include <string>
@@ -21,6 +22,11 @@ enum class EClamd {
 
 class CClamdClient {
 public:
+    CClamdClient() = default;
+    CClamdClient(const CClamdClient&) = delete;
+    CClamdClient& operator=(const CClamdClient&) = delete;
+    ~CClamdClient();
+
     // False, with pstrWhy set, when strAddress is not unix:PATH or
     // tcp:HOST:PORT.
     bool SetAddress(const std::string& strAddress, std::string* pstrWhy);
@@ -32,8 +38,13 @@ public:
     // Scans the open regular file nFd: FILDES over a local socket, INSTREAM
     // over TCP. Waits for the answer as long as the daemon takes.
     EClamd Scan(int nFd, std::string* pstrName, std::string* pstrWhy);
+    // Says goodbye to the daemon; the next scan opens a new session.
+    void EndSession();
+    // In a forked copy: the session's connection is the parent's.
+    void ForgetSession();
 
 private:
+    EClamd ScanInSession(int nFd, std::string* pstrName, std::string* pstrWhy);
     int Connect(int nTimeoutMs, std::string* pstrWhy);
     EClamd SendFildes(int nSocket, int nFd, std::string* pstrWhy);
     EClamd SendStream(int nSocket, int nFd, std::string* pstrWhy);
@@ -46,6 +57,8 @@ private:
     // The TCP address that answered last.
     sockaddr_storage m_resolved = {};
     socklen_t m_nResolvedLength = 0;
+    int m_nSession = -1;  // the session's connection
+    unsigned m_nNextId = 1;
 };
 
 // Reads a whole scan answer, its terminating NUL removed:

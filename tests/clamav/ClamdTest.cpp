@@ -90,7 +90,9 @@ TEST(ClamdTest, DaemonFindsWhatTheEngineFindsOverLocalSocketAndTcp)
 }
 
 // What the fake daemon does with a scan request.
-enum class EFake { Found, Suspected, Error, Garbage, CloseMidReply, CloseAtOnce, Silent };
+// IdleTimeout ends a session when a request arrives on it, then answers
+// as Suspected.
+enum class EFake { Found, Suspected, Error, Garbage, CloseMidReply, CloseAtOnce, IdleTimeout, Silent };
 
 // A daemon on a socket of ours, serving one connection at a time: it
 // answers VERSION with m_strVersion and a scan as m_eMode says.
@@ -98,12 +100,14 @@ class CFakeDaemon {
 public:
     explicit CFakeDaemon(int nListen) : m_nListen(nListen)
     {
-        ::pipe(m_arStop);
+        if (::pipe(m_arStop) != 0)
+            ADD_FAILURE() << "pipe";
         m_thread = std::thread([this] { Serve(); });
     }
     ~CFakeDaemon()
     {
-        ::write(m_arStop[1], "x", 1);
+        if (::write(m_arStop[1], "x", 1) != 1)
+            ADD_FAILURE() << "cannot stop the fake daemon";
         m_thread.join();
         for (int nFd : m_arHeld)
             ::close(nFd);
@@ -173,42 +177,51 @@ private:
                 return false;
         }
     }
+    // A session: requests answered with their number until zEND, the end
+    // of the connection, or a mode that ends it.
     void Answer(int nFd)
     {
-        const std::string strCommand = ReadCommand(nFd);
+        std::string strCommand = ReadCommand(nFd);
         const auto Say = [nFd](const std::string& str) { ::send(nFd, str.data(), str.size(), MSG_NOSIGNAL); };
         if (strCommand == "zVERSION") {
             std::lock_guard<std::mutex> lock(m_mutex);
             Say(m_strVersion + '\0');
-            ::close(nFd);
-            return;
         }
-        const char* pszTag = strCommand == "zFILDES" ? "fd[9]: " : "stream: ";
-        if (!TakeRequest(nFd, strCommand)) {
-            ::close(nFd);
-            return;
-        }
-        switch (m_eMode.load()) {
-        case EFake::Found:
-            Say(std::string(pszTag) + "Fake.Test.Name FOUND" + '\0');
+        for (unsigned nId = 1; strCommand == "zIDSESSION"; ++nId) {
+            pollfd arPoll[2] = {{nFd, POLLIN, 0}, {m_arStop[0], POLLIN, 0}};
+            if (::poll(arPoll, 2, -1) < 0 || arPoll[1].revents)
+                break;
+            EFake eIdle = EFake::IdleTimeout;
+            if (m_eMode.compare_exchange_strong(eIdle, EFake::Suspected))
+                break;
+            const std::string strRequest = ReadCommand(nFd);
+            const std::string strTag = std::to_string(nId) + (strRequest == "zFILDES" ? ": fd[9]: " : ": stream: ");
+            if ((strRequest != "zFILDES" && strRequest != "zINSTREAM") || !TakeRequest(nFd, strRequest))
+                break;
+            switch (m_eMode.load()) {
+            case EFake::Found:
+                Say(strTag + "Fake.Test.Name FOUND" + '\0');
+                continue;
+            case EFake::Suspected:
+                Say(strTag + "PUA.Fake.Test FOUND" + '\0');
+                continue;
+            case EFake::Error:
+                Say(strTag + "Can't allocate memory ERROR" + '\0');
+                break;
+            case EFake::Garbage:
+                Say(strTag + "welcome, friend" + '\0');
+                break;
+            case EFake::CloseMidReply:
+                Say(strTag + "Fake.Te");
+                break;
+            case EFake::CloseAtOnce:
+            case EFake::IdleTimeout:
+                break;
+            case EFake::Silent:
+                m_arHeld.push_back(nFd);
+                return;
+            }
             break;
-        case EFake::Suspected:
-            Say(std::string(pszTag) + "PUA.Fake.Test FOUND" + '\0');
-            break;
-        case EFake::Error:
-            Say(std::string(pszTag) + "Can't allocate memory ERROR" + '\0');
-            break;
-        case EFake::Garbage:
-            Say(std::string(pszTag) + "welcome, friend" + '\0');
-            break;
-        case EFake::CloseMidReply:
-            Say(std::string(pszTag) + "Fake.Te");
-            break;
-        case EFake::CloseAtOnce:
-            break;
-        case EFake::Silent:
-            m_arHeld.push_back(nFd);
-            return;
         }
         ::close(nFd);
     }
@@ -302,6 +315,9 @@ TEST(ClamdTest, BadAddressOrMisbehavingDaemonIsATurnOnErrorOrAFailureNeverClean)
         // The fake speaks the protocol: its findings come through.
         EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "Fake.Test.Name", 1, 3, ""}));
         fake.m_eMode = EFake::Suspected;
+        EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "PUA.Fake.Test", 3, 3, ""}));
+        // A session the daemon ended while idle: asked again on a new one.
+        fake.m_eMode = EFake::IdleTimeout;
         EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "PUA.Fake.Test", 3, 3, ""}));
 
         fake.m_eMode = EFake::Error;
