@@ -106,11 +106,16 @@ private:
 wxIMPLEMENT_APP_NO_MAIN(CQuilletApp);
 
 int main(int argc, char** argv) {
-    // Answered before the toolkit starts: it needs no display.
+    // Answered before the toolkit starts: they need no display.
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--version") == 0) {
-            printf(LoadText(IDS_APP_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
+            printf(LoadText(IDS_APP_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH,
+                   QUILLET_VERSION_BUILD);
             return 0;
+        }
+        if (strcmp(argv[i], "--help") == 0) {
+            fputs(LoadText(IDS_APP_HELP), stdout);
+            return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
         }
     }
     g_arRawArgs.assign(argv, argv + argc);

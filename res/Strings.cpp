@@ -105,9 +105,22 @@ const char* LoadText(EStringId eId) {
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--verbose] "
                "[--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n";
-    case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d\n";
+    case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
     case IDS_SCAN_TOOL_NO_TARGET: return "quillet-scan: %s: %s\n";
+    case IDS_SCAN_TOOL_OPTIONS:
+        return "  --no-subfolders   only the files directly in a folder target\n"
+               "  --all-files       every file, not only the usual extensions\n"
+               "  --hidden          dot-named files and folders too\n"
+               "  --all-drives      every drive, as ticking Computer does\n"
+               "  --repair          repair infected files, backing them up first\n"
+               "  --verbose         say on standard error what failed quietly\n"
+               "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
+               "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
+               "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
+               "  --jobs N          engine workers, 1 to 256 (default: one per core)\n"
+               "  --help            print this help and exit\n"
+               "  --version         print the version and exit\n";
 
     case IDS_SKIP_UNREADABLE: return "cannot be read; not scanned";
     case IDS_SKIP_PATH_TOO_LONG: return "path too long; not scanned";
@@ -116,13 +129,30 @@ const char* LoadText(EStringId eId) {
     case IDS_SKIP_SYSTEM_FS: return "a system file system, not storage; not scanned";
 
     case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [--verbose] [list | restore NUM... | empty]\n";
-    case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d\n";
+    case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d.%d\n";
     case IDS_BIN_TOOL_NO_SUCH_BACKUP: return "quillet-bin: %u: %s\n";
     case IDS_BIN_TOOL_CANNOT_RESTORE: return "quillet-bin: cannot restore %s: %s; the backup is kept\n";
     case IDS_BIN_TOOL_NOT_DELETED_ONE: return "quillet-bin: %d backup could not be deleted\n";
     case IDS_BIN_TOOL_NOT_DELETED_MANY: return "quillet-bin: %d backups could not be deleted\n";
+    case IDS_BIN_TOOL_OPTIONS:
+        return "  list            list the backups, one per line (the default)\n"
+               "  restore NUM...  restore the backups with these numbers\n"
+               "  empty           delete every backup\n"
+               "  --verbose       say on standard error what failed quietly\n"
+               "  --help          print this help and exit\n"
+               "  --version       print the version and exit\n";
 
-    case IDS_APP_VERSION: return "quillet %d.%d.%d\n";
+    case IDS_APP_VERSION: return "quillet %d.%d.%d.%d\n";
+    case IDS_APP_HELP:
+        return "usage: quillet [--backup-bin] [--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] "
+           "[--clamd ADDRESS]\n"
+           "  --backup-bin      open the Backup Bin alone; no engine is loaded\n"
+           "  --verbose         say on standard error what failed quietly\n"
+           "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
+           "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
+           "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
+           "  --help            print this help and exit\n"
+           "  --version         print the version and exit\n";
 
     case IDS_RESTORE_OK: return "restored";
     case IDS_RESTORE_NOT_A_BACKUP: return "no such backup";

@@ -110,9 +110,10 @@ enum EStringId : uint16_t {
 
     // quillet-scan.
     IDS_SCAN_TOOL_USAGE = 400,
-    IDS_SCAN_TOOL_VERSION = 401,  // "%d.%d.%d"
+    IDS_SCAN_TOOL_VERSION = 401,  // "%d.%d.%d.%d", the version record
     IDS_SCAN_TOOL_COUNTS = 402,   // "%d": scanned, infected
     IDS_SCAN_TOOL_NO_TARGET = 403,  // "%s": the target, "%s": the reason
+    IDS_SCAN_TOOL_OPTIONS = 404,    // --help: one line per option, after the usage
 
     // Why something met was not scanned (ESkipReason order).
     IDS_SKIP_UNREADABLE = 450,
@@ -123,14 +124,16 @@ enum EStringId : uint16_t {
 
     // quillet-bin.
     IDS_BIN_TOOL_USAGE = 410,
-    IDS_BIN_TOOL_VERSION = 411,             // "%d.%d.%d"
+    IDS_BIN_TOOL_VERSION = 411,             // "%d.%d.%d.%d"
     IDS_BIN_TOOL_NO_SUCH_BACKUP = 412,      // "%u": the number, "%s": the reason
     IDS_BIN_TOOL_CANNOT_RESTORE = 413,      // "%s": the path, "%s": the reason
     IDS_BIN_TOOL_NOT_DELETED_ONE = 414,     // "%d": always 1
     IDS_BIN_TOOL_NOT_DELETED_MANY = 415,    // "%d": how many
+    IDS_BIN_TOOL_OPTIONS = 416,             // --help: one line per command and option, after the usage
 
     // quillet.
-    IDS_APP_VERSION = 420,  // "%d.%d.%d"
+    IDS_APP_VERSION = 420,  // "%d.%d.%d.%d"
+    IDS_APP_HELP = 421,
 
     // Why a restore failed, as quillet-bin and the log say it.
     IDS_RESTORE_OK = 430,

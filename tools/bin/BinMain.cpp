@@ -132,9 +132,11 @@ int main(int argc, char** argv) {
             SetDiagnosticSink(&s_verbose);
         } else if (bOptions && strcmp(pszArg, "--help") == 0) {
             fputs(LoadText(IDS_BIN_TOOL_USAGE), stdout);
+            fputs(LoadText(IDS_BIN_TOOL_OPTIONS), stdout);
             return Flush() ? 0 : 1;
         } else if (bOptions && strcmp(pszArg, "--version") == 0) {
-            printf(LoadText(IDS_BIN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH);
+            printf(LoadText(IDS_BIN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH,
+                   QUILLET_VERSION_BUILD);
             return Flush() ? 0 : 1;
         } else if (bOptions && pszArg[0] == '-' && pszArg[1] != '\0') {
             return Usage();

@@ -12,7 +12,8 @@ void PrintUsage(FILE* pOut)
     std::fputs("Usage: quillet-samples DIR\n"
                "Writes harmless sample files that the Farsend reference engine reports\n"
                "as infected, one for every result a scan can show, into DIR.\n"
-               "DIR is created if missing; symbolic links in the way are refused.\n",
+               "DIR is created if missing; symbolic links in the way are refused.\n"
+               "  -h, --help   print this help and exit\n",
                pOut);
 }
 
@@ -24,7 +25,9 @@ int main(int argc, char** argv)
         PrintUsage(stdout);
         return 0;
     }
-    if (argc != 2 || argv[1][0] == '\0') {
+    // An unknown option is a mistake, not a folder to write into; a folder
+    // whose name starts with '-' can be given as ./-name.
+    if (argc != 2 || argv[1][0] == '\0' || (argv[1][0] == '-' && argv[1][1] != '\0')) {
         PrintUsage(stderr);
         return 2;
     }

@@ -106,9 +106,13 @@ int main(int argc, char** argv) {
         const char* pszArg = argv[i];
         if (bOptions && strcmp(pszArg, "--") == 0) {
             bOptions = false;
+        } else if (bOptions && strcmp(pszArg, "--help") == 0) {
+            fputs(LoadText(IDS_SCAN_TOOL_USAGE), stdout);
+            fputs(LoadText(IDS_SCAN_TOOL_OPTIONS), stdout);
+            return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
         } else if (bOptions && strcmp(pszArg, "--version") == 0) {
             printf(LoadText(IDS_SCAN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR,
-                   QUILLET_VERSION_PATCH);
+                   QUILLET_VERSION_PATCH, QUILLET_VERSION_BUILD);
             return 0;
         } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
             SetDiagnosticSink(&s_verbose);
