@@ -1,6 +1,6 @@
 // The program's version record (Korean, 0x0412; code page 1200), and the
 // short version the About and information boxes show. The desktop metainfo
-// in res/ carries the same numbers.
+// in res/ and the packages take their version from here (CMake reads it).
 #pragma once
 
 inline constexpr int QUILLET_VERSION_MAJOR = 1;
