@@ -1,5 +1,6 @@
 #include "scan/ScanWorkers.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "engine/FarsendEngine.h"
@@ -9,7 +10,11 @@ namespace {
 
 // A fast engine answers within microseconds: waking a sleeping thread
 // costs more than that, so each side looks for a while before it sleeps.
+// Not for a slow one: the wake-up is lost in its time, while looking takes
+// a core from the engines.
 constexpr int64_t SPIN_NS = 200000;
+constexpr int64_t SPIN_WORTH_NS = 250000;
+constexpr int64_t MAX_SAMPLE_NS = 1000000;
 
 template <typename Fn>
 bool SpinFor(Fn fnReady) {
@@ -53,7 +58,8 @@ CScanWorkers::~CScanWorkers() {
 void CScanWorkers::Run(size_t nSlot) {
     SSlot& slot = *m_arSlots[nSlot];
     for (;;) {
-        SpinFor([&] { return slot.bHasJob.load(std::memory_order_acquire); });
+        if (GetAverageJobNs() < SPIN_WORTH_NS)
+            SpinFor([&] { return slot.bHasJob.load(std::memory_order_acquire); });
         std::unique_lock<std::mutex> lock(m_mtx);
         slot.cvWork.wait(lock, [&] { return m_bQuit || slot.pJob; });
         if (!slot.pJob)
@@ -112,7 +118,7 @@ bool CScanWorkers::IsEmpty() {
 
 void CScanWorkers::WaitForChange(int nMs) {
     const unsigned nDone = m_nDone.load(std::memory_order_acquire);
-    if (SpinFor([&] { return m_nDone.load(std::memory_order_acquire) != nDone; }))
+    if (GetAverageJobNs() < SPIN_WORTH_NS && SpinFor([&] { return m_nDone.load(std::memory_order_acquire) != nDone; }))
         return;
     std::unique_lock<std::mutex> lock(m_mtx);
     if (m_nDone.load(std::memory_order_acquire) != nDone || (!m_arQueue.empty() && m_arQueue.front().bDone))
@@ -144,8 +150,11 @@ void CScanWorkers::AbandonAll() {
 }
 
 void CScanWorkers::RecordJobTime(std::chrono::steady_clock::duration time) {
-    // A running average; workers race on it harmlessly.
-    const int64_t nNs = std::chrono::duration_cast<std::chrono::nanoseconds>(time).count();
+    // A running average; workers race on it harmlessly. One slow file (a
+    // stall, a big file) counts as at most 1 ms, so that alone it cannot
+    // turn a fast engine's files over to the workers.
+    const int64_t nNs = std::min<int64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(time).count(),
+                                          MAX_SAMPLE_NS);
     const int64_t nAvg = m_nAvgJobNs.load(std::memory_order_relaxed);
     m_nAvgJobNs.store(nAvg - nAvg / 8 + nNs / 8, std::memory_order_relaxed);
 }
