@@ -3,7 +3,8 @@
 # builders do: in a fresh minimal Debian 12 chroot, as root, with no HOME, no
 # display, no session bus, no network once the packages are in, and no "/"
 # in the mount table. Needs root and Debian's package archive; takes about
-# half an hour on two cores, which is why the test command does not run it.
+# a quarter of an hour on two cores, which is why the test command does not
+# run it.
 # Usage: scripts/chroot-check.sh [WORKDIR]   (default: a new folder in /var/tmp)
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "chroot-check: needs root (debootstrap, chroot, mounts)" >&2; exit 77; }
