@@ -379,13 +379,14 @@ void CClamdClient::ForgetSession()
 
 EClamd CClamdClient::Scan(int nFd, std::string* pstrName, std::string* pstrWhy)
 {
-    const bool bReused = m_nSession >= 0;
-    EClamd eResult = ScanInSession(nFd, pstrName, pstrWhy);
-    // The daemon ends a session that stayed idle (IdleTimeout): once more
-    // on a new one.
-    if (eResult == EClamd::Lost && bReused)
-        eResult = ScanInSession(nFd, pstrName, pstrWhy);
-    return eResult;
+    // A session the daemon gave up while it waited for us (its read
+    // timeout) has ended, or holds its parting words: a new one then,
+    // before anything is sent. A request once sent is never sent again.
+    char c;
+    if (m_nSession >= 0 && !(::recv(m_nSession, &c, 1, MSG_PEEK | MSG_DONTWAIT) < 0 &&
+                             (errno == EAGAIN || errno == EWOULDBLOCK)))
+        ForgetSession();
+    return ScanInSession(nFd, pstrName, pstrWhy);
 }
 
 EClamd CClamdClient::ScanInSession(int nFd, std::string* pstrName, std::string* pstrWhy)

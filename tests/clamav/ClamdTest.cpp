@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -90,9 +91,9 @@ TEST(ClamdTest, DaemonFindsWhatTheEngineFindsOverLocalSocketAndTcp)
 }
 
 // What the fake daemon does with a scan request.
-// IdleTimeout ends a session when a request arrives on it, then answers
-// as Suspected.
-enum class EFake { Found, Suspected, Error, Garbage, CloseMidReply, CloseAtOnce, IdleTimeout, Silent };
+// TimesOut answers as Suspected, then ends the session as the daemon does
+// when the client keeps it waiting; WrongId answers "OK" for another request.
+enum class EFake { Found, Suspected, Error, Garbage, CloseMidReply, CloseAtOnce, TimesOut, WrongId, Silent };
 
 // A daemon on a socket of ours, serving one connection at a time: it
 // answers VERSION with m_strVersion and a scan as m_eMode says.
@@ -116,6 +117,7 @@ public:
         ::close(m_nListen);
     }
     std::atomic<EFake> m_eMode{EFake::Found};
+    std::atomic<int> m_nEnded{0};  // connections it closed
     void SetVersion(const std::string& strLine)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -191,9 +193,6 @@ private:
             pollfd arPoll[2] = {{nFd, POLLIN, 0}, {m_arStop[0], POLLIN, 0}};
             if (::poll(arPoll, 2, -1) < 0 || arPoll[1].revents)
                 break;
-            EFake eIdle = EFake::IdleTimeout;
-            if (m_eMode.compare_exchange_strong(eIdle, EFake::Suspected))
-                break;
             const std::string strRequest = ReadCommand(nFd);
             const std::string strTag = std::to_string(nId) + (strRequest == "zFILDES" ? ": fd[9]: " : ": stream: ");
             if ((strRequest != "zFILDES" && strRequest != "zINSTREAM") || !TakeRequest(nFd, strRequest))
@@ -214,8 +213,14 @@ private:
             case EFake::CloseMidReply:
                 Say(strTag + "Fake.Te");
                 break;
+            case EFake::TimesOut:
+                Say(strTag + "PUA.Fake.Test FOUND" + '\0');
+                Say("COMMAND READ TIMED OUT\n");
+                break;
+            case EFake::WrongId:
+                Say(std::to_string(nId + 6) + ": fd[9]: OK" + '\0');
+                break;
             case EFake::CloseAtOnce:
-            case EFake::IdleTimeout:
                 break;
             case EFake::Silent:
                 m_arHeld.push_back(nFd);
@@ -224,6 +229,7 @@ private:
             break;
         }
         ::close(nFd);
+        m_nEnded.fetch_add(1);
     }
     void Serve()
     {
@@ -316,9 +322,18 @@ TEST(ClamdTest, BadAddressOrMisbehavingDaemonIsATurnOnErrorOrAFailureNeverClean)
         EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "Fake.Test.Name", 1, 3, ""}));
         fake.m_eMode = EFake::Suspected;
         EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "PUA.Fake.Test", 3, 3, ""}));
-        // A session the daemon ended while idle: asked again on a new one.
-        fake.m_eMode = EFake::IdleTimeout;
+        // A session the daemon ended while the client was away: the next
+        // file goes on a new one.
+        const int nEnded = fake.m_nEnded;
+        fake.m_eMode = EFake::TimesOut;
         EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "PUA.Fake.Test", 3, 3, ""}));
+        for (int i = 0; i < 2000 && fake.m_nEnded == nEnded; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        fake.m_eMode = EFake::Found;
+        EXPECT_EQ(Ask(Clam(), strFile), (CVerdict{true, "Fake.Test.Name", 1, 3, ""}));
+        // An answer to another request is no answer.
+        fake.m_eMode = EFake::WrongId;
+        EXPECT_TRUE(Fails(strLocal, "an answer that is not clamd's"));
 
         fake.m_eMode = EFake::Error;
         EXPECT_TRUE(Fails(strLocal, "could not scan the file: the daemon answered \"fd[9]: Can't allocate memory"));
