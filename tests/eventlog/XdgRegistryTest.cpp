@@ -157,9 +157,30 @@ TEST_F(XdgRegistryTest, NamesThatWouldLeaveTheKeyAreRefused) {
     EXPECT_EQ(arParts, (std::vector<std::string>{"Kestrum", "Software"}));
 }
 
+// Puts a variable back as it was when the test ends.
+class CSavedEnv {
+public:
+    explicit CSavedEnv(const char* pszName) : m_pszName(pszName) {
+        const char* psz = getenv(pszName);
+        m_bSet = psz != nullptr;
+        m_strValue = psz ? psz : "";
+    }
+    ~CSavedEnv() {
+        if (m_bSet)
+            setenv(m_pszName, m_strValue.c_str(), 1);
+        else
+            unsetenv(m_pszName);
+    }
+
+private:
+    const char* m_pszName;
+    bool m_bSet;
+    std::string m_strValue;
+};
+
 TEST(XdgRegistryEnvTest, BasesFollowTheXdgVariables) {
-    const char* pszSavedHome = getenv("HOME");
-    std::string strSavedHome = pszSavedHome ? pszSavedHome : "";
+    CSavedEnv arSaved[] = {CSavedEnv("HOME"), CSavedEnv("TMPDIR"), CSavedEnv("XDG_STATE_HOME"),
+                           CSavedEnv("XDG_CONFIG_HOME"), CSavedEnv("XDG_CONFIG_DIRS")};
     setenv("HOME", "/home/ann", 1);
     // Relative entries are ignored, as the XDG rules ask.
     const std::pair<const char*, const char*> arUser[] = {
@@ -179,23 +200,22 @@ TEST(XdgRegistryEnvTest, BasesFollowTheXdgVariables) {
     EXPECT_EQ(CXdgRegistry::UserBaseFromEnv(), "/home/ann/.config");
     EXPECT_EQ(CXdgRegistry::MachineBaseFromEnv(), "/etc/xdg");
 
-    // Without HOME (package builders, services) the password database
-    // names the home: nothing lands at the file system's root.
-    const passwd* pUser = getpwuid(getuid());
-    ASSERT_NE(pUser, nullptr);
-    const char* pszSavedTmp = getenv("TMPDIR");
-    std::string strSavedTmp = pszSavedTmp ? pszSavedTmp : "";
-    unsetenv("HOME");
+    // Without HOME, or with "/" for it (package builders, services), the
+    // password database names the home: nothing lands at the root.
     unsetenv("TMPDIR");
     unsetenv("XDG_STATE_HOME");
-    EXPECT_EQ(CXdgRegistry::UserBaseFromEnv(), std::string(pUser->pw_dir) + "/.config");
-    EXPECT_EQ(GetWorkDirPath(), std::string(pUser->pw_dir) + "/.local/state/Palisar");
-    if (pszSavedTmp)
-        setenv("TMPDIR", strSavedTmp.c_str(), 1);
-    if (pszSavedHome)
-        setenv("HOME", strSavedHome.c_str(), 1);
-    else
-        unsetenv("HOME");
+    const passwd* pUser = getpwuid(getuid());
+    const std::string strHome = pUser && pUser->pw_dir ? pUser->pw_dir : "";
+    if (strHome.size() < 2 || strHome[0] != '/')
+        GTEST_SKIP() << "this user has no home in the password database";
+    for (const char* pszHome : {static_cast<const char*>(nullptr), "/", "//"}) {
+        if (pszHome)
+            setenv("HOME", pszHome, 1);
+        else
+            unsetenv("HOME");
+        EXPECT_EQ(CXdgRegistry::UserBaseFromEnv(), strHome + "/.config") << (pszHome ? pszHome : "unset");
+        EXPECT_EQ(GetWorkDirPath(), strHome + "/.local/state/Palisar") << (pszHome ? pszHome : "unset");
+    }
 }
 
 }  // namespace
