@@ -48,8 +48,10 @@ int OpenRestoreFolder(const std::string& strHeaderFolder) {
     nFd = openat(parent.Get(), strLast.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat stParent, stMade;
     if (bMade && nFd >= 0 && geteuid() == 0 && fstat(parent.Get(), &stParent) == 0 && fstat(nFd, &stMade) == 0 &&
-        stMade.st_uid == 0)
-        fchownat(nFd, "", stParent.st_uid, stParent.st_gid, AT_EMPTY_PATH);
+        stMade.st_uid == 0 && fchownat(nFd, "", stParent.st_uid, stParent.st_gid, AT_EMPTY_PATH) != 0) {
+        // Left root's: the file still goes back, into a folder its owner
+        // may not write.
+    }
     return nFd;
 }
 
