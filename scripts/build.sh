@@ -11,7 +11,9 @@ case "$flavour" in
                   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 64 ;;
 esac
-cmake -S . -B "build/$flavour" -G Ninja "${args[@]}" >/dev/null
+# /usr, as the packages install: the paths the programs and manual pages
+# name are then the packages' (give cmake --install a --prefix for others).
+cmake -S . -B "build/$flavour" -G Ninja -DCMAKE_INSTALL_PREFIX=/usr "${args[@]}" >/dev/null
 if [ "$flavour" = fuzz ]; then
   cmake --build "build/$flavour" -j2 --target fuzz_all
 else

@@ -8,11 +8,13 @@
 # Usage: scripts/chroot-check.sh [WORKDIR]   (default: a new folder in /var/tmp)
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "chroot-check: needs root (debootstrap, chroot, mounts)" >&2; exit 77; }
+work=${1:-$(mktemp -d /var/tmp/quillet-chroot.XXXXXX)}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
 cd "$(dirname "$0")/.."
 command -v debootstrap >/dev/null || {
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap
 }
-work=${1:-$(mktemp -d /var/tmp/quillet-chroot.XXXXXX)}
 root=$work/root
 mirror=${QUILLET_MIRROR:-http://deb.debian.org/debian}
 start=$(date +%s)
@@ -23,8 +25,9 @@ if [ ! -x "$root/bin/bash" ]; then
     { tail -20 "$work/debootstrap.log"; exit 1; }
   stamp "debootstrap"
 fi
-# The same archive suites as this machine, so the same library versions.
-if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+# The same archive suites as this machine, so the same library versions,
+# when this machine is Debian 12 too.
+if [ -f /etc/apt/sources.list.d/debian.sources ] && grep -qx 'VERSION_CODENAME=bookworm' /etc/os-release; then
   cp /etc/apt/sources.list.d/debian.sources "$root/etc/apt/sources.list.d/"
   rm -f "$root/etc/apt/sources.list"
 fi

@@ -5,7 +5,7 @@
 set -euo pipefail
 build=$1
 version=$2
-for tool in cpack dpkg dpkg-deb lintian desktop-file-validate appstreamcli; do
+for tool in cpack dpkg dpkg-deb dpkg-shlibdeps file lintian desktop-file-validate appstreamcli; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh test)"; exit 77; }
 done
 # dpkg installs only as root; an ordinary user's run pretends with fakeroot.
@@ -19,8 +19,9 @@ trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 cpack --config "$build/CPackConfig.cmake" -B "$tmp/pkg" >"$tmp/cpack" 2>&1 || { cat "$tmp/cpack"; fail "cpack"; }
-main=$tmp/pkg/quillet_${version}_amd64.deb
-clam=$tmp/pkg/quillet-engine-clamav_${version}_amd64.deb
+arch=$(dpkg --print-architecture)
+main=$tmp/pkg/quillet_${version}_${arch}.deb
+clam=$tmp/pkg/quillet-engine-clamav_${version}_${arch}.deb
 [ -f "$main" ] && [ -f "$clam" ] || { ls "$tmp/pkg"; fail "packages not named for version $version"; }
 
 # No error and no warning; informational tags are listed but allowed.
@@ -47,7 +48,7 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/com.kestrum.Quillet.met
   fail "metainfo"
 grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/com.kestrum.Quillet.metainfo.xml" ||
   fail "metainfo release is not $version"
-for prog in quillet-scan quillet-bin; do
+for prog in quillet quillet-scan quillet-bin; do
   [ "$("$root/usr/bin/$prog" --version)" = "$prog $version" ] || fail "$prog --version is not $version"
 done
 
@@ -59,9 +60,10 @@ status=0
 (cd / && "$root/usr/bin/quillet-scan" --repair "$HOME/tree" >"$tmp/scan") || status=$?
 [ "$status" -eq 1 ] || { cat "$tmp/scan"; fail "quillet-scan exited $status"; }
 grep -q "EICAR-Test-File" "$tmp/scan" || fail "no finding"
-grep -qv "^Scanned" "$tmp/scan" && grep -q "Repaired" "$tmp/scan" || { cat "$tmp/scan"; fail "nothing repaired"; }
+repaired=$(cut -f4 "$tmp/scan" | grep -cx Repaired) || true
+[ "$repaired" -gt 0 ] || { cat "$tmp/scan"; fail "nothing repaired"; }
 "$root/usr/bin/quillet-bin" list >"$tmp/bin" || fail "quillet-bin list"
-[ "$(grep -c . "$tmp/bin")" -ge "$(grep -c "Repaired" "$tmp/scan")" ] || { cat "$tmp/bin"; fail "backups not listed"; }
+[ "$(grep -c . "$tmp/bin")" -ge "$repaired" ] || { cat "$tmp/bin"; fail "backups not listed"; }
 # The ClamAV engine loads from its package: an empty database is named.
 mkdir "$tmp/nodb"
 status=0
@@ -69,8 +71,8 @@ status=0
 [ "$status" -eq 2 ] && grep -q "clamav-freshclam" "$tmp/err" || { cat "$tmp/err"; fail "clamav engine ($status)"; }
 
 # Purged, nothing is left but the package database and the user's files.
-PATH=$PATH:/usr/sbin:/sbin "${dpkgr[@]}" --purge quillet-engine-clamav quillet >"$tmp/dpkg" 2>&1 || fail "dpkg --purge"
-left=$(cd "$root" && find . -mindepth 1 -path ./var -prune -o -path ./home -prune -o -print)
+PATH=$PATH:/usr/sbin:/sbin "${dpkgr[@]}" --purge quillet-engine-clamav quillet >"$tmp/dpkg" 2>&1 || { cat "$tmp/dpkg"; fail "dpkg --purge"; }
+left=$(cd "$root" && find . -path ./var/lib/dpkg -prune -o -path ./home -prune -o ! -type d -print)
 [ -z "$left" ] || { echo "$left"; fail "left behind after purge"; }
 [ -d "$HOME/tree" ] && [ -d "$HOME/.local/state/Palisar" ] || fail "the user's data went with the package"
 echo "packages pass lintian, install, scan, repair and purge cleanly"
