@@ -235,8 +235,10 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
         // are shown in the walk's order.
         ApplyFinished();
         // An engine that answers faster than a thread wakes gains nothing
-        // from workers: with none in flight the file is done here.
-        if (m_pWorkers->GetAverageJobNs() < INLINE_JOB_NS && m_pWorkers->IsEmpty()) {
+        // from workers: the file is done here, once those in flight are in
+        // (else one early slow stretch would keep the scan on the workers).
+        if (m_pWorkers->GetAverageJobNs() < INLINE_JOB_NS) {
+            FinishWorkers();
             IFarsendEngine* pEngine = m_env.pWorkers->GetWorker(0);
             pEngine->SetWait(m_env.pWait);
             const auto tStart = std::chrono::steady_clock::now();
