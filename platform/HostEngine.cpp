@@ -195,12 +195,16 @@ bool CHostEngine::SpawnHost() {
         close(arFds[0]);
         return false;
     }
-    m_nFd = arFds[0];
+    AdoptHost(arFds[0], pid);
+    return true;
+}
+
+void CHostEngine::AdoptHost(int nFd, pid_t pid) {
+    m_nFd = nFd;
     m_pidHost = pid;
     ++m_nHostStarts;
     m_nPendingAcks = 0;
     m_mapLive.clear();
-    return true;
 }
 
 int CHostEngine::AwaitHello() {
@@ -236,11 +240,7 @@ bool CHostEngine::ForkHost() {
         close(arFds[0]);
         return false;
     }
-    m_nFd = arFds[0];
-    m_pidHost = pid;
-    ++m_nHostStarts;
-    m_nPendingAcks = 0;
-    m_mapLive.clear();
+    AdoptHost(arFds[0], pid);
     return true;
 }
 

@@ -77,6 +77,8 @@ private:
     bool SpawnHost();
     // Worker mode: a copy of the zygote's host serves us.
     bool ForkHost();
+    // A host just started on the socket nFd: no call in flight, no probe live.
+    void AdoptHost(int nFd, pid_t pid);
     // In the zygote, from any thread: a copy of our host serving the socket
     // nFd; its pid, or 0.
     pid_t ForkWorker(int nFd);

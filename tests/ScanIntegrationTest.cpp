@@ -69,8 +69,8 @@ TEST_F(ScanIntegrationTest, FindsEveryInfectionOnceAndCountsEveryFile) {
     mkdir((m_dir / "sub").c_str(), 0755);
     CTempDir::WriteFile(m_dir / "sub/in.doc", TestMarker(12, 4, "Crypt"));
     mkfifo((m_dir / "pipe.exe").c_str(), 0644);
-    symlink(".", (m_dir / "loop").c_str());
-    symlink("eicar.com", (m_dir / "link.exe").c_str());
+    ASSERT_EQ(symlink(".", (m_dir / "loop").c_str()), 0);
+    ASSERT_EQ(symlink("eicar.com", (m_dir / "link.exe").c_str()), 0);
     CTempDir::WriteFile(m_dir / "bad\xff name\n.exe", EicarString());
 
     CHostEngine engine(Options());
