@@ -12,6 +12,9 @@
 # reference engine, with their output compared byte for byte.
 # Also checks that the rows quillet-scan prints name the same files with the
 # same names as the FOUND lines of clamscan and clamdscan.
+# Two clamscans at once over halves of the tree show what two cores give
+# libclamav on this machine at best; a daemon with its cache off shows clamd
+# scanning every file, as on a tree it has not seen.
 #
 # Memory: GNU time's %M is ru_maxrss from wait4() on the command, which Linux
 # fills with the largest peak RSS of that process and of every descendant
@@ -108,6 +111,22 @@ rm -f "$out"/*.runs
 
 find "$tree" -type f -print0 | xargs -0 cat >/dev/null   # warm the page cache
 
+# What two cores give libclamav on this machine at best: two clamscans at
+# once, each over every other top folder, each loading the database.
+halves='
+  a=() b=() i=0
+  for d in "$1"/*/; do
+    if [ $((i % 2)) = 0 ]; then a+=("$d"); else b+=("$d"); fi
+    i=$((i + 1))
+  done
+  clamscan -r -d "$2" "${a[@]}" & pa=$!
+  clamscan -r -d "$2" "${b[@]}" & pb=$!
+  sa=0 sb=0
+  wait $pa || sa=$?
+  wait $pb || sb=$?
+  [ $sa -le 1 ] && [ $sb -le 1 ] || exit 2
+'
+
 # In-process: clamscan and quillet-scan take turns, so load from the two
 # other sessions on this machine falls on both alike.
 for i in $(seq "$runs"); do
@@ -116,6 +135,7 @@ for i in $(seq "$runs"); do
     measure quillet-clamav-load "$scan" --engine clamav --database "$db" --all-files "$work/empty"
   fi
   measure clamscan clamscan -r -d "$db" "$tree"
+  measure clamscan-halves bash -c "$halves" halves "$tree" "$db"
   if [ $engine = yes ]; then
     measure quillet-clamav "$scan" --engine clamav --database "$db" --all-files "$tree"
     measure quillet-clamav-j1 "$scan" --jobs 1 --engine clamav --database "$db" --all-files "$tree"
@@ -130,25 +150,38 @@ done
 
 # The daemon: a private configuration, its socket in the work folder.
 sock=$work/clamd.sock conf=$work/clamd.conf
-rm -f "$sock"
-{
-  echo "LocalSocket $sock"
-  echo "DatabaseDirectory $db"
-  echo "Foreground yes"
-  echo "LogSyslog no"
-  echo "LogFile $work/clamd.log"
-  echo "PidFile $work/clamd.pid"
-} >"$conf"
-clamd --config-file="$conf" >"$work/clamd.stdout" 2>&1 &
-clamd_pid=$!
-trap 'kill "$clamd_pid" 2>/dev/null || true; [ -z "$runtime" ] || rm -rf "$runtime"' EXIT
-for _ in $(seq 600); do
-  clamdscan --config-file="$conf" --ping 1 >/dev/null 2>&1 && break
-  kill -0 "$clamd_pid" 2>/dev/null || { echo "clamd did not start:"; tail -5 "$work/clamd.stdout"; exit 1; }
-  sleep 0.2
-done
+# start_daemon EXTRA: a daemon on the private configuration plus EXTRA.
+start_daemon() {
+  rm -f "$sock"
+  {
+    echo "LocalSocket $sock"
+    echo "DatabaseDirectory $db"
+    echo "Foreground yes"
+    echo "LogSyslog no"
+    echo "LogFile $work/clamd.log"
+    echo "PidFile $work/clamd.pid"
+    [ -z "$1" ] || echo "$1"
+  } >"$conf"
+  clamd --config-file="$conf" >"$work/clamd.stdout" 2>&1 &
+  clamd_pid=$!
+  trap 'kill "$clamd_pid" 2>/dev/null || true; [ -z "$runtime" ] || rm -rf "$runtime"' EXIT
+  for _ in $(seq 600); do
+    clamdscan --config-file="$conf" --ping 1 >/dev/null 2>&1 && return 0
+    kill -0 "$clamd_pid" 2>/dev/null || { echo "clamd did not start:"; tail -5 "$work/clamd.stdout"; exit 1; }
+    sleep 0.2
+  done
+}
+stop_daemon() {
+  kill "$clamd_pid"; wait "$clamd_pid" || true
+  clamd_pid=
+  trap '[ -z "$runtime" ] || rm -rf "$runtime"' EXIT
+}
 
-clamdscan --config-file="$conf" --no-summary "$tree" >/dev/null || true   # first scan after loading
+start_daemon ""
+# The daemon remembers the files it found clean: after this first scan
+# every measured one finds them all remembered, and measures the cost of
+# asking rather than of scanning.
+clamdscan --config-file="$conf" --no-summary "$tree" >/dev/null || true
 for i in $(seq "$runs"); do
   measure clamdscan clamdscan --config-file="$conf" --no-summary "$tree"
   measure clamdscan-fdpass clamdscan --config-file="$conf" --no-summary --fdpass "$tree"
@@ -158,8 +191,17 @@ for i in $(seq "$runs"); do
     measure quillet-clamd-j1 "$scan" --jobs 1 --engine clamd --clamd "unix:$sock" --all-files "$tree"
   fi
 done
-kill "$clamd_pid"; wait "$clamd_pid" || true
-trap '[ -z "$runtime" ] || rm -rf "$runtime"' EXIT
+stop_daemon
+# The same daemon with that memory off: every file scanned every time, as
+# on a first scan of a tree.
+start_daemon "DisableCache yes"
+for i in $(seq "$runs"); do
+  measure clamdscan-nocache clamdscan --config-file="$conf" --no-summary "$tree"
+  if [ $engine = yes ]; then
+    measure quillet-clamd-nocache "$scan" --engine clamd --clamd "unix:$sock" --all-files "$tree"
+  fi
+done
+stop_daemon
 
 python3 - "$out" "$engine" "$runs" <<'PY'
 import os, re, statistics, sys
@@ -174,9 +216,9 @@ def runs_of(label):
 
 print(f"\n{runs} runs each, medians (2 shared cores: expect noise of several per cent)")
 print(f"{'':20} {'wall s':>7}  {'runs':20} {'CPU s':>7}  {'max RSS %M':>11} {'tree Pss sum':>13}")
-for label in ("clamscan-load", "quillet-clamav-load", "clamscan", "quillet-clamav", "quillet-clamav-j1",
+for label in ("clamscan-load", "quillet-clamav-load", "clamscan", "clamscan-halves", "quillet-clamav", "quillet-clamav-j1",
               "quillet-ref", "quillet-ref-j1", "clamdscan", "clamdscan-fdpass", "clamdscan-multi",
-              "quillet-clamd", "quillet-clamd-j1"):
+              "quillet-clamd", "quillet-clamd-j1", "clamdscan-nocache", "quillet-clamd-nocache"):
     r = runs_of(label)
     if r is None:
         continue
@@ -199,6 +241,8 @@ if engine:
     ratio("quillet-clamav", "clamscan", 1, 1.1, "peak RSS (%M), quillet-scan / clamscan")
     ratio("quillet-clamav", "clamscan", 2, 1.1, "peak Pss summed over process tree")
     ratio("quillet-clamav", "clamscan", 0, 1 / 1.8, "wall, several workers / clamscan (1.8x faster)")
+    ratio("clamscan-halves", "clamscan", 0, None, "wall, two clamscans on halves at once / clamscan")
+    ratio("quillet-clamav", "clamscan-halves", 0, None, "wall, several workers / two clamscans at once")
     ratio("quillet-clamav", "quillet-clamav-j1", 1, 1.15, "peak RSS (%M), several workers / --jobs 1")
     ratio("quillet-clamav", "quillet-clamav-j1", 2, 1.15, "peak Pss sum, several workers / --jobs 1")
     ratio("quillet-clamav-j1", "clamscan", 0, 1.05, "wall, --jobs 1 / clamscan -r")
@@ -208,6 +252,7 @@ if engine:
     ratio("quillet-clamd", "clamdscan-fdpass", 0, 1.05, "wall, quillet-scan --engine clamd / clamdscan --fdpass")
     ratio("quillet-clamd", "clamdscan", 3, None, "CPU (client, host and daemon), clamd / clamdscan")
     ratio("quillet-clamd", "clamdscan-fdpass", 3, None, "CPU (client, host and daemon), clamd / --fdpass")
+    ratio("quillet-clamd-nocache", "clamdscan-nocache", 0, None, "wall, clamd / clamdscan, the daemon's cache off")
 ratio("quillet-ref", "quillet-ref-j1", 0, 1.0, "wall, reference engine, several workers / --jobs 1")
 
 # The same findings: "path: NAME FOUND" lines against quillet-scan's rows.

@@ -385,7 +385,7 @@ bool CHostEngine::Send(uint8_t nOp, uint32_t nArg, const std::string& strPath) {
 }
 
 bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile,
-                          int64_t nLimit) {
+                          int64_t nLimit, int nSlot) {
     // Abandon, from another thread, ends only a wait in progress.
     struct SInReceive {
         std::atomic<bool>& bFlag;
@@ -395,11 +395,13 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     char arBuf[sizeof(SReply) + MAX_TEXT_BYTES + 1];
     ssize_t n = -1;
     const int64_t nStart = MonotonicNs();
+    CSpinGauge& gauge = m_arSpin[nSlot >= 0 ? nSlot : nOp % 16];
+    const bool bSpin = gauge.ShouldSpin();
     for (;;) {
         n = recv(m_nFd, arBuf, sizeof arBuf, MSG_DONTWAIT);
         if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
             break;
-        if (MonotonicNs() - nStart > SPIN_NS)
+        if (!bSpin || MonotonicNs() - nStart > SPIN_NS)
             break;
         // Let anything else that is ready on this core run first: with
         // more runnable threads than cores, a bare spin starves the peer.
@@ -452,6 +454,7 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     }
     if (n < static_cast<ssize_t>(sizeof(SReply)))
         return false;  // the host died (0), failed, or sent less than a reply
+    gauge.Record(MonotonicNs() - nStart);
     SReply reply;
     memcpy(&reply, arBuf, sizeof reply);
     if (reply.nOp != nOp || static_cast<size_t>(n) > sizeof(SReply) + MAX_TEXT_BYTES)
@@ -535,7 +538,7 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
         return nFormat;
     uint32_t hProbe = 0;
     m_bPrefetchFaulted = false;
-    if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath)) {
+    if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath, 0, 0)) {
         // The format was answered; the probe faulted.
         Diagnose("engine failed (crashed or hung) in the probe; it starts anew for the next call", strPath);
         ++m_nFaults;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/FarsendEngine.h"
+#include "farsend/host/HostProtocol.h"
 
 struct SHostOptions {
     std::string strHostPath;  // "" = farsend-host beside this program, then libexec
@@ -94,8 +95,9 @@ private:
     // One reply of op nOp; false on death, timeout or nonsense. strFile gives
     // the watchdog the size of the file being worked on.
     // nLimitMs: the wait before the watchdog (0: the per-call one).
+    // nSlot: whose answer times decide the spin (default: the op's).
     bool Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText, const std::string& strFile,
-                 int64_t nLimitMs = 0);
+                 int64_t nLimitMs = 0, int nSlot = -1);
     // Send and receive one reply; kills the host on any failure.
     bool Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, uint32_t* pnValue,
               std::string* pstrText, const std::string& strFile);
@@ -130,5 +132,8 @@ private:
     IEngineWait* m_pWait = nullptr;
     bool m_bServing = false;     // m_pWait runs: no call may start
     uint64_t m_nCallSerial = 0;
+    // How long each kind of answer takes; slot 0 is the fused request's
+    // second answer, the probe's.
+    farsend::CSpinGauge m_arSpin[16];
     static constexpr int64_t WAIT_SLICE_MS = 15;
 };

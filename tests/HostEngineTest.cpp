@@ -324,4 +324,21 @@ TEST_F(HostEngineTest, HostDiesWithItsFrontEnd) {
     EXPECT_TRUE(bEnded);
 }
 
+// A slow engine's answers stop the spin; a single stall does not, and the
+// spin comes back once answers turn quick again.
+TEST(SpinGaugeTest, SpinsOnlyWhileAnswersComeWithinTheSpin) {
+    farsend::CSpinGauge gauge;
+    EXPECT_TRUE(gauge.ShouldSpin());
+    for (int i = 0; i < 10; ++i)
+        gauge.Record(20000);
+    gauge.Record(int64_t{10} * 1000000000);  // one stall of ten seconds
+    EXPECT_TRUE(gauge.ShouldSpin());
+    for (int i = 0; i < 40; ++i)
+        gauge.Record(1600000);  // a database engine's 1.6 ms
+    EXPECT_FALSE(gauge.ShouldSpin());
+    for (int i = 0; i < 40; ++i)
+        gauge.Record(30000);
+    EXPECT_TRUE(gauge.ShouldSpin());
+}
+
 }  // namespace

@@ -299,15 +299,12 @@ EClamd CClamdClient::Version(int nTimeoutMs, std::string* pstrLine, std::string*
 
 EClamd CClamdClient::SendFildes(int nSocket, int nFd, std::string* pstrWhy)
 {
-    static const char kCommand[] = "zFILDES";
-    if (!SendAll(nSocket, kCommand, sizeof kCommand)) {
-        *pstrWhy = ErrnoText("sending", errno);
-        return EClamd::Lost;
-    }
-    // The descriptor rides on one dummy byte, as the daemon expects.
-    const char cDummy = 0;
-    const ssize_t nSent = SendWithDescriptor(nSocket, &cDummy, 1, nFd);
-    if (nSent != 1) {
+    // The command and the dummy byte the descriptor rides on go in one
+    // packet, as the daemon allows: one wake-up of it per file, not two.
+    static const char kPacket[] = "zFILDES\0";  // the command's NUL, then the dummy
+    const ssize_t nSent = SendWithDescriptor(nSocket, kPacket, sizeof kPacket, nFd);
+    if (nSent <= 0 || (static_cast<std::size_t>(nSent) < sizeof kPacket &&
+                       !SendAll(nSocket, kPacket + nSent, sizeof kPacket - static_cast<std::size_t>(nSent)))) {
         *pstrWhy = ErrnoText("passing the file", errno);
         return EClamd::Lost;
     }

@@ -94,16 +94,20 @@ ssize_t ReceiveOnce(char* pBuf, size_t nSize, int nFlags, int* pnFd) {
 // descriptor, if any, goes to *pnFd (else -1).
 ssize_t ReceiveRequest(char* pBuf, size_t nSize, int* pnFd) {
     *pnFd = -1;
-    int64_t nStart = MonotonicNs();
+    static CSpinGauge gauge;  // how long the front end takes to ask again
+    const int64_t nStart = MonotonicNs();
+    const bool bSpin = gauge.ShouldSpin();
     for (;;) {
         ssize_t n = ReceiveOnce(pBuf, nSize, MSG_DONTWAIT, pnFd);
-        if (n >= 0)
+        if (n >= 0) {
+            gauge.Record(MonotonicNs() - nStart);
             return n == 0 ? -1 : n;
+        }
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return -1;
-        if (MonotonicNs() - nStart > SPIN_NS)
+        if (!bSpin || MonotonicNs() - nStart > SPIN_NS)
             break;
         // Let anything else that is ready on this core run first: with
         // more runnable threads than cores, a bare spin starves the peer.
@@ -111,8 +115,10 @@ ssize_t ReceiveRequest(char* pBuf, size_t nSize, int* pnFd) {
     }
     for (;;) {
         ssize_t n = ReceiveOnce(pBuf, nSize, 0, pnFd);
-        if (n >= 0)
+        if (n >= 0) {
+            gauge.Record(MonotonicNs() - nStart);
             return n == 0 ? -1 : n;
+        }
         if (errno != EINTR)
             return -1;
     }

@@ -65,4 +65,21 @@ inline int64_t MonotonicNs() {
 // more than the whole request.
 constexpr int64_t SPIN_NS = 200000;
 
+// Spinning pays only while the other side answers within the spin. A wait
+// that usually runs longer (a slow engine's probe) blocks at once instead,
+// leaving the core to the engines; a wait blocked on still measures how
+// long the answer took, so a wait that turns quick spins again.
+class CSpinGauge {
+public:
+    bool ShouldSpin() const { return m_nAvgNs < SPIN_NS; }
+    void Record(int64_t nNs) {
+        if (nNs > 4 * SPIN_NS)
+            nNs = 4 * SPIN_NS;
+        m_nAvgNs += (nNs - m_nAvgNs) / 8;
+    }
+
+private:
+    int64_t m_nAvgNs = 0;
+};
+
 }  // namespace farsend
