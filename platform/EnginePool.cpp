@@ -13,17 +13,13 @@ int CEnginePool::Open(int nWorkers) {
     m_bForked = m_main.CanFork();
     if (!m_bForked)
         m_arWorkers.push_back(&m_main);
-    std::vector<std::unique_ptr<CHostEngine>> arNew;
     for (size_t i = m_arWorkers.size(); i < static_cast<size_t>(nWorkers); ++i) {
-        arNew.push_back(std::make_unique<CHostEngine>(m_main.GetOptions()));
+        auto pWorker = std::make_unique<CHostEngine>(m_main.GetOptions());
         if (m_bForked)
-            arNew.back()->SetZygote(&m_main);
-        // Independent hosts all start before any is waited for, so their
-        // engines load side by side.
-        arNew.back()->BeginLoad();
-    }
-    for (std::unique_ptr<CHostEngine>& pWorker : arNew) {
-        if (pWorker->Load() != ENGINE_LOAD_OK)
+            pWorker->SetZygote(&m_main);
+        // A copy is made at once; an independent host is started and loads
+        // on beside the others until its worker first needs it.
+        if (pWorker->BeginLoad() == ENGINE_LOAD_FAILED)
             continue;
         m_arWorkers.push_back(pWorker.get());
         m_arOwned.push_back(std::move(pWorker));
@@ -34,6 +30,16 @@ int CEnginePool::Open(int nWorkers) {
         m_arWorkers.push_back(&m_main);
     }
     return static_cast<int>(m_arWorkers.size());
+}
+
+bool CEnginePool::PrepareWorker(size_t i) {
+    if (i >= m_arWorkers.size())
+        return false;
+    // Loaded in Open; and the walk may be using it this very moment.
+    if (i == 0)
+        return true;
+    CHostEngine* pWorker = m_arWorkers[i];
+    return pWorker->IsLoaded() || pWorker->Load() == ENGINE_LOAD_OK;
 }
 
 void CEnginePool::Close() {

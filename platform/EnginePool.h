@@ -23,6 +23,8 @@ public:
 
     // Loads main if it is not; then up to nWorkers workers (1 or less:
     // main itself). Returns how many are open, 0 when main cannot load.
+    // Independent hosts are started but not waited for: each finishes
+    // loading in PrepareWorker, so a scan starts on main at once.
     // A host lives no longer than the thread that started it (the kernel's
     // parent-death signal follows threads): call Open, and run the workers,
     // from threads that outlive the scan.
@@ -34,6 +36,7 @@ public:
 
     size_t GetWorkerCount() const override { return m_arWorkers.size(); }
     IFarsendEngine* GetWorker(size_t i) override { return i < m_arWorkers.size() ? m_arWorkers[i] : nullptr; }
+    bool PrepareWorker(size_t i) override;
 
 private:
     CHostEngine& m_main;

@@ -291,7 +291,8 @@ void CHostEngine::KillHost() {
 }
 
 bool CHostEngine::EnsureHost() {
-    if (!m_bLoaded)
+    // A host begun and not yet waited for is waited for now.
+    if (!m_bLoaded && !(m_bLoading && Load() == ENGINE_LOAD_OK))
         return false;
     if (m_nFd >= 0)
         return true;

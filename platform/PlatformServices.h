@@ -33,6 +33,7 @@ public:
         return m_pool.GetWorkerCount();
     }
     IFarsendEngine* GetWorker(size_t i) override { return m_pool.GetWorker(i); }
+    bool PrepareWorker(size_t i) override { return m_pool.PrepareWorker(i); }
 
 private:
     mutable CEnginePool m_pool;

@@ -99,8 +99,14 @@ class IEngineWorkers {
 public:
     virtual ~IEngineWorkers() = default;
     virtual size_t GetWorkerCount() const = 0;
-    // Worker i's engine, loaded; used by one thread at a time.
+    // Worker i's engine; used by one thread at a time, once ready.
     virtual IFarsendEngine* GetWorker(size_t i) = 0;
+    // Finishes worker i's loading, on the thread that will use it; false:
+    // it cannot be used. Worker 0 is ready at once.
+    virtual bool PrepareWorker(size_t i) {
+        (void)i;
+        return true;
+    }
 };
 
 class IFileAccess {

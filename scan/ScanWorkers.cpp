@@ -34,7 +34,8 @@ int64_t NowMs() {
 
 }  // namespace
 
-CScanWorkers::CScanWorkers(IEngineWorkers* pWorkers, FnWork fnWork) : m_fnWork(std::move(fnWork)) {
+CScanWorkers::CScanWorkers(IEngineWorkers* pWorkers, FnWork fnWork)
+    : m_pEngines(pWorkers), m_fnWork(std::move(fnWork)) {
     for (size_t i = 0; i < pWorkers->GetWorkerCount(); ++i) {
         auto pSlot = std::make_unique<SSlot>();
         pSlot->pEngine = pWorkers->GetWorker(i);
@@ -57,6 +58,17 @@ CScanWorkers::~CScanWorkers() {
 
 void CScanWorkers::Run(size_t nSlot) {
     SSlot& slot = *m_arSlots[nSlot];
+    // An engine still loading holds up this worker only; one that cannot
+    // load is never given a file.
+    const bool bReady = m_pEngines->PrepareWorker(nSlot);
+    if (!bReady)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        slot.bReady = true;
+        m_nDone.fetch_add(1, std::memory_order_release);  // a change a waiting walk looks for
+    }
+    m_cvDone.notify_all();
     for (;;) {
         if (GetAverageJobNs() < SPIN_WORTH_NS)
             SpinFor([&] { return slot.bHasJob.load(std::memory_order_acquire); });
@@ -83,7 +95,7 @@ void CScanWorkers::Run(size_t nSlot) {
 bool CScanWorkers::HasFreeWorker() {
     std::lock_guard<std::mutex> lock(m_mtx);
     for (auto& pSlot : m_arSlots)
-        if (!pSlot->pJob)
+        if (pSlot->bReady && !pSlot->pJob)
             return true;
     return false;
 }
@@ -91,7 +103,7 @@ bool CScanWorkers::HasFreeWorker() {
 void CScanWorkers::Submit(std::unique_ptr<SFileJob> pJob) {
     std::lock_guard<std::mutex> lock(m_mtx);
     for (auto& pSlot : m_arSlots) {
-        if (pSlot->pJob)
+        if (!pSlot->bReady || pSlot->pJob)
             continue;
         pSlot->pJob = pJob.get();
         pSlot->nStartMs = NowMs();

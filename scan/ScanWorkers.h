@@ -44,6 +44,7 @@ public:
     CScanWorkers(const CScanWorkers&) = delete;
     CScanWorkers& operator=(const CScanWorkers&) = delete;
 
+    // A worker whose engine is ready and holds no job.
     bool HasFreeWorker();
     // Needs a free worker.
     void Submit(std::unique_ptr<SFileJob> pJob);
@@ -67,6 +68,7 @@ private:
         int64_t nStartMs = 0;
         std::condition_variable cvWork;  // this slot got a job, or the end
         std::atomic<bool> bHasJob{false};
+        bool bReady = false;  // its engine loaded: it may be given jobs
         std::thread thread;
     };
     struct SQueued {
@@ -75,10 +77,11 @@ private:
     };
     void Run(size_t nSlot);
 
+    IEngineWorkers* m_pEngines;
     FnWork m_fnWork;
     std::mutex m_mtx;
     std::condition_variable m_cvDone;  // a job finished
-    std::atomic<unsigned> m_nDone{0};  // jobs finished so far
+    std::atomic<unsigned> m_nDone{0};  // jobs finished, and workers made ready, so far
     std::atomic<int64_t> m_nAvgJobNs{0};
     std::vector<std::unique_ptr<SSlot>> m_arSlots;
     std::deque<SQueued> m_arQueue;  // walk order

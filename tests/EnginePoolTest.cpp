@@ -173,6 +173,8 @@ TEST_F(EnginePoolTest, EngineWithoutTheExportGetsIndependentHosts) {
     std::set<pid_t> setPids;
     for (size_t i = 0; i < 3; ++i) {
         CHostEngine* pWorker = static_cast<CHostEngine*>(pool.GetWorker(i));
+        // Started by Open; loaded once its worker is made ready.
+        ASSERT_TRUE(pool.PrepareWorker(i));
         ASSERT_TRUE(pWorker->IsLoaded());
         EXPECT_EQ(ParentOf(pWorker->GetHostPid()), getpid());
         setPids.insert(pWorker->GetHostPid());

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <cstdint>
 #include <set>
 
 #include "fakes/FakeScanWorld.h"
@@ -198,7 +199,9 @@ public:
     }
     size_t GetWorkerCount() const override { return m_arEngines.size(); }
     IFarsendEngine* GetWorker(size_t i) override { return m_arEngines[i].get(); }
+    bool PrepareWorker(size_t i) override { return i != m_nCannotLoad; }
     std::vector<std::unique_ptr<CHostEngine>> m_arEngines;
+    size_t m_nCannotLoad = SIZE_MAX;
 };
 
 // A tree with findings, repairs, a crash and probes of differing length, so
@@ -235,8 +238,13 @@ TEST_F(ScanIntegrationTest, SeveralWorkersGiveTheRowsOfTheOneAtATimeScan) {
         req.arTopNames = {"Computer", "Network", "Home"};
         CResultRows rows;
         CScanEnv env{workers.GetWorker(0), &m_lister, &m_drives, &m_access, &m_view, &rows, &backups};
-        if (nRun == 1)
+        if (nRun == 1) {
             env.pWorkers = &workers;
+            // A worker whose engine could not load is given no file: one
+            // would fault there and lose its row.
+            workers.m_arEngines[2]->Unload();
+            workers.m_nCannotLoad = 2;
+        }
         CScanner scanner(req, env);
         scanner.RunScan();
         arScanned[nRun] = scanner.GetScanned();
