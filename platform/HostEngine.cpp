@@ -291,8 +291,7 @@ void CHostEngine::KillHost() {
 }
 
 bool CHostEngine::EnsureHost() {
-    // A host begun and not yet waited for is waited for now.
-    if (!m_bLoaded && !(m_bLoading && Load() == ENGINE_LOAD_OK))
+    if (!m_bLoaded)
         return false;
     if (m_nFd >= 0)
         return true;

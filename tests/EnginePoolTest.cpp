@@ -205,6 +205,7 @@ TEST_F(EnginePoolTest, HostsOutliveTheThreadsThatRestartedThemAndACallCanBeAband
     CEnginePool pool(main);
     ASSERT_EQ(pool.Open(2), 2);
     ASSERT_FALSE(pool.IsForked());
+    ASSERT_TRUE(pool.PrepareWorker(1));
     CHostEngine& worker = *static_cast<CHostEngine*>(pool.GetWorker(1));
     const std::string strCrash = m_dir / "fault-probe-crash.exe";
     const std::string strHang = m_dir / "fault-probe-hang.exe";
