@@ -538,7 +538,7 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
         return nFormat;
     uint32_t hProbe = 0;
     m_bPrefetchFaulted = false;
-    if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath, 0, 0)) {
+    if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath, 0, SPIN_SLOT_FUSED_PROBE)) {
         // The format was answered; the probe faulted.
         Diagnose("engine failed (crashed or hung) in the probe; it starts anew for the next call", strPath);
         ++m_nFaults;

@@ -132,8 +132,9 @@ private:
     IEngineWait* m_pWait = nullptr;
     bool m_bServing = false;     // m_pWait runs: no call may start
     uint64_t m_nCallSerial = 0;
-    // How long each kind of answer takes; slot 0 is the fused request's
-    // second answer, the probe's.
+    // How long each kind of answer takes, by op; the fused request's second
+    // answer, the probe's, has a slot of its own where no op is.
+    static constexpr int SPIN_SLOT_FUSED_PROBE = 0;
     farsend::CSpinGauge m_arSpin[16];
     static constexpr int64_t WAIT_SLICE_MS = 15;
 };
