@@ -263,6 +263,8 @@ int CBackupStore::OpenWorkDir() const {
     // files or read by them: not ours to keep backups in.
     if (fstat(nFd, &st) != 0 || st.st_uid != geteuid() || (st.st_mode & 022) != 0) {
         close(nFd);
+        // No system call failed: nothing the caller says may name an old error.
+        errno = 0;
         return -1;
     }
     return nFd;

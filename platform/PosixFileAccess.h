@@ -14,6 +14,10 @@ public:
     bool SetMode(const std::string& strPath, uint32_t nMode) override;
     bool GetFileId(const std::string& strPath, CFileId* pId) override;
     bool IsSameFolder(const std::string& strFolder, const CFileId& id) override;
+    std::unique_ptr<IFileHold> HoldFile(const std::string& strPath, const CFileId& id) override;
+    // How long a holder waits for another: that one holds the file only while
+    // its engine cleans it, which the engine's watchdog bounds.
+    static constexpr int HOLD_WAIT_MS = 120000;
 
 private:
     // What GetFileId just read: the walk asks for a file's identity and then

@@ -117,10 +117,15 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
     IResultList* pRows = m_scanner.GetResults();
     const bool bAlwaysBackup = IsAlwaysBackup(strPath);
     bool bRepaired = false;
-    CFileId id;  // the file the first backup read; later ones must read it too
+    CFileId id;  // the file held; every backup must read that very file
     const unsigned nFaults = pEngine->GetFaultCount();
     // Bits the access test adds stay while the engine cleans the file.
     CModeHold hold(m_scanner.GetAccess());
+    // Held from before the first probe, so no other Quillet program cleans
+    // the file between a finding and its cut; without it nothing is cleaned.
+    std::unique_ptr<IFileHold> pFileHold = m_scanner.GetAccess()->HoldFile(strPath, CFileId());
+    if (pFileHold)
+        id = pFileHold->GetId();
 
     for (int nPass = 0; nPass <= MAX_REPAIR_PASSES; ++nPass) {
         // One fault on this file (a close included) ends its handling.
@@ -143,6 +148,11 @@ void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
             pRows->SetState(nRow, STATE_OVERLAPPED);
         }
         if (pEngine->GetVirusReport(hProbe) != STATE_REPAIRABLE || nPass == MAX_REPAIR_PASSES) {
+            pEngine->CloseProbe(hProbe);
+            return;
+        }
+        if (!pFileHold) {
+            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
             pEngine->CloseProbe(hProbe);
             return;
         }

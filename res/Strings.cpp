@@ -108,6 +108,9 @@ const char* LoadText(EStringId eId) {
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
     case IDS_SCAN_TOOL_NO_TARGET: return "quillet-scan: %s: %s\n";
+    case IDS_SCAN_TOOL_STOPPED: return "quillet-scan: stopped after %d files; the scan is not complete\n";
+    case IDS_SCAN_NOT_FULLY_ONE: return "1 file or folder was not fully scanned.";
+    case IDS_SCAN_NOT_FULLY_MANY: return "%d files or folders were not fully scanned.";
     case IDS_SCAN_TOOL_OPTIONS:
         return "  --no-subfolders   only the files directly in a folder target\n"
                "  --all-files       every file, not only the usual extensions\n"
@@ -127,6 +130,9 @@ const char* LoadText(EStringId eId) {
     case IDS_SKIP_ENGINE_FAULT: return "the engine failed on this file; not fully scanned";
     case IDS_SKIP_FOLDER_UNREADABLE: return "folder cannot be read; its files are not scanned";
     case IDS_SKIP_SYSTEM_FS: return "a system file system, not storage; not scanned";
+    case IDS_SKIP_ENGINE_PARTIAL: return "the engine stopped part way; not fully scanned";
+    case IDS_SKIP_NOT_LISTED: return "not one of the listed types (--all-files scans it); not scanned";
+    case IDS_SKIP_NOT_REGULAR: return "not a regular file; not scanned";
 
     case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [--verbose] [list | restore NUM... | empty]\n";
     case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d.%d\n";

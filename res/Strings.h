@@ -114,6 +114,11 @@ enum EStringId : uint16_t {
     IDS_SCAN_TOOL_COUNTS = 402,   // "%d": scanned, infected
     IDS_SCAN_TOOL_NO_TARGET = 403,  // "%s": the target, "%s": the reason
     IDS_SCAN_TOOL_OPTIONS = 404,    // --help: one line per option, after the usage
+    IDS_SCAN_TOOL_STOPPED = 405,    // "%d": files met before the stop
+
+    // The end of a scan in the window: what could not be fully scanned.
+    IDS_SCAN_NOT_FULLY_ONE = 490,
+    IDS_SCAN_NOT_FULLY_MANY = 491,  // "%d": how many
 
     // Why something met was not scanned (ESkipReason order).
     IDS_SKIP_UNREADABLE = 450,
@@ -121,6 +126,9 @@ enum EStringId : uint16_t {
     IDS_SKIP_ENGINE_FAULT = 452,
     IDS_SKIP_FOLDER_UNREADABLE = 453,
     IDS_SKIP_SYSTEM_FS = 454,
+    IDS_SKIP_ENGINE_PARTIAL = 455,
+    IDS_SKIP_NOT_LISTED = 456,
+    IDS_SKIP_NOT_REGULAR = 457,
 
     // quillet-bin.
     IDS_BIN_TOOL_USAGE = 410,

@@ -222,9 +222,16 @@ void CScanDlg::FlushLabels() {
 
 void CScanDlg::ScanEnded(bool bStopped) {
     FlushLabels();
-    if (!bStopped)
-        QuilletMessageBox(ToDisplay(LoadText(IDS_SCAN_FINISHED)), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
-                          wxOK | wxICON_NONE, this);
+    if (!bStopped) {
+        // A scan that left files out does not read as a complete one.
+        wxString strText = ToDisplay(LoadText(IDS_SCAN_FINISHED));
+        const int nNotScanned = m_pScanner ? m_pScanner->GetNotScanned() : 0;
+        if (nNotScanned == 1)
+            strText += "\n" + ToDisplay(LoadText(IDS_SCAN_NOT_FULLY_ONE));
+        else if (nNotScanned > 1)
+            strText += "\n" + wxString::Format(ToDisplay(LoadText(IDS_SCAN_NOT_FULLY_MANY)), nNotScanned);
+        QuilletMessageBox(strText, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_NONE, this);
+    }
     m_bStop = true;
     m_btnStop->SetLabel(ToDisplay(LoadText(IDS_EXIT)));
     bool bRows = m_rows.GetItemCount() > 0;

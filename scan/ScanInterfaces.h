@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,6 +110,15 @@ public:
     }
 };
 
+// A file held for cleaning: every other holder of the same file, in any
+// Quillet process or thread, waits until this one is gone.
+class IFileHold {
+public:
+    virtual ~IFileHold() = default;
+    // The file held, whatever the path names by now.
+    virtual CFileId GetId() const = 0;
+};
+
 class IFileAccess {
 public:
     virtual ~IFileAccess() = default;
@@ -121,6 +131,10 @@ public:
     virtual bool GetFileId(const std::string& strPath, CFileId* pId) = 0;
     // strFolder (a link there is not followed) is still that very folder.
     virtual bool IsSameFolder(const std::string& strFolder, const CFileId& id) = 0;
+    // Holds the regular file at strPath (a link there is not followed; when
+    // id is set, only that very file), waiting while another holder has it.
+    // Null when it cannot be held. Safe to call from several threads.
+    virtual std::unique_ptr<IFileHold> HoldFile(const std::string& strPath, const CFileId& id) = 0;
 };
 
 // Why something the walk met was not scanned, where the user can do
@@ -131,6 +145,9 @@ enum ESkipReason {
     SKIP_ENGINE_FAULT,       // the engine crashed or hung on the file: counted
     SKIP_FOLDER_UNREADABLE,  // a folder that could not be listed
     SKIP_SYSTEM_FS,          // a target on a system file system (proc, sysfs...): nothing walked
+    SKIP_ENGINE_PARTIAL,     // the engine stopped part way (one of its limits): counted
+    SKIP_NOT_LISTED,         // a file target "All files" keeps from the engine: counted
+    SKIP_NOT_REGULAR,        // a target that is a FIFO, socket or device: counted, never opened
 };
 
 class IScanView {

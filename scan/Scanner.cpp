@@ -76,16 +76,23 @@ void CScanner::RunScan() {
         // Nothing on a system file system is opened: reading some of its
         // files blocks for good, and none of them holds anything to scan.
         if (id.IsSet() && !IsStorageDevice(id.nDev)) {
-            m_env.pView->NotScanned(strReal, SKIP_SYSTEM_FS);
+            NotScanned(strReal, SKIP_SYSTEM_FS);
             continue;
         }
-        if (m_req.bFileTargets && m_pAccess->GetFileId(strReal, &id)) {
-            m_env.pView->Drain();
-            if (m_bStop)
-                break;
-            const std::string_view strName = std::string_view(strReal).substr(strReal.rfind('/') + 1);
-            MeetFile(strReal, strName, ENTRY_FILE, id, CFileId());
-            continue;
+        if (m_req.bFileTargets) {
+            // A file named as a target is that file alone; a FIFO, socket or
+            // device is counted and said, never opened.
+            EEntryKind eKind = ENTRY_FILE;
+            if (!m_pAccess->GetFileId(strReal, &id))
+                eKind = id.IsSet() && !m_pAccess->IsSameFolder(strReal, id) ? ENTRY_SPECIAL : ENTRY_FOLDER;
+            if (eKind != ENTRY_FOLDER) {
+                m_env.pView->Drain();
+                if (m_bStop)
+                    break;
+                const std::string_view strName = std::string_view(strReal).substr(strReal.rfind('/') + 1);
+                MeetFile(strReal, strName, eKind, id, CFileId(), true);
+                continue;
+            }
         }
         std::string strPattern = MakePattern(strReal);
         if (!strPattern.empty())
@@ -143,7 +150,7 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule, uint64_t nDe
     arStack[0].strFolder = strPattern.substr(0, nSlash);
     arStack[0].nDev = nDev;
     if (!m_env.pLister->ListFolder(arStack[0].strFolder, false, arStack[0].listing))
-        m_env.pView->NotScanned(arStack[0].strFolder.empty() ? "/" : arStack[0].strFolder, SKIP_FOLDER_UNREADABLE);
+        NotScanned(arStack[0].strFolder.empty() ? "/" : arStack[0].strFolder, SKIP_FOLDER_UNREADABLE);
 
     std::string strPath;
     while (!arStack.empty()) {
@@ -168,13 +175,13 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule, uint64_t nDe
         strPath += '/';
         strPath += strName;
         if (strPath.size() >= PATH_MAX) {
-            m_env.pView->NotScanned(strPath, SKIP_PATH_TOO_LONG);
+            NotScanned(strPath, SKIP_PATH_TOO_LONG);
             continue;
         }
 
         if (eKind == ENTRY_FOLDER) {
             if (strPath.size() + 1 + strMask.size() >= PATH_MAX) {
-                m_env.pView->NotScanned(strPath, SKIP_PATH_TOO_LONG);
+                NotScanned(strPath, SKIP_PATH_TOO_LONG);
                 continue;
             }
             if (!EntersFolder(strPath, eRule, frame.nDev, frame.listing.GetId(i)))
@@ -185,7 +192,7 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule, uint64_t nDe
             child.nDev = child.folderId.IsSet() ? child.folderId.nDev : frame.nDev;
             if (!m_env.pLister->ListFolder(child.strFolder, false, child.listing,
                                            child.folderId.IsSet() ? &child.folderId : nullptr))
-                m_env.pView->NotScanned(child.strFolder, SKIP_FOLDER_UNREADABLE);
+                NotScanned(child.strFolder, SKIP_FOLDER_UNREADABLE);
             arStack.push_back(std::move(child));  // frame is invalid from here
             continue;
         }
@@ -194,17 +201,23 @@ void CScanner::Walk(const std::string& strPattern, EWalkRule eRule, uint64_t nDe
 }
 
 void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind, CFileId id,
-                        const CFileId& folderId) {
+                        const CFileId& folderId, bool bTarget) {
     m_env.pView->SetLabel(LABEL_CURRENT_FILE, strPath);
     ++m_nScanned;
     m_env.pView->SetLabel(LABEL_SCANNED, std::to_string(m_nScanned));
     m_bOfficeFile = false;
     // FIFOs, sockets and devices are shown and counted but never opened:
-    // opening one could block the walk for good.
-    if (eKind != ENTRY_FILE)
+    // opening one could block the walk for good. One the user named is said.
+    if (eKind != ENTRY_FILE) {
+        if (bTarget)
+            NotScanned(strPath, SKIP_NOT_REGULAR);
         return;
-    if (!FilterFile(strPath))
+    }
+    if (!FilterFile(strPath)) {
+        if (bTarget)
+            NotScanned(strPath, SKIP_NOT_LISTED);
         return;
+    }
     // The engine is handed the file the walk met, or one saved in its place
     // in the same folder; never one reached through a folder that was
     // swapped for a link since, and never a link.
@@ -220,7 +233,7 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
     }
     auto pHold = std::make_unique<CModeHold>(m_pAccess);
     if (!CheckFileAccess(false, strPath, pHold.get())) {
-        m_env.pView->NotScanned(strPath, SKIP_UNREADABLE);
+        NotScanned(strPath, SKIP_UNREADABLE);
         return;
     }
     if (m_pWorkers) {
@@ -300,7 +313,7 @@ void CScanner::ApplyJob(const SFileJob& job) {
     if (job.bFaulted) {
         if (!job.strFaultReason.empty() && m_setFaultReasons.insert(job.strFaultReason).second)
             m_env.pView->EngineFailed(job.strFaultReason);
-        m_env.pView->NotScanned(job.strPath, SKIP_ENGINE_FAULT);
+        NotScanned(job.strPath, SKIP_ENGINE_FAULT);
     }
 }
 
@@ -328,6 +341,11 @@ void CScanner::FinishWorkers() {
     }
 }
 
+void CScanner::NotScanned(const std::string& strPath, ESkipReason eReason) {
+    ++m_nNotScanned;
+    m_env.pView->NotScanned(strPath, eReason);
+}
+
 void CScanner::BeginFileFaults(const std::string& strPath) {
     EndFileFaults();
     m_strFaultFile = strPath;
@@ -343,7 +361,7 @@ void CScanner::EndFileFaults() {
         const std::string strReason = m_env.pEngine->TakeFaultReason();
         if (!strReason.empty() && m_setFaultReasons.insert(strReason).second)
             m_env.pView->EngineFailed(strReason);
-        m_env.pView->NotScanned(m_strFaultFile, SKIP_ENGINE_FAULT);
+        NotScanned(m_strFaultFile, SKIP_ENGINE_FAULT);
     }
     m_strFaultFile.clear();
 }
@@ -413,6 +431,17 @@ bool CScanner::AutoRepair(SFileWork& work, uint32_t hProbe, const std::string& s
     IResultList* pRows = work.pRows;
     const int nRow = work.nInfected - 1;
 
+    // One cleaner at a time in every Quillet program: another's cut shifts
+    // the bytes this finding points at. The engine checks them under the hold.
+    if (!work.pFileHold) {
+        work.pFileHold = m_pAccess->HoldFile(strPath, *pId);
+        if (!work.pFileHold) {
+            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
+            pEngine->CloseProbe(hProbe);
+            return false;
+        }
+        *pId = work.pFileHold->GetId();
+    }
     // No cleaning without its backup: the user was promised a copy.
     if (m_req.bBackup || work.bOfficeFile) {
         std::string strFolder, strFileName;

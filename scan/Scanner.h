@@ -70,6 +70,11 @@ public:
         std::lock_guard<std::mutex> lock(m_mtx);
         return m_pAccess->IsSameFolder(strFolder, id);
     }
+    // Not taken in turn: a hold may wait for another program's, and holds
+    // keep no state of the checks.
+    std::unique_ptr<IFileHold> HoldFile(const std::string& strPath, const CFileId& id) override {
+        return m_pAccess->HoldFile(strPath, id);
+    }
 
 private:
     IFileAccess* m_pAccess;
@@ -123,6 +128,8 @@ public:
     bool IsParallel() const { return m_pWorkers != nullptr; }
 
     int GetScanned() const { return m_nScanned; }
+    // Files, folders and targets said not to be (fully) scanned.
+    int GetNotScanned() const { return m_nNotScanned; }
     int GetInfected() const { return m_nInfected; }
     bool IsOfficeFile() const { return m_bOfficeFile; }
     const std::string& GetEngineVersion() const { return m_strEngineVer; }
@@ -145,8 +152,11 @@ private:
     // A file the engine faulted on is said once, after its handling.
     void BeginFileFaults(const std::string& strPath);
     void EndFileFaults();
+    // bTarget: the user named this very file.
     void MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind, CFileId id,
-                  const CFileId& folderId);
+                  const CFileId& folderId, bool bTarget = false);
+    // Said to the view, and counted.
+    void NotScanned(const std::string& strPath, ESkipReason eReason);
     // One file's engine work: the engine, where its rows go and how they
     // are numbered, and the mode held for it.
     struct SFileWork {
@@ -157,6 +167,9 @@ private:
         bool bOfficeFile = false;
         CModeHold* pHold = nullptr;
         unsigned nFileFaults = 0;  // the engine's fault count when the file began
+        // Taken before the first backup, kept through every cleaning and the
+        // probes after them.
+        std::unique_ptr<IFileHold> pFileHold;
     };
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);
@@ -180,6 +193,7 @@ private:
 
     bool m_bStop = false;
     int m_nScanned = 0;
+    int m_nNotScanned = 0;
     int m_nInfected = 0;
     bool m_bOfficeFile = false;
     std::string m_strEngineVer;

@@ -12,6 +12,7 @@
 #include <sys/mount.h>
 
 #include <algorithm>
+#include <map>
 #include <chrono>
 #include <thread>
 
@@ -270,7 +271,8 @@ TEST(QuilletScanTest, SystemFileSystemsYieldNothingHoweverReached) {
     CTempDir dir;
     ASSERT_EQ(symlink("/proc/self", (dir / "link").c_str()), 0);
     SRun run = RunProgram(BinDir() + "/quillet-scan", {"--all-files", "/proc", "/sys/fs", dir / "link"}, dir);
-    EXPECT_EQ(run.nExit, 0);
+    // Named, but not scanned: no all-clear.
+    EXPECT_EQ(run.nExit, 2);
     EXPECT_EQ(run.strOut, "Scanned: 0, Infected: 0\n");
     const std::vector<std::string> arErr = Lines(run.strErr);
     ASSERT_EQ(arErr.size(), 3u) << run.strErr;
@@ -383,11 +385,73 @@ TEST(QuilletScanTest, ASecondInterruptEndsAHungEngineAtOnce) {
     waitpid(pid, &nStatus, 0);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(elapsed, std::chrono::seconds(10));
+    // Stopped: never the status of a complete scan, whatever it found.
     ASSERT_TRUE(WIFEXITED(nStatus));
-    EXPECT_EQ(WEXITSTATUS(nStatus), 1);
+    EXPECT_EQ(WEXITSTATUS(nStatus), 128 + SIGINT);
     EXPECT_EQ(CTempDir::ReadFile(strOut), "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 2, Infected: 1\n");
     EXPECT_EQ(CTempDir::ReadFile(strErr), "quillet-scan: " + dir / "t/fault-probe-hang.exe" +
-                                             ": the engine failed on this file; not fully scanned\n");
+                                             ": the engine failed on this file; not fully scanned\n"
+                                             "quillet-scan: stopped after 2 files; the scan is not complete\n");
+}
+
+TEST(QuilletScanTest, NothingFoundButNotEverythingScannedExitsTwo) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/engine-error-1.exe", "plain");
+    CTempDir::WriteFile(dir / "t/readme.txt", "x" + TestMarker(0, 1, "Name") + "y");
+    ASSERT_EQ(mkfifo((dir / "t/pipe").c_str(), 0644), 0);
+    const std::string strProgram = BinDir() + "/quillet-scan";
+    SRun fault = RunProgram(strProgram, {"--engine", BinDir() + "/libfarsend-fault.so", dir / "t"}, dir);
+    EXPECT_EQ(fault.nExit, 2) << fault.strErr;
+    EXPECT_EQ(fault.strOut, "Scanned: 3, Infected: 0\n");
+    // Targets the user named but the engine never saw are said.
+    SRun named = RunProgram(strProgram, {dir / "t/readme.txt", dir / "t/pipe"}, dir);
+    EXPECT_EQ(named.nExit, 2);
+    EXPECT_EQ(named.strOut, "Scanned: 2, Infected: 0\n");
+    EXPECT_EQ(named.strErr, "quillet-scan: " + dir / "t/readme.txt" +
+                                ": not one of the listed types (--all-files scans it); not scanned\n"
+                                "quillet-scan: " + dir / "t/pipe" + ": not a regular file; not scanned\n");
+    SRun all = RunProgram(strProgram, {"--all-files", dir / "t/readme.txt"}, dir);
+    EXPECT_EQ(all.nExit, 1);
+    SRun clean = RunProgram(strProgram, {"--all-files", dir / "t/engine-error-1.exe"}, dir);
+    EXPECT_EQ(clean.nExit, 0) << clean.strErr;
+}
+
+TEST(QuilletScanTest, TwoRepairingScansAtOnceCleanEachFileOnce) {
+    // Two programs on one tree, each on several workers: every file is cut
+    // by one of them only, and loses nothing of its own.
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    mkdir((dir / "work").c_str(), 0700);
+    constexpr int FILES = 300;
+    auto Name = [&](int i) { return dir / ("t/f" + std::to_string(1000 + i) + ".exe"); };
+    auto Clean = [](int i) { return "before " + std::to_string(i) + " | after " + std::to_string(i) + " data"; };
+    for (int nRound = 0; nRound < 2; ++nRound) {
+        for (int i = 0; i < FILES; ++i)
+            CTempDir::WriteFile(Name(i), "before " + std::to_string(i) + " |" + TestMarker(0, 1, "Twice") + " after " +
+                                             std::to_string(i) + " data");
+        CTempDir out[2];
+        SRun runs[2];
+        std::thread threads[2];
+        for (int n = 0; n < 2; ++n)
+            threads[n] = std::thread([&, n] {
+                runs[n] = RunProgram(BinDir() + "/quillet-scan", {"--repair", "--jobs", "2", dir / "t"}, out[n],
+                                     std::string(), {"TMPDIR=" + dir / "work"});
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        std::map<std::string, int> mapRepaired;
+        for (const SRun& run : runs) {
+            EXPECT_NE(run.nExit, 2) << run.strErr;
+            for (const std::string& strLine : Lines(run.strOut))
+                if (strLine.size() > 9 && strLine.compare(strLine.size() - 9, 9, "\tRepaired") == 0)
+                    ++mapRepaired[strLine.substr(strLine.find('\t') + 1, Name(0).size())];
+        }
+        for (int i = 0; i < FILES; ++i) {
+            ASSERT_EQ(CTempDir::ReadFile(Name(i)), Clean(i)) << "round " << nRound;
+            EXPECT_EQ(mapRepaired[Name(i)], 1) << Name(i);
+        }
+    }
 }
 
 }  // namespace

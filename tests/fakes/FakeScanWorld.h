@@ -88,6 +88,22 @@ public:
         return true;
     }
     bool IsSameFolder(const std::string&, const CFileId&) override { return true; }
+    // Holds are granted unless a test says the file cannot be held.
+    std::set<std::string> m_setUnholdable;
+    std::vector<std::string> m_arHeld;
+    class CHold : public IFileHold {
+    public:
+        explicit CHold(const CFileId& id) : m_id(id) {}
+        CFileId GetId() const override { return m_id; }
+        CFileId m_id;
+    };
+    std::unique_ptr<IFileHold> HoldFile(const std::string& strPath, const CFileId& id) override {
+        CFileId now;
+        if (m_setUnholdable.count(strPath) || !GetFileId(strPath, &now) || (id.IsSet() && now != id))
+            return nullptr;
+        m_arHeld.push_back(strPath);
+        return std::make_unique<CHold>(now);
+    }
     bool GetMode(const std::string& strPath, uint32_t* pnMode) override {
         if (m_bGetModeFails)
             return false;

@@ -16,6 +16,7 @@
 #include "fakes/WriteNumbered.h"
 #include "platform/BackupStore.h"
 #include "platform/BackupStoreIo.h"
+#include "scan/Diagnostics.h"
 
 namespace {
 
@@ -158,7 +159,17 @@ TEST_F(BackupStoreTest, AnUnsafeWorkFolderIsRefused) {
     chmod(m_strWork.c_str(), 0770);
     CBackupStore open(m_strWork);
     EXPECT_FALSE(open.IsUsable());
+    // What is said names no error left over from an earlier call.
+    struct CLines : IDiagnosticSink {
+        std::vector<std::string> m_arLines;
+        void WriteLine(const std::string& strLine) override { m_arLines.push_back(strLine); }
+    } lines;
+    SetDiagnosticSink(&lines);
+    errno = ENOSPC;
     EXPECT_FALSE(WriteNumbered(open, 1, m_strSource, "a.exe"));
+    SetDiagnosticSink(nullptr);
+    ASSERT_EQ(lines.m_arLines.size(), 1u);
+    EXPECT_EQ(lines.m_arLines[0].find(strerror(ENOSPC)), std::string::npos) << lines.m_arLines[0];
     chmod(m_strWork.c_str(), 0700);
     // Another user's folder: only root can make one here.
     if (geteuid() == 0) {

@@ -5,7 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "fakes/FakeScanWorld.h"
 #include "fakes/OrdinaryUser.h"
@@ -208,6 +214,105 @@ TEST_F(SafeRepairTest, TheRepairPassBacksUpEachLayerBeforeCleaningIt) {
     EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/n.exe"), "a  b " + TestMarker(0, 1, "Inner") + " c");
     ASSERT_EQ(m_pStore->Restore(arBackups[0].strFileName), RESTORE_OK);
     EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/n.exe"), strNested);
+}
+
+// An engine that finds "MARK" and cuts it in place after checking that the
+// bytes are still there, as a real one does: with a moment between its check
+// and its cut.
+class CCuttingEngine : public CFakeEngine {
+public:
+    std::mutex m_mtx;
+    std::map<uint32_t, std::pair<std::string, size_t>> m_mapFound;
+    uint32_t m_nNext = 1;
+    std::function<void()> m_fnBetweenCheckAndCut;
+
+    uint32_t GetFileFormat(const std::string&) override { return 0; }
+    std::string GetTorvaneVersion() override { return "cut"; }
+    uint32_t ProbeInto(const std::string& strPath, bool* pbFaulted) override {
+        if (pbFaulted)
+            *pbFaulted = false;
+        const size_t nAt = CTempDir::ReadFile(strPath).find("MARK");
+        if (nAt == std::string::npos)
+            return 0;
+        std::lock_guard<std::mutex> lock(m_mtx);
+        m_mapFound[m_nNext] = {strPath, nAt};
+        return m_nNext++;
+    }
+    int16_t GetVirusReport(uint32_t) override { return STATE_REPAIRABLE; }
+    std::string GetVirusName(uint32_t) override { return "Mark"; }
+    void CloseProbe(uint32_t) override {}
+    bool RecoverFile(uint32_t hProbe, int16_t* pnOutcome) override {
+        std::pair<std::string, size_t> found;
+        std::function<void()> fnHook;
+        {
+            std::lock_guard<std::mutex> lock(m_mtx);
+            found = m_mapFound[hProbe];
+            fnHook = std::exchange(m_fnBetweenCheckAndCut, nullptr);
+        }
+        std::string strData = CTempDir::ReadFile(found.first);
+        *pnOutcome = REPAIR_FAILED;
+        if (strData.compare(found.second, 4, "MARK") != 0)
+            return true;
+        if (fnHook)
+            fnHook();
+        strData = CTempDir::ReadFile(found.first);
+        strData.erase(found.second, 4);
+        const int nFd = open(found.first.c_str(), O_WRONLY | O_TRUNC);
+        EXPECT_EQ(write(nFd, strData.data(), strData.size()), static_cast<ssize_t>(strData.size()));
+        close(nFd);
+        *pnOutcome = REPAIR_CLEANED;
+        return true;
+    }
+};
+
+TEST(FileHoldTest, TwoProgramsNeverCutTheSameFindingTwice) {
+    // Two scans clean one file at once, each having found the finding before
+    // the other cut it. The second must wait for the first and then find the
+    // bytes gone, not cut the user's data that moved into their place.
+    CTempDir dir;
+    const std::string strTree = dir / "tree";
+    mkdir(strTree.c_str(), 0755);
+    mkdir((dir / "Palisar").c_str(), 0700);
+    CTempDir::WriteFile(strTree + "/v.exe", "head MARK tail-of-the-users-data");
+    CCuttingEngine engine;
+    SCANREQUEST req;
+    req.arTargets = {strTree};
+    req.bAutoRepair = true;
+    struct SProgram {
+        CPosixDirLister lister;
+        CFakeDrives drives;
+        CPosixFileAccess access;
+        CFakeScanView view;
+        CResultRows rows;
+        std::unique_ptr<CBackupStore> pStore;
+    } arPrograms[2];
+    auto Run = [&](SProgram& program) {
+        program.pStore = std::make_unique<CBackupStore>(dir / "Palisar");
+        CScanner(req, CScanEnv{&engine, &program.lister, &program.drives, &program.access, &program.view,
+                               &program.rows, program.pStore.get()})
+            .RunScan();
+    };
+    std::mutex mtx;
+    std::condition_variable cv;
+    bool bSecondAtCut = false;
+    std::thread second;
+    engine.m_fnBetweenCheckAndCut = [&] {
+        // The first has checked; the second scans now and reaches its own
+        // cut unless something holds it back.
+        engine.m_fnBetweenCheckAndCut = [&] {
+            std::lock_guard<std::mutex> lock(mtx);
+            bSecondAtCut = true;
+            cv.notify_all();
+        };
+        second = std::thread([&] { Run(arPrograms[1]); });
+        std::unique_lock<std::mutex> lock(mtx);
+        cv.wait_for(lock, std::chrono::milliseconds(500), [&] { return bSecondAtCut; });
+    };
+    Run(arPrograms[0]);
+    second.join();
+    EXPECT_EQ(CTempDir::ReadFile(strTree + "/v.exe"), "head  tail-of-the-users-data");
+    EXPECT_EQ(arPrograms[0].rows.GetState(0), STATE_REPAIRED);
+    EXPECT_EQ(arPrograms[1].rows.GetState(0), STATE_FAIL_TO_REPAIR);
 }
 
 TEST(OrdinaryUserTest, AnotherUsersFilesAndWorkFolderAreLeftAsTheyAre) {

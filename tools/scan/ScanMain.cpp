@@ -31,8 +31,11 @@
 namespace {
 
 volatile sig_atomic_t g_nInterrupts = 0;
+volatile sig_atomic_t g_nSignal = 0;  // the first that stopped the scan
 
-void OnInterrupt(int) {
+void OnInterrupt(int nSignal) {
+    if (g_nSignal == 0)
+        g_nSignal = nSignal;
     if (g_nInterrupts < 2)
         g_nInterrupts = g_nInterrupts + 1;
 }
@@ -235,7 +238,16 @@ int main(int argc, char** argv) {
     }
     printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
     fflush(stdout);
+    // A stopped scan never passes for a complete one: it ends as a program
+    // stopped by that signal does.
+    if (scanner.IsStopped() && g_nSignal != 0) {
+        fprintf(stderr, LoadText(IDS_SCAN_TOOL_STOPPED), scanner.GetScanned());
+        return 128 + g_nSignal;
+    }
     if (bMissing)
         return 2;
-    return rows.GetCount() == 0 ? 0 : 1;
+    if (rows.GetCount() != 0)
+        return 1;
+    // Nothing found is no all-clear while some file was left unscanned.
+    return scanner.GetNotScanned() == 0 ? 0 : 2;
 }
