@@ -32,8 +32,12 @@ if [ -f /etc/apt/sources.list.d/debian.sources ] && grep -qx 'VERSION_CODENAME=b
   rm -f "$root/etc/apt/sources.list"
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
-rm -rf "$root/src" && mkdir -p "$root/src/quillet" "$root/src/out"
-git archive HEAD | tar -x -C "$root/src/quillet"
+# The tree and its build sit under /root, which only root may enter, as a
+# package builder's or a root user's checkout does: tests that run a child as
+# another user must not depend on reaching the build folder.
+rm -rf "$root/src" "$root/root/quillet" && mkdir -p "$root/root/quillet" "$root/src/out"
+chmod 0700 "$root/root"
+git archive HEAD | tar -x -C "$root/root/quillet"
 
 # What a builder mounts, in a mount namespace of its own so nothing stays.
 # NET is "--net" for a namespace with only loopback (brought up, as
@@ -50,15 +54,15 @@ inside() {
     mount -t tmpfs tmpfs "$root/tmp"
     exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"' "$root" "$@"
 }
-inside "" /bin/bash -c 'cd /src/quillet && scripts/install-deps.sh test' >"$work/deps.log" 2>&1 ||
+inside "" /bin/bash -c 'cd /root/quillet && scripts/install-deps.sh test' >"$work/deps.log" 2>&1 ||
   { tail -20 "$work/deps.log"; exit 1; }
 stamp "packages installed"
 # From here on: no network.
 export NET=1
-inside --net /bin/bash -c 'cd /src/quillet && scripts/test.sh' >"$work/test.log" 2>&1 ||
+inside --net /bin/bash -c 'cd /root/quillet && scripts/test.sh' >"$work/test.log" 2>&1 ||
   { tail -40 "$work/test.log"; echo "chroot-check: the test command failed (log: $work/test.log)"; exit 1; }
 stamp "test command passed"
-inside --net /bin/bash -c 'cd /src/quillet && DEB_BUILD_OPTIONS=nocheck scripts/package.sh /src/out' \
+inside --net /bin/bash -c 'cd /root/quillet && DEB_BUILD_OPTIONS=nocheck scripts/package.sh /src/out' \
   >"$work/package.log" 2>&1 || { tail -20 "$work/package.log"; exit 1; }
 cp "$root"/src/out/*.deb "$work/"
 stamp "packages built: $(cd "$work" && echo *.deb)"

@@ -350,9 +350,10 @@ TEST(QuilletScanTest, FilesNotScannedAreNamedOnStandardError) {
     mkdir((dir / "u").c_str(), 0755);
     mkdir((dir / "u/closed").c_str(), 0700);
     CTempDir::WriteFile(dir / "u/locked.exe", strMarked, 0);
+    const std::string strPrograms = OrdinaryBinDir();
     std::string strErr = TextAsOrdinaryUser([&] {
         CTempDir own;
-        return RunProgram(BinDir() + "/quillet-scan", {dir / "u"}, own).strErr;
+        return RunProgram(strPrograms + "/quillet-scan", {dir / "u"}, own).strErr;
     });
     EXPECT_EQ(strErr, "quillet-scan: " + dir / "u/closed" + ": folder cannot be read; its files are not scanned\n"
                       "quillet-scan: " + dir / "u/locked.exe" + ": cannot be read; not scanned\n");

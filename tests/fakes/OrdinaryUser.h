@@ -2,12 +2,18 @@
 // to uid and gid 65534 when the suite runs as root, else right here.
 #pragma once
 
+#include <dirent.h>
 #include <grp.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
+
+#include "fakes/TestPaths.h"
 
 constexpr uid_t ORDINARY_UID = 65534;
 
@@ -47,4 +53,43 @@ inline std::string TextAsOrdinaryUser(const std::function<std::string()>& fn) {
         strText.append(arBuf, static_cast<size_t>(n));
     close(arPipe[0]);
     return nResult == 0 ? strText : "(the child failed)";
+}
+
+// Where a child run as the ordinary user finds the programs, the host and
+// the engines. The build folder may sit where that user cannot enter (a
+// checkout under /root): they are then copied, once a test run, into a
+// folder anyone may enter, removed when the run ends. Asked before the
+// child drops its rights.
+inline std::string OrdinaryBinDir() {
+    static const struct SCopy {
+        std::string strDir;
+        bool bOwn = false;
+        SCopy() {
+            const std::string strBin = BinDir();
+            strDir = strBin;
+            const std::string strProbe = strBin + "/farsend-host";
+            if (geteuid() != 0 || AsOrdinaryUser([&] { return access(strProbe.c_str(), X_OK) == 0 ? 0 : 1; }) == 0)
+                return;
+            char szDir[] = "/tmp/quillet-programs-XXXXXX";
+            if (!mkdtemp(szDir) || chmod(szDir, 0755) != 0)
+                return;
+            std::error_code ec;
+            for (const auto& entry : std::filesystem::directory_iterator(strBin, ec)) {
+                const std::string strName = entry.path().filename().string();
+                // The programs and engines, not the test programs themselves.
+                if (!entry.is_regular_file(ec) || strName.find("_test") != std::string::npos ||
+                    strName.find("_bench") != std::string::npos)
+                    continue;
+                std::filesystem::copy_file(entry.path(), std::string(szDir) + "/" + strName, ec);
+            }
+            strDir = szDir;
+            bOwn = true;
+        }
+        ~SCopy() {
+            std::error_code ec;
+            if (bOwn)
+                std::filesystem::remove_all(strDir, ec);
+        }
+    } s_copy;
+    return s_copy.strDir;
 }

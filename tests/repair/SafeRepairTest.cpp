@@ -339,9 +339,11 @@ TEST(OrdinaryUserTest, AnotherUsersFilesAndWorkFolderAreLeftAsTheyAre) {
     CTempDir::WriteFile(strTree + "/d-own-000.exe", Infected("D"), 0);
     ASSERT_EQ(chown((strTree + "/d-own-000.exe").c_str(), ORDINARY_UID, ORDINARY_UID), 0);
 
+    // Found before the child drops its rights.
+    const std::string strPrograms = OrdinaryBinDir();
     auto Scan = [&](const std::string& strWork) {
         SHostOptions options;
-        options.strHostPath = BinDir() + "/farsend-host";
+        options.strHostPath = strPrograms + "/farsend-host";
         CHostEngine engine(options);
         if (engine.Load() != ENGINE_LOAD_OK)
             return std::string("(no engine)");
