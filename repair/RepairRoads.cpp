@@ -28,12 +28,6 @@ int NoticeKind(EResultState eState) {
     return -1;
 }
 
-// The always-backup test over the whole path, a '.' in a folder name included.
-bool IsAlwaysBackup(const std::string& strPath) {
-    char szExt[3];
-    return GetExtension(strPath, szExt) && ExtensionInList(szExt, g_szAlwaysBackupExtensions);
-}
-
 class CBusy {
 public:
     explicit CBusy(bool& bBusy) : m_bBusy(bBusy) { m_bBusy = true; }
@@ -115,80 +109,46 @@ void CRepairRoads::OnDblclkResultList() {
 void CRepairRoads::RepairFile(int nRow, const std::string& strPath) {
     IFarsendEngine* pEngine = m_scanner.GetEngine();
     IResultList* pRows = m_scanner.GetResults();
-    const bool bAlwaysBackup = IsAlwaysBackup(strPath);
-    bool bRepaired = false;
-    CFileId id;  // the file held; every backup must read that very file
-    const unsigned nFaults = pEngine->GetFaultCount();
+    std::string strFolder, strName;
+    SplitPath(strPath, &strFolder, &strName);
     // Bits the access test adds stay while the engine cleans the file.
     CModeHold hold(m_scanner.GetAccess());
+    CFileTreatment treatment(m_scanner, pEngine, strPath, strName, CFileId(),
+                             m_scanner.GetRequest().bBackup || IsAlwaysBackup(strPath), &hold, pEngine->GetFaultCount());
     // Held from before the first probe, so no other Quillet program cleans
     // the file between a finding and its cut; without it nothing is cleaned.
-    std::unique_ptr<IFileHold> pFileHold = m_scanner.GetAccess()->HoldFile(strPath, CFileId());
-    if (pFileHold)
-        id = pFileHold->GetId();
+    const bool bHeld = treatment.Hold();
 
-    for (int nPass = 0; nPass <= MAX_REPAIR_PASSES; ++nPass) {
-        // One fault on this file (a close included) ends its handling.
-        if (nPass > 0 && pEngine->GetFaultCount() != nFaults)
-            return;
-        bool bFaulted = false;
-        uint32_t hProbe = pEngine->ProbeInto(strPath, &bFaulted);
-        // A probe the engine failed in says nothing about the file.
-        if (bFaulted)
-            return;
-        if (hProbe == 0) {
-            if (bRepaired) {
-                pRows->SetState(nRow, STATE_REPAIRED);
-                pRows->SetCheck(nRow, false);
-            }
-            return;
-        }
-        if (bRepaired) {
-            pRows->SetVirusName(nRow, pEngine->GetVirusName(hProbe));
-            pRows->SetState(nRow, STATE_OVERLAPPED);
-        }
+    bool bFaulted = false;
+    uint32_t hProbe = pEngine->ProbeInto(strPath, &bFaulted);
+    // A probe the engine failed in says nothing about the file.
+    if (bFaulted || hProbe == 0)
+        return;
+    for (int nPass = 0;; ++nPass) {
         if (pEngine->GetVirusReport(hProbe) != STATE_REPAIRABLE || nPass == MAX_REPAIR_PASSES) {
             pEngine->CloseProbe(hProbe);
             return;
         }
-        if (!pFileHold) {
+        if (!bHeld) {
+            pEngine->CloseProbe(hProbe);
             pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
-            pEngine->CloseProbe(hProbe);
             return;
         }
-        // No cleaning without its backup, and only of the file backed up:
-        // a link planted in the row's place since the scan is not followed.
-        if (m_scanner.GetRequest().bBackup || bAlwaysBackup) {
-            std::string strFolder, strName;
-            SplitPath(strPath, &strFolder, &strName);
-            if (!m_scanner.BackupFile(strFolder, strName, &id)) {
-                pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
-                pEngine->CloseProbe(hProbe);
-                return;
-            }
-        }
-        if (!m_scanner.CheckFileAccess(true, strPath, &hold)) {
-            pRows->SetState(nRow, STATE_ACCESS_DENIED);
-            pEngine->CloseProbe(hProbe);
+        EResultState eState = STATE_REPAIRABLE;
+        switch (treatment.CleanOnce(hProbe, &hProbe, &eState)) {
+        case CLEANED_REPAIRED:
+            pRows->SetState(nRow, STATE_REPAIRED);
+            pRows->SetCheck(nRow, false);
             return;
-        }
-        if (!m_scanner.IsSameFile(strPath, id)) {
-            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
-            pEngine->CloseProbe(hProbe);
-            return;
-        }
-        int16_t nOutcome = 0;
-        if (!pEngine->RecoverFile(hProbe, &nOutcome))
-            return;
-        pEngine->CloseProbe(hProbe);
-        if (nOutcome == REPAIR_CLEANED) {
-            bRepaired = true;
+        case CLEANED_FURTHER:
+            pRows->SetVirusName(nRow, pEngine->GetVirusName(hProbe));
+            pRows->SetState(nRow, STATE_OVERLAPPED);
             continue;
+        case CLEANED_STATE:
+            pRows->SetState(nRow, eState);
+            return;
+        case CLEANED_ENDED:
+            return;
         }
-        if (nOutcome == REPAIR_FAILED)
-            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
-        else if (nOutcome == REPAIR_ENCRYPTED)
-            pRows->SetState(nRow, STATE_AFTER_DECRYPTION);
-        return;
     }
 }

@@ -372,13 +372,12 @@ bool CScanner::IsSameFile(const std::string& strPath, const CFileId& id) {
 }
 
 bool CScanner::FilterFile(const std::string& strPath) {
-    char szExt[3];
-    bool bDot = GetExtension(strPath, szExt);
-    if (bDot && ExtensionInList(szExt, g_szAlwaysBackupExtensions))
+    if (IsAlwaysBackup(strPath))
         m_bOfficeFile = true;
     if (m_req.bAllFiles)
         return true;
-    return bDot && ExtensionInList(szExt, g_szScanExtensions);
+    char szExt[3];
+    return GetExtension(strPath, szExt) && ExtensionInList(szExt, g_szScanExtensions);
 }
 
 bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath, CModeHold* pHold) {
@@ -427,72 +426,28 @@ void CScanner::ScanFile(SFileWork& work, const std::string& strPath, std::string
 
 bool CScanner::AutoRepair(SFileWork& work, uint32_t hProbe, const std::string& strPath, std::string_view strName,
                           CFileId* pId, uint32_t* phProbe) {
-    IFarsendEngine* pEngine = work.pEngine;
     IResultList* pRows = work.pRows;
     const int nRow = work.nInfected - 1;
-
-    // One cleaner at a time in every Quillet program: another's cut shifts
-    // the bytes this finding points at. The engine checks them under the hold.
-    if (!work.pFileHold) {
-        work.pFileHold = m_pAccess->HoldFile(strPath, *pId);
-        if (!work.pFileHold) {
-            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
-            pEngine->CloseProbe(hProbe);
-            return false;
-        }
-        *pId = work.pFileHold->GetId();
-    }
-    // No cleaning without its backup: the user was promised a copy.
-    if (m_req.bBackup || work.bOfficeFile) {
-        std::string strFolder, strFileName;
-        SplitPath(strPath, &strFolder, &strFileName);
-        if (!BackupFile(strFolder, std::string(strName), pId)) {
-            pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
-            pEngine->CloseProbe(hProbe);
-            return false;
-        }
-    }
-    if (!CheckFileAccess(true, strPath, work.pHold)) {
-        pRows->SetState(nRow, STATE_ACCESS_DENIED);
-        pEngine->CloseProbe(hProbe);
-        return false;
-    }
-    // Only the file that was backed up is cleaned.
-    if (!IsSameFile(strPath, *pId)) {
-        pRows->SetState(nRow, STATE_FAIL_TO_REPAIR);
-        pEngine->CloseProbe(hProbe);
-        return false;
-    }
-    int16_t nOutcome = 0;
-    // A fault inside the cleaning call ends the file's handling: the handle
-    // is not used again and the row keeps its state.
-    if (!pEngine->RecoverFile(hProbe, &nOutcome))
-        return false;
-    pEngine->CloseProbe(hProbe);
-    if (nOutcome == REPAIR_FAILED || nOutcome == REPAIR_ENCRYPTED) {
-        pRows->SetState(nRow, nOutcome == REPAIR_FAILED ? STATE_FAIL_TO_REPAIR : STATE_AFTER_DECRYPTION);
-        return false;
-    }
-    if (nOutcome != REPAIR_CLEANED)
-        return false;
-    // A fault anywhere on this file so far (its closes included) ends its
-    // handling: a hang is paid once, not once a pass.
-    if (pEngine->GetFaultCount() != work.nFileFaults)
-        return false;
-
-    bool bFaulted = false;
-    uint32_t hNext = pEngine->ProbeInto(strPath, &bFaulted);
-    // Nothing is known after a fault: the row is not called repaired.
-    if (bFaulted)
-        return false;
-    if (hNext == 0) {
+    if (!work.pTreatment)
+        work.pTreatment =
+            std::make_unique<CFileTreatment>(*this, work.pEngine, strPath, strName, *pId,
+                                             m_req.bBackup || work.bOfficeFile, work.pHold, work.nFileFaults);
+    EResultState eState = STATE_REPAIRABLE;
+    switch (work.pTreatment->CleanOnce(hProbe, phProbe, &eState)) {
+    case CLEANED_REPAIRED:
         pRows->SetState(nRow, STATE_REPAIRED);
         return false;
+    case CLEANED_FURTHER:
+        pRows->SetVirusName(nRow, work.pEngine->GetVirusName(*phProbe));
+        pRows->SetState(nRow, STATE_OVERLAPPED);
+        return true;
+    case CLEANED_STATE:
+        pRows->SetState(nRow, eState);
+        return false;
+    case CLEANED_ENDED:
+        break;
     }
-    pRows->SetVirusName(nRow, pEngine->GetVirusName(hNext));
-    pRows->SetState(nRow, STATE_OVERLAPPED);
-    *phProbe = hNext;
-    return true;
+    return false;
 }
 
 bool CScanner::BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId) {

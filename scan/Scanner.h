@@ -12,39 +12,11 @@
 
 #include "engine/FarsendEngine.h"
 #include "repair/RepairInterfaces.h"
+#include "repair/Treatment.h"
+#include "scan/ModeHold.h"
 #include "scan/ScanInterfaces.h"
 #include "scan/ScanTypes.h"
 #include "scan/ScanWorkers.h"
-
-// The owner's bits an access retry had to add stay until the engine is done
-// with the file (on Linux it could not open it otherwise); the exact mode
-// goes back when the hold ends, whatever happened in between.
-class CModeHold {
-public:
-    explicit CModeHold(IFileAccess* pAccess) : m_pAccess(pAccess) {}
-    ~CModeHold() { Release(); }
-    CModeHold(const CModeHold&) = delete;
-    CModeHold& operator=(const CModeHold&) = delete;
-    // The mode to put back; the first one kept is the file's own.
-    void Keep(const std::string& strPath, uint32_t nMode) {
-        if (m_bHeld)
-            return;
-        m_strPath = strPath;
-        m_nMode = nMode;
-        m_bHeld = true;
-    }
-    void Release() {
-        if (m_bHeld)
-            m_pAccess->SetMode(m_strPath, m_nMode);
-        m_bHeld = false;
-    }
-
-private:
-    IFileAccess* m_pAccess;
-    std::string m_strPath;
-    uint32_t m_nMode = 0;
-    bool m_bHeld = false;
-};
 
 // The file checks, taken in turn by the walk and the workers.
 class CLockedFileAccess : public IFileAccess {
@@ -99,7 +71,7 @@ struct CScanEnv {
 // engine that keeps "cleaning" without effect must not hold the scan.
 constexpr int MAX_REPAIR_PASSES = 64;
 
-class CScanner {
+class CScanner : public ITreatmentServices {
 public:
     CScanner(const SCANREQUEST& req, const CScanEnv& env);
     ~CScanner();
@@ -113,13 +85,14 @@ public:
     bool FilterFile(const std::string& strPath);
     // pHold: where added bits stay until the engine is done; none puts the
     // mode back at once. The scan's own calls use the file's hold.
-    bool CheckFileAccess(bool bWrite, const std::string& strPath, CModeHold* pHold = nullptr);
+    bool CheckFileAccess(bool bWrite, const std::string& strPath, CModeHold* pHold = nullptr) override;
     // Takes the next free backup number, used up even when the copy fails;
     // false when no backup could be written. *pId as IBackupWriter says.
-    bool BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId);
+    bool BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId) override;
     // Just before a cleaning: the path still holds the regular file that was
     // backed up (or met by the walk), not a link or another file.
-    bool IsSameFile(const std::string& strPath, const CFileId& id);
+    bool IsSameFile(const std::string& strPath, const CFileId& id) override;
+    IFileAccess* GetTreatmentAccess() override { return m_pAccess; }
 
     // Asked from a handler while the walk drains: leave at the next entry.
     void Stop() { m_bStop = true; }
@@ -167,9 +140,9 @@ private:
         bool bOfficeFile = false;
         CModeHold* pHold = nullptr;
         unsigned nFileFaults = 0;  // the engine's fault count when the file began
-        // Taken before the first backup, kept through every cleaning and the
-        // probes after them.
-        std::unique_ptr<IFileHold> pFileHold;
+        // From the first cleaning on: it keeps the file held through every
+        // cleaning and the probes after them.
+        std::unique_ptr<CFileTreatment> pTreatment;
     };
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);
