@@ -58,6 +58,14 @@ void OnLibraryMessage(enum cl_msg eSeverity, const char* /*pszFull*/, const char
         s_parLoadErrors->push_back(strLine);
 }
 
+// libclamav leaves the name out of cl_scandesc's answer for a file above
+// MaxFileSize, but calls this back with it.
+void OnVirusFound(int /*nFd*/, const char* pszName, void* pContext)
+{
+    if (pContext && pszName)
+        static_cast<std::string*>(pContext)->assign(pszName);
+}
+
 // One line for the user: no control characters.
 std::string OneLine(std::string str)
 {
@@ -321,6 +329,7 @@ bool CClamavEngine::LoadDatabase(const std::string& strFolder)
     if (pszRuntime && ::stat(pszRuntime, &stRuntime) == 0 && S_ISDIR(stRuntime.st_mode) &&
         ::access(pszRuntime, W_OK | X_OK) == 0)
         cl_engine_set_str(m_pEngine, CL_ENGINE_TMPDIR, pszRuntime);
+    cl_engine_set_clcb_virus_found(m_pEngine, OnVirusFound);
     if (const char* pszLimits = Environment("QUILLET_CLAMAV_LIMITS"); pszLimits && !ApplyLimits(pszLimits)) {
         cl_engine_free(m_pEngine);
         m_pEngine = nullptr;
@@ -498,9 +507,11 @@ uint32_t CClamavEngine::ScanInProcess(int nFd, const char* pszPath)
         CL_SCAN_HEURISTIC_EXCEEDS_MAX | CL_SCAN_HEURISTIC_ENCRYPTED_ARCHIVE | CL_SCAN_HEURISTIC_ENCRYPTED_DOC;
     const char* pszVirus = nullptr;
     unsigned long nScanned = 0;
-    const cl_error_t eResult = cl_scandesc(nFd, pszPath, &pszVirus, &nScanned, m_pEngine, &options);
+    std::string strCalledBack;
+    const cl_error_t eResult =
+        cl_scandesc_callback(nFd, pszPath, &pszVirus, &nScanned, m_pEngine, &options, &strCalledBack);
     if (eResult == CL_VIRUS)
-        return AddFindingOrNote(pszVirus);
+        return AddFindingOrNote(pszVirus ? pszVirus : strCalledBack.c_str());
     if (eResult == CL_CLEAN || eResult == CL_VERIFIED || IsPartialScan(eResult)) {
         m_strScanNote = LimitOfError(eResult);
         return 0;
