@@ -29,6 +29,10 @@ typedef const char* (*PFN_dlGetTurnOnError_Farsend)(void);
 // be copied with fork() and each copy used on its own, one call at a time
 // (one engine's memory serves several workers).
 typedef int (*PFN_dlCanFork_Farsend)(void);
+// Optional, asked right after a probe that found nothing: NULL or "" when the
+// engine read the whole file, else the name of the limit that stopped it part
+// way (a size, a depth, "encrypted"), so the file is not taken for clean.
+typedef const char* (*PFN_dlGetScanNote_Farsend)(void);
 
 #ifdef __cplusplus
 }
@@ -44,5 +48,6 @@ typedef int (*PFN_dlCanFork_Farsend)(void);
 // The optional entry points, resolved only when present.
 #define FARSEND_TURN_ON_ERROR_NAME "dlGetTurnOnError_Farsend"
 #define FARSEND_CAN_FORK_NAME "dlCanFork_Farsend"
+#define FARSEND_SCAN_NOTE_NAME "dlGetScanNote_Farsend"
 
 #define FARSEND_LIBRARY_NAME "libfarsend.so"

@@ -72,6 +72,10 @@ public:
     // The engine's own words on why a call failed (a daemon gone), once;
     // "" when it gave none.
     virtual std::string TakeFaultReason() { return std::string(); }
+    // After a probe that answered clean: the limit that stopped the engine
+    // part way through the file (its size, depth, encryption), once; "" when
+    // it read the whole file.
+    virtual std::string TakeScanNote() { return std::string(); }
     // Ends the call in flight from another thread, as a hang would end.
     virtual void Abandon() {}
     // Who is served while a call waits (not owned); none waits plainly.

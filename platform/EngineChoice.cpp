@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/HostEngine.h"
+#include "res/Strings.h"
 #include "platform/XdgRegistry.h"
 
 namespace {
@@ -53,6 +54,10 @@ bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int
             pChoice->strDatabase = strValue;
         } else if (strName == "clamd") {
             pChoice->strClamd = strValue;
+        } else if ((strName == "alert-exceeds-max" || strName == "alert-encrypted") &&
+                   (strValue == "yes" || strValue == "no")) {
+            (strName == "alert-exceeds-max" ? pChoice->bAlertExceedsMax : pChoice->bAlertEncrypted) =
+                strValue == "yes";
         } else {
             if (pnBadLine)
                 *pnBadLine = nLine;
@@ -79,7 +84,7 @@ bool ReadEngineSettingsFile(CEngineChoice* pChoice, std::string* pstrError) {
     }
     int nBadLine = 0;
     if (!ParseEngineSettings(strText, pChoice, &nBadLine)) {
-        *pstrError = strPath + ":" + std::to_string(nBadLine) + ": not understood (engine, database or clamd = VALUE)";
+        *pstrError = strPath + ":" + std::to_string(nBadLine) + LoadText(IDS_ENGINE_SETTINGS_BAD_LINE);
         return false;
     }
     return true;
@@ -142,6 +147,11 @@ bool ApplyEngineChoice(const CEngineChoice& choice, CHostEngine& engine, std::st
     } else {
         *pstrError = "unknown engine \"" + choice.strEngine + "\": reference, clamav, clamd or a library's path";
         return false;
+    }
+    if (!arEnv.empty()) {
+        // Set either way: none is taken from our own environment.
+        arEnv.push_back(std::string("QUILLET_CLAMAV_ALERT_EXCEEDS_MAX=") + (choice.bAlertExceedsMax ? "yes" : ""));
+        arEnv.push_back(std::string("QUILLET_CLAMAV_ALERT_ENCRYPTED=") + (choice.bAlertEncrypted ? "yes" : ""));
     }
     engine.SetHostEnvironment(std::move(arEnv));
     return true;

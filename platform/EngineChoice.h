@@ -12,12 +12,17 @@ struct CEngineChoice {
     std::string strEngine = "reference";  // reference | clamav | clamd | a library's path
     std::string strDatabase;  // clamav: the signature folder ("" = DEFAULT_CLAMAV_DATABASE)
     std::string strClamd;     // clamd: unix:PATH or tcp:HOST:PORT ("" = the daemon's own configuration)
+    // ClamAV: a file read only part way (a limit, encryption) is a row, as
+    // clamscan --alert-exceeds-max and --alert-encrypted give it, not a note.
+    bool bAlertExceedsMax = false;
+    bool bAlertEncrypted = false;
 };
 
 constexpr const char* DEFAULT_CLAMAV_DATABASE = "/var/lib/clamav";
 constexpr const char* CLAMD_CONFIG = "/etc/clamav/clamd.conf";
 
-// "name = value" lines (engine, database, clamd); '#' starts a comment.
+// "name = value" lines (engine, database, clamd; alert-exceeds-max and
+// alert-encrypted = yes or no); '#' starts a comment.
 // False names the first line that is not understood in *pnBadLine.
 bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int* pnBadLine);
 // $XDG_CONFIG_HOME/quillet/engine.conf (default ~/.config); a missing file

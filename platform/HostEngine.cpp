@@ -538,7 +538,8 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
         return nFormat;
     uint32_t hProbe = 0;
     m_bPrefetchFaulted = false;
-    if (!Receive(OP_FORMAT_PROBE, &hProbe, nullptr, strPath, 0, SPIN_SLOT_FUSED_PROBE)) {
+    m_strPrefetchNote.clear();
+    if (!Receive(OP_FORMAT_PROBE, &hProbe, &m_strPrefetchNote, strPath, 0, SPIN_SLOT_FUSED_PROBE)) {
         // The format was answered; the probe faulted.
         Diagnose("engine failed (crashed or hung) in the probe; it starts anew for the next call", strPath);
         ++m_nFaults;
@@ -557,23 +558,29 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
 uint32_t CHostEngine::ProbeInto(const std::string& strPath, bool* pbFaulted) {
     if (pbFaulted)
         *pbFaulted = false;
+    m_strScanNote.clear();
     if (m_bPrefetched && m_strPrefetchPath == strPath) {
         m_bPrefetched = false;
         uint32_t hProbe = m_hPrefetch;
         m_hPrefetch = 0;
         if (pbFaulted)
             *pbFaulted = m_bPrefetchFaulted;
+        if (hProbe == 0)
+            m_strScanNote = std::move(m_strPrefetchNote);
         return hProbe;
     }
     DropPrefetch();
     uint32_t hProbe = 0;
-    if (!Call(OP_PROBE, 0, strPath, &hProbe, nullptr, strPath)) {
+    std::string strNote;
+    if (!Call(OP_PROBE, 0, strPath, &hProbe, &strNote, strPath)) {
         if (pbFaulted)
             *pbFaulted = true;
         return 0;
     }
     if (hProbe != 0)
         m_mapLive[hProbe] = strPath;
+    else
+        m_strScanNote = std::move(strNote);
     return hProbe;
 }
 

@@ -68,6 +68,7 @@ public:
     // From any thread: the call waiting for its host ends as a hang would.
     void Abandon() override;
     std::string TakeFaultReason() override { return std::move(m_strFaultReason); }
+    std::string TakeScanNote() override { return std::move(m_strScanNote); }
     pid_t GetHostPid() const { return m_pidHost; }
 
     static std::string DefaultHostPath();
@@ -108,6 +109,7 @@ private:
     bool m_bLoading = false;  // spawned by BeginLoad, greeting not yet read
     std::string m_strLoadError;
     std::string m_strFaultReason;  // the engine's words on its last failed call
+    std::string m_strScanNote;     // the limit that stopped the last clean probe
     int m_nFd = -1;
     pid_t m_pidHost = -1;
     bool m_bCanFork = false;
@@ -129,6 +131,7 @@ private:
     std::string m_strPrefetchPath;
     uint32_t m_hPrefetch = 0;
     bool m_bPrefetchFaulted = false;
+    std::string m_strPrefetchNote;
     IEngineWait* m_pWait = nullptr;
     bool m_bServing = false;     // m_pWait runs: no call may start
     uint64_t m_nCallSerial = 0;

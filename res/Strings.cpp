@@ -130,9 +130,11 @@ const char* LoadText(EStringId eId) {
     case IDS_SKIP_ENGINE_FAULT: return "the engine failed on this file; not fully scanned";
     case IDS_SKIP_FOLDER_UNREADABLE: return "folder cannot be read; its files are not scanned";
     case IDS_SKIP_SYSTEM_FS: return "a system file system, not storage; not scanned";
-    case IDS_SKIP_ENGINE_PARTIAL: return "the engine stopped part way; not fully scanned";
+    case IDS_SKIP_ENGINE_PARTIAL: return "not fully scanned (%s); the engine stopped part way";
     case IDS_SKIP_NOT_LISTED: return "not one of the listed types (--all-files scans it); not scanned";
     case IDS_SKIP_NOT_REGULAR: return "not a regular file; not scanned";
+    case IDS_ENGINE_SETTINGS_BAD_LINE:
+        return ": not understood (engine, database or clamd = VALUE; alert-exceeds-max or alert-encrypted = yes or no)";
 
     case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [--verbose] [list | restore NUM... | empty]\n";
     case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d.%d\n";

@@ -126,9 +126,12 @@ enum EStringId : uint16_t {
     IDS_SKIP_ENGINE_FAULT = 452,
     IDS_SKIP_FOLDER_UNREADABLE = 453,
     IDS_SKIP_SYSTEM_FS = 454,
-    IDS_SKIP_ENGINE_PARTIAL = 455,
+    IDS_SKIP_ENGINE_PARTIAL = 455,  // "%s": the limit the engine stopped at
     IDS_SKIP_NOT_LISTED = 456,
     IDS_SKIP_NOT_REGULAR = 457,
+
+    // The engine settings file.
+    IDS_ENGINE_SETTINGS_BAD_LINE = 480,  // after "PATH:LINE"
 
     // quillet-bin.
     IDS_BIN_TOOL_USAGE = 410,

@@ -191,8 +191,8 @@ void CScanDlg::EngineFailed(const std::string& strReason) {
     Diagnose("the engine failed", strReason);
 }
 
-void CScanDlg::NotScanned(const std::string& strPath, ESkipReason eReason) {
-    Diagnose(LoadText(static_cast<EStringId>(IDS_SKIP_UNREADABLE + eReason)), strPath);
+void CScanDlg::NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) {
+    Diagnose(SkipReasonText(eReason, strDetail), strPath);
 }
 
 void CScanDlg::SetLabel(EScanLabel eLabel, const std::string& strText) {

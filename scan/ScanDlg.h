@@ -84,7 +84,7 @@ private:
     void Drain() override;
     void SetLabel(EScanLabel eLabel, const std::string& strText) override;
     void ScanEnded(bool bStopped) override;
-    void NotScanned(const std::string& strPath, ESkipReason eReason) override;
+    void NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) override;
     void EngineFailed(const std::string& strReason) override;
     // IEngineWait
     bool WhileWaiting(uint64_t nCall, int64_t nElapsedMs) override;

@@ -145,19 +145,25 @@ enum ESkipReason {
     SKIP_ENGINE_FAULT,       // the engine crashed or hung on the file: counted
     SKIP_FOLDER_UNREADABLE,  // a folder that could not be listed
     SKIP_SYSTEM_FS,          // a target on a system file system (proc, sysfs...): nothing walked
-    SKIP_ENGINE_PARTIAL,     // the engine stopped part way (one of its limits): counted
+    SKIP_ENGINE_PARTIAL,     // the engine stopped part way at a limit it names: counted, no row
     SKIP_NOT_LISTED,         // a file target "All files" keeps from the engine: counted
     SKIP_NOT_REGULAR,        // a target that is a FIFO, socket or device: counted, never opened
 };
+
+// The reason as the user reads it; strDetail fills SKIP_ENGINE_PARTIAL's limit.
+std::string SkipReasonText(ESkipReason eReason, const std::string& strDetail);
 
 class IScanView {
 public:
     virtual ~IScanView() = default;
     // One line's worth for each such file or folder; the window keeps them
-    // to its log, the console says them.
-    virtual void NotScanned(const std::string& strPath, ESkipReason eReason) {
+    // to its log, the console says them. strDetail: the limit the engine
+    // named for SKIP_ENGINE_PARTIAL, else "".
+    virtual void NotScanned(const std::string& strPath, ESkipReason eReason,
+                            const std::string& strDetail = std::string()) {
         (void)strPath;
         (void)eReason;
+        (void)strDetail;
     }
     // Why the engine failed, in its own words: each different reason once a
     // scan, before the files it cost are named.

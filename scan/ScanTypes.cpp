@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "res/Strings.h"
+#include "scan/ScanInterfaces.h"
 
 const char* const g_szScanExtensions = "EXECOMDLLDOCXLSDOTXLTXLMXLLXLWXLAOCXSCR";
 const char* const g_szAlwaysBackupExtensions = "DOCXLSDOTXLTXLMXLLXLWXLA";
@@ -15,6 +16,17 @@ std::string GetStateText(EResultState eState) {
     char szText[32];
     std::snprintf(szText, sizeof szText, LoadText(IDS_STATE_UNKNOWN), static_cast<int>(eState));
     return szText;
+}
+
+std::string SkipReasonText(ESkipReason eReason, const std::string& strDetail) {
+    const char* pszText = LoadText(static_cast<EStringId>(IDS_SKIP_UNREADABLE + eReason));
+    if (eReason != SKIP_ENGINE_PARTIAL)
+        return pszText;
+    std::string strText = pszText;
+    const size_t nAt = strText.find("%s");
+    if (nAt != std::string::npos)
+        strText.replace(nAt, 2, strDetail);
+    return strText;
 }
 
 bool GetExtension(const std::string& strPath, char szExt[3]) {

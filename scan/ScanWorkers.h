@@ -33,6 +33,7 @@ struct SFileJob {
     CResultRows rows;  // numbered from 1 within the file
     bool bFaulted = false;
     std::string strFaultReason;
+    std::string strScanNote;  // the limit that stopped the engine part way
 };
 
 class CScanWorkers {

@@ -279,6 +279,8 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
     if (IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
         ScanFile(work, strPath, strName, id);
     m_nInfected = work.nInfected;
+    if (!work.strScanNote.empty())
+        NotScanned(strPath, SKIP_ENGINE_PARTIAL, work.strScanNote);
 }
 
 void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
@@ -296,6 +298,7 @@ void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
         job.bFaulted = true;
         job.strFaultReason = pEngine->TakeFaultReason();
     }
+    job.strScanNote = std::move(work.strScanNote);
 }
 
 void CScanner::ApplyFinished() {
@@ -315,6 +318,8 @@ void CScanner::ApplyJob(const SFileJob& job) {
             m_env.pView->EngineFailed(job.strFaultReason);
         NotScanned(job.strPath, SKIP_ENGINE_FAULT);
     }
+    if (!job.strScanNote.empty())
+        NotScanned(job.strPath, SKIP_ENGINE_PARTIAL, job.strScanNote);
 }
 
 void CScanner::WaitForWorkers() {
@@ -341,9 +346,9 @@ void CScanner::FinishWorkers() {
     }
 }
 
-void CScanner::NotScanned(const std::string& strPath, ESkipReason eReason) {
+void CScanner::NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) {
     ++m_nNotScanned;
-    m_env.pView->NotScanned(strPath, eReason);
+    m_env.pView->NotScanned(strPath, eReason, strDetail);
 }
 
 void CScanner::BeginFileFaults(const std::string& strPath) {
@@ -405,6 +410,10 @@ void CScanner::ScanFile(SFileWork& work, const std::string& strPath, std::string
     IFarsendEngine* pEngine = work.pEngine;
     work.nFileFaults = pEngine->GetFaultCount();
     uint32_t hProbe = pEngine->ProbeInto(strPath);
+    // No row is made up for a file read only in part, but it is not called
+    // clean either.
+    if (hProbe == 0)
+        work.strScanNote = pEngine->TakeScanNote();
     for (int nPass = 0; hProbe != 0; ++nPass) {
         int16_t nCode = pEngine->GetVirusReport(hProbe);
         ++work.nInfected;

@@ -129,7 +129,7 @@ private:
     void MeetFile(const std::string& strPath, std::string_view strName, EEntryKind eKind, CFileId id,
                   const CFileId& folderId, bool bTarget = false);
     // Said to the view, and counted.
-    void NotScanned(const std::string& strPath, ESkipReason eReason);
+    void NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail = std::string());
     // One file's engine work: the engine, where its rows go and how they
     // are numbered, and the mode held for it.
     struct SFileWork {
@@ -143,6 +143,7 @@ private:
         // From the first cleaning on: it keeps the file held through every
         // cleaning and the probes after them.
         std::unique_ptr<CFileTreatment> pTreatment;
+        std::string strScanNote;   // the probe found nothing, but read only part of the file
     };
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);

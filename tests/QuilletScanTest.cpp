@@ -235,6 +235,8 @@ TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
     EXPECT_EQ(choice.strClamd, "unix:/run/x.ctl");
     EXPECT_FALSE(ParseEngineSettings("database = /db\nengin = clamav\n", &choice, &nBad));
     EXPECT_EQ(nBad, 2);
+    EXPECT_FALSE(ParseEngineSettings("alert-encrypted = yes\nalert-exceeds-max = 1\n", &choice, &nBad));
+    EXPECT_EQ(nBad, 2);
     EXPECT_EQ(ClamdAddressFromConfig("#LocalSocket /no\nLocalSocket /run/clamav/clamd.ctl\nTCPSocket 3310\n"),
               "unix:/run/clamav/clamd.ctl");
     EXPECT_EQ(ClamdAddressFromConfig("TCPSocket 3310\nTCPAddr 10.0.0.1\n"), "tcp:10.0.0.1:3310");

@@ -58,6 +58,14 @@ void OnLibraryMessage(enum cl_msg eSeverity, const char* /*pszFull*/, const char
         s_parLoadErrors->push_back(strLine);
 }
 
+// libclamav leaves the name out of cl_scandesc's answer for a file above
+// MaxFileSize, but calls this back with it.
+void OnVirusFound(int /*nFd*/, const char* pszName, void* pContext)
+{
+    if (pContext && pszName)
+        static_cast<std::string*>(pContext)->assign(pszName);
+}
+
 // One line for the user: no control characters.
 std::string OneLine(std::string str)
 {
@@ -114,6 +122,61 @@ bool IsPartialScan(cl_error_t eResult)
     }
 }
 
+// The limits libclamav may be given for a test, by the names clamd.conf
+// uses for them.
+struct CLimitName {
+    const char* m_pszName;
+    cl_engine_field m_eField;
+};
+constexpr CLimitName kLimitNames[] = {
+    {"MaxFileSize", CL_ENGINE_MAX_FILESIZE}, {"MaxScanSize", CL_ENGINE_MAX_SCANSIZE},
+    {"MaxRecursion", CL_ENGINE_MAX_RECURSION}, {"MaxFiles", CL_ENGINE_MAX_FILES},
+    {"MaxScanTime", CL_ENGINE_MAX_SCANTIME},
+};
+
+// What libclamav's alerts for exceeded limits and encryption say (and
+// clamd's, where its configuration turns them on): the file was read only
+// part way. The limit's name for the user, and whether it is encryption.
+bool PartialScanNote(const std::string& strName, std::string* pstrNote, bool* pbEncrypted)
+{
+    const auto Tail = [&strName](const std::string& strPrefix, std::string* pstrTail) {
+        if (strName.compare(0, strPrefix.size(), strPrefix) != 0)
+            return false;
+        *pstrTail = strName.substr(strPrefix.size());
+        // A database's own signature of that name carries more (".UNOFFICIAL").
+        return !pstrTail->empty() && pstrTail->find('.') == std::string::npos;
+    };
+    std::string strTail;
+    if (Tail("Heuristics.Limits.Exceeded.", &strTail)) {
+        *pstrNote = strTail;
+        *pbEncrypted = false;
+        return true;
+    }
+    if (Tail("Heuristics.Encrypted.", &strTail)) {
+        *pstrNote = "encrypted";
+        *pbEncrypted = true;
+        return true;
+    }
+    return false;
+}
+
+// The limit behind an error libclamav stopped with; "" for a broken file.
+const char* LimitOfError(cl_error_t eResult)
+{
+    switch (eResult) {
+    case CL_ETIMEOUT:
+        return "MaxScanTime";
+    case CL_EMAXREC:
+        return "MaxRecursion";
+    case CL_EMAXSIZE:
+        return "MaxFileSize or MaxScanSize";
+    case CL_EMAXFILES:
+        return "MaxFiles";
+    default:
+        return "";
+    }
+}
+
 std::string DatabaseFailure(const std::string& strFolder, const std::string& strReason)
 {
     return OneLine("ClamAV has no usable signature database in " + strFolder + ": " + Clip(strReason) +
@@ -164,6 +227,9 @@ void CClamavEngine::TurnOn()
 {
     TurnOff();
     m_strTurnOnError.clear();
+    const auto IsYes = [](const char* psz) { return psz && std::strcmp(psz, "yes") == 0; };
+    m_bAlertExceedsMax = IsYes(Environment("QUILLET_CLAMAV_ALERT_EXCEEDS_MAX"));
+    m_bAlertEncrypted = IsYes(Environment("QUILLET_CLAMAV_ALERT_ENCRYPTED"));
     if (const char* pszAddress = Environment("QUILLET_CLAMD")) {
         ReachDaemon(pszAddress);
         return;
@@ -176,6 +242,7 @@ void CClamavEngine::TurnOff()
 {
     DropPending();
     m_strLastError.clear();
+    m_strScanNote.clear();
     m_mapFindings.clear();
     if (m_pEngine) {
         cl_engine_free(m_pEngine);
@@ -262,6 +329,12 @@ bool CClamavEngine::LoadDatabase(const std::string& strFolder)
     if (pszRuntime && ::stat(pszRuntime, &stRuntime) == 0 && S_ISDIR(stRuntime.st_mode) &&
         ::access(pszRuntime, W_OK | X_OK) == 0)
         cl_engine_set_str(m_pEngine, CL_ENGINE_TMPDIR, pszRuntime);
+    cl_engine_set_clcb_virus_found(m_pEngine, OnVirusFound);
+    if (const char* pszLimits = Environment("QUILLET_CLAMAV_LIMITS"); pszLimits && !ApplyLimits(pszLimits)) {
+        cl_engine_free(m_pEngine);
+        m_pEngine = nullptr;
+        return false;
+    }
 
     std::vector<std::string> arErrors;
     s_parLoadErrors = &arErrors;
@@ -294,6 +367,32 @@ bool CClamavEngine::LoadDatabase(const std::string& strFolder)
     m_strVersion = ShortVersionText(cl_retver(), nError == CL_SUCCESS && nDatabase > 0
                                                      ? static_cast<unsigned long>(nDatabase)
                                                      : 0);
+    return true;
+}
+
+bool CClamavEngine::ApplyLimits(const char* pszLimits)
+{
+    std::string strItem;
+    const std::string strAll = pszLimits;
+    for (std::size_t nStart = 0; nStart <= strAll.size();) {
+        std::size_t nEnd = strAll.find(',', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = strAll.size();
+        strItem = strAll.substr(nStart, nEnd - nStart);
+        nStart = nEnd + 1;
+        const std::size_t nEq = strItem.find('=');
+        const CLimitName* pLimit = nullptr;
+        for (const CLimitName& limit : kLimitNames)
+            if (nEq != std::string::npos && strItem.compare(0, nEq, limit.m_pszName) == 0)
+                pLimit = &limit;
+        char* pszEnd = nullptr;
+        const long long nValue = pLimit ? std::strtoll(strItem.c_str() + nEq + 1, &pszEnd, 10) : -1;
+        if (!pLimit || nValue < 0 || pszEnd == strItem.c_str() + nEq + 1 || *pszEnd != '\0' ||
+            cl_engine_set_num(m_pEngine, pLimit->m_eField, nValue) != CL_SUCCESS) {
+            m_strTurnOnError = OneLine("QUILLET_CLAMAV_LIMITS: \"" + Clip(strItem) + "\" is not NAME=NUMBER for a limit");
+            return false;
+        }
+    }
     return true;
 }
 
@@ -380,6 +479,7 @@ uint32_t CClamavEngine::Fail(const std::string& strWhy)
 uint32_t CClamavEngine::Probe(const char* pszPath)
 {
     m_strLastError.clear();
+    m_strScanNote.clear();
     if (!pszPath || !*pszPath || (!m_pEngine && !m_bDaemon)) {
         DropPending();
         return Fail("the engine is not turned on");
@@ -401,13 +501,21 @@ uint32_t CClamavEngine::Probe(const char* pszPath)
 uint32_t CClamavEngine::ScanInProcess(int nFd, const char* pszPath)
 {
     cl_scan_options options = ClamscanDefaultOptions();
+    // libclamav then says when a limit or encryption stopped it part way;
+    // a real signature still wins over those alerts.
+    options.heuristic |=
+        CL_SCAN_HEURISTIC_EXCEEDS_MAX | CL_SCAN_HEURISTIC_ENCRYPTED_ARCHIVE | CL_SCAN_HEURISTIC_ENCRYPTED_DOC;
     const char* pszVirus = nullptr;
     unsigned long nScanned = 0;
-    const cl_error_t eResult = cl_scandesc(nFd, pszPath, &pszVirus, &nScanned, m_pEngine, &options);
+    std::string strCalledBack;
+    const cl_error_t eResult =
+        cl_scandesc_callback(nFd, pszPath, &pszVirus, &nScanned, m_pEngine, &options, &strCalledBack);
     if (eResult == CL_VIRUS)
-        return AddFinding(pszVirus);
-    if (eResult == CL_CLEAN || eResult == CL_VERIFIED || IsPartialScan(eResult))
+        return AddFindingOrNote(pszVirus ? pszVirus : strCalledBack.c_str());
+    if (eResult == CL_CLEAN || eResult == CL_VERIFIED || IsPartialScan(eResult)) {
+        m_strScanNote = LimitOfError(eResult);
         return 0;
+    }
     return Fail(std::string("libclamav could not scan the file: ") + cl_strerror(eResult));
 }
 
@@ -420,7 +528,7 @@ uint32_t CClamavEngine::ScanWithDaemon(int nFd)
     case EClamd::Clean:
         return 0;
     case EClamd::Found:
-        return AddFinding(strName.c_str());
+        return AddFindingOrNote(strName.c_str());
     case EClamd::Unreachable:
         return Fail(strDaemon + " is not reachable: " + Clip(strWhy));
     case EClamd::Lost:
@@ -446,6 +554,18 @@ uint32_t CClamavEngine::AddFinding(const char* pszName)
     } while (m_nLastHandle == 0 || m_mapFindings.count(m_nLastHandle) != 0);
     m_mapFindings[m_nLastHandle] = std::move(finding);
     return m_nLastHandle;
+}
+
+uint32_t CClamavEngine::AddFindingOrNote(const char* pszName)
+{
+    std::string strNote;
+    bool bEncrypted = false;
+    if (pszName && PartialScanNote(pszName, &strNote, &bEncrypted) &&
+        !(bEncrypted ? m_bAlertEncrypted : m_bAlertExceedsMax)) {
+        m_strScanNote = strNote;
+        return 0;
+    }
+    return AddFinding(pszName);
 }
 
 int16_t CClamavEngine::Recover(uint32_t hProbe)

@@ -37,7 +37,11 @@ public:
     CClamavEngine(const CClamavEngine&) = delete;
     CClamavEngine& operator=(const CClamavEngine&) = delete;
 
-    // Reads QUILLET_CLAMD and QUILLET_CLAMAV_DATABASE; on failure
+    // Reads QUILLET_CLAMD and QUILLET_CLAMAV_DATABASE, the alert settings
+    // QUILLET_CLAMAV_ALERT_EXCEEDS_MAX and QUILLET_CLAMAV_ALERT_ENCRYPTED
+    // ("yes": those stay findings) and QUILLET_CLAMAV_LIMITS
+    // ("MaxFileSize=N,MaxScanSize=N,MaxRecursion=N,MaxFiles=N,MaxScanTime=MS",
+    // libclamav's limits for the database in this process); on failure
     // TurnOnError says why.
     void TurnOn();
     void TurnOff();
@@ -46,6 +50,9 @@ public:
     // Why the last format, probe or recover call could not do its work;
     // "" when it did.
     const char* LastError() const { return m_strLastError.c_str(); }
+    // After a probe that answered clean: the limit that stopped libclamav
+    // part way ("MaxFileSize", "encrypted"...); "" when it read it all.
+    const char* ScanNote() const { return m_strScanNote.c_str(); }
 
     // In a fork()ed copy, before its first call: what the copy must not
     // share with its parent. The compiled engine is read-only and stays
@@ -72,6 +79,10 @@ private:
     uint32_t ScanInProcess(int nFd, const char* pszPath);
     uint32_t ScanWithDaemon(int nFd);
     uint32_t AddFinding(const char* pszName);
+    // A finding that only says libclamav stopped part way becomes a note,
+    // unless the user asked for such alerts as findings.
+    uint32_t AddFindingOrNote(const char* pszName);
+    bool ApplyLimits(const char* pszLimits);
     // Sets LastError; the probe's answer, 0, is then no verdict.
     uint32_t Fail(const std::string& strWhy);
     void DropPending();
@@ -84,6 +95,9 @@ private:
     std::string m_strVersion;
     std::string m_strTurnOnError;
     std::string m_strLastError;
+    std::string m_strScanNote;
+    bool m_bAlertExceedsMax = false;
+    bool m_bAlertEncrypted = false;
     // The format call leaves its open file for the probe that follows.
     std::string m_strPendingPath;
     int m_nPendingFd = -1;

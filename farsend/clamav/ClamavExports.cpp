@@ -1,6 +1,7 @@
 // The nine entry points of the engine contract, the two optional ones
-// that say why turning on, or a call, could not do its work, and the one
-// that lets the host fork copies of the turned-on engine.
+// that say why turning on, or a call, could not do its work, the one that
+// lets the host fork copies of the turned-on engine, and the one that names
+// the limit a clean probe stopped at.
 #include "engine/FarsendAbi.h"
 
 #include <pthread.h>
@@ -66,6 +67,11 @@ FARSEND_EXPORT const char* dlGetLastError_Farsend(void)
     return ClamavEngine().LastError();
 }
 
+FARSEND_EXPORT const char* dlGetScanNote_Farsend(void)
+{
+    return ClamavEngine().ScanNote();
+}
+
 namespace {
 
 void OnForkChild()
@@ -96,3 +102,4 @@ static_assert(std::is_same_v<decltype(&dlTurnOnTorvane_Farsend), PFN_dlTurnOnTor
 static_assert(std::is_same_v<decltype(&dlTurnOffTorvane_Farsend), PFN_dlTurnOffTorvane_Farsend>);
 static_assert(std::is_same_v<decltype(&dlGetTurnOnError_Farsend), PFN_dlGetTurnOnError_Farsend>);
 static_assert(std::is_same_v<decltype(&dlCanFork_Farsend), PFN_dlCanFork_Farsend>);
+static_assert(std::is_same_v<decltype(&dlGetScanNote_Farsend), PFN_dlGetScanNote_Farsend>);

@@ -38,6 +38,8 @@ struct SEngine {
     // work (a daemon gone, a file that could not be read); NULL or "" when
     // it did.
     const char* (*pfnLastError)(void);
+    // Optional: the limit that stopped the last probe part way.
+    PFN_dlGetScanNote_Farsend pfnScanNote;
 };
 
 const int g_fd = HOST_SOCKET_FD;
@@ -143,16 +145,23 @@ bool Resolve(void* hLib, SEngine& engine) {
     engine.pfnTurnOn = reinterpret_cast<PFN_dlTurnOnTorvane_Farsend>(arProcs[7]);
     engine.pfnTurnOff = reinterpret_cast<PFN_dlTurnOffTorvane_Farsend>(arProcs[8]);
     engine.pfnLastError = reinterpret_cast<const char* (*)(void)>(dlsym(hLib, "dlGetLastError_Farsend"));
+    engine.pfnScanNote = reinterpret_cast<PFN_dlGetScanNote_Farsend>(dlsym(hLib, FARSEND_SCAN_NOTE_NAME));
     return true;
 }
 
 // The engine's answer, or, when it says the call could not do its work,
 // its reason: the front end counts that as the engine's fault.
-bool SendAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue) {
+bool SendAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue, const char* pszText = nullptr) {
     const char* pszError = engine.pfnLastError ? engine.pfnLastError() : nullptr;
     if (pszError && *pszError)
         return SendReply(nOp, 0, pszError, REPLY_ENGINE_ERROR);
-    return SendReply(nOp, nValue);
+    return SendReply(nOp, nValue, pszText);
+}
+
+// A clean probe's answer carries the engine's note, if any, in the same
+// reply, so a clean file costs no extra round trip.
+bool SendProbeAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue) {
+    return SendAnswer(engine, nOp, nValue, nValue == 0 && engine.pfnScanNote ? engine.pfnScanNote() : nullptr);
 }
 
 // The engine beside the host first, then the system paths by bare name;
@@ -260,13 +269,14 @@ int main(int argc, char** argv) {
                             : SendReply(req.nOp, FORMAT_FAULT);
             break;
         case OP_PROBE:
-            bSent = bPathOk ? SendAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str())) : SendReply(req.nOp, 0);
+            bSent = bPathOk ? SendProbeAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()))
+                            : SendReply(req.nOp, 0);
             break;
         case OP_FORMAT_PROBE: {
             uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT;
             bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat) : SendReply(req.nOp, nFormat);
             if (bSent && IsScannableFormat(nFormat))
-                bSent = SendAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()));
+                bSent = SendProbeAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()));
             break;
         }
         case OP_RECOVER:

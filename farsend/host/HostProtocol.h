@@ -39,7 +39,8 @@ struct SReply {
                      // HELLO: HELLO_FLAG_CAN_FORK
     uint8_t arPad[2];
     uint32_t nValue;
-    // followed by text bytes (name, version), no terminator
+    // followed by text bytes (name, version; after a clean probe the
+    // engine's note on why it read the file only part way), no terminator
 };
 
 constexpr int HOST_SOCKET_FD = 3;

@@ -69,7 +69,9 @@ const CClamApi& Clam()
                      : nullptr;
         s_api.m_pfnLastError =
             pLibrary ? reinterpret_cast<const char* (*)(void)>(::dlsym(pLibrary, "dlGetLastError_Farsend")) : nullptr;
-        if (!s_api.m_pfnTurnOnError || !s_api.m_pfnLastError) {
+        s_api.m_pfnScanNote =
+            pLibrary ? reinterpret_cast<PFN_dlGetScanNote_Farsend>(::dlsym(pLibrary, FARSEND_SCAN_NOTE_NAME)) : nullptr;
+        if (!s_api.m_pfnTurnOnError || !s_api.m_pfnLastError || !s_api.m_pfnScanNote) {
             std::fprintf(stderr, "%s lacks an optional entry point\n", kLibrary);
             std::abort();
         }
@@ -113,7 +115,8 @@ void PrintTo(const CVerdict& verdict, std::ostream* pOut)
         *pOut << "{not scannable}";
     else
         *pOut << "{\"" << verdict.m_strName << "\", report " << verdict.m_nReport << ", outcome " << verdict.m_nOutcome
-              << (verdict.m_strFailure.empty() ? "" : ", failed: " + verdict.m_strFailure) << "}";
+              << (verdict.m_strFailure.empty() ? "" : ", failed: " + verdict.m_strFailure)
+              << (verdict.m_strNote.empty() ? "" : ", note: " + verdict.m_strNote) << "}";
 }
 
 CVerdict Ask(const CClamApi& api, const std::string& strPath)
@@ -125,8 +128,11 @@ CVerdict Ask(const CClamApi& api, const std::string& strPath)
         return verdict;
     const uint32_t hProbe = api.m_pfnProbe(strPath.c_str());
     verdict.m_strFailure = api.LastError();
-    if (hProbe == 0)
+    if (hProbe == 0) {
+        const char* pszNote = api.m_pfnScanNote();
+        verdict.m_strNote = pszNote ? pszNote : "";
         return verdict;
+    }
     verdict.m_nReport = api.m_pfnReport(hProbe);
     verdict.m_strName = api.Name(hProbe);
     verdict.m_nOutcome = api.m_pfnRecover(hProbe);
@@ -185,10 +191,14 @@ bool CSampleSet::Write(const std::string& strRoot, std::string* pstrWhy)
 }
 
 bool ClamscanNames(const std::string& strDatabase, const std::string& strFolder,
-                   std::map<std::string, std::string>* pmapNames, std::string* pstrWhy)
+                   std::map<std::string, std::string>* pmapNames, std::string* pstrWhy,
+                   const std::vector<std::string>& arOptions)
 {
     CTempDir out;
-    const SRun run = RunProgram(FindTool("clamscan"), {"--no-summary", "-d", strDatabase, strFolder}, out);
+    std::vector<std::string> arArgs = {"--no-summary", "-d", strDatabase};
+    arArgs.insert(arArgs.end(), arOptions.begin(), arOptions.end());
+    arArgs.push_back(strFolder);
+    const SRun run = RunProgram(FindTool("clamscan"), arArgs, out);
     // 0: nothing found, 1: something found.
     if (run.nExit != 0 && run.nExit != 1) {
         *pstrWhy = "clamscan ended with " + std::to_string(run.nExit) + ": " + run.strErr;
@@ -206,6 +216,44 @@ bool ClamscanNames(const std::string& strDatabase, const std::string& strFolder,
             strLine.substr(nColon + 2, strLine.size() - strFound.size() - nColon - 2);
     }
     return true;
+}
+
+bool WritePartialSamples(const std::string& strFolder, std::string* pstrWhy)
+{
+    const std::string strZip = FindTool("zip");
+    if (strZip.empty()) {
+        *pstrWhy = "zip is not installed (Debian package zip)";
+        return false;
+    }
+    CTempDir work;
+    const std::string strEicar = quillet::samples::EicarString();
+    // Compressed members: no archive holds EICAR's bytes as they are, so
+    // only a scan that reaches the member finds it.
+    const std::string strPadding(5000, 'A');
+    bool bOk = CTempDir::WriteFile(strFolder + "/oversize.txt", enginetest::Filler(30000, 8) + strEicar) &&
+               CTempDir::WriteFile(work / "inner.txt", strPadding + strEicar) &&
+               CTempDir::WriteFile(work / "real.txt", strEicar + strPadding) &&
+               CTempDir::WriteFile(work / "eicar.com", strEicar);
+    const auto Zip = [&](const std::vector<std::string>& arArgs) {
+        CTempDir out;
+        std::vector<std::string> arAll = {"-q", "-9"};
+        arAll.insert(arAll.end(), arArgs.begin(), arArgs.end());
+        const SRun run = RunProgram(strZip, arAll, out, work.Path());
+        if (run.nExit != 0 && pstrWhy->empty())
+            *pstrWhy = "zip failed: " + run.strErr;
+        return run.nExit == 0;
+    };
+    // Five archives deep; MaxRecursion 3 stops short of the bottom.
+    bOk = bOk && Zip({"l1.zip", "inner.txt"});
+    for (int i = 2; bOk && i <= 5; ++i)
+        bOk = Zip({"l" + std::to_string(i) + ".zip", "l" + std::to_string(i - 1) + ".zip"});
+    bOk = bOk && Zip({strFolder + "/deep.zip", "l5.zip"}) && Zip({strFolder + "/deep-real.zip", "l5.zip", "real.txt"}) &&
+          Zip({"-P", "secret", strFolder + "/locked.zip", "inner.txt"}) &&
+          Zip({"-P", "secret", strFolder + "/locked-real.zip", "inner.txt"}) &&
+          Zip({strFolder + "/locked-real.zip", "eicar.com"});
+    if (!bOk && pstrWhy->empty())
+        *pstrWhy = "cannot write the samples in " + strFolder;
+    return bOk;
 }
 
 int FreeLoopbackPort()
@@ -238,7 +286,7 @@ CClamdProcess::~CClamdProcess()
 }
 
 bool CClamdProcess::Start(const std::string& strClamd, const std::string& strRoot, const std::string& strDatabase,
-                          std::string* pstrWhy)
+                          std::string* pstrWhy, const std::string& strMore)
 {
     m_strSocket = strRoot + "/clamd.sock";
     m_nPort = FreeLoopbackPort();
@@ -251,7 +299,7 @@ bool CClamdProcess::Start(const std::string& strClamd, const std::string& strRoo
                                        "\nTCPAddr 127.0.0.1\nDatabaseDirectory " + strDatabase +
                                        "\nTemporaryDirectory " + strRoot +
                                        "\nForeground yes\nLogSyslog no\nLogFile " + strRoot +
-                                       "/clamd.log\nUser " + (pUser ? pUser->pw_name : "root") + "\n");
+                                       "/clamd.log\nUser " + (pUser ? pUser->pw_name : "root") + "\n" + strMore);
     const std::string strArg = "--config-file=" + strConfig;
     char* arArgv[] = {const_cast<char*>(strClamd.c_str()), const_cast<char*>(strArg.c_str()), nullptr};
     m_nPid = ::fork();

@@ -9,6 +9,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "engine/EngineTestSupport.h"
 
@@ -16,8 +17,10 @@ namespace clamtest {
 
 struct CClamApi : enginetest::CEngineApi {
     PFN_dlGetTurnOnError_Farsend m_pfnTurnOnError = nullptr;
-    // Optional in the contract, always here: why the last call failed.
+    // Optional in the contract, always here: why the last call failed, and
+    // the limit a clean probe stopped at.
     const char* (*m_pfnLastError)(void) = nullptr;
+    PFN_dlGetScanNote_Farsend m_pfnScanNote = nullptr;
     std::string TurnOnError() const
     {
         const char* psz = m_pfnTurnOnError();
@@ -52,6 +55,8 @@ struct CVerdict {
     int m_nOutcome = 0;
     // Why the engine could not scan it; "" when it could.
     std::string m_strFailure;
+    // Clean, but read only part way: the limit that stopped it.
+    std::string m_strNote = "";
     bool operator==(const CVerdict&) const = default;
 };
 // For gtest's messages.
@@ -75,10 +80,25 @@ private:
     std::string m_strSamples;
 };
 
-// clamscan --no-summary -d strDatabase strFolder: file name -> virus name,
-// for the files it reports FOUND. False when clamscan fails.
+// clamscan --no-summary -d strDatabase [arOptions] strFolder: file name ->
+// virus name, for the files it reports FOUND. False when clamscan fails.
 bool ClamscanNames(const std::string& strDatabase, const std::string& strFolder,
-                   std::map<std::string, std::string>* pmapNames, std::string* pstrWhy);
+                   std::map<std::string, std::string>* pmapNames, std::string* pstrWhy,
+                   const std::vector<std::string>& arOptions = {});
+
+// Files libclamav reads only part way under kSmallLimits (in strFolder,
+// made with zip; false with pstrWhy when it is missing), each with the real
+// signature's twin where one follows the limit:
+//   oversize.txt    EICAR past MaxFileSize
+//   deep.zip        EICAR below MaxRecursion
+//   deep-real.zip   deep.zip, then EICAR within reach
+//   locked.zip      encrypted
+//   locked-real.zip locked.zip, then EICAR unencrypted
+bool WritePartialSamples(const std::string& strFolder, std::string* pstrWhy);
+// The same limits for libclamav in the engine (QUILLET_CLAMAV_LIMITS) and,
+// in clamd.conf's words, for a daemon.
+inline constexpr const char* kSmallLimits = "MaxFileSize=20000,MaxRecursion=3";
+inline constexpr const char* kSmallLimitsClamd = "MaxFileSize 20000\nMaxRecursion 3\n";
 
 // A free loopback TCP port (bound and released; the race is harmless here).
 int FreeLoopbackPort();
@@ -89,9 +109,10 @@ class CClamdProcess {
 public:
     ~CClamdProcess();
     // Starts it and waits until both sockets answer; false, with pstrWhy
-    // (its own output included), when it does not come up.
+    // (its own output included), when it does not come up. strMore: more
+    // lines for its configuration.
     bool Start(const std::string& strClamd, const std::string& strRoot, const std::string& strDatabase,
-               std::string* pstrWhy);
+               std::string* pstrWhy, const std::string& strMore = "");
     std::string LocalAddress() const { return "unix:" + m_strSocket; }
     std::string TcpAddress() const { return "tcp:127.0.0.1:" + std::to_string(m_nPort); }
 

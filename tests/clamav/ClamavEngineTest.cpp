@@ -11,7 +11,9 @@
 #include "clamav/ClamTestSupport.h"
 #include "engine/EngineTestSupport.h"
 #include "fakes/OrdinaryUser.h"
+#include "fakes/RunProgram.h"
 #include "fakes/TempDir.h"
+#include "fakes/TestPaths.h"
 #include "platform/EngineChoice.h"
 #include "platform/EnginePool.h"
 
@@ -152,6 +154,141 @@ TEST_F(ClamavEngineTest, ForkedWorkersFindWhatOneEngineFinds)
     }
     pool.Close();
     main.Unload();
+}
+
+// A file libclamav stops part way is clean with the limit named, as clamscan
+// gives no row for it; a real signature found anyway still wins; and the
+// user may have those alerts as rows, as clamscan's --alert-exceeds-max and
+// --alert-encrypted give them.
+TEST_F(ClamavEngineTest, FileReadOnlyPartWayIsNamedWithItsLimitNeverCalledClean)
+{
+    const std::string strFolder = m_dir / "partial";
+    ASSERT_EQ(::mkdir(strFolder.c_str(), 0755), 0);
+    std::string strWhy;
+    if (!WritePartialSamples(strFolder, &strWhy))
+        GTEST_SKIP() << strWhy;
+    struct CEnv {
+        CEnv() { ::setenv("QUILLET_CLAMAV_LIMITS", kSmallLimits, 1); }
+        ~CEnv()
+        {
+            for (const char* pszName :
+                 {"QUILLET_CLAMAV_LIMITS", "QUILLET_CLAMAV_ALERT_EXCEEDS_MAX", "QUILLET_CLAMAV_ALERT_ENCRYPTED"})
+                ::unsetenv(pszName);
+        }
+    } env;
+    const CVerdict eicar = {true, "Eicar-Test-Signature.UNOFFICIAL", 1, 3, ""};
+    const CVerdict suspected = {true, "", 3, 3, ""};
+    const auto Named = [](CVerdict verdict, const std::string& strName) {
+        verdict.m_strName = strName;
+        return verdict;
+    };
+    const auto Noted = [](const std::string& strNote) { return CVerdict{true, "", 0, 0, "", strNote}; };
+
+    ASSERT_EQ(TurnOnWithDatabase(m_set.Database()), "");
+    std::map<std::string, CVerdict> mapNotes = {
+        {"oversize.txt", Noted("MaxFileSize")}, {"deep.zip", Noted("MaxRecursion")},
+        {"deep-real.zip", eicar},               {"locked.zip", Noted("encrypted")},
+        {"locked-real.zip", eicar},
+    };
+    EXPECT_EQ(AskFolder(Clam(), strFolder), mapNotes);
+
+    ::setenv("QUILLET_CLAMAV_ALERT_EXCEEDS_MAX", "yes", 1);
+    ASSERT_EQ(TurnOnWithDatabase(m_set.Database()), "");
+    std::map<std::string, CVerdict> mapAlerts(mapNotes);
+    mapAlerts["oversize.txt"] = Named(suspected, "Heuristics.Limits.Exceeded.MaxFileSize");
+    mapAlerts["deep.zip"] = Named(suspected, "Heuristics.Limits.Exceeded.MaxRecursion");
+    EXPECT_EQ(AskFolder(Clam(), strFolder), mapAlerts);
+
+    ::setenv("QUILLET_CLAMAV_ALERT_ENCRYPTED", "yes", 1);
+    ASSERT_EQ(TurnOnWithDatabase(m_set.Database()), "");
+    std::map<std::string, CVerdict> mapAll = mapAlerts;
+    mapAll["locked.zip"] = Named(suspected, "Heuristics.Encrypted.Zip");
+    EXPECT_EQ(AskFolder(Clam(), strFolder), mapAll);
+
+    // The rows are clamscan's with the same limits and alerts.
+    if (FindTool("clamscan").empty())
+        return;
+    const std::vector<std::string> arLimits = {"--max-filesize=20000", "--max-recursion=3"};
+    for (const auto* pmapExpected : {&mapNotes, &mapAlerts, &mapAll}) {
+        std::vector<std::string> arOptions = arLimits;
+        if (pmapExpected != &mapNotes)
+            arOptions.push_back("--alert-exceeds-max");
+        if (pmapExpected == &mapAll)
+            arOptions.push_back("--alert-encrypted");
+        std::map<std::string, std::string> mapClamscan;
+        ASSERT_TRUE(ClamscanNames(m_set.Database(), strFolder, &mapClamscan, &strWhy, arOptions)) << strWhy;
+        for (const auto& [strName, verdict] : *pmapExpected)
+            EXPECT_EQ(verdict.m_strName, mapClamscan[strName]) << strName << " " << arOptions.size();
+    }
+}
+
+// Through the host: the note rides on the probe's own answer, whether the
+// probe came with the format request or alone, and the settings file's
+// alert-exceeds-max reaches the engine.
+TEST_F(ClamavEngineTest, HostCarriesTheNoteAndTheAlertSetting)
+{
+    const std::string strFolder = m_dir / "partial";
+    ASSERT_EQ(::mkdir(strFolder.c_str(), 0755), 0);
+    std::string strWhy;
+    if (!WritePartialSamples(strFolder, &strWhy))
+        GTEST_SKIP() << strWhy;
+    ::setenv("QUILLET_CLAMAV_LIMITS", kSmallLimits, 1);
+    const std::string strOversize = strFolder + "/oversize.txt";
+    CEngineChoice choice;
+    choice.strEngine = "clamav";
+    choice.strDatabase = m_set.Database();
+    for (bool bAlert : {false, true}) {
+        std::string strSettings = "engine = clamav\nalert-exceeds-max = " + std::string(bAlert ? "yes" : "no") + "\n";
+        ASSERT_TRUE(ParseEngineSettings(strSettings, &choice, nullptr));
+        CHostEngine host;
+        ASSERT_TRUE(ApplyEngineChoice(choice, host, &strWhy)) << strWhy;
+        ASSERT_EQ(host.Load(), ENGINE_LOAD_OK) << host.GetLoadError();
+        const uint32_t hAlone = host.ProbeInto(strOversize);
+        const std::string strNoteAlone = host.TakeScanNote();
+        EXPECT_EQ(host.GetVirusName(hAlone), bAlert ? "Heuristics.Limits.Exceeded.MaxFileSize" : "");
+        host.CloseProbe(hAlone);
+        ASSERT_TRUE(IsScannableFormat(host.GetFileFormat(strOversize)));
+        const uint32_t hFused = host.ProbeInto(strOversize);
+        EXPECT_EQ(hFused != 0, bAlert);
+        host.CloseProbe(hFused);
+        EXPECT_EQ(strNoteAlone, bAlert ? "" : "MaxFileSize");
+        EXPECT_EQ(host.TakeScanNote(), bAlert ? "" : "MaxFileSize");
+        // Said once.
+        EXPECT_EQ(host.TakeScanNote(), "");
+        // A file read whole has none.
+        EXPECT_EQ(host.ProbeInto(m_set.Samples() + "/clean.txt"), 0u);
+        EXPECT_EQ(host.TakeScanNote(), "");
+        EXPECT_EQ(host.GetFaultCount(), 0u);
+        host.Unload();
+    }
+    ::unsetenv("QUILLET_CLAMAV_LIMITS");
+}
+
+// quillet-scan names each such file on standard error, one worker or
+// several, and rows and exit status stay clamscan's.
+TEST_F(ClamavEngineTest, QuilletScanNamesFilesReadOnlyPartWay)
+{
+    const std::string strFolder = m_dir / "partial";
+    ASSERT_EQ(::mkdir(strFolder.c_str(), 0755), 0);
+    std::string strWhy;
+    if (!WritePartialSamples(strFolder, &strWhy))
+        GTEST_SKIP() << strWhy;
+    for (const char* pszJobs : {"1", "2"}) {
+        const SRun run = RunProgram(BinDir() + "/quillet-scan",
+                                    {"--engine", "clamav", "--database", m_set.Database(), "--all-files", "--jobs",
+                                     pszJobs, strFolder},
+                                    m_dir, "", {std::string("QUILLET_CLAMAV_LIMITS=") + kSmallLimits});
+        EXPECT_EQ(run.nExit, 1) << pszJobs;
+        EXPECT_EQ(run.strOut, "1\t" + strFolder + "/deep-real.zip\tEicar-Test-Signature.UNOFFICIAL\tUnrepairable\n"
+                              "2\t" + strFolder + "/locked-real.zip\tEicar-Test-Signature.UNOFFICIAL\tUnrepairable\n"
+                              "Scanned: 5, Infected: 2\n") << pszJobs;
+        const std::string strTail = "; the engine stopped part way\n";
+        EXPECT_EQ(run.strErr, "quillet-scan: " + strFolder + "/deep.zip: not fully scanned (MaxRecursion)" + strTail +
+                                  "quillet-scan: " + strFolder + "/locked.zip: not fully scanned (encrypted)" +
+                                  strTail + "quillet-scan: " + strFolder +
+                                  "/oversize.txt: not fully scanned (MaxFileSize)" + strTail)
+            << pszJobs;
+    }
 }
 
 TEST_F(ClamavEngineTest, UnusableDatabaseIsATurnOnErrorNamingFolderAndPackage)

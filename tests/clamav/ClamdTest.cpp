@@ -90,6 +90,43 @@ TEST(ClamdTest, DaemonFindsWhatTheEngineFindsOverLocalSocketAndTcp)
     EXPECT_EQ(none.strOut, "");
 }
 
+// A daemon whose configuration turns its alerts for exceeded limits and
+// encryption on says which files it read only part way: the same notes and
+// rows as libclamav in the host with the same limits. Left to clamd's
+// defaults it answers "OK" for them, and nothing can be said.
+TEST(ClamdTest, DaemonWithAlertsOnNamesFilesReadOnlyPartWay)
+{
+    const std::string strClamd = FindTool("clamd");
+    if (strClamd.empty())
+        GTEST_SKIP() << "clamd is not installed (Debian package clamav-daemon)";
+    if (FindTool("sigtool").empty())
+        GTEST_SKIP() << "sigtool is not installed (Debian package clamav)";
+    CTempDir dir;
+    CSampleSet set;
+    std::string strWhy;
+    ASSERT_TRUE(set.Write(dir.Path(), &strWhy)) << strWhy;
+    const std::string strFolder = dir / "partial";
+    ASSERT_EQ(::mkdir(strFolder.c_str(), 0755), 0);
+    if (!WritePartialSamples(strFolder, &strWhy))
+        GTEST_SKIP() << strWhy;
+    ::setenv("QUILLET_CLAMAV_LIMITS", kSmallLimits, 1);
+    ASSERT_EQ(TurnOnWithDatabase(set.Database()), "");
+    ::unsetenv("QUILLET_CLAMAV_LIMITS");
+    const std::map<std::string, CVerdict> mapInProcess = AskFolder(Clam(), strFolder);
+    Clam().m_pfnTurnOff();
+    EXPECT_EQ(mapInProcess.at("oversize.txt").m_strNote, "MaxFileSize");
+
+    CClamdProcess clamd;
+    ASSERT_TRUE(clamd.Start(strClamd, dir.Path(), set.Database(), &strWhy,
+                            std::string(kSmallLimitsClamd) + "AlertExceedsMax yes\nAlertEncrypted yes\n"))
+        << strWhy;
+    for (const std::string& strAddress : {clamd.LocalAddress(), clamd.TcpAddress()}) {
+        ASSERT_EQ(TurnOnWithDaemon(strAddress), "");
+        EXPECT_EQ(AskFolder(Clam(), strFolder), mapInProcess) << strAddress;
+        Clam().m_pfnTurnOff();
+    }
+}
+
 // What the fake daemon does with a scan request.
 // TimesOut answers as Suspected, then ends the session as the daemon does
 // when the client keeps it waiting; WrongId answers "OK" for another request.

@@ -51,9 +51,9 @@ public:
     }
     void SetLabel(EScanLabel, const std::string&) override {}
     void ScanEnded(bool) override {}
-    void NotScanned(const std::string& strPath, ESkipReason eReason) override {
+    void NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) override {
         fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(strPath).c_str(),
-                LoadText(static_cast<EStringId>(IDS_SKIP_UNREADABLE + eReason)));
+                SkipReasonText(eReason, EscapeField(strDetail)).c_str());
     }
     void EngineFailed(const std::string& strReason) override {
         fprintf(stderr, "quillet-scan: engine: %s\n", EscapeField(strReason).c_str());
