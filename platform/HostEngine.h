@@ -38,6 +38,8 @@ public:
     void SetLibrary(std::string strLibrary) { m_options.strLibrary = std::move(strLibrary); }
     void SetHostEnvironment(std::vector<std::string> arEnv) { m_options.arEnv = std::move(arEnv); }
     const SHostOptions& GetOptions() const { return m_options; }
+    // How long turning on may take, from the next start on.
+    void SetStartLimitMs(int nMs) { m_options.nStartMs = nMs; }
 
     // Whether the loaded engine lets its host fork copies of itself.
     bool CanFork() const { return m_bCanFork; }
