@@ -95,10 +95,14 @@ void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
         return;
     }
     const int nResult = m_services.pEngine->BeginLoad();
-    if (nResult == ENGINE_LOAD_PENDING)
+    if (nResult == ENGINE_LOAD_PENDING) {
+        // Said where the version will show; given up in time, the engine
+        // fails as one that cannot be loaded.
+        m_stcEngineVer->SetLabel(ToDisplay(LoadText(IDS_MAIN_ENGINE_LOADING)));
         m_timerLoad.Start(LOAD_POLL_MS);
-    else
+    } else {
         LoadSettled(nResult);
+    }
 }
 
 CMainDlg::~CMainDlg() {
@@ -119,6 +123,7 @@ void CMainDlg::LoadSettled(int nResult) {
     const bool bWaiting = m_bScanWaiting;
     EndScanWait();
     if (nResult != ENGINE_LOAD_OK) {
+        m_stcEngineVer->SetLabel(ToDisplay(LoadText(IDS_MAIN_ENGINE_VER_NONE)));
         ShowLoadFailure();
         return;
     }

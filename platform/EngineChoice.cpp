@@ -3,9 +3,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 
+#include "engine/RegularFile.h"
 #include "platform/HostEngine.h"
 #include "res/Strings.h"
 #include "platform/XdgRegistry.h"
@@ -18,17 +18,6 @@ std::string Trim(const std::string& str) {
         return std::string();
     size_t nEnd = str.find_last_not_of(" \t\r");
     return str.substr(nStart, nEnd - nStart + 1);
-}
-
-bool ReadText(const std::string& strPath, std::string* pstrText, bool* pbMissing) {
-    std::ifstream in(strPath, std::ios::binary);
-    *pbMissing = !in && access(strPath.c_str(), F_OK) != 0;
-    if (!in)
-        return false;
-    std::ostringstream out;
-    out << in.rdbuf();
-    *pstrText = out.str();
-    return true;
 }
 
 std::string HostFolder() {
@@ -75,11 +64,13 @@ std::string EngineSettingsPath() {
 bool ReadEngineSettingsFile(CEngineChoice* pChoice, std::string* pstrError) {
     const std::string strPath = EngineSettingsPath();
     std::string strText;
-    bool bMissing = false;
-    if (strPath.empty() || !ReadText(strPath, &strText, &bMissing)) {
-        if (strPath.empty() || bMissing)
+    int nErr = 0;
+    // Never blocks: a FIFO or a folder in the file's place is said, not
+    // waited on or taken for an empty file.
+    if (strPath.empty() || !ReadRegularFile(strPath, &strText, &nErr)) {
+        if (strPath.empty() || nErr == ENOENT)
             return true;
-        *pstrError = strPath + ": cannot be read";
+        *pstrError = strPath + ": cannot be read: " + RegularFileError(nErr);
         return false;
     }
     int nBadLine = 0;
@@ -130,8 +121,8 @@ bool ApplyEngineChoice(const CEngineChoice& choice, CHostEngine& engine, std::st
         std::string strAddress = choice.strClamd;
         if (strAddress.empty()) {
             std::string strConf;
-            bool bMissing = false;
-            if (ReadText(CLAMD_CONFIG, &strConf, &bMissing))
+            int nErr = 0;
+            if (ReadRegularFile(CLAMD_CONFIG, &strConf, &nErr))
                 strAddress = ClamdAddressFromConfig(strConf);
         }
         if (strAddress.empty()) {

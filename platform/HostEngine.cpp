@@ -7,6 +7,8 @@
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -109,6 +111,11 @@ constexpr int64_t FORK_LIMIT_MS = 10000;
 CHostEngine::CHostEngine(SHostOptions options) : m_options(std::move(options)) {
     if (m_options.strHostPath.empty())
         m_options.strHostPath = DefaultHostPath();
+    if (const char* pszStart = getenv("QUILLET_ENGINE_START_MS")) {
+        const long nMs = strtol(pszStart, nullptr, 10);
+        if (nMs > 0 && nMs <= INT_MAX)
+            m_options.nStartMs = static_cast<int>(nMs);
+    }
     m_nWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
@@ -211,13 +218,18 @@ int CHostEngine::AwaitHello() {
     uint32_t nStatus = HELLO_LOAD_FAILED;
     std::string strText;
     m_bCanFork = false;
-    if (!Receive(OP_HELLO, &nStatus, &strText, std::string(), m_options.nStartMs) || nStatus != HELLO_READY) {
+    const bool bAnswered = Receive(OP_HELLO, &nStatus, &strText, std::string(), m_options.nStartMs);
+    if (!bAnswered || nStatus != HELLO_READY) {
         KillHost();
-        if (nStatus == HELLO_ENGINE_ERROR) {
+        if (bAnswered && nStatus == HELLO_ENGINE_ERROR) {
             m_strLoadError = strText;
             Diagnose("the engine cannot work", strText);
             return ENGINE_LOAD_ENGINE_ERROR;
         }
+        // The host names the library and gives the loader's reason.
+        if (!bAnswered || strText.empty())
+            strText = "the engine crashed or hung while turning on";
+        Diagnose("the engine cannot be loaded", strText);
         return ENGINE_LOAD_FAILED;
     }
     m_bCanFork = (m_nReplyFlags & HELLO_FLAG_CAN_FORK) != 0;
@@ -307,13 +319,8 @@ int CHostEngine::Load() {
         }
         return m_bLoaded ? ENGINE_LOAD_OK : ENGINE_LOAD_FAILED;
     }
-    int nResult = BeginLoad();
-    if (nResult != ENGINE_LOAD_PENDING)
-        return nResult;
-    m_bLoading = false;
-    nResult = AwaitHello();
-    m_bLoaded = nResult == ENGINE_LOAD_OK;
-    return nResult;
+    const int nResult = BeginLoad();
+    return nResult == ENGINE_LOAD_PENDING ? WaitLoad(-1) : nResult;
 }
 
 int CHostEngine::BeginLoad() {
@@ -327,17 +334,35 @@ int CHostEngine::BeginLoad() {
     if (!SpawnHost())
         return ENGINE_LOAD_FAILED;
     m_bLoading = true;
+    m_nLoadStartNs = MonotonicNs();
     return ENGINE_LOAD_PENDING;
 }
 
-int CHostEngine::PollLoad() {
+int CHostEngine::WaitLoad(int64_t nWaitMs) {
     if (m_bLoaded)
         return ENGINE_LOAD_OK;
     if (!m_bLoading)
         return m_strLoadError.empty() ? ENGINE_LOAD_FAILED : ENGINE_LOAD_ENGINE_ERROR;
+    auto LeftMs = [this] { return m_options.nStartMs - (MonotonicNs() - m_nLoadStartNs) / 1000000; };
     pollfd pfd{m_nFd, POLLIN, 0};
-    if (poll(&pfd, 1, 0) == 0)
+    int nReady;
+    do {
+        const int64_t nLeftMs = std::max<int64_t>(LeftMs(), 0);
+        const int64_t nTimeoutMs = nWaitMs < 0 ? nLeftMs : std::min(nWaitMs, nLeftMs);
+        nReady = poll(&pfd, 1, static_cast<int>(std::min<int64_t>(nTimeoutMs, INT_MAX)));
+    } while (nReady < 0 && errno == EINTR);
+    if (nReady == 0 && LeftMs() > 0)
         return ENGINE_LOAD_PENDING;
+    if (nReady == 0) {
+        // A host that hangs turning on would hold the engine, and every
+        // scan waiting for it, for good.
+        m_bLoading = false;
+        KillHost();
+        char szWhy[80];
+        snprintf(szWhy, sizeof szWhy, "it did not turn on within %g s; it was given up", m_options.nStartMs / 1000.0);
+        Diagnose("the engine cannot be loaded", szWhy);
+        return ENGINE_LOAD_FAILED;
+    }
     m_bLoading = false;
     int nResult = AwaitHello();
     m_bLoaded = nResult == ENGINE_LOAD_OK;

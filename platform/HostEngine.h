@@ -19,8 +19,10 @@ struct SHostOptions {
     std::string strHostPath;  // "" = farsend-host beside this program, then libexec
     std::string strLibrary;   // "" = libfarsend.so by bare name, found by the host
     int nWatchdogMs = 15000;  // per call, plus time for the file's size
-    // Turning on may load a large signature database: a host gets this long.
-    int nStartMs = 300000;
+    // Turning on may load a large signature database: a host gets this long
+    // (a full ClamAV database takes some seconds; a slow machine, a few
+    // times that). QUILLET_ENGINE_START_MS in the environment sets it.
+    int nStartMs = 120000;
     std::vector<std::string> arEnv;  // "NAME=value" the host gets beside ours
 };
 
@@ -36,6 +38,8 @@ public:
     void SetLibrary(std::string strLibrary) { m_options.strLibrary = std::move(strLibrary); }
     void SetHostEnvironment(std::vector<std::string> arEnv) { m_options.arEnv = std::move(arEnv); }
     const SHostOptions& GetOptions() const { return m_options; }
+    // How long turning on may take, from the next start on.
+    void SetStartLimitMs(int nMs) { m_options.nStartMs = nMs; }
 
     // Whether the loaded engine lets its host fork copies of itself.
     bool CanFork() const { return m_bCanFork; }
@@ -46,7 +50,11 @@ public:
 
     int Load() override;
     int BeginLoad() override;
-    int PollLoad() override;
+    int PollLoad() override { return WaitLoad(0); }
+    // PollLoad that waits up to nWaitMs (-1: as long as turning on may take)
+    // for the engine to be ready. A host still turning on when its time is
+    // up is given up: load status 1.
+    int WaitLoad(int64_t nWaitMs);
     std::string GetLoadError() const override { return m_strLoadError; }
     void Unload() override;
     bool IsLoaded() const override { return m_bLoaded; }
@@ -107,6 +115,7 @@ private:
     SHostOptions m_options;
     bool m_bLoaded = false;
     bool m_bLoading = false;  // spawned by BeginLoad, greeting not yet read
+    int64_t m_nLoadStartNs = 0;
     std::string m_strLoadError;
     std::string m_strFaultReason;  // the engine's words on its last failed call
     std::string m_strScanNote;     // the limit that stopped the last clean probe

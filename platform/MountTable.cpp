@@ -11,26 +11,13 @@
 #include <cstring>
 #include <sstream>
 
+#include "engine/RegularFile.h"
+
 namespace {
 
 bool ReadSmallFile(const std::string& strPath, std::string& strOut) {
-    int nFd = open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (nFd < 0)
-        return false;
-    strOut.clear();
-    char arBuf[65536];
-    for (;;) {
-        ssize_t n = read(nFd, arBuf, sizeof arBuf);
-        if (n < 0) {
-            close(nFd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        strOut.append(arBuf, static_cast<size_t>(n));
-    }
-    close(nFd);
-    return true;
+    int nErr = 0;
+    return ReadRegularFile(strPath, &strOut, &nErr);
 }
 
 bool StartsWith(const std::string& str, const char* pszPrefix) {

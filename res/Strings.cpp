@@ -175,6 +175,9 @@ const char* LoadText(EStringId eId) {
     case IDS_TREE_HOME: return "Home";
     case IDS_TREE_ENTIRE_NETWORK: return "Entire Network";
     case IDS_TREE_NOT_RESPONDING: return "(not responding)";
+
+    case IDS_MAIN_ENGINE_LOADING: return "Loading...";
+    case IDS_SCAN_TOOL_STILL_LOADING: return "quillet-scan: the engine is still loading...\n";
     }
     return "";
 }

@@ -161,6 +161,10 @@ enum EStringId : uint16_t {
     IDS_TREE_HOME = 442,
     IDS_TREE_ENTIRE_NETWORK = 443,
     IDS_TREE_NOT_RESPONDING = 444,  // the one item under a folder whose read timed out
+
+    // An engine still turning on.
+    IDS_MAIN_ENGINE_LOADING = 460,      // "Engine Ver." until the engine is ready
+    IDS_SCAN_TOOL_STILL_LOADING = 461,  // quillet-scan, after a few seconds of waiting
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

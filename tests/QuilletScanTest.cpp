@@ -253,6 +253,84 @@ TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
     EXPECT_EQ(unable.strOut, "");
 }
 
+// In a child, so a read that blocks fails the test rather than holding it:
+// the settings file's error, or "blocked".
+std::string SettingsFileError() {
+    int arPipe[2];
+    if (pipe(arPipe) != 0)
+        return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(5);
+        CEngineChoice choice;
+        std::string strError;
+        const bool bRead = ReadEngineSettingsFile(&choice, &strError);
+        const std::string strOut = bRead ? "read" : strError;
+        _exit(write(arPipe[1], strOut.data(), strOut.size()) == static_cast<ssize_t>(strOut.size()) ? 0 : 1);
+    }
+    close(arPipe[1]);
+    std::string strOut;
+    char arBuf[512];
+    for (ssize_t n; (n = read(arPipe[0], arBuf, sizeof arBuf)) > 0;)
+        strOut.append(arBuf, static_cast<size_t>(n));
+    close(arPipe[0]);
+    int nStatus = 0;
+    waitpid(pid, &nStatus, 0);
+    return WIFSIGNALED(nStatus) ? "blocked" : strOut;
+}
+
+TEST(QuilletScanTest, SettingsFileThatIsNoFileIsSaidNeverWaitedOn) {
+    CTempDir dir;
+    CEnv config("XDG_CONFIG_HOME", dir / "config");
+    const std::string strConf = dir / "config/quillet/engine.conf";
+    ASSERT_EQ(system(("mkdir -p '" + dir / "config/quillet" + "'").c_str()), 0);
+    ASSERT_EQ(mkfifo(strConf.c_str(), 0644), 0);
+    EXPECT_EQ(SettingsFileError(), strConf + ": cannot be read: not a regular file");
+    ASSERT_EQ(unlink(strConf.c_str()), 0);
+    ASSERT_EQ(mkdir(strConf.c_str(), 0755), 0);
+    EXPECT_EQ(SettingsFileError(), strConf + ": cannot be read: a folder, not a file");
+}
+
+// An engine library that cannot be loaded gets the usual message; --verbose
+// adds its path and the loader's reason, and a FIFO in its place is never
+// opened to wait on.
+TEST(QuilletScanTest, EngineThatCannotBeLoadedIsSaidWithTheLoadersReason) {
+    CTempDir dir;
+    const std::string strFifo = dir / "fifo.so";
+    ASSERT_EQ(mkfifo(strFifo.c_str(), 0644), 0);
+    const std::string strPartial = BinDir() + "/libfarsend-partial.so";
+    struct {
+        std::string strLibrary, strReason;
+    } arCases[] = {{strFifo, strFifo + ": not a regular file"},
+                   {strPartial, strPartial + ": undefined symbol: dlCloseProbe_Farsend"}};
+    for (const auto& c : arCases) {
+        // A short time to turn on, so a wait fails rather than holds the test.
+        SRun run = RunProgram(BinDir() + "/quillet-scan", {"--verbose", "--engine", c.strLibrary, dir.Path()}, dir,
+                              std::string(), {"QUILLET_ENGINE_START_MS=3000"});
+        EXPECT_EQ(run.nExit, 2);
+        EXPECT_EQ(run.strErr, "quillet-scan: the engine cannot be loaded: " + c.strReason +
+                                  "\nCannot load Farsend.dll  file.\n");
+        EXPECT_EQ(run.strOut, "");
+    }
+}
+
+// Turning on that hangs: said after a few seconds, given up when its time is
+// up (short here), and then the engine cannot be loaded.
+TEST(QuilletScanTest, EngineThatHangsTurningOnIsSaidToLoadThenGivenUp) {
+    CTempDir dir;
+    const auto tStart = std::chrono::steady_clock::now();
+    // timeout(1) bounds the test itself, whatever the program does.
+    SRun run = RunProgram("/usr/bin/timeout", {"30", BinDir() + "/quillet-scan", "--engine",
+                                               BinDir() + "/libfarsend-fault.so", dir.Path()},
+                          dir, std::string(), {"FARSEND_FAULT=turnon-hang", "QUILLET_ENGINE_START_MS=4000"});
+    const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
+    EXPECT_EQ(run.nExit, 2);
+    EXPECT_EQ(run.strErr, "quillet-scan: the engine is still loading...\nCannot load Farsend.dll  file.\n");
+    EXPECT_EQ(run.strOut, "");
+    EXPECT_GE(dSeconds, 4.0);
+    EXPECT_LT(dSeconds, 15.0);
+}
+
 TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
     // The programs alone, without the engine beside them.
     CTempDir dir;

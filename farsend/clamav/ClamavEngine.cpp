@@ -7,11 +7,14 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <strings.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
+
+#include "engine/RegularFile.h"
 
 namespace farsend {
 
@@ -160,6 +163,23 @@ bool PartialScanNote(const std::string& strName, std::string* pstrNote, bool* pb
     return false;
 }
 
+// The names libclamav loads from a database folder, by their endings.
+bool IsDatabaseName(const char* pszName)
+{
+    static const char* const arEndings[] = {
+        ".db",  ".db2", ".db3", ".hdb", ".hdu", ".fp",  ".mdb", ".mdu", ".hsb", ".hsu",  ".sfp", ".msb",  ".msu",
+        ".ndb", ".ndu", ".ldb", ".ldu", ".sdb", ".zmd", ".rmd", ".pdb", ".gdb", ".wdb",  ".cbc", ".ftm",  ".cfg",
+        ".cvd", ".cld", ".cud", ".cdb", ".cat", ".crb", ".idb", ".ioc", ".yar", ".yara", ".pwdb", ".ign", ".ign2",
+        ".imp", ".info"};
+    const std::size_t nName = std::strlen(pszName);
+    for (const char* pszEnding : arEndings) {
+        const std::size_t nEnding = std::strlen(pszEnding);
+        if (nName >= nEnding && ::strcasecmp(pszName + nName - nEnding, pszEnding) == 0)
+            return true;
+    }
+    return false;
+}
+
 // The limit behind an error libclamav stopped with; "" for a broken file.
 const char* LimitOfError(cl_error_t eResult)
 {
@@ -299,11 +319,27 @@ bool CClamavEngine::LoadDatabase(const std::string& strFolder)
         return false;
     }
     bool bEmpty = true;
-    while (const dirent* pEntry = ::readdir(pDir))
+    std::string strNotFile;
+    while (const dirent* pEntry = ::readdir(pDir)) {
         bEmpty = bEmpty && (std::strcmp(pEntry->d_name, ".") == 0 || std::strcmp(pEntry->d_name, "..") == 0);
+        // libclamav opens and reads every entry named like a database:
+        // a FIFO among them would hold the loading for good.
+        int nErr = 0;
+        if (strNotFile.empty() && IsDatabaseName(pEntry->d_name)) {
+            const int nFd = OpenRegularFile(pEntry->d_name, &nErr, ::dirfd(pDir));
+            if (nFd >= 0)
+                CloseQuietly(nFd);
+            else
+                strNotFile = strFolder + "/" + pEntry->d_name + ": " + RegularFileError(nErr);
+        }
+    }
     ::closedir(pDir);
     if (bEmpty) {
         m_strTurnOnError = DatabaseFailure(strFolder, "the folder is empty");
+        return false;
+    }
+    if (!strNotFile.empty()) {
+        m_strTurnOnError = DatabaseFailure(strFolder, strNotFile);
         return false;
     }
 

@@ -18,6 +18,7 @@
 
 #include "engine/FarsendAbi.h"
 #include "engine/FarsendEngine.h"
+#include "engine/RegularFile.h"
 #include "farsend/host/HostProtocol.h"
 
 using namespace farsend;
@@ -126,14 +127,25 @@ ssize_t ReceiveRequest(char* pBuf, size_t nSize, int* pnFd) {
     }
 }
 
-bool Resolve(void* hLib, SEngine& engine) {
+// The loader's words, naming the library: "PATH: reason".
+std::string LoaderReason(const std::string& strLibrary) {
+    const char* pszError = dlerror();
+    std::string strReason = pszError ? pszError : "the loader gave no reason";
+    if (strReason.compare(0, strLibrary.size() + 2, strLibrary + ": ") != 0)
+        strReason = strLibrary + ": " + strReason;
+    return strReason;
+}
+
+bool Resolve(void* hLib, const std::string& strLibrary, SEngine& engine, std::string* pstrReason) {
     static const char* const arNames[] = {FARSEND_ENTRY_NAMES};
     constexpr size_t nEntries = sizeof arNames / sizeof arNames[0];
     void* arProcs[nEntries];
     for (size_t i = 0; i < nEntries; ++i) {
         arProcs[i] = dlsym(hLib, arNames[i]);
-        if (!arProcs[i])
+        if (!arProcs[i]) {
+            *pstrReason = LoaderReason(strLibrary);
             return false;
+        }
     }
     engine.pfnFormat = reinterpret_cast<PFN_dlGetFileFormat_Farsend>(arProcs[0]);
     engine.pfnProbe = reinterpret_cast<PFN_dlProbeInto_Farsend>(arProcs[1]);
@@ -164,20 +176,48 @@ bool SendProbeAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue) {
     return SendAnswer(engine, nOp, nValue, nValue == 0 && engine.pfnScanNote ? engine.pfnScanNote() : nullptr);
 }
 
+// A library named by its path is checked first: the loader would wait for
+// good on a FIFO in its place. *pnErr is OpenRegularFile's.
+void* OpenLibrary(const std::string& strPath, std::string* pstrReason, int* pnErr) {
+    const int nFd = OpenRegularFile(strPath, pnErr);
+    if (nFd < 0) {
+        *pstrReason = strPath + ": " + RegularFileError(*pnErr);
+        return nullptr;
+    }
+    close(nFd);
+    void* hLib = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!hLib)
+        *pstrReason = LoaderReason(strPath);
+    return hLib;
+}
+
 // The engine beside the host first, then the system paths by bare name;
 // never the current folder. Looked up by hand rather than through RUNPATH,
 // which a dlopen wrapper (as sanitizers install) would not apply.
-void* OpenEngine() {
+void* OpenEngine(std::string* pstrLibrary, std::string* pstrReason) {
     char szExe[4096];
     ssize_t n = readlink("/proc/self/exe", szExe, sizeof szExe - 1);
     if (n > 0) {
         std::string strPath(szExe, static_cast<size_t>(n));
         strPath.resize(strPath.rfind('/') + 1);
         strPath += FARSEND_LIBRARY_NAME;
-        if (void* hLib = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL))
+        int nErr = 0;
+        *pstrLibrary = strPath;
+        if (void* hLib = OpenLibrary(strPath, pstrReason, &nErr))
             return hLib;
+        // Something other than a file in its place is never passed over.
+        if (nErr != 0 && nErr != ENOENT)
+            return nullptr;
+        if (nErr == ENOENT)
+            pstrReason->clear();
     }
-    return dlopen(FARSEND_LIBRARY_NAME, RTLD_NOW | RTLD_LOCAL);
+    void* hLib = dlopen(FARSEND_LIBRARY_NAME, RTLD_NOW | RTLD_LOCAL);
+    // The one beside us, when there was one, is the one meant.
+    if (hLib || pstrReason->empty())
+        *pstrLibrary = FARSEND_LIBRARY_NAME;
+    if (!hLib && pstrReason->empty())
+        *pstrReason = LoaderReason(FARSEND_LIBRARY_NAME);
+    return hLib;
 }
 
 // A copy of this host, serving the socket nFd as its descriptor 3 with the
@@ -214,10 +254,14 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     close_range(HOST_SOCKET_FD + 1, ~0u, 0);
 
-    void* hLib = argc > 1 ? dlopen(argv[1], RTLD_NOW | RTLD_LOCAL) : OpenEngine();
+    // Why the library cannot be loaded goes with the failure, in the
+    // loader's words.
+    std::string strLibrary = argc > 1 ? argv[1] : "", strReason;
+    int nErr = 0;
+    void* hLib = argc > 1 ? OpenLibrary(strLibrary, &strReason, &nErr) : OpenEngine(&strLibrary, &strReason);
     SEngine engine{};
-    if (!hLib || !Resolve(hLib, engine)) {
-        SendReply(OP_HELLO, HELLO_LOAD_FAILED);
+    if (!hLib || !Resolve(hLib, strLibrary, engine, &strReason)) {
+        SendReply(OP_HELLO, HELLO_LOAD_FAILED, strReason.c_str());
         return 1;
     }
     engine.pfnTurnOn();

@@ -327,6 +327,26 @@ TEST_F(ClamavEngineTest, UnusableDatabaseIsATurnOnErrorNamingFolderAndPackage)
     const std::string strFile = m_set.Database() + "/local.hdb";
     EXPECT_NE(TurnOnWithDatabase(strFile).find(strFile + ": it is not a folder"), std::string::npos);
 
+    // A FIFO named like a database is said, never opened to wait on; in a
+    // host with a short time to turn on, so a wait fails rather than hangs.
+    const std::string strFifoFolder = m_dir / "fifo";
+    ASSERT_EQ(::mkdir(strFifoFolder.c_str(), 0755), 0);
+    ASSERT_TRUE(CTempDir::WriteFile(strFifoFolder + "/local.hdb", CTempDir::ReadFile(strFile)));
+    ASSERT_EQ(::mkfifo((strFifoFolder + "/more.ndb").c_str(), 0644), 0);
+    SHostOptions options;
+    options.nStartMs = 5000;
+    CHostEngine host(options);
+    CEngineChoice choice;
+    choice.strEngine = "clamav";
+    choice.strDatabase = strFifoFolder;
+    std::string strWhy;
+    ASSERT_TRUE(ApplyEngineChoice(choice, host, &strWhy)) << strWhy;
+    EXPECT_EQ(host.Load(), ENGINE_LOAD_ENGINE_ERROR);
+    EXPECT_NE(host.GetLoadError().find("database in " + strFifoFolder + ": " + strFifoFolder +
+                                       "/more.ndb: not a regular file"),
+              std::string::npos)
+        << host.GetLoadError();
+
     // An engine that did not turn on never calls a file clean.
     EXPECT_NE(Ask(Clam(), m_set.Samples() + "/clean.txt").m_strFailure, "");
 

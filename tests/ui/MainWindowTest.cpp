@@ -120,24 +120,37 @@ TEST_F(MainWindowTest, DefaultsScansAndExit) {
     EXPECT_EQ(Count(m_arBoxes, "Torvane Professional|Scanning is finished!"), 2);
 }
 
-TEST_F(MainWindowTest, ShownAtOnceWhileTheEngineTurnsOnAndScanNowWaits) {
-    // An engine that takes for ever to turn on, as a large database would.
+TEST_F(MainWindowTest, ShownAtOnceWhileTheEngineTurnsOnScanNowWaitsAndAHangIsGivenUp) {
+    // An engine that takes for ever to turn on, as a large database would,
+    // given up after its time (short here).
     m_pServices->platform.engine.SetLibrary(BinDir() + "/libfarsend-fault.so");
     m_pServices->platform.engine.SetHostEnvironment({"FARSEND_FAULT=turnon-hang"});
+    m_pServices->platform.engine.SetStartLimitMs(1500);
     wxStopWatch watch;
     long nShownMs = -1;
     {
         CMainDlg dlg(nullptr, m_pServices->Get());
+        auto Version = [&] { return static_cast<wxStaticText*>(dlg.FindWindow(CMainDlg::IDC_ENGINE_VER))->GetLabel(); };
         CStepper steps;
         steps.Add([&] { return dlg.IsShownOnScreen(); },
                   [&] {
                       nShownMs = watch.Time();
+                      EXPECT_EQ(Version(), "Loading...");
                       ClickButton(&dlg, CMainDlg::IDC_SCAN_NOW);
                   });
         steps.Add([&] { return dlg.IsScanWaiting(); },
                   [&] {
                       EXPECT_TRUE(wxIsBusy());
                       EXPECT_FALSE(dlg.IsEngineLoaded());
+                  });
+        // Given up: said as an engine that cannot be loaded, and the scan
+        // waits no more.
+        steps.Add([&] { return !m_arBoxes.empty(); },
+                  [&] {
+                      EXPECT_FALSE(dlg.IsScanWaiting());
+                      EXPECT_FALSE(wxIsBusy());
+                      EXPECT_EQ(Version(), "2000-10-10");
+                      EXPECT_EQ(m_pServices->platform.engine.GetHostPid(), -1);
                       dlg.Raise();
                       dlg.GetTree()->SetFocus();
                   });
@@ -147,13 +160,20 @@ TEST_F(MainWindowTest, ShownAtOnceWhileTheEngineTurnsOnAndScanNowWaits) {
                       sim.Char(WXK_ESCAPE);
                   });
         steps.Begin();
+        CStepper guard;
+        guard.Add([&] { return watch.Time() > 15000; },
+                  [&] {
+                      if (dlg.IsModal())
+                          dlg.EndModal(wxID_ABORT);
+                  });
+        guard.Begin();
         EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
         EXPECT_TRUE(steps.IsDone());
     }
     EXPECT_GE(nShownMs, 0);
     EXPECT_LT(nShownMs, 1000);
     EXPECT_FALSE(wxIsBusy());
-    EXPECT_TRUE(m_arBoxes.empty());
+    EXPECT_EQ(m_arBoxes, std::vector<std::string>{"Torvane Professional|Cannot load Farsend.dll  file."});
 }
 
 // Ends the shown dialog by fnEnd and returns ShowModal's answer; a dialog

@@ -33,6 +33,8 @@ namespace {
 volatile sig_atomic_t g_nInterrupts = 0;
 volatile sig_atomic_t g_nSignal = 0;  // the first that stopped the scan
 
+constexpr int64_t LOADING_NOTICE_MS = 3000;
+
 void OnInterrupt(int nSignal) {
     if (g_nSignal == 0)
         g_nSignal = nSignal;
@@ -182,7 +184,15 @@ int main(int argc, char** argv) {
         return 64;
     }
     CScanServices services = platform.Get();
-    const int nLoad = services.pEngine->Load();
+    // A large signature database takes seconds: after a few, say why
+    // nothing happens yet.
+    int nLoad = platform.engine.BeginLoad();
+    if (nLoad == ENGINE_LOAD_PENDING)
+        nLoad = platform.engine.WaitLoad(LOADING_NOTICE_MS);
+    if (nLoad == ENGINE_LOAD_PENDING) {
+        fputs(LoadText(IDS_SCAN_TOOL_STILL_LOADING), stderr);
+        nLoad = platform.engine.WaitLoad(-1);
+    }
     if (nLoad == ENGINE_LOAD_ENGINE_ERROR) {
         fprintf(stderr, "quillet-scan: %s\n", EscapeField(services.pEngine->GetLoadError()).c_str());
         return 2;
