@@ -56,7 +56,7 @@ private:
     bool Find(const std::string& strFile, const CFileId& id) const {
         for (const CBackupBinItem& item : m_arItems)
             if (item.strFileName == strFile)
-                return item.id == id;
+                return !id.IsSet() || item.id == id;  // unset: whatever the name holds
         return false;
     }
     bool Remove(const std::string& strFile) {
