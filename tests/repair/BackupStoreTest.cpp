@@ -142,7 +142,7 @@ TEST_F(BackupStoreTest, WhatIsNotABackupIsNeverTouched) {
     EXPECT_EQ(arNames, (std::vector<std::string>{"00000005.Vxe", "relative.V"}));
     for (const char* psz : {"short.V", "nomagic.V", "nonul.V", "link.V", "folder.V", "other.V", "../src/a.exe", ""}) {
         EXPECT_NE(store.Restore(psz), RESTORE_OK) << psz;
-        EXPECT_EQ(store.Delete(psz), DELETE_FAILED) << psz;
+        EXPECT_NE(store.Delete(psz), DELETE_OK) << psz;
     }
     // Listed, but a header naming a relative folder is never restored.
     EXPECT_NE(store.Restore("relative.V"), RESTORE_OK);
