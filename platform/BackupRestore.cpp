@@ -105,17 +105,23 @@ bool ReadAcl(int nFd, int nFolderFd, const char* pszName, const struct stat& stO
 
 }  // namespace
 
-ERestoreResult CBackupStore::Restore(const std::string& strFileName) const {
+ERestoreResult CBackupStore::Restore(const std::string& strFileName, const CFileId& id) const {
     CFd dir(OpenWorkDir());
     if (!dir.IsOpen())
         return RESTORE_NOT_A_BACKUP;
     CBackupInfo info;
     uint64_t nContent = 0;
     CFd backup(OpenBackup(dir.Get(), strFileName, &info, &nContent));
-    if (!backup.IsOpen() || !IsPlainName(info.strName))
+    if (!backup.IsOpen())
+        return IsBackupGone(dir.Get(), strFileName, id) ? RESTORE_GONE : RESTORE_NOT_A_BACKUP;
+    if (!IsPlainName(info.strName))
         return RESTORE_NOT_A_BACKUP;
     if (m_fnTestHook)
         m_fnTestHook("restore");
+    // Held until the backup is deleted: another restore of it waits here
+    // and then finds it gone, rather than write the file a second time.
+    if (!HoldBackup(dir.Get(), strFileName, backup.Get(), id))
+        return RESTORE_GONE;
 
     CFd folder(OpenRestoreFolder(info.strFolder));
     if (!folder.IsOpen())

@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,7 +123,7 @@ bool IsPlainName(const std::string& strName) {
 }
 
 int OpenBackup(int nDirFd, const std::string& strFileName, CBackupInfo* pInfo, uint64_t* pnContent,
-               int64_t* pnTime) {
+               int64_t* pnTime, CFileId* pId) {
     if (!IsPlainName(strFileName))
         return -1;
     int nFd = openat(nDirFd, strFileName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -140,7 +141,29 @@ int OpenBackup(int nDirFd, const std::string& strFileName, CBackupInfo* pInfo, u
     *pnContent = static_cast<uint64_t>(st.st_size) - BACKUP_HEADER_SIZE;
     if (pnTime)
         *pnTime = static_cast<int64_t>(st.st_mtime);
+    if (pId)
+        *pId = CFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     return nFd;
+}
+
+bool IsBackupGone(int nDirFd, const std::string& strFileName, const CFileId& id) {
+    struct stat st;
+    if (!IsPlainName(strFileName))
+        return false;
+    if (fstatat(nDirFd, strFileName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    return id.IsSet() && !(id == CFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+}
+
+bool HoldBackup(int nDirFd, const std::string& strFileName, int nFd, const CFileId& id) {
+    // A lock this file system cannot give still leaves the check below.
+    while (flock(nFd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat stFd, stName;
+    if (fstat(nFd, &stFd) != 0 || fstatat(nDirFd, strFileName.c_str(), &stName, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    const CFileId idFd{static_cast<uint64_t>(stFd.st_dev), static_cast<uint64_t>(stFd.st_ino)};
+    return stName.st_dev == stFd.st_dev && stName.st_ino == stFd.st_ino && (!id.IsSet() || id == idFd);
 }
 
 int CreateLockedTemp(int nDirFd, std::string* pstrName, mode_t nMode) {
@@ -253,6 +276,10 @@ uint32_t PrepareWorkDir(std::string* pstrWorkDir) {
 }
 
 CBackupStore::CBackupStore(std::string strWorkDir) : m_strWorkDir(std::move(strWorkDir)) {}
+
+CBackupStore::~CBackupStore() {
+    StopWatch();
+}
 
 int CBackupStore::OpenWorkDir() const {
     int nFd = open(m_strWorkDir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -373,7 +400,7 @@ std::vector<CBackupEntry> CBackupStore::List() const {
         if (strName[0] == '.')
             continue;
         CBackupEntry entry;
-        int nFd = OpenBackup(dir.Get(), strName, &entry.info, &entry.nContentSize, &entry.nTime);
+        int nFd = OpenBackup(dir.Get(), strName, &entry.info, &entry.nContentSize, &entry.nTime, &entry.id);
         if (nFd < 0)
             continue;
         close(nFd);
@@ -389,19 +416,74 @@ std::vector<CBackupBinItem> CBackupStore::ListBackups() const {
     std::vector<CBackupBinItem> arItems;
     // Name order: the numbered names keep the backups in the order taken.
     for (CBackupEntry& entry : List())
-        arItems.push_back(CBackupBinItem{std::move(entry.strFileName), std::move(entry.info), entry.nTime});
+        arItems.push_back(CBackupBinItem{std::move(entry.strFileName), std::move(entry.info), entry.nTime, entry.id});
     return arItems;
 }
 
-bool CBackupStore::Delete(const std::string& strFileName) const {
+EDeleteResult CBackupStore::Delete(const std::string& strFileName, const CFileId& id) const {
     CFd dir(OpenWorkDir());
     if (!dir.IsOpen())
-        return false;
+        return DELETE_FAILED;
     CBackupInfo info;
     uint64_t nContent = 0;
-    int nFd = OpenBackup(dir.Get(), strFileName, &info, &nContent);
-    if (nFd < 0)
-        return false;
-    close(nFd);
-    return unlinkat(dir.Get(), strFileName.c_str(), 0) == 0;
+    CFd backup(OpenBackup(dir.Get(), strFileName, &info, &nContent));
+    if (!backup.IsOpen())
+        return IsBackupGone(dir.Get(), strFileName, id) ? DELETE_GONE : DELETE_FAILED;
+    // Held until it is unlinked: a restore of it waits, then finds it gone.
+    if (!HoldBackup(dir.Get(), strFileName, backup.Get(), id))
+        return DELETE_GONE;
+    return unlinkat(dir.Get(), strFileName.c_str(), 0) == 0 ? DELETE_OK : DELETE_FAILED;
+}
+
+bool CBackupStore::TakeChange() {
+    if (m_nWatchFd < 0)
+        m_nWatchFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_nWatchFd < 0) {
+        // No inotify to be had (too many instances): the folder's identity
+        // and times. A change in the same clock tick as the last one may
+        // then wait for the next.
+        struct stat st;
+        char sz[128] = "";
+        if (lstat(m_strWorkDir.c_str(), &st) == 0)
+            snprintf(sz, sizeof sz, "%ju.%ju.%jd.%ld.%jd.%ld", static_cast<uintmax_t>(st.st_dev),
+                     static_cast<uintmax_t>(st.st_ino), static_cast<intmax_t>(st.st_mtim.tv_sec),
+                     st.st_mtim.tv_nsec, static_cast<intmax_t>(st.st_ctim.tv_sec), st.st_ctim.tv_nsec);
+        const bool bChanged = m_strStamp != sz;
+        m_strStamp = sz;
+        return bChanged;
+    }
+    bool bChanged = false;
+    alignas(struct inotify_event) char arBuf[4096];
+    for (;;) {
+        const ssize_t nGot = read(m_nWatchFd, arBuf, sizeof arBuf);
+        if (nGot <= 0)
+            break;
+        bChanged = true;
+        for (ssize_t nPos = 0; nPos + static_cast<ssize_t>(sizeof(inotify_event)) <= nGot;) {
+            const auto* pEvent = reinterpret_cast<const inotify_event*>(arBuf + nPos);
+            // The folder went or moved away: watch the path afresh.
+            if (pEvent->wd == m_nWatch && (pEvent->mask & (IN_IGNORED | IN_MOVE_SELF))) {
+                inotify_rm_watch(m_nWatchFd, m_nWatch);
+                m_nWatch = -1;
+            }
+            nPos += static_cast<ssize_t>(sizeof(inotify_event) + pEvent->len);
+        }
+    }
+    if (m_nWatch < 0) {
+        m_nWatch = inotify_add_watch(m_nWatchFd, m_strWorkDir.c_str(),
+                                     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF |
+                                         IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW);
+        // A folder seen anew may hold anything.
+        if (m_nWatch >= 0)
+            bChanged = true;
+    }
+    return bChanged;
+}
+
+void CBackupStore::StopWatch() {
+    if (m_nWatchFd >= 0)
+        close(m_nWatchFd);
+    m_nWatchFd = -1;
+    m_nWatch = -1;
+    m_strStamp.clear();
 }

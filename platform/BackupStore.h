@@ -28,11 +28,15 @@ struct CBackupEntry {
     CBackupInfo info;
     uint64_t nContentSize = 0;
     int64_t nTime = 0;  // modification time of the backup file
+    CFileId id;         // the backup file itself
 };
 
 class CBackupStore : public IBackupWriter, public IBackupBinStore {
 public:
     explicit CBackupStore(std::string strWorkDir);
+    ~CBackupStore() override;
+    CBackupStore(const CBackupStore&) = delete;
+    CBackupStore& operator=(const CBackupStore&) = delete;
 
     // The folder is a real directory of ours that no one else may write.
     bool IsUsable() const;
@@ -42,29 +46,42 @@ public:
     // Backup files in name order; anything else in the folder is left out.
     std::vector<CBackupEntry> List() const;
     // Writes the content back to where it came from, then deletes the
-    // backup; anything but RESTORE_OK leaves both as they were.
-    ERestoreResult Restore(const std::string& strFileName) const;
+    // backup; anything but RESTORE_OK leaves both as they were. id: the
+    // file the name held when listed (unset: whatever backup it holds).
+    // Restores and deletions of one backup take turns, so one of two done
+    // at once finds it gone (RESTORE_GONE).
+    ERestoreResult Restore(const std::string& strFileName, const CFileId& id = CFileId()) const;
     // Deletes a backup file; anything that is not one is left alone.
-    bool Delete(const std::string& strFileName) const;
+    EDeleteResult Delete(const std::string& strFileName, const CFileId& id = CFileId()) const;
     // Removes temporary files whose writer is gone.
     void RemoveLeftovers() override;
 
     // The bin's view of the same store.
     std::vector<CBackupBinItem> ListBackups() const override;
-    ERestoreResult RestoreBackup(const std::string& strFileName) override { return Restore(strFileName); }
-    bool DeleteBackup(const std::string& strFileName) override { return Delete(strFileName); }
+    ERestoreResult RestoreBackup(const std::string& strFileName, const CFileId& id) override {
+        return Restore(strFileName, id);
+    }
+    EDeleteResult DeleteBackup(const std::string& strFileName, const CFileId& id) override {
+        return Delete(strFileName, id);
+    }
+    // inotify on the folder; where none can be had, its inode and times.
+    bool TakeChange() override;
+    void StopWatch() override;
 
     const std::string& GetWorkDir() const { return m_strWorkDir; }
 
     // Tests change the disk at an exact moment of a write: called with
     // "source" once the source is open and checked, "claim" just before the
     // finished copy takes its name; in a restore, "restore" once the backup
-    // is open and checked, "replace" just before the finished copy takes
-    // the file's name.
+    // is open and checked (before it is held), "replace" just before the
+    // finished copy takes the file's name.
     std::function<void(const char* pszStage)> m_fnTestHook;
 
 private:
     int OpenWorkDir() const;
 
     std::string m_strWorkDir;
+    int m_nWatchFd = -1;  // the inotify instance, while watching
+    int m_nWatch = -1;    // its watch of the folder, while the folder is there
+    std::string m_strStamp;  // without inotify: the folder's identity and times as last seen
 };

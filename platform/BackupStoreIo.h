@@ -11,6 +11,7 @@
 #include <string>
 
 #include "repair/BackupFormat.h"
+#include "scan/FileId.h"
 
 class CFd {
 public:
@@ -45,9 +46,17 @@ bool CopyTransformed(int nFrom, int nTo, void (*pfnTransform)(unsigned char*, si
 bool IsPlainName(const std::string& strName);
 
 // Opens a backup file of ours in the work folder and reads its header;
-// -1 when it is not one. *pnTime: its change time.
+// -1 when it is not one. *pnTime: its change time; *pId: the file.
 int OpenBackup(int nDirFd, const std::string& strFileName, CBackupInfo* pInfo, uint64_t* pnContent,
-               int64_t* pnTime = nullptr);
+               int64_t* pnTime = nullptr, CFileId* pId = nullptr);
+// Whether the backup listed as id (unset: any) is no longer under its name:
+// the name is free or holds another file.
+bool IsBackupGone(int nDirFd, const std::string& strFileName, const CFileId& id);
+// Takes the open backup nFd for one restore or deletion: another program
+// doing the same to it finishes first, and then the name holds it no more.
+// True when, locked, the name still holds nFd and nFd is the file listed
+// (id, when set). The lock goes with the descriptor.
+bool HoldBackup(int nDirFd, const std::string& strFileName, int nFd, const CFileId& id);
 
 // A temporary file in nDirFd, created exclusively and never through a link,
 // named with the prefix the leftover sweep knows; it is held under an

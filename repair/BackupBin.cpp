@@ -4,18 +4,41 @@
 #include "scan/Diagnostics.h"
 
 const char* GetRestoreResultText(ERestoreResult eResult) {
-    if (eResult < RESTORE_OK || eResult > RESTORE_WRITE_FAILED)
+    if (eResult < RESTORE_OK || eResult > RESTORE_GONE)
         eResult = RESTORE_WRITE_FAILED;
     return LoadText(static_cast<EStringId>(IDS_RESTORE_OK + eResult));
 }
 
 CBackupBin::CBackupBin(IBackupBinStore& store) : m_store(store) {}
 
+CBackupBin::~CBackupBin() {
+    m_store.StopWatch();
+}
+
 int CBackupBin::Load() {
+    // Changes made during the listing are seen by the next StoreChanged.
+    m_store.TakeChange();
     m_arRows.clear();
     for (CBackupBinItem& item : m_store.ListBackups())
         m_arRows.push_back(CBackupBinRow{std::move(item), false});
     return GetCount();
+}
+
+bool CBackupBin::Reload() {
+    std::vector<CBackupBinRow> arOld = std::move(m_arRows);
+    Load();
+    bool bSame = arOld.size() == m_arRows.size();
+    for (size_t i = 0; i < m_arRows.size(); ++i) {
+        CBackupBinRow& row = m_arRows[i];
+        for (const CBackupBinRow& old : arOld)
+            if (old.item.strFileName == row.item.strFileName && old.item.id == row.item.id) {
+                row.bChecked = old.bChecked;
+                break;
+            }
+        if (bSame && (arOld[i].item.strFileName != row.item.strFileName || !(arOld[i].item.id == row.item.id)))
+            bSame = false;
+    }
+    return !bSame;
 }
 
 std::string CBackupBin::GetCellText(int nRow, int nCol) const {
@@ -75,13 +98,21 @@ CRestoreOutcome CBackupBin::RestoreChecked() {
             ++i;
             continue;
         }
-        const ERestoreResult eResult = m_store.RestoreBackup(m_arRows[i].item.strFileName);
-        if (eResult != RESTORE_OK) {
+        const CBackupBinItem& item = m_arRows[i].item;
+        const ERestoreResult eResult = m_store.RestoreBackup(item.strFileName, item.id);
+        if (eResult == RESTORE_GONE) {
+            // Not in the store any more: the row goes, though nothing was
+            // restored here.
+            ++outcome.nGone;
+            outcome.arFailures.emplace_back(item.strFileName, eResult);
+            Diagnose(std::string("not restored (") + GetRestoreResultText(eResult) + ")",
+                     JoinPath(item.info.strFolder, item.info.strName));
+        } else if (eResult != RESTORE_OK) {
             // Its backup is still in the store: keep the row, ticked.
             ++outcome.nFailed;
             outcome.arFailures.emplace_back(m_arRows[i].item.strFileName, eResult);
             Diagnose(std::string("restore failed (") + GetRestoreResultText(eResult) + ")",
-                     JoinPath(m_arRows[i].item.info.strFolder, m_arRows[i].item.info.strName));
+                     JoinPath(item.info.strFolder, item.info.strName));
             ++i;
             continue;
         }
@@ -94,12 +125,20 @@ CRestoreOutcome CBackupBin::RestoreChecked() {
 CEmptyOutcome CBackupBin::Empty() {
     CEmptyOutcome outcome;
     m_store.RemoveLeftovers();
-    for (const CBackupBinItem& item : m_store.ListBackups()) {
-        if (m_store.DeleteBackup(item.strFileName)) {
+    // Only what the user was shown: a backup taken since stays.
+    for (const CBackupBinRow& row : m_arRows) {
+        switch (m_store.DeleteBackup(row.item.strFileName, row.item.id)) {
+        case DELETE_OK:
             ++outcome.nDeleted;
-        } else {
+            break;
+        case DELETE_GONE:
+            ++outcome.nGone;
+            Diagnose("backup gone or replaced since it was listed; left alone", row.item.strFileName);
+            break;
+        case DELETE_FAILED:
             ++outcome.nFailed;
-            Diagnose("backup could not be deleted", item.strFileName);
+            Diagnose("backup could not be deleted", row.item.strFileName);
+            break;
         }
     }
     // Rows of backups that are still there stay in sight.

@@ -9,12 +9,16 @@
 #include <vector>
 
 #include "repair/BackupFormat.h"
+#include "scan/FileId.h"
 
 // A backup file as the bin lists it.
 struct CBackupBinItem {
     std::string strFileName;  // the backup file's name in the work folder
     CBackupInfo info;         // where it came from
     int64_t nTime = 0;        // when it was taken (the file's modification time, seconds)
+    // The file the name held when listed: restore and delete act on that
+    // file only, never on another that took its name since.
+    CFileId id;
 };
 
 // What became of one restore. Only RESTORE_OK removes the backup.
@@ -26,21 +30,35 @@ enum ERestoreResult {
     RESTORE_NOT_WRITABLE,  // the file in the way is one its user could not write
     RESTORE_OWNER,         // the file in the way has an owner, group or ACL that could not be kept
     RESTORE_WRITE_FAILED,  // disk full, a read or write error: nothing was replaced
+    RESTORE_GONE,          // the backup listed is no longer under its name: restored or deleted elsewhere
 };
 // A short reason in words, for the command line and the log.
 const char* GetRestoreResultText(ERestoreResult eResult);
 
-// The backup store as the bin uses it.
+enum EDeleteResult {
+    DELETE_OK = 0,
+    DELETE_GONE,    // the backup listed is no longer under its name; nothing was deleted
+    DELETE_FAILED,  // it is there and stays
+};
+
+// The backup store as the bin uses it. Restore and delete take the
+// identity the listing gave (an unset one: whatever backup the name holds)
+// and act on that very file alone.
 class IBackupBinStore {
 public:
     virtual ~IBackupBinStore() = default;
     // Every backup file in the work folder, in the order to show them.
     virtual std::vector<CBackupBinItem> ListBackups() const = 0;
     // RESTORE_OK only when the content is back and the backup file is gone.
-    virtual ERestoreResult RestoreBackup(const std::string& strFileName) = 0;
-    virtual bool DeleteBackup(const std::string& strFileName) = 0;
+    virtual ERestoreResult RestoreBackup(const std::string& strFileName, const CFileId& id) = 0;
+    virtual EDeleteResult DeleteBackup(const std::string& strFileName, const CFileId& id) = 0;
     // Removes what writers that are gone left half-written in the folder.
     virtual void RemoveLeftovers() = 0;
+    // Whether the folder may have changed since the last call: cheap, for a
+    // window that asks on a timer. The first call starts watching.
+    virtual bool TakeChange() = 0;
+    // Ends the watch.
+    virtual void StopWatch() = 0;
 };
 
 struct CBackupBinRow {
@@ -56,21 +74,32 @@ struct CRestoreOutcome {
     // a list that deletes them one after another ends up like the bin.
     std::vector<int> arRemoved;
     int nFailed = 0;  // ticked rows whose restore failed; they stay, ticked
-    // Each failure: the backup file's name and why.
+    int nGone = 0;    // ticked rows whose backup was gone (RESTORE_GONE); they go
+    // Each ticked row not restored here: the backup file's name and why.
     std::vector<std::pair<std::string, ERestoreResult>> arFailures;
 };
 
 struct CEmptyOutcome {
     int nDeleted = 0;
     int nFailed = 0;  // backups that could not be deleted; they stay listed
+    int nGone = 0;    // listed backups already gone, or whose name holds another file now
 };
 
 class CBackupBin {
 public:
     explicit CBackupBin(IBackupBinStore& store);
+    ~CBackupBin();
+    CBackupBin(const CBackupBin&) = delete;
+    CBackupBin& operator=(const CBackupBin&) = delete;
 
     // Refills the rows from the store, none ticked; returns their number.
+    // Changes of the store from here on are noticed by StoreChanged.
     int Load();
+    // Whether the store may have changed since the rows were read.
+    bool StoreChanged() { return m_store.TakeChange(); }
+    // Reads the rows again; a row whose backup is still the same file keeps
+    // its tick. False when the rows came back as they were.
+    bool Reload();
 
     int GetCount() const { return static_cast<int>(m_arRows.size()); }
     const CBackupBinRow& GetRow(int nRow) const { return m_arRows[static_cast<size_t>(nRow)]; }
@@ -90,11 +119,12 @@ public:
     // on. True when the ticks were set.
     bool OnColumnClick(int nCol);
 
-    // Restores every ticked row from the top; a row goes only when its
-    // restore succeeded.
+    // Restores every ticked row from the top; a row goes when its restore
+    // succeeded or its backup was gone.
     CRestoreOutcome RestoreChecked();
-    // Deletes every backup in the store, listed or not, then shows what is
-    // left (only what could not be deleted).
+    // Deletes the backups of the rows, as listed: one written since, or a
+    // name that now holds another file, is left alone. Then reads the
+    // store again.
     CEmptyOutcome Empty();
 
     // Restore and Empty need rows; Exit is always there when no pass runs.

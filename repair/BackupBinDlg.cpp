@@ -47,6 +47,7 @@ wxBEGIN_EVENT_TABLE(CBackupBinDlg, wxDialog)
     EVT_BUTTON(CBackupBinDlg::IDC_RESTORE, CBackupBinDlg::OnOK)
     EVT_BUTTON(CBackupBinDlg::IDC_EMPTY, CBackupBinDlg::OnEmpty)
     EVT_LIST_COL_CLICK(CBackupBinDlg::IDC_BACKUP_LIST, CBackupBinDlg::OnColumnclickBackupList)
+    EVT_TIMER(CBackupBinDlg::TIMER_STORE_WATCH, CBackupBinDlg::OnWatchTimer)
 wxEND_EVENT_TABLE()
 
 CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store) : m_bin(store) {
@@ -93,6 +94,7 @@ void CBackupBinDlg::OnInitDialog(wxInitDialogEvent& event) {
     // The backup file's own name: kept in the row, never shown.
     m_listBackup->InsertColumn(BIN_COL_FILE, Text(IDS_BIN_COL_FILE), wxLIST_FORMAT_LEFT, 0);
     LoadBackupList();
+    m_timerWatch.Start(WATCH_MS);
 }
 
 void CBackupBinDlg::LoadBackupList() {
@@ -129,33 +131,64 @@ void CBackupBinDlg::ShowCountAndButtons() {
     m_btnExit->Enable();
 }
 
+void CBackupBinDlg::KeepFocus() {
+    wxWindow* pFocus = FindFocus();
+    if (pFocus && pFocus->IsEnabled() && IsDescendant(pFocus))
+        return;
+    if (m_bin.GetCount() > 0)
+        m_listBackup->SetFocus();
+    else
+        m_btnExit->SetFocus();
+}
+
 void CBackupBinDlg::OnOK(wxCommandEvent&) {
     if (!m_bin.HasChecked()) {
         QuilletMessageBox(Text(IDS_BIN_NOTHING_TICKED), Text(IDS_BIN_RESTORE_ERROR), wxOK | wxICON_INFORMATION, this);
         return;
     }
-    if (QuilletMessageBox(Text(IDS_BIN_ASK_RESTORE), Text(IDS_BIN_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES)
+    m_bInPass = true;
+    if (QuilletMessageBox(Text(IDS_BIN_ASK_RESTORE), Text(IDS_BIN_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES) {
+        m_bInPass = false;
         return;
+    }
     m_btnEmpty->Disable();
     m_btnRestore->Disable();
     m_btnExit->Disable();
     const CRestoreOutcome outcome = m_bin.RestoreChecked();
     ShowRemoved(outcome);
     ShowCountAndButtons();
+    KeepFocus();
+    m_bInPass = false;
     if (outcome.nFailed > 0)
         QuilletMessageBox(wxString::Format(Text(IDS_BIN_RESTORE_FAILED), outcome.nFailed), Text(IDS_BIN_RESTORE_ERROR),
                           wxOK | wxICON_EXCLAMATION, this);
+    if (outcome.nGone > 0)
+        QuilletMessageBox(wxString::Format(Text(IDS_BIN_RESTORE_GONE), outcome.nGone), Text(IDS_BIN_CAPTION),
+                          wxOK | wxICON_INFORMATION, this);
 }
 
 void CBackupBinDlg::OnEmpty(wxCommandEvent&) {
-    if (QuilletMessageBox(Text(IDS_BIN_ASK_EMPTY), Text(IDS_BIN_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES)
+    m_bInPass = true;
+    if (QuilletMessageBox(Text(IDS_BIN_ASK_EMPTY), Text(IDS_BIN_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES) {
+        m_bInPass = false;
         return;
+    }
     const CEmptyOutcome outcome = m_bin.Empty();
     ShowRows();
     ShowCountAndButtons();
+    KeepFocus();
+    m_bInPass = false;
     if (outcome.nFailed > 0)
         QuilletMessageBox(wxString::Format(Text(IDS_BIN_EMPTY_FAILED), outcome.nFailed), Text(IDS_BIN_EMPTY_ERROR),
                           wxOK | wxICON_EXCLAMATION, this);
+}
+
+void CBackupBinDlg::OnWatchTimer(wxTimerEvent&) {
+    if (m_bInPass || !m_bin.StoreChanged() || !m_bin.Reload())
+        return;
+    ShowRows();
+    ShowCountAndButtons();
+    KeepFocus();
 }
 
 void CBackupBinDlg::OnColumnclickBackupList(wxListEvent& event) {

@@ -5,6 +5,7 @@
 
 #include <wx/dialog.h>
 #include <wx/imaglist.h>
+#include <wx/timer.h>
 
 #include "controls/CheckListCtrl.h"
 #include "repair/BackupBin.h"
@@ -38,13 +39,19 @@ public:
         IDC_COUNT = 230,
         IDC_BACKUP_LIST = 231,
         IDC_EMPTY = 233,
+        TIMER_STORE_WATCH = 1,
     };
+    // How often the store is asked whether it changed while the Bin is open.
+    static constexpr int WATCH_MS = 500;
 
     // pParent may be null. The store is the caller's and outlives the
     // dialog; the list is read from it when the dialog initialises.
     CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store);
 
     // Refills the list from the store (the work folder is not created here).
+    // While the dialog is open, a change of the store (a backup taken by a
+    // scan, one restored or emptied by another program) reloads it; rows
+    // still there keep their ticks.
     void LoadBackupList();
 
     const CBackupBin& GetBin() const { return m_bin; }
@@ -54,11 +61,15 @@ protected:
     void OnOK(wxCommandEvent& event);
     void OnEmpty(wxCommandEvent& event);
     void OnColumnclickBackupList(wxListEvent& event);
+    void OnWatchTimer(wxTimerEvent& event);
 
 private:
     void ShowRows();
     void ShowRemoved(const CRestoreOutcome& outcome);
     void ShowCountAndButtons();
+    // A button that had the focus and was disabled leaves none (and with
+    // it Escape): the list takes it, or Exit when the list is empty.
+    void KeepFocus();
 
     wxImageList m_imlState;
     wxButton* m_btnRestore = nullptr;
@@ -67,6 +78,10 @@ private:
     wxStaticText* m_staticCount = nullptr;
     CBackupListCtrl* m_listBackup = nullptr;
     CBackupBin m_bin;
+    wxTimer m_timerWatch{this, TIMER_STORE_WATCH};
+    // Restore or Empty is under way, its questions included: the list the
+    // user answered about stays as it is.
+    bool m_bInPass = false;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -101,6 +101,7 @@ const char* LoadText(EStringId eId) {
         return "파일 %d개를 복원하지 못했습니다.\n복원하지 못한 파일은 선택된 채로 목록에 남아 있습니다.";
     case IDS_BIN_EMPTY_FAILED: return "파일 %d개를 비우지 못했습니다.";
     case IDS_BIN_EMPTY_ERROR: return "비우기 오류";
+    case IDS_BIN_RESTORE_GONE: return "다른 프로그램이 이미 복원했거나 삭제한 파일 %d개는 목록에서 제거되었습니다.";
 
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--verbose] "
@@ -140,6 +141,7 @@ const char* LoadText(EStringId eId) {
     case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d.%d\n";
     case IDS_BIN_TOOL_NO_SUCH_BACKUP: return "quillet-bin: %u: %s\n";
     case IDS_BIN_TOOL_CANNOT_RESTORE: return "quillet-bin: cannot restore %s: %s; the backup is kept\n";
+    case IDS_BIN_TOOL_GONE: return "quillet-bin: %s: %s; the backup is gone\n";
     case IDS_BIN_TOOL_NOT_DELETED_ONE: return "quillet-bin: %d backup could not be deleted\n";
     case IDS_BIN_TOOL_NOT_DELETED_MANY: return "quillet-bin: %d backups could not be deleted\n";
     case IDS_BIN_TOOL_OPTIONS:
@@ -169,6 +171,7 @@ const char* LoadText(EStringId eId) {
     case IDS_RESTORE_NOT_WRITABLE: return "the file in its place is not yours to write";
     case IDS_RESTORE_OWNER: return "the owner or permissions of the file in its place could not be kept";
     case IDS_RESTORE_WRITE_FAILED: return "it could not be written (disk full or read error)";
+    case IDS_RESTORE_GONE: return "already restored or deleted by another program";
 
     case IDS_TREE_COMPUTER: return "Computer";
     case IDS_TREE_NETWORK: return "Network";

@@ -107,6 +107,7 @@ enum EStringId : uint16_t {
     IDS_BIN_RESTORE_FAILED = 315,  // "%d": restores that failed
     IDS_BIN_EMPTY_FAILED = 316,    // "%d": deletions that failed
     IDS_BIN_EMPTY_ERROR = 317,     // their caption
+    IDS_BIN_RESTORE_GONE = 318,    // "%d": ticked rows whose backup another program took first
 
     // quillet-scan.
     IDS_SCAN_TOOL_USAGE = 400,
@@ -141,6 +142,7 @@ enum EStringId : uint16_t {
     IDS_BIN_TOOL_NOT_DELETED_ONE = 414,     // "%d": always 1
     IDS_BIN_TOOL_NOT_DELETED_MANY = 415,    // "%d": how many
     IDS_BIN_TOOL_OPTIONS = 416,             // --help: one line per command and option, after the usage
+    IDS_BIN_TOOL_GONE = 319,                // "%s": the path, "%s": the reason
 
     // quillet.
     IDS_APP_VERSION = 420,  // "%d.%d.%d.%d"
@@ -154,6 +156,7 @@ enum EStringId : uint16_t {
     IDS_RESTORE_NOT_WRITABLE = 434,
     IDS_RESTORE_OWNER = 435,
     IDS_RESTORE_WRITE_FAILED = 436,
+    IDS_RESTORE_GONE = 437,
 
     // The folder tree's places.
     IDS_TREE_COMPUTER = 440,

@@ -5,11 +5,15 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fakes/RunProgram.h"
@@ -17,6 +21,7 @@
 #include "fakes/TestPaths.h"
 #include "fakes/WriteNumbered.h"
 #include "platform/BackupStore.h"
+#include "platform/BackupStoreIo.h"
 #include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
 
@@ -133,6 +138,45 @@ TEST_F(QuilletBinTest, RestoresByNumberKeepsWhatFailsAndEmpties) {
     EXPECT_FALSE(Exists(BackupPath(3, "other.txt")));
     EXPECT_TRUE(Exists(m_strWork + "/notes.txt"));
     EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/other.txt"), "other");
+}
+
+TEST_F(QuilletBinTest, TheLaterOfTwoRestoresOfOneBackupSaysItIsGone) {
+    if (access("/proc/locks", R_OK) != 0)
+        GTEST_SKIP() << "no /proc/locks to see quillet-bin wait";
+    Backup(1, m_strSource, "a.exe", "one");
+    const std::string strBackup = BackupPath(1, "a.exe");
+    struct stat st;
+    ASSERT_EQ(stat(strBackup.c_str(), &st), 0);
+    // Another program is restoring it and holds it, as a restore does.
+    CFd other(open(strBackup.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(flock(other.Get(), LOCK_EX), 0);
+    std::atomic<bool> bDone{false};
+    SRun run;
+    std::thread restore([&] {
+        run = Bin({"restore", "1"});
+        bDone = true;
+    });
+    // Once quillet-bin waits for it (a waiter on that inode in the lock
+    // table), the other program finishes: the file is back, the backup gone.
+    const std::string strInode = ":" + std::to_string(st.st_ino) + " ";
+    bool bWaiting = false;
+    for (int i = 0; i < 1500 && !bWaiting && !bDone; ++i) {
+        std::ifstream locks("/proc/locks");
+        for (std::string strLine; !bWaiting && std::getline(locks, strLine);)
+            bWaiting = strLine.find("-> FLOCK") != std::string::npos && strLine.find(strInode) != std::string::npos;
+        if (!bWaiting)
+            usleep(20000);
+    }
+    const bool bWritten = CTempDir::WriteFile(m_strSource + "/a.exe", "one");
+    const bool bDeleted = unlink(strBackup.c_str()) == 0;
+    other.Reset();
+    restore.join();
+    EXPECT_TRUE(bWaiting);
+    EXPECT_TRUE(bWritten && bDeleted);
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_EQ(run.strErr,
+              "quillet-bin: " + m_strSource + "/a.exe: already restored or deleted by another program; the backup is gone\n");
+    EXPECT_EQ(CTempDir::Entries(m_strSource), std::vector<std::string>{"a.exe"});
 }
 
 TEST_F(QuilletBinTest, UsageErrorsTouchNothing) {

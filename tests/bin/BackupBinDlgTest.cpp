@@ -271,6 +271,88 @@ TEST_F(BackupBinDlgTest, AFailedRestoreKeepsItsRowAndIsReported) {
     EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
 }
 
+TEST_F(BackupBinDlgTest, TheListFollowsTheStoreAndEmptyDeletesOnlyWhatItShowed) {
+    // Another program shares the work folder: a scan taking backups, or
+    // quillet-bin restoring one.
+    CBackupStore store(m_strWork), other(m_strWork);
+    auto fnBackUp = [&](uint32_t nNumber, const char* pszName) {
+        ASSERT_TRUE(CTempDir::WriteFile(m_strSource + "/" + pszName, "infected"));
+        ASSERT_TRUE(WriteNumbered(other, nNumber, m_strSource, pszName));
+    };
+    CBackupBinDlg dlg(nullptr, store);
+    // A tick of the Bin's own timer, at the moment the test chooses.
+    wxTimer watch(&dlg, CBackupBinDlg::TIMER_STORE_WATCH);
+    auto fnTick = [&] {
+        wxTimerEvent event(watch);
+        dlg.GetEventHandler()->ProcessEvent(event);
+    };
+    CDialogDriver driver(dlg, {
+        [&] {
+            auto* pList = dynamic_cast<CTipListCtrl*>(dlg.FindWindow(CBackupBinDlg::IDC_BACKUP_LIST));
+            ASSERT_NE(pList, nullptr);
+            ClickCheck(pList, 2);
+            fnBackUp(4, "fourth.exe");
+            fnTick();
+            EXPECT_EQ(Column(pList, 3), (Strings{"00000001.Vxe", "00000002.Voc", "00000003.Vls", "00000004.Vxe"}));
+            EXPECT_EQ(Column(pList, 0), (Strings{"1", "2", "3", "4"}));
+            EXPECT_EQ(CheckImage(pList, 2), 1);
+            EXPECT_EQ(CheckImage(pList, 3), 0);
+            EXPECT_EQ(dynamic_cast<wxStaticText*>(dlg.FindWindow(CBackupBinDlg::IDC_COUNT))->GetLabel(), "4");
+
+            // A backup is taken while the question is open (and the timer
+            // ticks then): it was not shown, so it stays.
+            SetMessageBoxHook([&](const wxString&, const wxString&, long) {
+                fnBackUp(5, "fifth.exe");
+                fnTick();
+                return wxYES;
+            });
+            Press(dlg, CBackupBinDlg::IDC_EMPTY);
+            EXPECT_EQ(CTempDir::Entries(m_strWork), (Strings{"00000005.Vxe", "notes.txt"}));
+            EXPECT_EQ(Column(pList, 3), (Strings{"00000005.Vxe"}));
+
+            // Restored by the other program: its row goes.
+            ASSERT_EQ(other.Restore("00000005.Vxe"), RESTORE_OK);
+            fnTick();
+            EXPECT_EQ(pList->GetItemCount(), 0);
+            EXPECT_FALSE(dlg.FindWindow(CBackupBinDlg::IDC_RESTORE)->IsEnabled());
+            EXPECT_FALSE(dlg.FindWindow(CBackupBinDlg::IDC_EMPTY)->IsEnabled());
+        },
+        [&] { Press(dlg, CBackupBinDlg::IDC_EXIT); },
+    });
+    EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+}
+
+TEST_F(BackupBinDlgTest, EscapeStillClosesAfterARestoreOrAnEmptyFromTheKeyboard) {
+    // The button pressed has the focus and is disabled while its pass runs;
+    // the keys go on reaching the dialog.
+    for (const auto& [nButton, nKey] : {std::pair{int(CBackupBinDlg::IDC_RESTORE), int(WXK_RETURN)},
+                                        std::pair{int(CBackupBinDlg::IDC_EMPTY), int(WXK_SPACE)}}) {
+        CBackupStore store(m_strWork);
+        CBackupBinDlg dlg(nullptr, store);
+        CDialogDriver driver(dlg, {
+            [&] {
+                auto* pList = dynamic_cast<CTipListCtrl*>(dlg.FindWindow(CBackupBinDlg::IDC_BACKUP_LIST));
+                ASSERT_NE(pList, nullptr);
+                ClickCheck(pList, 0);
+                dlg.Raise();
+                dlg.FindWindow(nButton)->SetFocus();
+            },
+            [] {},
+            [nKey] {
+                wxUIActionSimulator sim;
+                sim.Char(nKey);
+            },
+            [] {},
+            [&] {
+                EXPECT_EQ(dlg.GetBin().GetCount(), nButton == CBackupBinDlg::IDC_RESTORE ? 2 : 0);
+                wxUIActionSimulator sim;
+                sim.Char(WXK_ESCAPE);
+            },
+        });
+        EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL) << nButton;
+    }
+}
+
 // The top-level windows another program shows on this display, seen as the
 // X server sees them.
 class CXWindows {

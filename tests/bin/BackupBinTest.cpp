@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "repair/BackupBin.h"
@@ -14,15 +15,31 @@ namespace {
 class CFakeBinStore : public IBackupBinStore {
 public:
     void Add(const std::string& strFile, const std::string& strFolder, const std::string& strName) {
-        m_arItems.push_back(CBackupBinItem{strFile, CBackupInfo{strFolder, strName}});
+        m_arItems.push_back(CBackupBinItem{strFile, CBackupInfo{strFolder, strName}, 0, CFileId{1, ++m_nIno}});
+        m_bChanged = true;
+    }
+    // Another file takes the name of a backup (restored or deleted elsewhere).
+    void Replace(const std::string& strFile) {
+        for (CBackupBinItem& item : m_arItems)
+            if (item.strFileName == strFile)
+                item.id.nIno = ++m_nIno;
+        m_bChanged = true;
     }
     std::vector<CBackupBinItem> ListBackups() const override { return m_arItems; }
-    ERestoreResult RestoreBackup(const std::string& strFile) override {
+    ERestoreResult RestoreBackup(const std::string& strFile, const CFileId& id) override {
         m_arRestoreCalls.push_back(strFile);
+        if (!Find(strFile, id))
+            return RESTORE_GONE;
         return !m_setBroken.count(strFile) && Remove(strFile) ? RESTORE_OK : RESTORE_NOT_WRITABLE;
     }
-    bool DeleteBackup(const std::string& strFile) override { return !m_setBroken.count(strFile) && Remove(strFile); }
+    EDeleteResult DeleteBackup(const std::string& strFile, const CFileId& id) override {
+        if (!Find(strFile, id))
+            return DELETE_GONE;
+        return !m_setBroken.count(strFile) && Remove(strFile) ? DELETE_OK : DELETE_FAILED;
+    }
     void RemoveLeftovers() override { ++m_nSweeps; }
+    bool TakeChange() override { return std::exchange(m_bChanged, false); }
+    void StopWatch() override {}
     int m_nSweeps = 0;
 
     std::vector<std::string> Files() const {
@@ -36,15 +53,24 @@ public:
     std::vector<std::string> m_arRestoreCalls;
 
 private:
+    bool Find(const std::string& strFile, const CFileId& id) const {
+        for (const CBackupBinItem& item : m_arItems)
+            if (item.strFileName == strFile)
+                return !id.IsSet() || item.id == id;  // unset: whatever the name holds
+        return false;
+    }
     bool Remove(const std::string& strFile) {
         for (auto it = m_arItems.begin(); it != m_arItems.end(); ++it)
             if (it->strFileName == strFile) {
                 m_arItems.erase(it);
+                m_bChanged = true;
                 return true;
             }
         return false;
     }
     std::vector<CBackupBinItem> m_arItems;
+    uint64_t m_nIno = 0;
+    bool m_bChanged = false;
 };
 
 using Strings = std::vector<std::string>;
@@ -178,17 +204,55 @@ TEST_F(BackupBinTest, AFailedRestoreKeepsItsRowTickedAndTheOthersGoOn) {
     EXPECT_EQ(m_bin.GetCount(), 0);
 }
 
-TEST_F(BackupBinTest, EmptyDeletesEveryBackupListedOrNot) {
-    m_bin.SetCheck(2, true);
-    m_store.Add("00000004.Vat", "/tmp", "late.dat");  // written after the list was read
+TEST_F(BackupBinTest, EmptyDeletesOnlyTheBackupsListedAndStillTheSameFile) {
+    // After the list was read: a scan takes a backup, and the name of a
+    // listed one comes to hold another file.
+    m_store.Add("00000004.Vat", "/tmp", "late.dat");
+    m_store.Replace("00000002.Voc");
     CEmptyOutcome outcome = m_bin.Empty();
-    EXPECT_EQ(outcome.nDeleted, 4);
+    EXPECT_EQ(outcome.nDeleted, 2);
+    EXPECT_EQ(outcome.nGone, 1);
     EXPECT_EQ(outcome.nFailed, 0);
+    EXPECT_EQ(m_store.Files(), (Strings{"00000002.Voc", "00000004.Vat"}));
+    // What is left shows at once.
+    EXPECT_EQ(Column(BIN_COL_FILE), (Strings{"00000002.Voc", "00000004.Vat"}));
+    EXPECT_EQ(m_bin.GetCountText(), "2");
+
+    m_bin.Empty();
     EXPECT_TRUE(m_store.Files().empty());
     EXPECT_EQ(m_bin.GetCount(), 0);
-    EXPECT_EQ(m_bin.GetCountText(), "0");
     EXPECT_FALSE(m_bin.CanRestore());
     EXPECT_FALSE(m_bin.CanEmpty());
+}
+
+TEST_F(BackupBinTest, ARestoreWhoseBackupIsGoneDropsItsRowAndSaysSo) {
+    m_store.Replace("00000001.Vxe");
+    m_bin.SetCheck(0, true);
+    m_bin.SetCheck(2, true);
+    CRestoreOutcome outcome = m_bin.RestoreChecked();
+    EXPECT_EQ(outcome.arRemoved, (std::vector<int>{0, 1}));
+    EXPECT_EQ(outcome.nFailed, 0);
+    EXPECT_EQ(outcome.nGone, 1);
+    ASSERT_EQ(outcome.arFailures.size(), 1u);
+    EXPECT_EQ(outcome.arFailures[0].second, RESTORE_GONE);
+    // The file now under that name is not restored.
+    EXPECT_EQ(m_store.Files(), (Strings{"00000001.Vxe", "00000002.Voc"}));
+    EXPECT_EQ(Column(BIN_COL_FILE), (Strings{"00000002.Voc"}));
+}
+
+TEST_F(BackupBinTest, AChangedStoreReloadsAndRowsStillThereKeepTheirTicks) {
+    EXPECT_FALSE(m_bin.StoreChanged());
+    EXPECT_FALSE(m_bin.Reload());  // nothing new
+    m_bin.SetCheck(0, true);
+    m_bin.SetCheck(1, true);
+    m_store.Replace("00000001.Vxe");
+    m_store.Add("00000004.Vat", "/tmp", "late.dat");
+    ASSERT_TRUE(m_bin.StoreChanged());
+    EXPECT_TRUE(m_bin.Reload());
+    EXPECT_FALSE(m_bin.StoreChanged());
+    EXPECT_EQ(Column(BIN_COL_FILE), (Strings{"00000001.Vxe", "00000002.Voc", "00000003.VADME", "00000004.Vat"}));
+    // Another file under the first name is a new row, not ticked.
+    EXPECT_EQ(Ticks(), (Strings{"-", "x", "-", "-"}));
 }
 
 TEST_F(BackupBinTest, EmptyKeepsTheRowsOfBackupsItCouldNotDelete) {

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <functional>
 #include <initializer_list>
+#include <utility>
 
 #include "fakes/OrdinaryUser.h"
 #include "fakes/TempDir.h"
@@ -283,6 +284,53 @@ TEST_F(BackupRestoreTest, OnlyWhatWasCheckedIsReplacedAndNoTemporaryFileStays) {
     EXPECT_EQ(store.Restore("00000003.Vxe"), RESTORE_NOT_A_FILE);
     EXPECT_EQ(CTempDir::Entries(m_strSource), (std::vector<std::string>{"a.exe", "b.exe", "c.exe"}));
     EXPECT_EQ(store.List().size(), 3u);
+}
+
+TEST_F(BackupRestoreTest, OfTwoRestoresOrDeletionsOfOneBackupTheLaterFindsItGone) {
+    CBackupStore store(m_strWork), other(m_strWork);
+    BackUp(store, 1, m_strSource, "a.exe", "original a");
+    BackUp(store, 2, m_strSource, "b.exe", "original b");
+    const std::string strA = m_strSource + "/a.exe", strB = m_strSource + "/b.exe";
+    CTempDir::WriteFile(strA, "cleaned a");
+    CTempDir::WriteFile(strB, "cleaned b");
+    // Another program restores the backup, or deletes it, once this one
+    // has it open.
+    std::function<void()> fnOther;
+    store.m_fnTestHook = [&](const char* pszStage) {
+        if (strcmp(pszStage, "restore") == 0 && fnOther)
+            std::exchange(fnOther, nullptr)();
+    };
+    fnOther = [&] {
+        ASSERT_EQ(other.Restore("00000001.Vxe"), RESTORE_OK);
+        // The user edits the file it gave back.
+        CTempDir::WriteFile(strA, "edited a");
+    };
+    EXPECT_EQ(store.Restore("00000001.Vxe"), RESTORE_GONE);
+    EXPECT_EQ(CTempDir::ReadFile(strA), "edited a");
+    fnOther = [&] { ASSERT_EQ(other.Delete("00000002.Vxe"), DELETE_OK); };
+    EXPECT_EQ(store.Restore("00000002.Vxe"), RESTORE_GONE);
+    EXPECT_EQ(CTempDir::ReadFile(strB), "cleaned b");
+    EXPECT_EQ(CTempDir::Entries(m_strSource), (std::vector<std::string>{"a.exe", "b.exe"}));
+    EXPECT_EQ(CTempDir::Entries(m_strWork), std::vector<std::string>{});
+}
+
+TEST_F(BackupRestoreTest, ANameThatHoldsAnotherFileSinceTheListingIsLeftAlone) {
+    CBackupStore store(m_strWork);
+    BackUp(store, 1, m_strSource, "a.exe", "original a");
+    BackUp(store, 2, m_strSource, "b.exe", "original b");
+    const std::vector<CBackupEntry> arListed = store.List();
+    ASSERT_EQ(arListed.size(), 2u);
+    ASSERT_TRUE(arListed[0].id.IsSet());
+    ASSERT_EQ(rename((m_strWork + "/00000002.Vxe").c_str(), (m_strWork + "/00000001.Vxe").c_str()), 0);
+    ASSERT_EQ(unlink((m_strSource + "/b.exe").c_str()), 0);
+    EXPECT_EQ(store.Restore("00000001.Vxe", arListed[0].id), RESTORE_GONE);
+    EXPECT_EQ(store.Delete("00000001.Vxe", arListed[0].id), DELETE_GONE);
+    EXPECT_EQ(store.Restore("00000002.Vxe", arListed[1].id), RESTORE_GONE);
+    EXPECT_EQ(CTempDir::Entries(m_strSource), std::vector<std::string>{"a.exe"});
+    EXPECT_EQ(CTempDir::Entries(m_strWork), std::vector<std::string>{"00000001.Vxe"});
+    // Under its new name it is the file listed.
+    EXPECT_EQ(store.Restore("00000001.Vxe", arListed[1].id), RESTORE_OK);
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/b.exe"), "original b");
 }
 
 }  // namespace

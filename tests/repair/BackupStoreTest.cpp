@@ -105,9 +105,9 @@ TEST_F(BackupStoreTest, SizesListRestoreAndDelete) {
     ASSERT_EQ(store.Restore("00000003.Vin"), RESTORE_OK);
     EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/big.bin"), Content(3 << 20));
 
-    ASSERT_TRUE(store.Delete("00000001.Voc"));
+    ASSERT_EQ(store.Delete("00000001.Voc"), DELETE_OK);
     EXPECT_TRUE(store.List().empty());
-    EXPECT_FALSE(store.Delete("00000001.Voc"));
+    EXPECT_EQ(store.Delete("00000001.Voc"), DELETE_GONE);
     EXPECT_EQ(CTempDir::Entries(m_strWork), std::vector<std::string>{});
 }
 
@@ -143,7 +143,7 @@ TEST_F(BackupStoreTest, WhatIsNotABackupIsNeverTouched) {
     EXPECT_EQ(arNames, (std::vector<std::string>{"00000005.Vxe", "relative.V"}));
     for (const char* psz : {"short.V", "nomagic.V", "nonul.V", "link.V", "folder.V", "other.V", "../src/a.exe", ""}) {
         EXPECT_NE(store.Restore(psz), RESTORE_OK) << psz;
-        EXPECT_FALSE(store.Delete(psz)) << psz;
+        EXPECT_NE(store.Delete(psz), DELETE_OK) << psz;
     }
     // Listed, but a header naming a relative folder is never restored.
     EXPECT_NE(store.Restore("relative.V"), RESTORE_OK);

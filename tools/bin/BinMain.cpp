@@ -102,13 +102,17 @@ int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
         for (const CBackupBinItem& item : arTicked)
             if (item.strFileName == strFileName)
                 strPath = OriginalPath(item.info);
-        fprintf(stderr, LoadText(IDS_BIN_TOOL_CANNOT_RESTORE), strPath.c_str(), GetRestoreResultText(eResult));
+        // One gone since the listing was taken by another program: no backup is kept.
+        fprintf(stderr, LoadText(eResult == RESTORE_GONE ? IDS_BIN_TOOL_GONE : IDS_BIN_TOOL_CANNOT_RESTORE),
+                strPath.c_str(), GetRestoreResultText(eResult));
         bFailed = true;
     }
     return bFailed ? 1 : 0;
 }
 
 int Empty(CBackupBin& bin) {
+    // What is listed now is what goes: a backup a scan writes meanwhile stays.
+    bin.Load();
     const CEmptyOutcome outcome = bin.Empty();
     if (outcome.nFailed > 0) {
         fprintf(stderr, LoadText(outcome.nFailed == 1 ? IDS_BIN_TOOL_NOT_DELETED_ONE : IDS_BIN_TOOL_NOT_DELETED_MANY),
