@@ -72,6 +72,9 @@ public:
     // The engine's own words on why a call failed (a daemon gone), once;
     // "" when it gave none.
     virtual std::string TakeFaultReason() { return std::string(); }
+    // How many of those faults only lost the call to another process's death
+    // (the process this engine was copied from), the file not to blame.
+    virtual unsigned GetLostCount() const { return 0; }
     // Ends the call in flight from another thread, as a hang would end.
     virtual void Abandon() {}
     // Who is served while a call waits (not owned); none waits plainly.

@@ -157,6 +157,7 @@ private:
         bool bOfficeFile = false;
         CModeHold* pHold = nullptr;
         unsigned nFileFaults = 0;  // the engine's fault count when the file began
+        bool bRepairBegun = false;  // a backup or a cleaning may have happened
     };
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);

@@ -148,9 +148,12 @@ bool Resolve(void* hLib, SEngine& engine) {
 
 // The engine's answer, or, when it says the call could not do its work,
 // its reason: the front end counts that as the engine's fault.
-bool SendAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue) {
+bool SendAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue, bool* pbFailed = nullptr) {
     const char* pszError = engine.pfnLastError ? engine.pfnLastError() : nullptr;
-    if (pszError && *pszError)
+    const bool bFailed = pszError && *pszError;
+    if (pbFailed)
+        *pbFailed = bFailed;
+    if (bFailed)
         return SendReply(nOp, 0, pszError, REPLY_ENGINE_ERROR);
     return SendReply(nOp, nValue);
 }
@@ -264,8 +267,10 @@ int main(int argc, char** argv) {
             break;
         case OP_FORMAT_PROBE: {
             uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT;
-            bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat) : SendReply(req.nOp, nFormat);
-            if (bSent && IsScannableFormat(nFormat))
+            // A failed format is the whole answer: no probe follows it.
+            bool bFailed = false;
+            bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat, &bFailed) : SendReply(req.nOp, nFormat);
+            if (bSent && !bFailed && IsScannableFormat(nFormat))
                 bSent = SendAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()));
             break;
         }
