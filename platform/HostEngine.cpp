@@ -524,12 +524,12 @@ bool CHostEngine::Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, u
         return false;
     // An abandon that came after the last call ended is for no call.
     m_bAbandoned = false;
+    m_bEngineError = false;
     // A host that cannot be started anew answers nothing: a fault too.
     if (!EnsureHost() || (!SettleAcks() && !EnsureHost())) {
         ++m_nFaults;
         return false;
     }
-    m_bEngineError = false;
     if (!Send(nOp, nArg, strPath) || !Receive(nOp, pnValue, pstrText, strFile)) {
         if (m_bEngineError)
             ++m_nFaults;
