@@ -76,6 +76,9 @@ public:
     // part way through the file (its size, depth, encryption), once; "" when
     // it read the whole file.
     virtual std::string TakeScanNote() { return std::string(); }
+    // How many of those faults only lost the call to another process's death
+    // (the process this engine was copied from), the file not to blame.
+    virtual unsigned GetLostCount() const { return 0; }
     // Ends the call in flight from another thread, as a hang would end.
     virtual void Abandon() {}
     // Who is served while a call waits (not owned); none waits plainly.

@@ -246,7 +246,7 @@ bool CHostEngine::ForkHost() {
     int arFds[2];
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, arFds) != 0)
         return false;
-    const pid_t pid = m_pZygote->ForkWorker(arFds[1]);
+    const pid_t pid = m_pZygote->ForkWorker(arFds[1], &m_nZygoteStart);
     close(arFds[1]);
     if (pid <= 0) {
         close(arFds[0]);
@@ -256,7 +256,7 @@ bool CHostEngine::ForkHost() {
     return true;
 }
 
-pid_t CHostEngine::ForkWorker(int nFd) {
+pid_t CHostEngine::ForkWorker(int nFd, int* pnStart) {
     std::lock_guard<std::mutex> lock(m_mutexFork);
     // Asked from a worker's thread: whoever our own calls serve is not its.
     IEngineWait* pWait = m_pWait;
@@ -269,13 +269,34 @@ pid_t CHostEngine::ForkWorker(int nFd) {
             break;
         // Closes answered late must not be taken for the fork's answer.
         if (SettleAcks() && SendRequestWithDescriptor(m_nFd, OP_FORK_WORKER, nFd) &&
-            Receive(OP_FORK_WORKER, &nPid, nullptr, std::string(), nLimitMs))
+            Receive(OP_FORK_WORKER, &nPid, nullptr, std::string(), nLimitMs)) {
+            *pnStart = m_nHostStarts;
             break;
+        }
         Diagnose("engine host gone while forking a worker; it starts anew", std::string());
         KillHost();
     }
     m_pWait = pWait;
     return static_cast<pid_t>(nPid);
+}
+
+bool CHostEngine::IsHostGone(int nStart) {
+    std::lock_guard<std::mutex> lock(m_mutexFork);
+    // Its socket closes as it dies, before its copies are sent their
+    // parent-death signal: a copy found dead finds this already true.
+    return m_nHostStarts != nStart || m_nFd < 0 || PeerHungUp(m_nFd);
+}
+
+void CHostEngine::HostFailed(const char* pszWhat, const std::string& strFile) {
+    ++m_nFaults;
+    if (m_pZygote && m_pZygote->IsHostGone(m_nZygoteStart)) {
+        // The copy went down with its zygote: the file is not to blame.
+        ++m_nLost;
+        Diagnose("engine lost with the host it was copied from; it starts anew", strFile);
+    } else {
+        Diagnose(pszWhat, strFile);
+    }
+    KillHost();
 }
 
 void CHostEngine::KillHost() {
@@ -484,9 +505,12 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     memcpy(&reply, arBuf, sizeof reply);
     if (reply.nOp != nOp || static_cast<size_t>(n) > sizeof(SReply) + MAX_TEXT_BYTES)
         return false;
-    // The engine could not do the call's work: a fault, with its reason.
+    // The engine could not do the call's work: a fault, with its reason;
+    // the host itself is well and keeps what the engine knows (a daemon
+    // found gone).
     if (reply.nFlags & REPLY_ENGINE_ERROR) {
         m_strFaultReason.assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);
+        m_bEngineError = true;
         return false;
     }
     m_nReplyFlags = reply.nFlags;
@@ -509,9 +533,7 @@ bool CHostEngine::SettleAcks() {
     while (m_nPendingAcks > 0) {
         uint32_t nValue = 0;
         if (!Receive(OP_CLOSE, &nValue, nullptr, std::string())) {
-            Diagnose("engine failed (crashed or hung) closing a finding; it starts anew", std::string());
-            ++m_nFaults;
-            KillHost();
+            HostFailed("engine failed (crashed or hung) closing a finding; it starts anew", std::string());
             return false;
         }
         --m_nPendingAcks;
@@ -527,15 +549,17 @@ bool CHostEngine::Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, u
         return false;
     // An abandon that came after the last call ended is for no call.
     m_bAbandoned = false;
+    m_bEngineError = false;
     // A host that cannot be started anew answers nothing: a fault too.
     if (!EnsureHost() || (!SettleAcks() && !EnsureHost())) {
         ++m_nFaults;
         return false;
     }
     if (!Send(nOp, nArg, strPath) || !Receive(nOp, pnValue, pstrText, strFile)) {
-        Diagnose("engine failed (crashed or hung); it starts anew for the next call", strFile);
-        ++m_nFaults;
-        KillHost();
+        if (m_bEngineError)
+            ++m_nFaults;
+        else
+            HostFailed("engine failed (crashed or hung); it starts anew for the next call", strFile);
         return false;
     }
     return true;
@@ -566,9 +590,10 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
     m_strPrefetchNote.clear();
     if (!Receive(OP_FORMAT_PROBE, &hProbe, &m_strPrefetchNote, strPath, 0, SPIN_SLOT_FUSED_PROBE)) {
         // The format was answered; the probe faulted.
-        Diagnose("engine failed (crashed or hung) in the probe; it starts anew for the next call", strPath);
-        ++m_nFaults;
-        KillHost();
+        if (m_bEngineError)
+            ++m_nFaults;
+        else
+            HostFailed("engine failed (crashed or hung) in the probe; it starts anew for the next call", strPath);
         hProbe = 0;
         m_bPrefetchFaulted = true;
     }
@@ -616,8 +641,12 @@ bool CHostEngine::RecoverFile(uint32_t hProbe, int16_t* pnOutcome) {
         return false;
     const std::string strFile = m_mapLive[hProbe];
     uint32_t nValue = 0;
-    if (!Call(OP_RECOVER, hProbe, std::string(), &nValue, nullptr, strFile))
+    if (!Call(OP_RECOVER, hProbe, std::string(), &nValue, nullptr, strFile)) {
+        // The caller never uses the handle again; a host still alive holds it.
+        if (m_bEngineError)
+            CloseProbe(hProbe);
         return false;
+    }
     *pnOutcome = static_cast<int16_t>(static_cast<uint16_t>(nValue));
     return true;
 }

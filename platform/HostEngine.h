@@ -77,6 +77,7 @@ public:
     void Abandon() override;
     std::string TakeFaultReason() override { return std::move(m_strFaultReason); }
     std::string TakeScanNote() override { return std::move(m_strScanNote); }
+    unsigned GetLostCount() const override { return m_nLost; }
     pid_t GetHostPid() const { return m_pidHost; }
 
     static std::string DefaultHostPath();
@@ -90,8 +91,14 @@ private:
     // A host just started on the socket nFd: no call in flight, no probe live.
     void AdoptHost(int nFd, pid_t pid);
     // In the zygote, from any thread: a copy of our host serving the socket
-    // nFd; its pid, or 0.
-    pid_t ForkWorker(int nFd);
+    // nFd; its pid, or 0. *pnStart: which of our hosts made it.
+    pid_t ForkWorker(int nFd, int* pnStart);
+    // In the zygote, from any thread: the host that was started nStart-th
+    // has died or been replaced.
+    bool IsHostGone(int nStart);
+    // The host died or failed its call: the fault is counted and the host
+    // ended; a copy that went down with its zygote is told apart.
+    void HostFailed(const char* pszWhat, const std::string& strFile);
     // Reads the greeting: an ENGINE_LOAD_ code.
     int AwaitHello();
     void KillHost();
@@ -130,6 +137,9 @@ private:
     std::atomic<bool> m_bAbandoned{false};
     int m_nHostStarts = 0;
     unsigned m_nFaults = 0;
+    unsigned m_nLost = 0;     // faults that were the zygote's death, not ours
+    int m_nZygoteStart = 0;   // which of the zygote's hosts our copy came from
+    bool m_bEngineError = false;  // the last reply: the engine could not do the call
     int m_nPendingAcks = 0;
     // Handles the current host gave out, with their paths; a handle from a
     // host that has since died is never sent to its successor.

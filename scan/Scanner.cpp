@@ -284,21 +284,33 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
 }
 
 void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
-    const unsigned nFaults = pEngine->GetFaultCount();
-    SFileWork work;
-    work.pEngine = pEngine;
-    work.pRows = &job.rows;
-    work.bOfficeFile = job.bOfficeFile;
-    work.pHold = job.pHold.get();
-    if (IsScannableFormat(pEngine->GetFileFormat(job.strPath)))
-        ScanFile(work, job.strPath, job.strName, job.id);
-    // The engine is done with the file: its mode goes back now.
-    job.pHold.reset();
-    if (pEngine->GetFaultCount() != nFaults) {
+    for (int nTry = 0;; ++nTry) {
+        const unsigned nFaults = pEngine->GetFaultCount();
+        const unsigned nLost = pEngine->GetLostCount();
+        SFileWork work;
+        work.pEngine = pEngine;
+        work.pRows = &job.rows;
+        work.bOfficeFile = job.bOfficeFile;
+        work.pHold = job.pHold.get();
+        if (IsScannableFormat(pEngine->GetFileFormat(job.strPath)))
+            ScanFile(work, job.strPath, job.strName, job.id);
+        job.strScanNote = std::move(work.strScanNote);
+        const unsigned nNewFaults = pEngine->GetFaultCount() - nFaults;
+        if (nNewFaults == 0)
+            break;
+        // Calls lost only to another process's death (the host the engine
+        // was copied from) say nothing of the file: it is scanned once more,
+        // on a fresh copy, unless its repair had begun.
+        if (nTry == 0 && !work.bRepairBegun && pEngine->GetLostCount() - nLost == nNewFaults) {
+            job.rows = CResultRows();
+            continue;
+        }
         job.bFaulted = true;
         job.strFaultReason = pEngine->TakeFaultReason();
+        break;
     }
-    job.strScanNote = std::move(work.strScanNote);
+    // The engine is done with the file: its mode goes back now.
+    job.pHold.reset();
 }
 
 void CScanner::ApplyFinished() {
@@ -437,6 +449,7 @@ bool CScanner::AutoRepair(SFileWork& work, uint32_t hProbe, const std::string& s
                           CFileId* pId, uint32_t* phProbe) {
     IResultList* pRows = work.pRows;
     const int nRow = work.nInfected - 1;
+    work.bRepairBegun = true;
     if (!work.pTreatment)
         work.pTreatment =
             std::make_unique<CFileTreatment>(*this, work.pEngine, strPath, strName, *pId,

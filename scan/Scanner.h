@@ -144,6 +144,7 @@ private:
         // cleaning and the probes after them.
         std::unique_ptr<CFileTreatment> pTreatment;
         std::string strScanNote;   // the probe found nothing, but read only part of the file
+        bool bRepairBegun = false;  // a backup or a cleaning may have happened
     };
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);

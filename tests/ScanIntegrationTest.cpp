@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <climits>
@@ -12,6 +13,7 @@
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
+#include "platform/EnginePool.h"
 #include "platform/HostEngine.h"
 #include "platform/MountTable.h"
 #include "platform/PosixDirLister.h"
@@ -282,6 +284,63 @@ TEST_F(ScanIntegrationTest, StopLetsTheFilesInFlightFinish) {
     EXPECT_LT(scanner.GetScanned(), 40);
     EXPECT_EQ(static_cast<int>(rows.GetCount()), scanner.GetScanned());
     EXPECT_TRUE(m_view.m_bEndedStopped);
+}
+
+// The host the workers' engines are copied from dies while files are in
+// flight on them: those files are scanned again on fresh copies, and the
+// rows are those of the one-at-a-time scan.
+TEST_F(ScanIntegrationTest, FilesInFlightWhenTheWorkersParentHostDiesAreScannedAgain) {
+    // The walk does the first few itself, until their time shows workers
+    // pay; the rest go to the three workers.
+    for (int i = 10; i < 22; ++i)
+        CTempDir::WriteFile(m_dir / ("slow-100-" + std::to_string(i) + ".exe"),
+                            "a " + TestMarker(2, 1, "Orphan." + std::to_string(i)) + " b");
+    SHostOptions options = Options("libfarsend-fault.so");
+    options.nWatchdogMs = 2000;
+    CHostEngine main(options);
+    ASSERT_EQ(main.Load(), ENGINE_LOAD_OK);
+    SCANREQUEST req = Request(true);
+    req.arTopNames = {"Computer", "Network", "Home"};
+    std::vector<std::string> arRows[2];
+    for (int nRun = 0; nRun < 2; ++nRun) {
+        CEnginePool pool(main);
+        CResultRows rows;
+        CScanEnv env{&main, &m_lister, &m_drives, &m_access, &m_view, &rows};
+        if (nRun == 1) {
+            ASSERT_EQ(pool.Open(3), 3);
+            ASSERT_TRUE(pool.IsForked());
+            env.pWorkers = &pool;
+        }
+        const pid_t pidZygote = main.GetHostPid();
+        bool bKilled = false;
+        size_t nShownBefore = SIZE_MAX;
+        m_view.m_arShownFiles.clear();
+        // The walk drains once per entry, and again while it waits for a
+        // free worker: the first such wait finds every worker holding a file.
+        m_view.m_fnOnDrain = [&](int) {
+            const size_t nShown = m_view.m_arShownFiles.size();
+            if (nRun == 1 && !bKilled && nShown == nShownBefore) {
+                bKilled = true;
+                kill(pidZygote, SIGKILL);
+            }
+            nShownBefore = nShown;
+        };
+        CScanner scanner(req, env);
+        scanner.RunScan();
+        m_view.m_fnOnDrain = nullptr;
+        EXPECT_EQ(scanner.GetScanned(), 12);
+        for (size_t i = 0; i < rows.GetCount(); ++i) {
+            const CResultRow& row = rows.GetRow(i);
+            arRows[nRun].push_back(std::to_string(row.nNum) + " " + row.strPath + " " + row.strVirus + " " +
+                                   GetStateText(row.eState));
+        }
+        if (nRun == 1) {
+            EXPECT_TRUE(bKilled);
+            EXPECT_EQ(main.GetHostStarts(), 2);
+        }
+    }
+    EXPECT_EQ(arRows[0].size(), 12u);
+    EXPECT_EQ(arRows[1], arRows[0]);
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ namespace {
 // Connecting never waits longer than this, so an address where packets
 // vanish fails with a reason instead of waiting out the kernel's minutes.
 constexpr int kConnectTimeoutMs = 10000;
+// A daemon found gone must answer its version within this before it is
+// given a file: a socket something still holds (a service manager, a daemon
+// on its way out) would otherwise keep every file until the watchdog.
+constexpr int kRecheckTimeoutMs = 1000;
 // A daemon answers in a few dozen bytes; more is not a daemon.
 constexpr std::size_t kReplyMax = 4096;
 // clamd's default StreamMaxLength is 25 MB; chunks well below it.
@@ -159,6 +163,7 @@ bool ParseVersionLine(const std::string& strLine, std::string* pstrEngine, unsig
 bool CClamdClient::SetAddress(const std::string& strAddress, std::string* pstrWhy)
 {
     EndSession();
+    m_bGone = false;
     m_strAddress = strAddress;
     m_nResolvedLength = 0;
     m_strPath.clear();
@@ -379,15 +384,34 @@ EClamd CClamdClient::Scan(int nFd, std::string* pstrName, std::string* pstrWhy)
     // A session the daemon gave up while it waited for us (its read
     // timeout) has ended, or holds its parting words: a new one then,
     // before anything is sent. A request once sent is never sent again.
+    // One that ended without a word went with its daemon.
     char c;
-    if (m_nSession >= 0 && !(::recv(m_nSession, &c, 1, MSG_PEEK | MSG_DONTWAIT) < 0 &&
-                             (errno == EAGAIN || errno == EWOULDBLOCK)))
-        ForgetSession();
-    return ScanInSession(nFd, pstrName, pstrWhy);
+    if (m_nSession >= 0) {
+        const ssize_t nPeek = ::recv(m_nSession, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (nPeek == 0 || (nPeek < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            m_bGone = true;
+        if (nPeek >= 0 || m_bGone)
+            ForgetSession();
+    }
+    const EClamd eResult = ScanInSession(nFd, pstrName, pstrWhy);
+    // Refused, or cut off before a whole answer: the daemon is gone.
+    if (eResult == EClamd::Unreachable || eResult == EClamd::Lost)
+        m_bGone = true;
+    return eResult;
 }
 
 EClamd CClamdClient::ScanInSession(int nFd, std::string* pstrName, std::string* pstrWhy)
 {
+    if (m_nSession < 0 && m_bGone) {
+        std::string strLine;
+        const EClamd eVersion = Version(kRecheckTimeoutMs, &strLine, pstrWhy);
+        if (eVersion != EClamd::Clean) {
+            if (eVersion != EClamd::Unreachable)
+                *pstrWhy = "it did not answer its version (" + *pstrWhy + ")";
+            return EClamd::Unreachable;
+        }
+        m_bGone = false;
+    }
     if (m_nSession < 0) {
         const int nSocket = Connect(kConnectTimeoutMs, pstrWhy);
         if (nSocket < 0)

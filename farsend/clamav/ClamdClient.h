@@ -36,7 +36,9 @@ public:
     // Waits at most nTimeoutMs for the connection and for the answer.
     EClamd Version(int nTimeoutMs, std::string* pstrLine, std::string* pstrWhy);
     // Scans the open regular file nFd: FILDES over a local socket, INSTREAM
-    // over TCP. Waits for the answer as long as the daemon takes.
+    // over TCP. Waits for the answer as long as the daemon takes, but once
+    // the daemon was found gone, a new session is opened only after it
+    // answers its version within a second.
     EClamd Scan(int nFd, std::string* pstrName, std::string* pstrWhy);
     // Says goodbye to the daemon; the next scan opens a new session.
     void EndSession();
@@ -58,6 +60,9 @@ private:
     sockaddr_storage m_resolved = {};
     socklen_t m_nResolvedLength = 0;
     int m_nSession = -1;  // the session's connection
+    // The daemon was found gone (refused, or a session broke without a
+    // word): a new session waits for it to answer at once.
+    bool m_bGone = false;
     unsigned m_nNextId = 1;
 };
 

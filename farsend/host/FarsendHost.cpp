@@ -163,9 +163,13 @@ bool Resolve(void* hLib, const std::string& strLibrary, SEngine& engine, std::st
 
 // The engine's answer, or, when it says the call could not do its work,
 // its reason: the front end counts that as the engine's fault.
-bool SendAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue, const char* pszText = nullptr) {
+bool SendAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue, const char* pszText = nullptr,
+                bool* pbFailed = nullptr) {
     const char* pszError = engine.pfnLastError ? engine.pfnLastError() : nullptr;
-    if (pszError && *pszError)
+    const bool bFailed = pszError && *pszError;
+    if (pbFailed)
+        *pbFailed = bFailed;
+    if (bFailed)
         return SendReply(nOp, 0, pszError, REPLY_ENGINE_ERROR);
     return SendReply(nOp, nValue, pszText);
 }
@@ -252,6 +256,9 @@ int main(int argc, char** argv) {
     if (getppid() == 1)
         return 1;
     signal(SIGPIPE, SIG_IGN);
+    // Ctrl-C in a terminal reaches the whole process group: the front end
+    // decides what it stops; the file under way still finishes.
+    signal(SIGINT, SIG_IGN);
     close_range(HOST_SOCKET_FD + 1, ~0u, 0);
 
     // Why the library cannot be loaded goes with the failure, in the
@@ -318,8 +325,10 @@ int main(int argc, char** argv) {
             break;
         case OP_FORMAT_PROBE: {
             uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT;
-            bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat) : SendReply(req.nOp, nFormat);
-            if (bSent && IsScannableFormat(nFormat))
+            // A failed format is the whole answer: no probe follows it.
+            bool bFailed = false;
+            bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat, nullptr, &bFailed) : SendReply(req.nOp, nFormat);
+            if (bSent && !bFailed && IsScannableFormat(nFormat))
                 bSent = SendProbeAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()));
             break;
         }

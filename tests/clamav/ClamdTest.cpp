@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
 #include <cstring>
 #include <mutex>
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "fakes/RunProgram.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
+#include "platform/HostEngine.h"
 
 using namespace clamtest;
 
@@ -129,8 +131,10 @@ TEST(ClamdTest, DaemonWithAlertsOnNamesFilesReadOnlyPartWay)
 
 // What the fake daemon does with a scan request.
 // TimesOut answers as Suspected, then ends the session as the daemon does
-// when the client keeps it waiting; WrongId answers "OK" for another request.
-enum class EFake { Found, Suspected, Error, Garbage, CloseMidReply, CloseAtOnce, TimesOut, WrongId, Silent };
+// when the client keeps it waiting; WrongId answers "OK" for another request;
+// Dies answers as Found, then drops the session and accepts nothing more,
+// its socket still held (as a service manager holds a dead daemon's).
+enum class EFake { Found, Suspected, Error, Garbage, CloseMidReply, CloseAtOnce, TimesOut, WrongId, Silent, Dies };
 
 // A daemon on a socket of ours, serving one connection at a time: it
 // answers VERSION with m_strVersion and a scan as m_eMode says.
@@ -238,6 +242,10 @@ private:
             case EFake::Found:
                 Say(strTag + "Fake.Test.Name FOUND" + '\0');
                 continue;
+            case EFake::Dies:
+                Say(strTag + "Fake.Test.Name FOUND" + '\0');
+                m_bDead = true;
+                break;
             case EFake::Suspected:
                 Say(strTag + "PUA.Fake.Test FOUND" + '\0');
                 continue;
@@ -277,6 +285,8 @@ private:
             const int nFd = ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
             if (nFd >= 0)
                 Answer(nFd);
+            if (m_bDead)
+                return;
         }
     }
 
@@ -285,6 +295,7 @@ private:
     int m_nListen;
     int m_arStop[2] = {-1, -1};
     std::vector<int> m_arHeld;
+    bool m_bDead = false;  // its thread's own
     std::thread m_thread;
 };
 
@@ -399,6 +410,59 @@ TEST(ClamdTest, BadAddressOrMisbehavingDaemonIsATurnOnErrorOrAFailureNeverClean)
     EXPECT_TRUE(Fails(strTcp, "an answer that is not clamd's"));
     fake.m_eMode = EFake::CloseAtOnce;
     EXPECT_TRUE(Fails(strTcp, "dropped the connection"));
+}
+
+// A daemon that dies is found out at once: every later file fails with the
+// engine's reason, one quick attempt each, and the host that asks it is
+// never restarted, as it would be after a watchdog's kill.
+TEST(ClamdTest, DaemonThatDiesCostsEachLaterFileOneQuickAttempt)
+{
+    CTempDir dir;
+    const std::string strSocket = dir / "dies.sock";
+    const std::string strAddress = "unix:" + strSocket;
+    SHostOptions options;
+    options.strHostPath = BinDir() + "/farsend-host";
+    options.strLibrary = BinDir() + "/libfarsend-clamav.so";
+    options.arEnv = {"QUILLET_CLAMD=" + strAddress};
+    options.nWatchdogMs = 4000;
+    options.nStartMs = 4000;
+    std::vector<std::string> arFiles;
+    for (int i = 0; i < 5; ++i) {
+        arFiles.push_back(dir / ("file" + std::to_string(i) + ".exe"));
+        ASSERT_TRUE(CTempDir::WriteFile(arFiles.back(), enginetest::Filler(1000)));
+    }
+    // The name found, or the fault's reason.
+    CHostEngine engine(options);
+    const auto Answer = [&](const std::string& strPath) -> std::string {
+        if (!IsScannableFormat(engine.GetFileFormat(strPath)))
+            return "not scannable";
+        bool bFaulted = false;
+        const uint32_t hProbe = engine.ProbeInto(strPath, &bFaulted);
+        if (bFaulted)
+            return "fault: " + engine.TakeFaultReason();
+        const std::string strName = hProbe ? engine.GetVirusName(hProbe) : "clean";
+        engine.CloseProbe(hProbe);
+        return strName;
+    };
+    const std::string strGone = "fault: clamd at " + strAddress + " is not reachable: ";
+    auto pFake = std::make_unique<CFakeDaemon>(ListenLocal(strSocket));
+    ASSERT_EQ(engine.Load(), ENGINE_LOAD_OK);
+    pFake->m_eMode = EFake::Dies;
+    EXPECT_EQ(Answer(arFiles[0]), "Fake.Test.Name");
+    // Its socket still accepts into the backlog, but nothing answers.
+    for (int i = 1; i < 3; ++i)
+        EXPECT_EQ(Answer(arFiles[i]), strGone + "it did not answer its version (no answer in time)") << i;
+    // Now nothing listens: refused.
+    pFake.reset();
+    EXPECT_EQ(Answer(arFiles[3]), strGone + "Connection refused");
+    EXPECT_EQ(engine.GetHostStarts(), 1);
+    EXPECT_EQ(engine.GetFaultCount(), 3u);
+    // A daemon back at the address is used again.
+    ::unlink(strSocket.c_str());
+    CFakeDaemon back(ListenLocal(strSocket));
+    EXPECT_EQ(Answer(arFiles[4]), "Fake.Test.Name");
+    EXPECT_EQ(engine.GetHostStarts(), 1);
+    engine.Unload();
 }
 
 } // namespace
