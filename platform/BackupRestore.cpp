@@ -138,6 +138,12 @@ ERestoreResult CBackupStore::Restore(const std::string& strFileName, const CFile
         return RESTORE_BAD_FOLDER;
     if (old.IsOpen() && !S_ISREG(stOld.st_mode) && !S_ISLNK(stOld.st_mode))
         return RESTORE_NOT_A_FILE;
+    // A quarantined file went away whole: it comes back with what made it
+    // the user's, and never over whatever took its name since.
+    CQuarantineRecord record;
+    const bool bQuarantined = ReadQuarantineRecord(strFileName, &record);
+    if (bQuarantined && old.IsOpen())
+        return RESTORE_NAME_TAKEN;
     const bool bReplace = old.IsOpen() && S_ISREG(stOld.st_mode);
     std::vector<char> arAcl;
     if (bReplace) {
@@ -145,14 +151,21 @@ ERestoreResult CBackupStore::Restore(const std::string& strFileName, const CFile
             return RESTORE_NOT_WRITABLE;
         if (!ReadAcl(old.Get(), folder.Get(), pszName, stOld, &arAcl))
             return RESTORE_OWNER;
+    } else if (bQuarantined) {
+        stOld.st_uid = record.nUid;
+        stOld.st_gid = record.nGid;
+        stOld.st_mode = record.nMode;
+        arAcl.assign(record.strAcl.begin(), record.strAcl.end());
     }
+    // What the file gets back: the one it replaces, or its own record.
+    const bool bKeep = bReplace || bQuarantined;
 
     // A new file is made like any other, so the kernel applies the umask
     // (or the folder's default ACL) and the umask is never read or changed
     // under another thread. A replacement starts private and gets the old
     // file's mode only once its content is in, since writing clears set-id
     // bits.
-    CPendingFile copy(folder.Get(), bReplace ? 0600 : 0666);
+    CPendingFile copy(folder.Get(), bKeep ? 0600 : 0666);
     if (!copy.IsOpen())
         return RESTORE_WRITE_FAILED;
     struct stat stCopy, stFolder;
@@ -164,7 +177,7 @@ ERestoreResult CBackupStore::Restore(const std::string& strFileName, const CFile
     // it the folder's owner and group rather than keeping it for itself.
     uid_t nUid = stCopy.st_uid;
     gid_t nGid = stCopy.st_gid;
-    if (bReplace) {
+    if (bKeep) {
         nUid = stOld.st_uid;
         nGid = stOld.st_gid;
     } else if (geteuid() == 0 && fstat(folder.Get(), &stFolder) == 0) {
@@ -176,7 +189,7 @@ ERestoreResult CBackupStore::Restore(const std::string& strFileName, const CFile
 
     if (!CopyTransformed(backup.Get(), copy.Get(), RotateLeft))
         return RESTORE_WRITE_FAILED;
-    if (bReplace) {
+    if (bKeep) {
         // The mode after the chown (which clears set-id bits), the ACL after
         // the mode (a chmod would rewrite its mask); a copy made in a folder
         // with a default ACL inherited one the old file may not have had.
@@ -205,5 +218,7 @@ ERestoreResult CBackupStore::Restore(const std::string& strFileName, const CFile
     // The file is back; a backup left behind is only said, not a failure.
     if (unlinkat(dir.Get(), strFileName.c_str(), 0) != 0)
         Diagnose("restored, but the backup could not be deleted", strFileName, errno);
+    else
+        unlinkat(dir.Get(), (strFileName + g_szQuarantineSuffix).c_str(), 0);
     return RESTORE_OK;
 }

@@ -307,12 +307,19 @@ bool CBackupStore::IsUsable() const {
 
 bool CBackupStore::WriteBackup(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
                                CFileId* pId) {
+    return WriteCopy(pnNumber, strFolder, strName, pId, nullptr);
+}
+
+bool CBackupStore::WriteCopy(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
+                             CFileId* pId, SCopied* pCopied) {
     // The number is used up whatever becomes of the copy.
     uint32_t nNumber = *pnNumber == UINT32_MAX ? UINT32_MAX : *pnNumber + 1;
     *pnNumber = nNumber;
     const std::string strSource = JoinPath(strFolder, strName);
     auto Fail = [&](const char* pszWhy, int nErrno) {
-        Diagnose(std::string("backup failed, file not cleaned (") + pszWhy + ")", strSource, nErrno);
+        Diagnose(std::string(pCopied ? "not quarantined, file left in place (" : "backup failed, file not cleaned (") +
+                     pszWhy + ")",
+                 strSource, nErrno);
         return false;
     };
 
@@ -343,6 +350,15 @@ bool CBackupStore::WriteBackup(uint32_t* pnNumber, const std::string& strFolder,
     errno = 0;
     if (!WriteFull(copy.Get(), arHeader, sizeof arHeader) || !CopyTransformed(source.Get(), copy.Get(), RotateRight))
         return Fail("copy failed", errno);
+    if (pCopied) {
+        // A copy that is to take the file's place is on the disk before its
+        // name is; what made the file the user's goes with it.
+        if (fsync(copy.Get()) != 0)
+            return Fail("copy failed", errno);
+        pCopied->stSource = st;
+        if (!ReadFileAcl(source.Get(), &pCopied->strAcl))
+            return Fail("its access ACL cannot be read", errno);
+    }
     if (m_fnTestHook)
         m_fnTestHook("claim");
 
@@ -362,6 +378,12 @@ bool CBackupStore::WriteBackup(uint32_t* pnNumber, const std::string& strFolder,
         if (copy.LinkAs(MakeBackupFileName(nNumber, strName))) {
             if (pId)
                 *pId = id;
+            if (pCopied) {
+                // The claim is made: other writers need not wait for the rest.
+                flock(dir.Get(), LOCK_UN);
+                pCopied->strFileName = MakeBackupFileName(nNumber, strName);
+                pCopied->nDirFd = dir.Release();
+            }
             return true;
         }
         if (errno != EEXIST)
@@ -377,7 +399,18 @@ void CBackupStore::RemoveLeftovers() {
     if (!dir.IsOpen())
         return;
     const size_t nPrefix = strlen(g_szTempPrefix);
-    for (const std::string& strName : FolderNames(dir.Get())) {
+    const size_t nSuffix = strlen(g_szQuarantineSuffix);
+    const std::vector<std::string> arNames = FolderNames(dir.Get());
+    for (const std::string& strName : arNames) {
+        // A quarantine record whose backup was deleted by an older reader.
+        if (strName.size() > nSuffix && strName.compare(strName.size() - nSuffix, nSuffix, g_szQuarantineSuffix) == 0) {
+            struct stat st;
+            if (fstatat(dir.Get(), strName.substr(0, strName.size() - nSuffix).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
+                errno == ENOENT && fstatat(dir.Get(), strName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(st.st_mode) && st.st_uid == geteuid())
+                unlinkat(dir.Get(), strName.c_str(), 0);
+            continue;
+        }
         if (strName.compare(0, nPrefix, g_szTempPrefix) != 0 || strName.size() < 4 ||
             strName.compare(strName.size() - 4, 4, ".tmp") != 0)
             continue;
@@ -415,8 +448,14 @@ std::vector<CBackupEntry> CBackupStore::List() const {
 std::vector<CBackupBinItem> CBackupStore::ListBackups() const {
     std::vector<CBackupBinItem> arItems;
     // Name order: the numbered names keep the backups in the order taken.
-    for (CBackupEntry& entry : List())
+    for (CBackupEntry& entry : List()) {
         arItems.push_back(CBackupBinItem{std::move(entry.strFileName), std::move(entry.info), entry.nTime, entry.id});
+        CQuarantineRecord record;
+        if (ReadQuarantineRecord(arItems.back().strFileName, &record)) {
+            arItems.back().bQuarantined = true;
+            arItems.back().strVirus = std::move(record.strVirus);
+        }
+    }
     return arItems;
 }
 
@@ -432,7 +471,10 @@ EDeleteResult CBackupStore::Delete(const std::string& strFileName, const CFileId
     // Held until it is unlinked: a restore of it waits, then finds it gone.
     if (!HoldBackup(dir.Get(), strFileName, backup.Get(), id))
         return DELETE_GONE;
-    return unlinkat(dir.Get(), strFileName.c_str(), 0) == 0 ? DELETE_OK : DELETE_FAILED;
+    if (unlinkat(dir.Get(), strFileName.c_str(), 0) != 0)
+        return DELETE_FAILED;
+    unlinkat(dir.Get(), (strFileName + g_szQuarantineSuffix).c_str(), 0);
+    return DELETE_OK;
 }
 
 bool CBackupStore::TakeChange() {

@@ -5,6 +5,8 @@
 // under a number no file in the folder holds, only when complete.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -77,8 +79,28 @@ public:
     // finished copy takes the file's name.
     std::function<void(const char* pszStage)> m_fnTestHook;
 
+    // Quarantine: an ordinary backup and its record beside it, both on the
+    // disk, and only then the file removed through its folder, while that
+    // still holds the very file copied, unchanged. Whatever fails leaves the
+    // file in place and takes the copy back: at every moment the file or its
+    // copy is there. nMode: the mode to give back (the file's own when it
+    // is UINT32_MAX).
+    EQuarantined QuarantineFile(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
+                                const CFileId& id, const CQuarantineRecord& record, uint32_t nMode) override;
+    // The record beside a backup; false for a plain backup.
+    bool ReadQuarantineRecord(const std::string& strFileName, CQuarantineRecord* pRecord) const;
+
 private:
     int OpenWorkDir() const;
+    struct SCopied {
+        std::string strFileName;  // the backup's name
+        int nDirFd = -1;          // the work folder, the caller's to close
+        struct stat stSource {};  // the file copied, as it was
+        std::string strAcl;       // its access ACL; "" for none
+    };
+    // A backup's copy; with pCopied, synced and described.
+    bool WriteCopy(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName, CFileId* pId,
+                   SCopied* pCopied);
 
     std::string m_strWorkDir;
     int m_nWatchFd = -1;  // the inotify instance, while watching

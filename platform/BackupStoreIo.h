@@ -40,6 +40,9 @@ bool ReadFull(int nFd, unsigned char* p, size_t nSize, size_t* pnGot);
 bool WriteFull(int nFd, const unsigned char* p, size_t nSize);
 // Copies nFrom to its end into nTo, transforming each block; false on any
 // read or write error.
+// The access ACL of an open file as the file system keeps it; "" for none.
+bool ReadFileAcl(int nFd, std::string* pstrAcl);
+
 bool CopyTransformed(int nFrom, int nTo, void (*pfnTransform)(unsigned char*, size_t));
 
 // A plain file name: not empty, no '/', not "." or "..".

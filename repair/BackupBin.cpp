@@ -4,7 +4,7 @@
 #include "scan/Diagnostics.h"
 
 const char* GetRestoreResultText(ERestoreResult eResult) {
-    if (eResult < RESTORE_OK || eResult > RESTORE_GONE)
+    if (eResult < RESTORE_OK || eResult > RESTORE_NAME_TAKEN)
         eResult = RESTORE_WRITE_FAILED;
     return LoadText(static_cast<EStringId>(IDS_RESTORE_OK + eResult));
 }

@@ -19,6 +19,9 @@ struct CBackupBinItem {
     // The file the name held when listed: restore and delete act on that
     // file only, never on another that took its name since.
     CFileId id;
+    // Put there by a quarantine, and by which finding; else a repair's backup.
+    bool bQuarantined = false;
+    std::string strVirus;
 };
 
 // What became of one restore. Only RESTORE_OK removes the backup.
@@ -31,6 +34,7 @@ enum ERestoreResult {
     RESTORE_OWNER,         // the file in the way has an owner, group or ACL that could not be kept
     RESTORE_WRITE_FAILED,  // disk full, a read or write error: nothing was replaced
     RESTORE_GONE,          // the backup listed is no longer under its name: restored or deleted elsewhere
+    RESTORE_NAME_TAKEN,    // a quarantined file's name holds something else now: nothing replaced
 };
 // A short reason in words, for the command line and the log.
 const char* GetRestoreResultText(ERestoreResult eResult);

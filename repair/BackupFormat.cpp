@@ -154,3 +154,109 @@ std::string JoinPath(const std::string& strFolder, const std::string& strName) {
         return strFolder + strName;
     return strFolder + "/" + strName;
 }
+
+const char* const g_szQuarantineSuffix = ".q";
+
+namespace {
+
+constexpr std::string_view QUARANTINE_RECORD_HEAD = "quillet-quarantine 1";
+// Texts go as hex: a virus name may hold any byte, a line end included.
+std::string ToHex(const std::string& str) {
+    static const char szDigits[] = "0123456789abcdef";
+    std::string strHex;
+    for (unsigned char c : str) {
+        strHex += szDigits[c >> 4];
+        strHex += szDigits[c & 15];
+    }
+    return strHex;
+}
+bool FromHex(std::string_view strHex, std::string* pstr) {
+    if (strHex.size() % 2 != 0)
+        return false;
+    pstr->clear();
+    for (size_t i = 0; i < strHex.size(); i += 2) {
+        int nByte = 0;
+        for (char c : strHex.substr(i, 2)) {
+            const int nDigit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (nDigit < 0)
+                return false;
+            nByte = nByte * 16 + nDigit;
+        }
+        *pstr += static_cast<char>(nByte);
+    }
+    return true;
+}
+bool ReadNumber(std::string_view str, int nBase, uint64_t nMax, uint64_t* pn) {
+    if (str.empty() || str.size() > 20)
+        return false;
+    uint64_t n = 0;
+    for (char c : str) {
+        const int nDigit = c >= '0' && c <= '9' ? c - '0' : -1;
+        if (nDigit < 0 || nDigit >= nBase || n > (nMax - static_cast<uint64_t>(nDigit)) / static_cast<uint64_t>(nBase))
+            return false;
+        n = n * static_cast<uint64_t>(nBase) + static_cast<uint64_t>(nDigit);
+    }
+    *pn = n;
+    return true;
+}
+
+}  // namespace
+
+std::string FormatQuarantineRecord(const CQuarantineRecord& record) {
+    char szOctal[16];
+    snprintf(szOctal, sizeof szOctal, "%o", record.nMode & 07777);
+    return std::string(QUARANTINE_RECORD_HEAD) + "\nvirus " + ToHex(record.strVirus) + "\nengine " +
+           ToHex(record.strEngine) + "\ntime " + std::to_string(record.nTime < 0 ? 0 : record.nTime) + "\nowner " +
+           std::to_string(record.nUid) + " " + std::to_string(record.nGid) + "\nmode " + szOctal + "\nacl " +
+           ToHex(record.strAcl) + "\n";
+}
+
+bool ParseQuarantineRecord(std::string_view strText, CQuarantineRecord* pRecord) {
+    // Every line in its place, and nothing after them.
+    static constexpr std::string_view arKeys[] = {"virus ", "engine ", "time ", "owner ", "mode ", "acl "};
+    CQuarantineRecord record;
+    std::string_view strRest = strText;
+    auto NextLine = [&](std::string_view* pstrLine) {
+        const size_t nEnd = strRest.find('\n');
+        if (nEnd == std::string_view::npos)
+            return false;
+        *pstrLine = strRest.substr(0, nEnd);
+        strRest.remove_prefix(nEnd + 1);
+        return true;
+    };
+    std::string_view strLine;
+    if (!NextLine(&strLine) || strLine != QUARANTINE_RECORD_HEAD)
+        return false;
+    for (std::string_view strKey : arKeys) {
+        if (!NextLine(&strLine) || strLine.substr(0, strKey.size()) != strKey)
+            return false;
+        const std::string_view strValue = strLine.substr(strKey.size());
+        uint64_t n = 0, nGid = 0;
+        bool bOk = false;
+        if (strKey == "virus ") {
+            bOk = FromHex(strValue, &record.strVirus);
+        } else if (strKey == "engine ") {
+            bOk = FromHex(strValue, &record.strEngine);
+        } else if (strKey == "time ") {
+            bOk = ReadNumber(strValue, 10, INT64_MAX, &n);
+            record.nTime = static_cast<int64_t>(n);
+        } else if (strKey == "owner ") {
+            const size_t nSpace = strValue.find(' ');
+            bOk = nSpace != std::string_view::npos && ReadNumber(strValue.substr(0, nSpace), 10, UINT32_MAX, &n) &&
+                  ReadNumber(strValue.substr(nSpace + 1), 10, UINT32_MAX, &nGid);
+            record.nUid = static_cast<uint32_t>(n);
+            record.nGid = static_cast<uint32_t>(nGid);
+        } else if (strKey == "mode ") {
+            bOk = ReadNumber(strValue, 8, 07777, &n);
+            record.nMode = static_cast<uint32_t>(n);
+        } else {
+            bOk = FromHex(strValue, &record.strAcl);
+        }
+        if (!bOk)
+            return false;
+    }
+    if (!strRest.empty())
+        return false;
+    *pRecord = std::move(record);
+    return true;
+}

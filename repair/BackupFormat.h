@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr size_t BACKUP_HEADER_SIZE = 512;
@@ -51,3 +52,21 @@ uint32_t HighestClaimedNumber(const std::vector<std::string>& arNames);
 // path before its last '/', the name after it.
 void SplitPath(const std::string& strPath, std::string* pstrFolder, std::string* pstrName);
 std::string JoinPath(const std::string& strFolder, const std::string& strName);
+
+// What the Bin keeps beside a quarantined file's backup, in a file of its
+// own named after the backup plus this suffix. An older reader finds no
+// backup header in it and leaves it alone.
+extern const char* const g_szQuarantineSuffix;
+struct CQuarantineRecord {
+    std::string strVirus;   // the finding that put it there
+    std::string strEngine;  // the engine's version text
+    int64_t nTime = 0;      // when, in seconds since the epoch
+    // What made the file the user's, given back when it is restored.
+    uint32_t nUid = 0;
+    uint32_t nGid = 0;
+    uint32_t nMode = 0;
+    std::string strAcl;     // its access ACL's bytes as the file system keeps them; "" for none
+};
+std::string FormatQuarantineRecord(const CQuarantineRecord& record);
+// False for anything that is not a whole record of this version.
+bool ParseQuarantineRecord(std::string_view strText, CQuarantineRecord* pRecord);

@@ -5,7 +5,16 @@
 #include <cstdint>
 #include <string>
 
+#include "repair/BackupFormat.h"
 #include "scan/FileId.h"
+
+// How a quarantine ended. Only QUARANTINE_OK removed the file.
+enum EQuarantined {
+    QUARANTINE_OK = 0,
+    QUARANTINE_NO_COPY,    // no backup could be written (work folder, disk full, unreadable): nothing removed
+    QUARANTINE_CHANGED,    // the path no longer holds the file scanned, or it changed: nothing removed
+    QUARANTINE_READ_ONLY,  // its folder may not be written (a read-only folder or mount): nothing removed
+};
 
 class IBackupWriter {
 public:
@@ -17,6 +26,13 @@ public:
     // it holds the identity of the file that was read. False on any failure.
     virtual bool WriteBackup(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
                              CFileId* pId) = 0;
+    // Moves the file id at strFolder/strName into the store as a backup with
+    // its record; nMode: the mode to give back (UINT32_MAX: the file's own).
+    virtual EQuarantined QuarantineFile(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
+                                        const CFileId& id, const CQuarantineRecord& record, uint32_t nMode) {
+        (void)pnNumber, (void)strFolder, (void)strName, (void)id, (void)record, (void)nMode;
+        return QUARANTINE_NO_COPY;
+    }
 };
 
 enum EMessageIcon { ICON_EXCLAMATION, ICON_QUESTION, ICON_STOP, ICON_INFORMATION };

@@ -3,6 +3,8 @@
 #include "repair/BackupFormat.h"
 #include "res/Strings.h"
 
+#include <cstdio>
+
 namespace {
 
 // The notice kinds in the order the roads test a state.
@@ -36,6 +38,12 @@ public:
 private:
     bool& m_bBusy;
 };
+
+std::string FormatCount(EStringId eId, int nCount) {
+    char szText[256];
+    std::snprintf(szText, sizeof szText, LoadText(eId), nCount);
+    return szText;
+}
 
 }  // namespace
 
@@ -83,6 +91,65 @@ void CRepairRoads::OnRepair() {
         m_view.SetProgressPos(++nProcessed);
     }
     m_view.CloseProgress();
+    // What the pass could not repair may still go into the Bin, once asked.
+    std::vector<int> arLeft;
+    for (int nRow = 0; nRow < pRows->GetItemCount(); ++nRow)
+        if (pRows->GetCheck(nRow) && CanQuarantine(nRow) && pRows->GetState(nRow) != STATE_REPAIRABLE)
+            arLeft.push_back(nRow);
+    if (arLeft.empty() || !m_scanner.CanQuarantine())
+        return;
+    const std::string strAsk = arLeft.size() == 1
+                                   ? pRows->GetPath(arLeft[0]) + "\n" + LoadText(IDS_REPAIR_OFFER_QUARANTINE_ONE)
+                                   : FormatCount(IDS_REPAIR_OFFER_QUARANTINE_MANY, static_cast<int>(arLeft.size()));
+    if (m_view.AskYesNo(strAsk, LoadText(IDS_REPAIR_CAPTION)))
+        QuarantineRows(arLeft);
+}
+
+bool CRepairRoads::CanQuarantine(int nRow) const {
+    IResultList* pRows = m_scanner.GetResults();
+    return nRow >= 0 && nRow < pRows->GetItemCount() && IsStillInfected(pRows->GetState(nRow));
+}
+
+std::vector<int> CRepairRoads::GetUnrepairableRows() const {
+    IResultList* pRows = m_scanner.GetResults();
+    std::vector<int> arRows;
+    for (int nRow = 0; nRow < pRows->GetItemCount(); ++nRow)
+        if (CanQuarantine(nRow) && pRows->GetState(nRow) != STATE_REPAIRABLE)
+            arRows.push_back(nRow);
+    return arRows;
+}
+
+int CRepairRoads::QuarantineRows(const std::vector<int>& arRows) {
+    if (m_bBusy)
+        return 0;
+    CBusy busy(m_bBusy);
+    IResultList* pRows = m_scanner.GetResults();
+    int nMoved = 0;
+    for (int nRow : arRows) {
+        // A row of a file an earlier row already moved is not offered again.
+        if (!CanQuarantine(nRow))
+            continue;
+        const std::string strPath = pRows->GetPath(nRow);
+        std::string strFolder, strName;
+        SplitPath(strPath, &strFolder, &strName);
+        // Its own unreadable file is read with the owner's bits added, and
+        // given back its mode when it is restored.
+        CModeHold hold(m_scanner.GetAccess());
+        m_scanner.CheckFileAccess(false, strPath, &hold);
+        CFileTreatment treatment(m_scanner, m_scanner.GetEngine(), strPath, strName, CFileId(), true, &hold,
+                                 m_scanner.GetEngine()->GetFaultCount());
+        const EResultState eState = treatment.Quarantine(pRows->GetVirusName(nRow));
+        if (eState == STATE_QUARANTINE_DONE) {
+            ++nMoved;
+            // The file is gone: so is every finding of it.
+            for (int i = 0; i < pRows->GetItemCount(); ++i)
+                if (i != nRow && pRows->GetPath(i) == strPath && CanQuarantine(i))
+                    pRows->SetState(i, eState);
+        }
+        pRows->SetState(nRow, eState);
+        m_view.Drain();
+    }
+    return nMoved;
 }
 
 void CRepairRoads::OnDblclkResultList() {

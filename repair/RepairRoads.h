@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "repair/RepairInterfaces.h"
 #include "scan/Scanner.h"
@@ -27,6 +28,15 @@ public:
 
     // A pass is running: nothing may start another or close the dialog.
     bool IsBusy() const { return m_bBusy; }
+
+    // A row whose file may go into the Backup Bin: a finding still in place
+    // (rows repaired, quarantined, Ok or deleted are not offered).
+    bool CanQuarantine(int nRow) const;
+    // Every row that cannot be repaired: still infected, and not repairable.
+    std::vector<int> GetUnrepairableRows() const;
+    // Moves the files of these rows into the Backup Bin; each row (and every
+    // other row of the same file) says how it went. How many files went.
+    int QuarantineRows(const std::vector<int>& arRows);
 
 private:
     CScanner& m_scanner;

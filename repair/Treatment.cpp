@@ -79,3 +79,24 @@ ECleaned CFileTreatment::CleanOnce(uint32_t hProbe, uint32_t* phNext, EResultSta
     *phNext = hNext;
     return CLEANED_FURTHER;
 }
+
+EResultState CFileTreatment::Quarantine(const std::string& strVirus) {
+    if (!Hold())
+        return STATE_QUARANTINE_CHANGED;
+    std::string strFolder, strFileName;
+    SplitPath(m_strPath, &strFolder, &strFileName);
+    uint32_t nMode = UINT32_MAX;
+    if (m_pModeHold)
+        m_pModeHold->GetKeptMode(&nMode);
+    switch (m_services.QuarantineFile(strFolder, m_strName, m_id, strVirus, nMode)) {
+    case QUARANTINE_OK:
+        return STATE_QUARANTINE_DONE;
+    case QUARANTINE_CHANGED:
+        return STATE_QUARANTINE_CHANGED;
+    case QUARANTINE_READ_ONLY:
+        return STATE_QUARANTINE_READ_ONLY;
+    case QUARANTINE_NO_COPY:
+        break;
+    }
+    return STATE_QUARANTINE_NO_COPY;
+}

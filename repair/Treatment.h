@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/FarsendEngine.h"
+#include "repair/RepairInterfaces.h"
 #include "scan/ModeHold.h"
 #include "scan/ScanInterfaces.h"
 #include "scan/ScanTypes.h"
@@ -25,6 +26,10 @@ public:
     // Takes the next backup number; false when no backup was written.
     virtual bool BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId) = 0;
     virtual bool IsSameFile(const std::string& strPath, const CFileId& id) = 0;
+    // Moves the file into the Bin with a record of the finding; nMode: the
+    // mode to give back (UINT32_MAX: the file's own).
+    virtual EQuarantined QuarantineFile(const std::string& strFolder, const std::string& strName, const CFileId& id,
+                                        const std::string& strVirus, uint32_t nMode) = 0;
 };
 
 // A file whose extension always has it backed up before a cleaning, whatever
@@ -59,6 +64,10 @@ public:
     // failed inside the cleaning. CLEANED_FURTHER leaves the new finding in
     // *phNext; CLEANED_STATE leaves the row's state in *peState.
     ECleaned CleanOnce(uint32_t hProbe, uint32_t* phNext, EResultState* peState);
+
+    // Moves the file into the Backup Bin: the state its row takes, which is
+    // STATE_QUARANTINE_DONE only when the file is gone and its copy is in.
+    EResultState Quarantine(const std::string& strVirus);
 
 private:
     ECleaned Refuse(uint32_t hProbe, EResultState eState, EResultState* peState);

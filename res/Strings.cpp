@@ -68,6 +68,9 @@ const char* LoadText(EStringId eId) {
     case IDS_STATE_AFTER_DECRYPTION: return "Repair after decryption ";
     case IDS_STATE_QUARANTINED: return "Quarantined";
     case IDS_STATE_UNKNOWN: return "Unknown (%d)";
+    case IDS_STATE_QUARANTINE_NO_COPY: return "Fail to quarantine: no backup";
+    case IDS_STATE_QUARANTINE_CHANGED: return "Fail to quarantine: file changed";
+    case IDS_STATE_QUARANTINE_READ_ONLY: return "Fail to quarantine: read-only";
 
     case IDS_NOTICE_UNREPAIRABLE: return "This file is unrepairable.";
     case IDS_NOTICE_NEW_VIRUS:
@@ -78,6 +81,8 @@ const char* LoadText(EStringId eId) {
     case IDS_NOTICE_REPAIRED: return "Repair is done.";
     case IDS_REPAIR_QUESTION: return "Do you want to repair it in safety?";
     case IDS_NOTICE_DECOMPRESSION: return "Repair the virus after decompression.";
+    case IDS_REPAIR_OFFER_QUARANTINE_ONE: return "This file cannot be repaired. Move it into the Backup Bin?";
+    case IDS_REPAIR_OFFER_QUARANTINE_MANY: return "%d files cannot be repaired. Move them into the Backup Bin?";
 
     case IDS_BIN_TITLE: return "Backup Bin";
     case IDS_BIN_RESTORE: return "Restore";
@@ -104,8 +109,8 @@ const char* LoadText(EStringId eId) {
     case IDS_BIN_RESTORE_GONE: return "다른 프로그램이 이미 복원했거나 삭제한 파일 %d개는 목록에서 제거되었습니다.";
 
     case IDS_SCAN_TOOL_USAGE:
-        return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--verbose] "
-               "[--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n";
+        return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--quarantine] "
+               "[--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
     case IDS_SCAN_TOOL_NO_TARGET: return "quillet-scan: %s: %s\n";
@@ -118,6 +123,7 @@ const char* LoadText(EStringId eId) {
                "  --hidden          dot-named files and folders too\n"
                "  --all-drives      every drive, as ticking Computer does\n"
                "  --repair          repair infected files, backing them up first\n"
+               "  --quarantine      move what cannot be repaired into the Backup Bin\n"
                "  --verbose         say on standard error what failed quietly\n"
                "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
                "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
@@ -172,6 +178,7 @@ const char* LoadText(EStringId eId) {
     case IDS_RESTORE_OWNER: return "the owner or permissions of the file in its place could not be kept";
     case IDS_RESTORE_WRITE_FAILED: return "it could not be written (disk full or read error)";
     case IDS_RESTORE_GONE: return "already restored or deleted by another program";
+    case IDS_RESTORE_NAME_TAKEN: return "its name holds another file now; nothing was replaced";
 
     case IDS_TREE_COMPUTER: return "Computer";
     case IDS_TREE_NETWORK: return "Network";

@@ -79,6 +79,10 @@ enum EStringId : uint16_t {
     IDS_STATE_AFTER_DECRYPTION = 233,
     IDS_STATE_QUARANTINED = 234,
     IDS_STATE_UNKNOWN = 235,  // "%d": a report code the table does not know
+    // Why a quarantine left the file where it was.
+    IDS_STATE_QUARANTINE_NO_COPY = 236,
+    IDS_STATE_QUARANTINE_CHANGED = 237,
+    IDS_STATE_QUARANTINE_READ_ONLY = 243,
 
     // Repair notices, in the order the roads test a state, and the question.
     IDS_NOTICE_UNREPAIRABLE = 238,
@@ -88,6 +92,9 @@ enum EStringId : uint16_t {
     IDS_NOTICE_REPAIRED = 242,
     IDS_REPAIR_QUESTION = 253,
     IDS_NOTICE_DECOMPRESSION = 254,
+    // After a Repair pass: what it could not repair may go into the Bin.
+    IDS_REPAIR_OFFER_QUARANTINE_ONE = 255,
+    IDS_REPAIR_OFFER_QUARANTINE_MANY = 256,  // "%d": how many
 
     // Backup Bin.
     IDS_BIN_TITLE = 300,
@@ -157,6 +164,7 @@ enum EStringId : uint16_t {
     IDS_RESTORE_OWNER = 435,
     IDS_RESTORE_WRITE_FAILED = 436,
     IDS_RESTORE_GONE = 437,
+    IDS_RESTORE_NAME_TAKEN = 438,
 
     // The folder tree's places.
     IDS_TREE_COMPUTER = 440,

@@ -22,6 +22,12 @@ public:
         m_nMode = nMode;
         m_bHeld = true;
     }
+    // The file's own mode while bits are added to it.
+    bool GetKeptMode(uint32_t* pnMode) const {
+        if (m_bHeld)
+            *pnMode = m_nMode;
+        return m_bHeld;
+    }
     void Release() {
         if (m_bHeld)
             m_pAccess->SetMode(m_strPath, m_nMode);

@@ -13,6 +13,18 @@ std::string GetStateText(EResultState eState) {
     // The engine reports 0 to 12; "Quarantined" is never written by a report.
     if (eState >= STATE_REPAIRABLE && eState <= STATE_AFTER_DECRYPTION)
         return LoadText(static_cast<EStringId>(IDS_STATE_FIRST + static_cast<int>(eState)));
+    switch (eState) {
+    case STATE_QUARANTINE_DONE:
+        return LoadText(IDS_STATE_QUARANTINED);
+    case STATE_QUARANTINE_NO_COPY:
+        return LoadText(IDS_STATE_QUARANTINE_NO_COPY);
+    case STATE_QUARANTINE_CHANGED:
+        return LoadText(IDS_STATE_QUARANTINE_CHANGED);
+    case STATE_QUARANTINE_READ_ONLY:
+        return LoadText(IDS_STATE_QUARANTINE_READ_ONLY);
+    default:
+        break;
+    }
     char szText[32];
     std::snprintf(szText, sizeof szText, LoadText(IDS_STATE_UNKNOWN), static_cast<int>(eState));
     return szText;
@@ -50,4 +62,17 @@ bool ExtensionInList(const char szExt[3], const char* pszList) {
             return true;
     }
     return false;
+}
+
+bool IsStillInfected(EResultState eState) {
+    switch (eState) {
+    case STATE_OK:
+    case STATE_REPAIRED:
+    case STATE_DELETED:
+    case STATE_QUARANTINED:
+    case STATE_QUARANTINE_DONE:
+        return false;
+    default:
+        return true;
+    }
 }

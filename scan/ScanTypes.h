@@ -29,6 +29,8 @@ struct SCANREQUEST {
     bool bFileTargets = false;  // a target that is a regular file is scanned as that file
     bool bAutoRepair = true;
     bool bBackup = true;
+    // What is still infected after the repair attempt goes into the Bin.
+    bool bQuarantine = false;
     uint32_t nLastBackupNo = 0;
     std::string szWorkDir;
 };
@@ -51,8 +53,19 @@ enum EResultState : int16_t {
     STATE_OVERLAPPED = 11,
     STATE_AFTER_DECRYPTION = 12,
     STATE_QUARANTINED = 13,
+    // What the program's own quarantine wrote, far from any report code: an
+    // engine that reports 13 has moved nothing. The first shows state 13's
+    // text; all of them are recorded for the agent as a state it does not know.
+    STATE_QUARANTINE_DONE = 0x7F00,
+    STATE_QUARANTINE_NO_COPY = 0x7F01,    // no backup could be written: nothing removed
+    STATE_QUARANTINE_CHANGED = 0x7F02,    // the file changed or was swapped: nothing removed
+    STATE_QUARANTINE_READ_ONLY = 0x7F03,  // its folder may not be written: nothing removed
 };
 constexpr int STATE_COUNT = 14;
+
+// A row the user may still act on: a finding still in place, neither
+// cleaned nor moved into the Bin.
+bool IsStillInfected(EResultState eState);
 
 inline EResultState StateFromReport(int16_t nReport) {
     return static_cast<EResultState>(nReport);

@@ -419,6 +419,26 @@ bool CScanner::CheckFileAccess(bool bWrite, const std::string& strPath, CModeHol
 }
 
 void CScanner::ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id) {
+    const int nBefore = work.nInfected;
+    ScanFindings(work, strPath, strName, id);
+    // What is still infected once the repair had its try goes into the Bin,
+    // when the user asked for that. A repairable finding left alone because
+    // automatic repair is off had no try.
+    if (!m_req.bQuarantine || work.nInfected == nBefore)
+        return;
+    const int nRow = work.nInfected - 1;
+    const EResultState eState = work.pRows->GetState(nRow);
+    if (!IsStillInfected(eState) || (eState == STATE_REPAIRABLE && !m_req.bAutoRepair))
+        return;
+    work.bRepairBegun = true;
+    if (!work.pTreatment)
+        work.pTreatment =
+            std::make_unique<CFileTreatment>(*this, work.pEngine, strPath, strName, id,
+                                             m_req.bBackup || work.bOfficeFile, work.pHold, work.nFileFaults);
+    work.pRows->SetState(nRow, work.pTreatment->Quarantine(work.pRows->GetVirusName(nRow)));
+}
+
+void CScanner::ScanFindings(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id) {
     IFarsendEngine* pEngine = work.pEngine;
     work.nFileFaults = pEngine->GetFaultCount();
     uint32_t hProbe = pEngine->ProbeInto(strPath);
@@ -470,6 +490,20 @@ bool CScanner::AutoRepair(SFileWork& work, uint32_t hProbe, const std::string& s
         break;
     }
     return false;
+}
+
+EQuarantined CScanner::QuarantineFile(const std::string& strFolder, const std::string& strName, const CFileId& id,
+                                      const std::string& strVirus, uint32_t nMode) {
+    // Numbered as backups are, one at a time.
+    std::lock_guard<std::mutex> lock(*m_pBackupLock);
+    if (!m_env.pBackup) {
+        ++m_req.nLastBackupNo;
+        return QUARANTINE_NO_COPY;
+    }
+    CQuarantineRecord record;
+    record.strVirus = strVirus;
+    record.strEngine = m_strEngineVer;
+    return m_env.pBackup->QuarantineFile(&m_req.nLastBackupNo, strFolder, strName, id, record, nMode);
 }
 
 bool CScanner::BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId) {

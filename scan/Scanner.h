@@ -93,6 +93,8 @@ public:
     // backed up (or met by the walk), not a link or another file.
     bool IsSameFile(const std::string& strPath, const CFileId& id) override;
     IFileAccess* GetTreatmentAccess() override { return m_pAccess; }
+    EQuarantined QuarantineFile(const std::string& strFolder, const std::string& strName, const CFileId& id,
+                                const std::string& strVirus, uint32_t nMode) override;
 
     // Asked from a handler while the walk drains: leave at the next entry.
     void Stop() { m_bStop = true; }
@@ -112,6 +114,8 @@ public:
     IFarsendEngine* GetEngine() const { return m_env.pEngine; }
     IResultList* GetResults() const { return m_env.pResults; }
     IFileAccess* GetAccess() const { return m_env.pAccess; }
+    // Files can be moved into the Backup Bin (the scan has a store).
+    bool CanQuarantine() const { return m_env.pBackup != nullptr; }
 
     // The pattern a target expands to, "" when it names nothing walkable.
     static std::string MakePattern(const std::string& strTarget);
@@ -148,6 +152,8 @@ private:
     };
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);
+    // The findings and their automatic repair, before any quarantine.
+    void ScanFindings(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);
     // The automatic road for the newest row: true with *phProbe set when the
     // file shows a further infection that needs a row of its own.
     bool AutoRepair(SFileWork& work, uint32_t hProbe, const std::string& strPath, std::string_view strName,

@@ -129,6 +129,8 @@ int main(int argc, char** argv) {
             bHidden = true;
         } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
             req.bAutoRepair = true;
+        } else if (bOptions && strcmp(pszArg, "--quarantine") == 0) {
+            req.bQuarantine = true;
         } else if (bOptions && strcmp(pszArg, "--engine") == 0 && i + 1 < argc) {
             // An engine by name, or any library honouring the engine
             // contract by its path.
@@ -209,13 +211,13 @@ int main(int argc, char** argv) {
 
     // Repairs back files up first, into the work folder, numbered on from
     // what is there.
-    if (req.bAutoRepair)
+    if (req.bAutoRepair || req.bQuarantine)
         req.nLastBackupNo = services.pWorkFolder->Prepare(&req.szWorkDir);
 
     CConsoleView view;
     CResultRows rows;
     CScanEnv env{services.pEngine, services.pLister, services.pDrives, services.pAccess,
-                 &view, &rows, req.bAutoRepair ? services.pBackup : nullptr};
+                 &view, &rows, req.bAutoRepair || req.bQuarantine ? services.pBackup : nullptr};
     // Several workers: copies of the loaded engine where it allows, else
     // engines of their own.
     CEnginePool pool(platform.engine);

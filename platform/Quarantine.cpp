@@ -1,0 +1,117 @@
+// Quarantine: a finding moved into the backup store. The copy is an
+// ordinary backup (its rotated content is already no program or document),
+// on the disk with its record before the file is removed, and the file is
+// removed only while its path still holds the very file copied, unchanged.
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "platform/BackupStore.h"
+#include "platform/BackupStoreIo.h"
+#include "platform/SafePath.h"
+#include "scan/Diagnostics.h"
+
+namespace {
+
+bool SameContent(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+}  // namespace
+
+bool ReadFileAcl(int nFd, std::string* pstrAcl) {
+    pstrAcl->clear();
+    for (int nTry = 0; nTry < 4; ++nTry) {
+        ssize_t nSize = fgetxattr(nFd, "system.posix_acl_access", nullptr, 0);
+        if (nSize < 0)
+            return errno == ENODATA || errno == ENOTSUP;
+        pstrAcl->resize(static_cast<size_t>(nSize));
+        nSize = fgetxattr(nFd, "system.posix_acl_access", pstrAcl->data(), pstrAcl->size());
+        if (nSize >= 0) {
+            pstrAcl->resize(static_cast<size_t>(nSize));
+            return true;
+        }
+        if (errno != ERANGE)  // it grew in between: ask again
+            return false;
+    }
+    return false;
+}
+
+EQuarantined CBackupStore::QuarantineFile(uint32_t* pnNumber, const std::string& strFolder,
+                                          const std::string& strName, const CFileId& id,
+                                          const CQuarantineRecord& recordIn, uint32_t nMode) {
+    const std::string strSource = JoinPath(strFolder, strName);
+    CFileId copied = id;
+    SCopied out;
+    if (!WriteCopy(pnNumber, strFolder, strName, &copied, &out))
+        return QUARANTINE_NO_COPY;
+    CFd dir(out.nDirFd);
+    // Anything that stops the removal takes the copy back: the file stays.
+    auto TakeBack = [&](EQuarantined eWhy, const char* pszWhy, int nErrno) {
+        unlinkat(dir.Get(), (out.strFileName + g_szQuarantineSuffix).c_str(), 0);
+        unlinkat(dir.Get(), out.strFileName.c_str(), 0);
+        fsync(dir.Get());
+        Diagnose(std::string("not quarantined, file left in place (") + pszWhy + ")", strSource, nErrno);
+        return eWhy;
+    };
+
+    CQuarantineRecord record = recordIn;
+    if (record.nTime == 0)
+        record.nTime = static_cast<int64_t>(time(nullptr));
+    record.nUid = out.stSource.st_uid;
+    record.nGid = out.stSource.st_gid;
+    record.nMode = nMode == UINT32_MAX ? out.stSource.st_mode & 07777 : nMode & 07777;
+    record.strAcl = out.strAcl;
+    const std::string strRecord = FormatQuarantineRecord(record);
+    CPendingFile pending(dir.Get(), 0600);
+    if (!pending.IsOpen() ||
+        !WriteFull(pending.Get(), reinterpret_cast<const unsigned char*>(strRecord.data()), strRecord.size()) ||
+        fsync(pending.Get()) != 0 || !pending.LinkAs(out.strFileName + g_szQuarantineSuffix) || fsync(dir.Get()) != 0)
+        return TakeBack(QUARANTINE_NO_COPY, "its record could not be written", errno);
+    if (m_fnTestHook)
+        m_fnTestHook("remove");
+
+    // The very file copied, reached from "/" without a link at any level,
+    // and not written to since: anything else stays where it is.
+    CFd folder(OpenFolderNoFollow(strFolder.empty() ? std::string("/") : strFolder));
+    if (!folder.IsOpen())
+        return TakeBack(QUARANTINE_CHANGED, "its folder changed", errno);
+    struct stat stNow;
+    if (fstatat(folder.Get(), strName.c_str(), &stNow, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(stNow.st_mode) ||
+        !SameContent(stNow, out.stSource))
+        return TakeBack(QUARANTINE_CHANGED, "the file changed since it was copied", 0);
+    if (unlinkat(folder.Get(), strName.c_str(), 0) != 0) {
+        const int nErr = errno;
+        const bool bReadOnly = nErr == EROFS || nErr == EACCES || nErr == EPERM;
+        return TakeBack(bReadOnly ? QUARANTINE_READ_ONLY : QUARANTINE_CHANGED, "it could not be removed", nErr);
+    }
+    // The removal lasts too: a crash now leaves the copy, never neither.
+    CFd readable(openat(folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (readable.IsOpen())
+        fsync(readable.Get());
+    return QUARANTINE_OK;
+}
+
+bool CBackupStore::ReadQuarantineRecord(const std::string& strFileName, CQuarantineRecord* pRecord) const {
+    CFd dir(OpenWorkDir());
+    if (!dir.IsOpen())
+        return false;
+    CFd file(openat(dir.Get(), (strFileName + g_szQuarantineSuffix).c_str(),
+                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st;
+    if (!file.IsOpen() || fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+        st.st_size > 65536)
+        return false;
+    std::string strText(static_cast<size_t>(st.st_size), '\0');
+    size_t nGot = 0;
+    if (!ReadFull(file.Get(), reinterpret_cast<unsigned char*>(strText.data()), strText.size(), &nGot))
+        return false;
+    strText.resize(nGot);
+    return ParseQuarantineRecord(strText, pRecord);
+}
