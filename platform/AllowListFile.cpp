@@ -35,7 +35,7 @@ EListRead ReadList(const std::string& strPath, std::string* pstrText, std::strin
         *pstrWhy = nErr == ELOOP ? LoadText(IDS_ALLOW_LINK) : strerror(nErr);
         return LIST_UNUSABLE;
     }
-    struct stat st;
+    struct stat st {};
     EListRead eRead = LIST_READ;
     if (fstat(nFd, &st) != 0) {
         *pstrWhy = strerror(errno);
@@ -179,8 +179,8 @@ bool CAllowListFile::IsAllowed(const std::string& strPath, const CFileId& id, co
 bool CAllowListFile::Allow(const std::string& strPath, const CFileId& id, const std::string& strVirus,
                            std::string* pstrWhy) {
     std::string strWhy;
-    if (m_strPath.empty()) {
-        *pstrWhy = LoadText(IDS_ALLOW_NO_HOME);
+    if (m_strPath.empty() || strVirus.empty()) {
+        *pstrWhy = LoadText(m_strPath.empty() ? IDS_ALLOW_NO_HOME : IDS_ALLOW_NO_NAME);
         return false;
     }
     std::string strHash;
@@ -218,7 +218,7 @@ bool CAllowListFile::Allow(const std::string& strPath, const CFileId& id, const 
     const EListRead eRead = ReadList(m_strPath, &strText, &strWhy, &nMode);
     if (eRead == LIST_UNUSABLE) {
         // Never replaced: what is in its place may be the user's.
-        *pstrWhy = Format(IDS_ALLOW_LIST_UNUSABLE, m_strPath, strWhy);
+        *pstrWhy = Format(IDS_ALLOW_CANNOT_WRITE, m_strPath, strWhy);
         close(nDirFd);
         return false;
     }
@@ -233,7 +233,7 @@ bool CAllowListFile::Allow(const std::string& strPath, const CFileId& id, const 
             strNew += '\n';
         strNew += list.Add(strHash, strVirus);
         if (strNew.size() > MAX_ALLOW_LIST_BYTES) {
-            *pstrWhy = Format(IDS_ALLOW_LIST_UNUSABLE, m_strPath, LoadText(IDS_ALLOW_TOO_LARGE));
+            *pstrWhy = Format(IDS_ALLOW_CANNOT_WRITE, m_strPath, LoadText(IDS_ALLOW_TOO_LARGE));
             close(nDirFd);
             return false;
         }

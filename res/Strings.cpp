@@ -192,7 +192,7 @@ const char* LoadText(EStringId eId) {
     case IDS_ALLOW_FILE_CHANGED: return "the file is gone or is no longer the one scanned";
     case IDS_ALLOW_FILE_UNREADABLE: return "the file cannot be read: %s";
     case IDS_ALLOW_CANNOT_WRITE: return "the allow-list %s cannot be written: %s";
-    case IDS_ALLOW_LIST_UNUSABLE: return "the allow-list %s cannot be used: %s";
+    case IDS_ALLOW_NO_NAME: return "the finding has no virus name to allow";
     case IDS_ALLOW_NO_HOME: return "no configuration folder for the allow-list (HOME and XDG_CONFIG_HOME unset)";
     }
     return "";

@@ -178,7 +178,7 @@ enum EStringId : uint16_t {
     IDS_ALLOW_FILE_CHANGED = 505,
     IDS_ALLOW_FILE_UNREADABLE = 506,  // "%s": why
     IDS_ALLOW_CANNOT_WRITE = 507,     // "%s": the list's path, "%s": why
-    IDS_ALLOW_LIST_UNUSABLE = 508,    // "%s": the list's path, "%s": why
+    IDS_ALLOW_NO_NAME = 508,
     IDS_ALLOW_NO_HOME = 509,
 };
 

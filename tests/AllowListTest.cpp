@@ -133,7 +133,7 @@ TEST(AllowListTest, AListThatIsNoPlainFileIsSaidOnceAndLeftAlone) {
         strBig += strPadding;
     CTempDir::WriteFile(strList, strEntry + strBig);
     EXPECT_EQ(AskInChild(strList, strFile),
-              "not allowed|the allow-list " + strList + " cannot be used: larger than 16 MiB|"
+              "not allowed|the allow-list " + strList + " cannot be written: larger than 16 MiB|"
               "allow-list not used (larger than 16 MiB); every finding is shown: " + strList);
     EXPECT_EQ(CTempDir::ReadFile(strList), strEntry + strBig);
 
@@ -143,7 +143,7 @@ TEST(AllowListTest, AListThatIsNoPlainFileIsSaidOnceAndLeftAlone) {
     CTempDir::WriteFile(dir / "real.list", strEntry);
     ASSERT_EQ(symlink("../real.list", strList.c_str()), 0);
     EXPECT_EQ(AskInChild(strList, strFile),
-              "not allowed|the allow-list " + strList + " cannot be used: a link; the list must be the file itself|"
+              "not allowed|the allow-list " + strList + " cannot be written: a link; the list must be the file itself|"
               "allow-list not used (a link; the list must be the file itself); every finding is shown: " + strList);
     char szTarget[64] = {};
     EXPECT_EQ(readlink(strList.c_str(), szTarget, sizeof szTarget - 1), 12);
@@ -152,13 +152,13 @@ TEST(AllowListTest, AListThatIsNoPlainFileIsSaidOnceAndLeftAlone) {
     unlink(strList.c_str());
     ASSERT_EQ(mkfifo(strList.c_str(), 0600), 0);
     EXPECT_EQ(AskInChild(strList, strFile),
-              "not allowed|the allow-list " + strList + " cannot be used: not a regular file|"
+              "not allowed|the allow-list " + strList + " cannot be written: not a regular file|"
               "allow-list not used (not a regular file); every finding is shown: " + strList);
 
     unlink(strList.c_str());
     ASSERT_EQ(mkdir(strList.c_str(), 0700), 0);
     EXPECT_EQ(AskInChild(strList, strFile),
-              "not allowed|the allow-list " + strList + " cannot be used: a folder, not a file|"
+              "not allowed|the allow-list " + strList + " cannot be written: a folder, not a file|"
               "allow-list not used (a folder, not a file); every finding is shown: " + strList);
     EXPECT_EQ(CTempDir::Entries(dir / "cfg"), std::vector<std::string>{"allow.list"});
 }
