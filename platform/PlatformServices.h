@@ -8,6 +8,7 @@
 #include <thread>
 #include <string>
 
+#include "platform/AllowListFile.h"
 #include "platform/BackupStore.h"
 #include "platform/DBusAgentNotifier.h"
 #include "platform/EnginePool.h"
@@ -60,6 +61,7 @@ struct CPlatformServices {
     CBackupStore backups{GetWorkDirPath()};
     CLinuxNamespace folders{&drives};
     CLazyEnginePool workers{engine};
+    CAllowListFile allowList;
 
     CScanServices Get() {
         CScanServices services;
@@ -75,6 +77,7 @@ struct CPlatformServices {
         services.pBackup = &backups;
         services.pBin = &backups;
         services.pNamespace = &folders;
+        services.pAllow = &allowList;
         return services;
     }
 };

@@ -188,6 +188,19 @@ const char* LoadText(EStringId eId) {
 
     case IDS_MAIN_ENGINE_LOADING: return "Loading...";
     case IDS_SCAN_TOOL_STILL_LOADING: return "quillet-scan: the engine is still loading...\n";
+
+    case IDS_ALLOW_ALLOWED: return "allowed by the allow-list: %s";
+    case IDS_ALLOW_BAD_LINES:
+        return "allow-list line not understood (64 hex digits, a tab, the virus name); %d such line(s) skipped, "
+               "the first";
+    case IDS_ALLOW_NOT_USED: return "allow-list not used (%s); every finding is shown";
+    case IDS_ALLOW_LINK: return "a link; the list must be the file itself";
+    case IDS_ALLOW_TOO_LARGE: return "larger than 16 MiB";
+    case IDS_ALLOW_FILE_CHANGED: return "the file is gone or is no longer the one scanned";
+    case IDS_ALLOW_FILE_UNREADABLE: return "the file cannot be read: %s";
+    case IDS_ALLOW_CANNOT_WRITE: return "the allow-list %s cannot be written: %s";
+    case IDS_ALLOW_NO_NAME: return "the finding has no virus name to allow";
+    case IDS_ALLOW_NO_HOME: return "no configuration folder for the allow-list (HOME and XDG_CONFIG_HOME unset)";
     }
     return "";
 }

@@ -176,6 +176,18 @@ enum EStringId : uint16_t {
     // An engine still turning on.
     IDS_MAIN_ENGINE_LOADING = 460,      // "Engine Ver." until the engine is ready
     IDS_SCAN_TOOL_STILL_LOADING = 461,  // quillet-scan, after a few seconds of waiting
+
+    // The allow-list.
+    IDS_ALLOW_ALLOWED = 500,         // "%s": the virus name; the path follows
+    IDS_ALLOW_BAD_LINES = 501,       // "%d": how many; "PATH:LINE" of the first follows
+    IDS_ALLOW_NOT_USED = 502,        // "%s": why; the list's path follows
+    IDS_ALLOW_LINK = 503,
+    IDS_ALLOW_TOO_LARGE = 504,
+    IDS_ALLOW_FILE_CHANGED = 505,
+    IDS_ALLOW_FILE_UNREADABLE = 506,  // "%s": why
+    IDS_ALLOW_CANNOT_WRITE = 507,     // "%s": the list's path, "%s": why
+    IDS_ALLOW_NO_NAME = 508,
+    IDS_ALLOW_NO_HOME = 509,
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

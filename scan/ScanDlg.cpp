@@ -124,6 +124,7 @@ void CScanDlg::RunScan() {
     CScanEnv env{m_services.pEngine, m_services.pLister, m_services.pDrives, m_services.pAccess,
                  this,               &m_rows,            m_services.pBackup};
     env.pWorkers = m_services.pWorkers;
+    env.pAllow = m_services.pAllow;
     env.pWait = this;
     m_pScanner = std::make_unique<CScanner>(m_req, env);
     IRepairView& repairView = *this;

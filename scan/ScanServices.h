@@ -9,6 +9,7 @@
 #include "engine/FarsendEngine.h"
 #include "repair/BackupBin.h"
 #include "repair/RepairInterfaces.h"
+#include "scan/AllowList.h"
 #include "scan/EventLog.h"
 #include "scan/ScanInterfaces.h"
 
@@ -41,4 +42,7 @@ struct CScanServices {
     IBackupBinStore* pBin = nullptr;
     // What the main dialog's folder tree shows.
     IFolderNamespace* pNamespace = nullptr;
+    // Findings the user allowed: the scans skip them, the roads that allow
+    // add to it.
+    IAllowList* pAllow = nullptr;
 };

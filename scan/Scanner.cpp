@@ -2,9 +2,12 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdio>
 
 #include "repair/BackupFormat.h"
+#include "res/Strings.h"
 #include "scan/Diagnostics.h"
+#include "scan/EscapeField.h"
 #include "scan/Mounts.h"
 
 CScanner::CScanner(const SCANREQUEST& req, const CScanEnv& env) : m_req(req), m_env(env), m_pAccess(env.pAccess) {}
@@ -25,6 +28,10 @@ std::string CScanner::MakePattern(const std::string& strTarget) {
 
 void CScanner::RunScan() {
     m_strEngineVer = m_env.pEngine->GetTorvaneVersion();
+    // Read once a scan, when first asked: a list edited since the last scan
+    // counts.
+    if (m_env.pAllow)
+        m_env.pAllow->Reload();
     // Several workers: files in flight at once, the walk and the counters
     // staying here. Their engines run on their own threads and serve no
     // window; the file checks they share are taken in turn.
@@ -446,6 +453,19 @@ void CScanner::ScanFindings(SFileWork& work, const std::string& strPath, std::st
     // clean either.
     if (hProbe == 0)
         work.strScanNote = pEngine->TakeScanNote();
+    // A finding the user allowed for this very content: counted as scanned,
+    // no row. Only the first probe's: a further infection met after a
+    // cleaning is another matter.
+    if (hProbe != 0 && m_env.pAllow) {
+        const std::string strVirus = pEngine->GetVirusName(hProbe);
+        if (m_env.pAllow->IsAllowed(strPath, id, strVirus)) {
+            pEngine->CloseProbe(hProbe);
+            char szWhat[512];
+            snprintf(szWhat, sizeof szWhat, LoadText(IDS_ALLOW_ALLOWED), EscapeField(strVirus).c_str());
+            Diagnose(szWhat, strPath);
+            return;
+        }
+    }
     for (int nPass = 0; hProbe != 0; ++nPass) {
         int16_t nCode = pEngine->GetVirusReport(hProbe);
         ++work.nInfected;

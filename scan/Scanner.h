@@ -13,6 +13,7 @@
 #include "engine/FarsendEngine.h"
 #include "repair/RepairInterfaces.h"
 #include "repair/Treatment.h"
+#include "scan/AllowList.h"
 #include "scan/ModeHold.h"
 #include "scan/ScanInterfaces.h"
 #include "scan/ScanTypes.h"
@@ -65,6 +66,8 @@ struct CScanEnv {
     IEngineWorkers* pWorkers = nullptr;
     // Served while the walk waits for workers (the window); none: Drain.
     IEngineWait* pWait = nullptr;
+    // Findings the user allowed give no row; none: every finding does.
+    IAllowList* pAllow = nullptr;
 };
 
 // A file is cleaned and probed again at most this often in one go; an

@@ -279,6 +279,26 @@ std::string SettingsFileError() {
     return WIFSIGNALED(nStatus) ? "blocked" : strOut;
 }
 
+// An entry added by hand as the README shows: the file is counted and named
+// under --verbose, its finding not printed; the same name elsewhere is.
+TEST(QuilletScanTest, AFindingOnTheAllowListIsCountedAndNamedButGivesNoRow) {
+    CTempDir dir;
+    mkdir((dir / "tree").c_str(), 0755);
+    CTempDir::WriteFile(dir / "tree/a.exe", "one " + TestMarker(3, 1, "Hand.Made"));
+    CTempDir::WriteFile(dir / "tree/b.exe", "two " + TestMarker(3, 1, "Hand.Made"));
+    ASSERT_EQ(system(("cd '" + dir.Path() + "' && mkdir -p config/quillet && printf '%s\\t%s\\n' "
+                      "\"$(sha256sum < tree/a.exe | cut -c1-64)\" 'Hand.Made' >> config/quillet/allow.list")
+                         .c_str()),
+              0);
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {"--verbose", dir / "tree"}, dir, std::string(),
+                          {"XDG_CONFIG_HOME=" + dir / "config"});
+    EXPECT_EQ(run.nExit, 1) << run.strErr;
+    EXPECT_EQ(run.strOut, "1\t" + dir / "tree/b.exe" + "\tHand.Made\tSuspected\nScanned: 2, Infected: 1\n");
+    EXPECT_NE(run.strErr.find("quillet-scan: allowed by the allow-list: Hand.Made: " + dir / "tree/a.exe" + "\n"),
+              std::string::npos)
+        << run.strErr;
+}
+
 TEST(QuilletScanTest, SettingsFileThatIsNoFileIsSaidNeverWaitedOn) {
     CTempDir dir;
     CEnv config("XDG_CONFIG_HOME", dir / "config");

@@ -12,12 +12,14 @@
 #include "fakes/FakeScanWorld.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
+#include "platform/AllowListFile.h"
 #include "platform/BackupStore.h"
 #include "platform/EnginePool.h"
 #include "platform/HostEngine.h"
 #include "platform/MountTable.h"
 #include "platform/PosixDirLister.h"
 #include "platform/PosixFileAccess.h"
+#include "scan/Diagnostics.h"
 #include "scan/ResultRows.h"
 #include "scan/Scanner.h"
 #include "tools/samples/SampleWriter.h"
@@ -344,3 +346,49 @@ TEST_F(ScanIntegrationTest, FilesInFlightWhenTheWorkersParentHostDiesAreScannedA
 }
 
 }  // namespace
+
+TEST_F(ScanIntegrationTest, AnAllowedFindingGivesNoRowUntilItsContentChanges) {
+    const std::string strAllowed = m_dir / "tree/allowed.exe";
+    mkdir((m_dir / "tree").c_str(), 0755);
+    CTempDir::WriteFile(strAllowed, "one " + TestMarker(3, 1, "Same.Name"));
+    // The same name in other content is still found.
+    CTempDir::WriteFile(m_dir / "tree/other.exe", "two " + TestMarker(3, 1, "Same.Name"));
+    CAllowListFile allow(m_dir / "config/quillet/allow.list");
+    std::string strWhy;
+    ASSERT_TRUE(allow.Allow(strAllowed, CFileId(), "Same.Name", &strWhy)) << strWhy;
+
+    struct CLines : IDiagnosticSink {
+        std::vector<std::string> m_arLines;
+        void WriteLine(const std::string& strLine) override { m_arLines.push_back(strLine); }
+    };
+    // One engine, then several workers: both roads ask the list.
+    for (int nRun = 0; nRun < 4; ++nRun) {
+        const bool bWorkers = nRun % 2 == 1;
+        if (nRun == 2)
+            CTempDir::WriteFile(strAllowed, "one " + TestMarker(3, 1, "Same.Name") + " changed");
+        CHostWorkers workers(bWorkers ? 2 : 1, Options());
+        SCANREQUEST req = Request(true);
+        req.arTargets = {m_dir / "tree"};
+        req.arTopNames = {"Computer", "Network", "Home"};
+        CResultRows rows;
+        CScanEnv env{workers.GetWorker(0), &m_lister, &m_drives, &m_access, &m_view, &rows};
+        env.pAllow = &allow;
+        if (bWorkers)
+            env.pWorkers = &workers;
+        CScanner scanner(req, env);
+        CLines lines;
+        SetDiagnosticSink(&lines);
+        scanner.RunScan();
+        SetDiagnosticSink(nullptr);
+        EXPECT_EQ(scanner.GetScanned(), 2) << nRun;
+        if (nRun < 2) {
+            ASSERT_EQ(rows.GetCount(), 1u) << nRun;
+            EXPECT_EQ(rows.GetRow(0).strPath, m_dir / "tree/other.exe");
+            EXPECT_EQ(scanner.GetInfected(), 1);
+            EXPECT_EQ(lines.m_arLines, std::vector<std::string>{"allowed by the allow-list: Same.Name: " + strAllowed});
+        } else {
+            EXPECT_EQ(rows.GetCount(), 2u) << nRun;
+            EXPECT_EQ(lines.m_arLines, std::vector<std::string>{}) << nRun;
+        }
+    }
+}

@@ -218,6 +218,7 @@ int main(int argc, char** argv) {
     CResultRows rows;
     CScanEnv env{services.pEngine, services.pLister, services.pDrives, services.pAccess,
                  &view, &rows, req.bAutoRepair || req.bQuarantine ? services.pBackup : nullptr};
+    env.pAllow = services.pAllow;
     // Several workers: copies of the loaded engine where it allows, else
     // engines of their own.
     CEnginePool pool(platform.engine);
