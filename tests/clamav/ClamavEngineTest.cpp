@@ -11,6 +11,7 @@
 #include "clamav/ClamTestSupport.h"
 #include "engine/EngineTestSupport.h"
 #include "fakes/OrdinaryUser.h"
+#include "fakes/Acl.h"
 #include "fakes/RunProgram.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
@@ -288,6 +289,69 @@ TEST_F(ClamavEngineTest, QuilletScanNamesFilesReadOnlyPartWay)
                                   strTail + "quillet-scan: " + strFolder +
                                   "/oversize.txt: not fully scanned (MaxFileSize)" + strTail)
             << pszJobs;
+    }
+}
+
+TEST_F(ClamavEngineTest, QuarantineLeavesNoFindingInPlaceAndEveryOneRestores)
+{
+    // Every finding of the test files goes into the Bin and comes back as
+    // it was: its bytes, owner, mode and ACL.
+    std::map<std::string, std::string> mapFound;
+    std::string strWhy;
+    ASSERT_TRUE(ClamscanNames(m_set.Database(), m_set.Samples(), &mapFound, &strWhy)) << strWhy;
+    ASSERT_FALSE(mapFound.empty());
+    ASSERT_EQ(::chmod(m_dir.Path().c_str(), 0755), 0);
+    const std::string strTree = m_dir / "tree", strWork = m_dir / "work";
+    ASSERT_EQ(::mkdir(strTree.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(strWork.c_str(), 0700), 0);
+    struct SFile {
+        std::string strBytes;
+        struct stat st;
+        std::string strAcl;
+    };
+    std::map<std::string, SFile> mapBefore;
+    const std::string strAcl = AclValue({{0x01, 6, NO_ID}, {0x02, 4, 4321}, {0x04, 4, NO_ID}, {0x10, 4, NO_ID},
+                                         {0x20, 0, NO_ID}});
+    int i = 0;
+    for (const auto& [strName, strVirus] : mapFound) {
+        const std::string strPath = strTree + "/" + strName;
+        ASSERT_TRUE(CTempDir::WriteFile(strPath, CTempDir::ReadFile(m_set.Samples() + "/" + strName), 0640));
+        if (++i % 2 == 0)
+            ::setxattr(strPath.c_str(), "system.posix_acl_access", strAcl.data(), strAcl.size(), 0);
+        if (::geteuid() == 0)
+            ASSERT_EQ(::chown(strPath.c_str(), 4321 + i, 8765), 0);
+        SFile file{CTempDir::ReadFile(strPath), {}, AclOf(strPath)};
+        ::stat(strPath.c_str(), &file.st);
+        mapBefore[strName] = file;
+    }
+    const std::vector<std::string> arWork = {"TMPDIR=" + strWork};
+    const SRun scan = RunProgram(BinDir() + "/quillet-scan",
+                                 {"--engine", "clamav", "--database", m_set.Database(), "--all-files", "--quarantine",
+                                  strTree},
+                                 m_dir, "", arWork);
+    EXPECT_EQ(scan.nExit, 1) << scan.strErr;
+    for (const auto& [strName, file] : mapBefore) {
+        EXPECT_NE(::access((strTree + "/" + strName).c_str(), F_OK), 0) << strName;
+        EXPECT_NE(scan.strOut.find(strTree + "/" + strName + "\t" + mapFound[strName] + "\tQuarantined\n"),
+                  std::string::npos)
+            << scan.strOut;
+    }
+    const SRun list = RunProgram(BinDir() + "/quillet-bin", {"list"}, m_dir, "", arWork);
+    std::vector<std::string> arRestore = {"restore"};
+    for (size_t nAt = 0; nAt < list.strOut.size(); nAt = list.strOut.find('\n', nAt) + 1)
+        arRestore.push_back(list.strOut.substr(nAt, list.strOut.find('\t', nAt) - nAt));
+    ASSERT_EQ(arRestore.size(), mapBefore.size() + 1) << list.strOut;
+    const SRun restore = RunProgram(BinDir() + "/quillet-bin", arRestore, m_dir, "", arWork);
+    EXPECT_EQ(restore.nExit, 0) << restore.strErr;
+    for (const auto& [strName, file] : mapBefore) {
+        const std::string strPath = strTree + "/" + strName;
+        struct stat st {};
+        ASSERT_EQ(::stat(strPath.c_str(), &st), 0) << strName;
+        EXPECT_EQ(CTempDir::ReadFile(strPath), file.strBytes) << strName;
+        EXPECT_EQ(st.st_mode & 07777, file.st.st_mode & 07777) << strName;
+        EXPECT_EQ(st.st_uid, file.st.st_uid) << strName;
+        EXPECT_EQ(st.st_gid, file.st.st_gid) << strName;
+        EXPECT_EQ(AclOf(strPath), file.strAcl) << strName;
     }
 }
 

@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "fakes/Acl.h"
 #include "fakes/OrdinaryUser.h"
 #include "fakes/TempDir.h"
 #include "fakes/WriteNumbered.h"
@@ -23,37 +24,6 @@
 
 namespace {
 
-
-struct CAclEntry {
-    uint16_t nTag;
-    uint16_t nPerm;
-    uint32_t nId;
-};
-
-// An ACL as the kernel stores it in its extended attribute: version 2, then
-// tag, permissions and id of each entry, little-endian.
-std::string AclValue(std::initializer_list<CAclEntry> arEntries) {
-    std::string str;
-    auto fnPut = [&](uint32_t n, int nBytes) {
-        for (int i = 0; i < nBytes; ++i)
-            str.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
-    };
-    fnPut(2, 4);
-    for (const CAclEntry& e : arEntries) {
-        fnPut(e.nTag, 2);
-        fnPut(e.nPerm, 2);
-        fnPut(e.nId, 4);
-    }
-    return str;
-}
-constexpr uint32_t NO_ID = 0xFFFFFFFF;
-
-// The access ACL of a file; "" when it has none.
-std::string AclOf(const std::string& strPath) {
-    char arBuf[1024];
-    ssize_t n = getxattr(strPath.c_str(), "system.posix_acl_access", arBuf, sizeof arBuf);
-    return n > 0 ? std::string(arBuf, static_cast<size_t>(n)) : std::string();
-}
 
 mode_t ModeOf(const std::string& strPath) {
     struct stat st {};
