@@ -351,13 +351,15 @@ bool CBackupStore::WriteCopy(uint32_t* pnNumber, const std::string& strFolder, c
     if (!WriteFull(copy.Get(), arHeader, sizeof arHeader) || !CopyTransformed(source.Get(), copy.Get(), RotateRight))
         return Fail("copy failed", errno);
     if (pCopied) {
-        // A copy that is to take the file's place is on the disk before its
-        // name is; what made the file the user's goes with it.
-        if (fsync(copy.Get()) != 0)
-            return Fail("copy failed", errno);
+        // A copy that is to take the file's place carries its record, and is
+        // on the disk before its name is.
         pCopied->stSource = st;
         if (!ReadFileAcl(source.Get(), &pCopied->strAcl))
             return Fail("its access ACL cannot be read", errno);
+        if (!pCopied->fnBeforeName(copy.Get()))
+            return Fail("its record could not be written", errno);
+        if (fsync(copy.Get()) != 0)
+            return Fail("copy failed", errno);
     }
     if (m_fnTestHook)
         m_fnTestHook("claim");

@@ -97,6 +97,8 @@ private:
         int nDirFd = -1;          // the work folder, the caller's to close
         struct stat stSource {};  // the file copied, as it was
         std::string strAcl;       // its access ACL; "" for none
+        // Called with the finished copy before it takes its name.
+        std::function<bool(int nFd)> fnBeforeName;
     };
     // A backup's copy; with pCopied, synced and described.
     bool WriteCopy(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName, CFileId* pId,

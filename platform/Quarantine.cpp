@@ -17,6 +17,9 @@
 
 namespace {
 
+// Where a quarantined file's record rides on its backup.
+const char* const QUARANTINE_XATTR = "user.quillet.quarantine";
+
 bool SameContent(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
@@ -49,6 +52,24 @@ EQuarantined CBackupStore::QuarantineFile(uint32_t* pnNumber, const std::string&
     const std::string strSource = JoinPath(strFolder, strName);
     CFileId copied = id;
     SCopied out;
+    // The record rides on the copy itself, so the backup appears with it;
+    // where the file system keeps no such attribute, in a file beside it.
+    std::string strRecord;
+    bool bBeside = false;
+    out.fnBeforeName = [&](int nFd) {
+        CQuarantineRecord record = recordIn;
+        if (record.nTime == 0)
+            record.nTime = static_cast<int64_t>(time(nullptr));
+        record.nUid = out.stSource.st_uid;
+        record.nGid = out.stSource.st_gid;
+        record.nMode = nMode == UINT32_MAX ? out.stSource.st_mode & 07777 : nMode & 07777;
+        record.strAcl = out.strAcl;
+        strRecord = FormatQuarantineRecord(record);
+        if (fsetxattr(nFd, QUARANTINE_XATTR, strRecord.data(), strRecord.size(), 0) == 0)
+            return true;
+        bBeside = errno == ENOTSUP || errno == EPERM;
+        return bBeside;
+    };
     if (!WriteCopy(pnNumber, strFolder, strName, &copied, &out))
         return QUARANTINE_NO_COPY;
     CFd dir(out.nDirFd);
@@ -56,24 +77,21 @@ EQuarantined CBackupStore::QuarantineFile(uint32_t* pnNumber, const std::string&
     auto TakeBack = [&](EQuarantined eWhy, const char* pszWhy, int nErrno) {
         unlinkat(dir.Get(), (out.strFileName + g_szQuarantineSuffix).c_str(), 0);
         unlinkat(dir.Get(), out.strFileName.c_str(), 0);
-        fsync(dir.Get());
         Diagnose(std::string("not quarantined, file left in place (") + pszWhy + ")", strSource, nErrno);
         return eWhy;
     };
-
-    CQuarantineRecord record = recordIn;
-    if (record.nTime == 0)
-        record.nTime = static_cast<int64_t>(time(nullptr));
-    record.nUid = out.stSource.st_uid;
-    record.nGid = out.stSource.st_gid;
-    record.nMode = nMode == UINT32_MAX ? out.stSource.st_mode & 07777 : nMode & 07777;
-    record.strAcl = out.strAcl;
-    const std::string strRecord = FormatQuarantineRecord(record);
-    CPendingFile pending(dir.Get(), 0600);
-    if (!pending.IsOpen() ||
-        !WriteFull(pending.Get(), reinterpret_cast<const unsigned char*>(strRecord.data()), strRecord.size()) ||
-        fsync(pending.Get()) != 0 || !pending.LinkAs(out.strFileName + g_szQuarantineSuffix) || fsync(dir.Get()) != 0)
-        return TakeBack(QUARANTINE_NO_COPY, "its record could not be written", errno);
+    if (bBeside) {
+        CPendingFile pending(dir.Get(), 0600);
+        if (!pending.IsOpen() ||
+            !WriteFull(pending.Get(), reinterpret_cast<const unsigned char*>(strRecord.data()), strRecord.size()) ||
+            fsync(pending.Get()) != 0 || !pending.LinkAs(out.strFileName + g_szQuarantineSuffix))
+            return TakeBack(QUARANTINE_NO_COPY, "its record could not be written", errno);
+    }
+    // The copy's name lasts before the file goes: a crash after the removal
+    // finds the copy. (A crash before it lasts may bring the file back
+    // beside its copy, never neither.)
+    if (fsync(dir.Get()) != 0)
+        return TakeBack(QUARANTINE_NO_COPY, "the copy could not be synced", errno);
     if (m_fnTestHook)
         m_fnTestHook("remove");
 
@@ -91,10 +109,6 @@ EQuarantined CBackupStore::QuarantineFile(uint32_t* pnNumber, const std::string&
         const bool bReadOnly = nErr == EROFS || nErr == EACCES || nErr == EPERM;
         return TakeBack(bReadOnly ? QUARANTINE_READ_ONLY : QUARANTINE_CHANGED, "it could not be removed", nErr);
     }
-    // The removal lasts too: a crash now leaves the copy, never neither.
-    CFd readable(openat(folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (readable.IsOpen())
-        fsync(readable.Get());
     return QUARANTINE_OK;
 }
 
@@ -102,6 +116,14 @@ bool CBackupStore::ReadQuarantineRecord(const std::string& strFileName, CQuarant
     CFd dir(OpenWorkDir());
     if (!dir.IsOpen())
         return false;
+    CFd backup(openat(dir.Get(), strFileName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const ssize_t nSize = backup.IsOpen() ? fgetxattr(backup.Get(), QUARANTINE_XATTR, nullptr, 0) : -1;
+    if (nSize > 0 && nSize <= 65536) {
+        std::string strRecord(static_cast<size_t>(nSize), '\0');
+        const ssize_t nGot = fgetxattr(backup.Get(), QUARANTINE_XATTR, strRecord.data(), strRecord.size());
+        return nGot > 0 && ParseQuarantineRecord(std::string_view(strRecord).substr(0, static_cast<size_t>(nGot)),
+                                                 pRecord);
+    }
     CFd file(openat(dir.Get(), (strFileName + g_szQuarantineSuffix).c_str(),
                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st;
