@@ -1,4 +1,5 @@
 #include "platform/AllowListFile.h"
+#include "platform/BackupStoreIo.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -73,18 +74,6 @@ EListRead ReadList(const std::string& strPath, std::string* pstrText, std::strin
     return eRead;
 }
 
-bool WriteAll(int nFd, const std::string& str) {
-    size_t nDone = 0;
-    while (nDone < str.size()) {
-        const ssize_t n = write(nFd, str.data() + nDone, str.size() - nDone);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        nDone += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 std::string Format(EStringId eId, const std::string& str1, const std::string& str2 = std::string()) {
     char szBuf[4096];
@@ -244,7 +233,7 @@ bool CAllowListFile::Allow(const std::string& strPath, const CFileId& id, const 
         const int nFd = mkostemp(strTemp.data(), O_CLOEXEC);
         bOk = nFd >= 0;
         if (bOk) {
-            bOk = fchmod(nFd, nMode) == 0 && WriteAll(nFd, strNew) && fsync(nFd) == 0;
+            bOk = fchmod(nFd, nMode) == 0 && WriteFull(nFd, reinterpret_cast<const unsigned char*>(strNew.data()), strNew.size()) && fsync(nFd) == 0;
             bOk = close(nFd) == 0 && bOk;
             bOk = bOk && rename(strTemp.c_str(), m_strPath.c_str()) == 0;
             const int nErrWrite = errno;

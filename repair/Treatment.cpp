@@ -81,8 +81,10 @@ ECleaned CFileTreatment::CleanOnce(uint32_t hProbe, uint32_t* phNext, EResultSta
 }
 
 EResultState CFileTreatment::Quarantine(const std::string& strVirus) {
+    // A file still in its place that cannot be held cannot be read to be
+    // copied either.
     if (!Hold())
-        return STATE_QUARANTINE_CHANGED;
+        return m_services.IsSameFile(m_strPath, m_id) ? STATE_QUARANTINE_NO_COPY : STATE_QUARANTINE_CHANGED;
     std::string strFolder, strFileName;
     SplitPath(m_strPath, &strFolder, &strFileName);
     uint32_t nMode = UINT32_MAX;

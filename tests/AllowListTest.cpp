@@ -11,6 +11,7 @@
 #include <future>
 #include <thread>
 
+#include "fakes/InChild.h"
 #include "fakes/TempDir.h"
 #include "platform/AllowListFile.h"
 #include "scan/AllowList.h"
@@ -81,12 +82,7 @@ namespace {
 // "allowed" or "not allowed", then what Allow answered, then each line said,
 // or "blocked".
 std::string AskInChild(const std::string& strList, const std::string& strFile) {
-    int arPipe[2];
-    if (pipe(arPipe) != 0)
-        return "no pipe";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        alarm(5);
+    return TextInChild([&] {
         std::string strOut;
         {
             CLines lines;
@@ -99,17 +95,8 @@ std::string AskInChild(const std::string& strList, const std::string& strFile) {
             for (const std::string& strLine : lines.m_arLines)
                 strOut += "|" + strLine;
         }
-        _exit(write(arPipe[1], strOut.data(), strOut.size()) == static_cast<ssize_t>(strOut.size()) ? 0 : 1);
-    }
-    close(arPipe[1]);
-    std::string strOut;
-    char arBuf[4096];
-    for (ssize_t n; (n = read(arPipe[0], arBuf, sizeof arBuf)) > 0;)
-        strOut.append(arBuf, static_cast<size_t>(n));
-    close(arPipe[0]);
-    int nStatus = 0;
-    waitpid(pid, &nStatus, 0);
-    return WIFSIGNALED(nStatus) ? "blocked" : strOut;
+        return strOut;
+    });
 }
 
 }  // namespace

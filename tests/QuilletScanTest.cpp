@@ -16,6 +16,7 @@
 #include <chrono>
 #include <thread>
 
+#include "fakes/InChild.h"
 #include "fakes/OrdinaryUser.h"
 #include "platform/EngineChoice.h"
 #include "fakes/RunProgram.h"
@@ -256,27 +257,11 @@ TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
 // In a child, so a read that blocks fails the test rather than holding it:
 // the settings file's error, or "blocked".
 std::string SettingsFileError() {
-    int arPipe[2];
-    if (pipe(arPipe) != 0)
-        return "no pipe";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        alarm(5);
+    return TextInChild([] {
         CEngineChoice choice;
         std::string strError;
-        const bool bRead = ReadEngineSettingsFile(&choice, &strError);
-        const std::string strOut = bRead ? "read" : strError;
-        _exit(write(arPipe[1], strOut.data(), strOut.size()) == static_cast<ssize_t>(strOut.size()) ? 0 : 1);
-    }
-    close(arPipe[1]);
-    std::string strOut;
-    char arBuf[512];
-    for (ssize_t n; (n = read(arPipe[0], arBuf, sizeof arBuf)) > 0;)
-        strOut.append(arBuf, static_cast<size_t>(n));
-    close(arPipe[0]);
-    int nStatus = 0;
-    waitpid(pid, &nStatus, 0);
-    return WIFSIGNALED(nStatus) ? "blocked" : strOut;
+        return ReadEngineSettingsFile(&choice, &strError) ? std::string("read") : strError;
+    });
 }
 
 // An entry added by hand as the README shows: the file is counted and named
