@@ -201,6 +201,25 @@ const char* LoadText(EStringId eId) {
     case IDS_ALLOW_CANNOT_WRITE: return "the allow-list %s cannot be written: %s";
     case IDS_ALLOW_NO_NAME: return "the finding has no virus name to allow";
     case IDS_ALLOW_NO_HOME: return "no configuration folder for the allow-list (HOME and XDG_CONFIG_HOME unset)";
+
+    case IDS_RESULT_MENU_REPAIR: return "&Repair";
+    case IDS_RESULT_MENU_QUARANTINE: return "&Quarantine";
+    case IDS_RESULT_MENU_QUARANTINE_ALL: return "Quarantine a&ll that cannot be repaired";
+    case IDS_RESULT_MENU_ALLOW: return "&Allow";
+    case IDS_STATE_ALLOWED: return "Allowed";
+    case IDS_ALLOW_FAILED: return "This finding could not be allowed:";
+    case IDS_BIN_MENU_RESTORE: return "&Restore";
+    case IDS_BIN_MENU_DELETE: return "&Delete";
+    case IDS_BIN_MENU_RESTORE_ALLOW: return "Restore and &allow";
+    case IDS_BIN_ASK_DELETE: return "Delete %d file(s) from the Backup Bin for good? They cannot be restored afterwards.";
+    case IDS_BIN_DELETE_FAILED: return "%d file(s) could not be deleted.";
+    case IDS_BIN_TOOL_NOT_ALLOWED: return "quillet-bin: %s: restored, not allowed: %s\n";
+    case IDS_BIN_ALLOW_NOT_QUARANTINED: return "a backup taken before a repair, not a quarantined finding";
+    case IDS_BIN_TOOL_NOT_DELETED: return "quillet-bin: cannot delete %s: %s\n";
+    case IDS_BIN_DELETE_GONE: return "gone, or no longer the backup listed";
+    case IDS_BIN_DELETE_FAILED_TEXT: return "it could not be removed; the backup is kept";
+    case IDS_KIND_BACKUP: return "backup";
+    case IDS_KIND_QUARANTINE: return "quarantine";
     }
     return "";
 }
