@@ -141,7 +141,8 @@ const char* LoadText(EStringId eId) {
     case IDS_SKIP_NOT_LISTED: return "not one of the listed types (--all-files scans it); not scanned";
     case IDS_SKIP_NOT_REGULAR: return "not a regular file; not scanned";
     case IDS_ENGINE_SETTINGS_BAD_LINE:
-        return ": not understood (engine, database or clamd = VALUE; alert-exceeds-max or alert-encrypted = yes or no)";
+        return ": not understood (engine, database or clamd = VALUE; alert-exceeds-max, alert-encrypted or quarantine = yes or "
+               "no)";
 
     case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [--verbose] [list | restore NUM... | empty]\n";
     case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d.%d\n";
