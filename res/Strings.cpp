@@ -144,7 +144,8 @@ const char* LoadText(EStringId eId) {
         return ": not understood (engine, database or clamd = VALUE; alert-exceeds-max, alert-encrypted or quarantine = yes or "
                "no)";
 
-    case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [--verbose] [list | restore NUM... | empty]\n";
+    case IDS_BIN_TOOL_USAGE:
+        return "usage: quillet-bin [--verbose] [list | restore [--allow] NUM... | delete NUM... | empty]\n";
     case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d.%d\n";
     case IDS_BIN_TOOL_NO_SUCH_BACKUP: return "quillet-bin: %u: %s\n";
     case IDS_BIN_TOOL_CANNOT_RESTORE: return "quillet-bin: cannot restore %s: %s; the backup is kept\n";
@@ -154,6 +155,8 @@ const char* LoadText(EStringId eId) {
     case IDS_BIN_TOOL_OPTIONS:
         return "  list            list the backups, one per line (the default)\n"
                "  restore NUM...  restore the backups with these numbers\n"
+               "  --allow         with restore: allow each quarantined finding restored\n"
+               "  delete NUM...   delete the backups with these numbers for good\n"
                "  empty           delete every backup\n"
                "  --verbose       say on standard error what failed quietly\n"
                "  --help          print this help and exit\n"
