@@ -110,11 +110,8 @@ void CRepairRoads::RepairRows(const std::vector<int>& arRows) {
     const std::string strAsk = arLeft.size() == 1
                                    ? pRows->GetPath(arLeft[0]) + "\n" + LoadText(IDS_REPAIR_OFFER_QUARANTINE_ONE)
                                    : FormatCount(IDS_REPAIR_OFFER_QUARANTINE_MANY, static_cast<int>(arLeft.size()));
-    if (!m_view.AskYesNo(strAsk, LoadText(IDS_REPAIR_CAPTION)))
-        return;
-    // The offer's own pass: this one is over.
-    m_bBusy = false;
-    QuarantineRows(arLeft);
+    if (m_view.AskYesNo(strAsk, LoadText(IDS_REPAIR_CAPTION)))
+        QuarantineRows(arLeft);
 }
 
 bool CRepairRoads::CanQuarantine(int nRow) const {
