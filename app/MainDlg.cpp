@@ -176,6 +176,7 @@ SCANREQUEST CMainDlg::MakeScanRequest() const {
     req.bAllFiles = m_chkAllFiles->GetValue();
     req.bAutoRepair = m_chkAutoRepair->GetValue();
     req.bBackup = m_chkBackup->GetValue();
+    req.bQuarantine = m_bQuarantine;
     req.nLastBackupNo = m_nLastBackupNo;
     req.szWorkDir = m_szWorkDir;
     return req;
@@ -249,7 +250,7 @@ void CMainDlg::OnClose(wxCloseEvent& event) {
 void CMainDlg::OnBackupBin(wxCommandEvent&) {
     if (!m_services.pBin)
         return;
-    CBackupBinDlg dlg(nullptr, *m_services.pBin);
+    CBackupBinDlg dlg(nullptr, *m_services.pBin, m_services.pAllow);
     dlg.ShowModal();
 }
 

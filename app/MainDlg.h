@@ -55,6 +55,10 @@ public:
     // What the next scan would be handed, in the record's order.
     SCANREQUEST MakeScanRequest() const;
 
+    // The settings file's "quarantine = yes": every scan from here moves
+    // what cannot be repaired into the Backup Bin.
+    void SetQuarantineUnrepairable(bool bQuarantine) { m_bQuarantine = bQuarantine; }
+
     bool IsEngineLoaded() const { return m_bEngineLoaded; }
     // "Scan Now" was pressed while the engine was still getting ready.
     bool IsScanWaiting() const { return m_bScanWaiting; }
@@ -90,6 +94,7 @@ private:
     bool m_bEngineLoaded = false;
     int m_nLoadResult = ENGINE_LOAD_PENDING;
     bool m_bScanWaiting = false;
+    bool m_bQuarantine = false;
     wxTimer m_timerLoad;
 
     wxStaticText* m_stcEngineVer = nullptr;

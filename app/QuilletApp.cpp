@@ -18,6 +18,7 @@
 #include "app/MessageBox.h"
 #include "app/DisplayText.h"
 #include "platform/EngineChoice.h"
+#include "platform/AllowListFile.h"
 #include "platform/BackupStore.h"
 #include "platform/PlatformServices.h"
 #include "repair/BackupBinDlg.h"
@@ -86,6 +87,7 @@ private:
             return;
         }
         CMainDlg dlg(nullptr, services.Get());
+        dlg.SetQuarantineUnrepairable(m_engineChoice.bQuarantine);
         SetTopWindow(&dlg);
         dlg.ShowModal();
         SetTopWindow(nullptr);
@@ -95,7 +97,8 @@ private:
     // creates it.
     void RunBackupBin() {
         CBackupStore store(GetWorkDirPath());
-        CBackupBinDlg dlg(nullptr, store);
+        CAllowListFile allowList;
+        CBackupBinDlg dlg(nullptr, store, &allowList);
         dlg.SetIcons(LoadAppIcons());
         SetTopWindow(&dlg);
         dlg.ShowModal();

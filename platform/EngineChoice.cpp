@@ -47,6 +47,8 @@ bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int
                    (strValue == "yes" || strValue == "no")) {
             (strName == "alert-exceeds-max" ? pChoice->bAlertExceedsMax : pChoice->bAlertEncrypted) =
                 strValue == "yes";
+        } else if (strName == "quarantine" && (strValue == "yes" || strValue == "no")) {
+            pChoice->bQuarantine = strValue == "yes";
         } else {
             if (pnBadLine)
                 *pnBadLine = nLine;

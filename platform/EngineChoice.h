@@ -16,13 +16,15 @@ struct CEngineChoice {
     // clamscan --alert-exceeds-max and --alert-encrypted give it, not a note.
     bool bAlertExceedsMax = false;
     bool bAlertEncrypted = false;
+    // The window's scans move what cannot be repaired into the Backup Bin.
+    bool bQuarantine = false;
 };
 
 constexpr const char* DEFAULT_CLAMAV_DATABASE = "/var/lib/clamav";
 constexpr const char* CLAMD_CONFIG = "/etc/clamav/clamd.conf";
 
 // "name = value" lines (engine, database, clamd; alert-exceeds-max and
-// alert-encrypted = yes or no); '#' starts a comment.
+// alert-encrypted and quarantine = yes or no); '#' starts a comment.
 // False names the first line that is not understood in *pnBadLine.
 bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int* pnBadLine);
 // $XDG_CONFIG_HOME/quillet/engine.conf (default ~/.config); a missing file

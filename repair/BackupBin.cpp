@@ -1,6 +1,9 @@
 #include "repair/BackupBin.h"
 
+#include <algorithm>
+
 #include "res/Strings.h"
+#include "scan/AllowList.h"
 #include "scan/Diagnostics.h"
 
 const char* GetRestoreResultText(ERestoreResult eResult) {
@@ -9,7 +12,7 @@ const char* GetRestoreResultText(ERestoreResult eResult) {
     return LoadText(static_cast<EStringId>(IDS_RESTORE_OK + eResult));
 }
 
-CBackupBin::CBackupBin(IBackupBinStore& store) : m_store(store) {}
+CBackupBin::CBackupBin(IBackupBinStore& store, IAllowList* pAllow) : m_store(store), m_pAllow(pAllow) {}
 
 CBackupBin::~CBackupBin() {
     m_store.StopWatch();
@@ -89,7 +92,7 @@ bool CBackupBin::OnColumnClick(int nCol) {
     return true;
 }
 
-CRestoreOutcome CBackupBin::RestoreChecked() {
+CRestoreOutcome CBackupBin::RestoreChecked(bool bAllow) {
     CRestoreOutcome outcome;
     // The row count is asked again after every removal; the row that moves
     // up into a freed place is examined next.
@@ -115,9 +118,75 @@ CRestoreOutcome CBackupBin::RestoreChecked() {
                      JoinPath(item.info.strFolder, item.info.strName));
             ++i;
             continue;
+        } else if (bAllow) {
+            // The file is back under its own name: its content is what the
+            // finding was about.
+            const std::string strPath = JoinPath(item.info.strFolder, item.info.strName);
+            std::string strWhy;
+            bool bAllowed = false;
+            if (!item.bQuarantined)
+                strWhy = LoadText(IDS_BIN_ALLOW_NOT_QUARANTINED);
+            else if (!m_pAllow)
+                strWhy = LoadText(IDS_ALLOW_NO_HOME);
+            else
+                bAllowed = m_pAllow->Allow(strPath, CFileId(), item.strVirus, &strWhy);
+            if (!bAllowed) {
+                Diagnose("restored, not allowed (" + strWhy + ")", strPath);
+                outcome.arNotAllowed.emplace_back(strPath, strWhy);
+            }
         }
         m_arRows.erase(m_arRows.begin() + static_cast<std::ptrdiff_t>(i));
         outcome.arRemoved.push_back(static_cast<int>(i));
+    }
+    return outcome;
+}
+
+std::vector<int> CBackupBin::GetActionRows(int nMenuRow) const {
+    std::vector<int> arRows;
+    for (int i = 0; i < GetCount(); ++i)
+        if (IsChecked(i))
+            arRows.push_back(i);
+    if (arRows.empty() && IsRow(nMenuRow))
+        arRows.push_back(nMenuRow);
+    return arRows;
+}
+
+bool CBackupBin::CanAllow(const std::vector<int>& arRows) const {
+    if (!m_pAllow || arRows.empty())
+        return false;
+    for (int nRow : arRows)
+        if (!IsRow(nRow) || !GetRow(nRow).item.bQuarantined)
+            return false;
+    return true;
+}
+
+CDeleteOutcome CBackupBin::DeleteRows(const std::vector<int>& arRows) {
+    CDeleteOutcome outcome;
+    std::vector<int> arSorted(arRows);
+    std::sort(arSorted.begin(), arSorted.end());
+    arSorted.erase(std::unique(arSorted.begin(), arSorted.end()), arSorted.end());
+    // From the top, so each removal's index is the row's place at that moment.
+    int nRemoved = 0;
+    for (int nListed : arSorted) {
+        const int nRow = nListed - nRemoved;
+        if (!IsRow(nRow))
+            continue;
+        const CBackupBinItem& item = m_arRows[static_cast<size_t>(nRow)].item;
+        const EDeleteResult eResult = m_store.DeleteBackup(item.strFileName, item.id);
+        if (eResult == DELETE_FAILED) {
+            ++outcome.nFailed;
+            outcome.arFailures.emplace_back(item.strFileName, eResult);
+            Diagnose("backup could not be deleted", item.strFileName);
+            continue;
+        }
+        if (eResult == DELETE_GONE) {
+            ++outcome.nGone;
+            outcome.arFailures.emplace_back(item.strFileName, eResult);
+            Diagnose("backup gone or replaced since it was listed; left alone", item.strFileName);
+        }
+        m_arRows.erase(m_arRows.begin() + nRow);
+        outcome.arRemoved.push_back(nRow);
+        ++nRemoved;
     }
     return outcome;
 }

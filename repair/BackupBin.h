@@ -11,6 +11,8 @@
 #include "repair/BackupFormat.h"
 #include "scan/FileId.h"
 
+class IAllowList;
+
 // A backup file as the bin lists it.
 struct CBackupBinItem {
     std::string strFileName;  // the backup file's name in the work folder
@@ -81,6 +83,16 @@ struct CRestoreOutcome {
     int nGone = 0;    // ticked rows whose backup was gone (RESTORE_GONE); they go
     // Each ticked row not restored here: the backup file's name and why.
     std::vector<std::pair<std::string, ERestoreResult>> arFailures;
+    // Restored but not allowed (RestoreChecked(true)): the file's path and why.
+    std::vector<std::pair<std::string, std::string>> arNotAllowed;
+};
+
+struct CDeleteOutcome {
+    std::vector<int> arRemoved;  // as CRestoreOutcome::arRemoved
+    int nFailed = 0;             // could not be deleted; they stay
+    int nGone = 0;               // gone, or their name holds another file now; the rows go
+    // Each row not deleted here: the backup file's name and why.
+    std::vector<std::pair<std::string, EDeleteResult>> arFailures;
 };
 
 struct CEmptyOutcome {
@@ -91,7 +103,8 @@ struct CEmptyOutcome {
 
 class CBackupBin {
 public:
-    explicit CBackupBin(IBackupBinStore& store);
+    // pAllow: where "restore and allow" puts a finding; none: nothing is allowed.
+    explicit CBackupBin(IBackupBinStore& store, IAllowList* pAllow = nullptr);
     ~CBackupBin();
     CBackupBin(const CBackupBin&) = delete;
     CBackupBin& operator=(const CBackupBin&) = delete;
@@ -124,8 +137,17 @@ public:
     bool OnColumnClick(int nCol);
 
     // Restores every ticked row from the top; a row goes when its restore
-    // succeeded or its backup was gone.
-    CRestoreOutcome RestoreChecked();
+    // succeeded or its backup was gone. bAllow: each file a quarantine put
+    // there is allowed with its finding once back; a repair's backup has no
+    // finding and is only restored.
+    CRestoreOutcome RestoreChecked(bool bAllow = false);
+    // What a menu acts on: the ticked rows, else the row it was opened on.
+    std::vector<int> GetActionRows(int nMenuRow) const;
+    // Deletes these rows' backups for good, each only while it is still the
+    // file listed; a row goes when its backup went or was gone.
+    CDeleteOutcome DeleteRows(const std::vector<int>& arRows);
+    // Every one of these rows came from a quarantine and can be allowed.
+    bool CanAllow(const std::vector<int>& arRows) const;
     // Deletes the backups of the rows, as listed: one written since, or a
     // name that now holds another file, is left alone. Then reads the
     // store again.
@@ -139,6 +161,7 @@ private:
     bool IsRow(int nRow) const { return nRow >= 0 && static_cast<size_t>(nRow) < m_arRows.size(); }
 
     IBackupBinStore& m_store;
+    IAllowList* m_pAllow;
     std::vector<CBackupBinRow> m_arRows;
     bool m_bTickAllNext = false;  // what the next click on header 0 does
 };

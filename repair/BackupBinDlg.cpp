@@ -2,6 +2,7 @@
 
 #include <wx/button.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
@@ -48,9 +49,15 @@ wxBEGIN_EVENT_TABLE(CBackupBinDlg, wxDialog)
     EVT_BUTTON(CBackupBinDlg::IDC_EMPTY, CBackupBinDlg::OnEmpty)
     EVT_LIST_COL_CLICK(CBackupBinDlg::IDC_BACKUP_LIST, CBackupBinDlg::OnColumnclickBackupList)
     EVT_TIMER(CBackupBinDlg::TIMER_STORE_WATCH, CBackupBinDlg::OnWatchTimer)
+    EVT_LIST_ITEM_RIGHT_CLICK(CBackupBinDlg::IDC_BACKUP_LIST, CBackupBinDlg::OnRightClickBackupList)
+    EVT_LIST_KEY_DOWN(CBackupBinDlg::IDC_BACKUP_LIST, CBackupBinDlg::OnKeydownBackupList)
+    EVT_MENU(CBackupBinDlg::IDM_BIN_RESTORE, CBackupBinDlg::OnMenuRestore)
+    EVT_MENU(CBackupBinDlg::IDM_BIN_DELETE, CBackupBinDlg::OnMenuDelete)
+    EVT_MENU(CBackupBinDlg::IDM_BIN_RESTORE_ALLOW, CBackupBinDlg::OnMenuRestoreAllow)
 wxEND_EVENT_TABLE()
 
-CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store) : m_bin(store) {
+CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store, IAllowList* pAllow)
+    : m_bin(store, pAllow) {
     Create(pParent, IDD, Text(IDS_BIN_TITLE), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(207, 221)));
@@ -111,8 +118,8 @@ void CBackupBinDlg::ShowRows() {
     m_listBackup->ShowAllChecks();
 }
 
-void CBackupBinDlg::ShowRemoved(const CRestoreOutcome& outcome) {
-    for (int nRow : outcome.arRemoved)
+void CBackupBinDlg::ShowRemoved(const std::vector<int>& arRemoved) {
+    for (int nRow : arRemoved)
         m_listBackup->DeleteItem(nRow);
     if (m_listBackup->GetItemCount() != m_bin.GetCount()) {
         ShowRows();
@@ -142,6 +149,16 @@ void CBackupBinDlg::KeepFocus() {
 }
 
 void CBackupBinDlg::OnOK(wxCommandEvent&) {
+    RestoreRows(false, -1);
+}
+
+void CBackupBinDlg::RestoreRows(bool bAllow, int nMenuRow) {
+    if (m_bInPass)
+        return;
+    if (!m_bin.HasChecked() && nMenuRow >= 0 && nMenuRow < m_bin.GetCount()) {
+        m_bin.SetCheck(nMenuRow, true);
+        m_listBackup->ShowCheck(nMenuRow);
+    }
     if (!m_bin.HasChecked()) {
         QuilletMessageBox(Text(IDS_BIN_NOTHING_TICKED), Text(IDS_BIN_RESTORE_ERROR), wxOK | wxICON_INFORMATION, this);
         return;
@@ -154,8 +171,8 @@ void CBackupBinDlg::OnOK(wxCommandEvent&) {
     m_btnEmpty->Disable();
     m_btnRestore->Disable();
     m_btnExit->Disable();
-    const CRestoreOutcome outcome = m_bin.RestoreChecked();
-    ShowRemoved(outcome);
+    const CRestoreOutcome outcome = m_bin.RestoreChecked(bAllow);
+    ShowRemoved(outcome.arRemoved);
     ShowCountAndButtons();
     KeepFocus();
     m_bInPass = false;
@@ -165,6 +182,73 @@ void CBackupBinDlg::OnOK(wxCommandEvent&) {
     if (outcome.nGone > 0)
         QuilletMessageBox(wxString::Format(Text(IDS_BIN_RESTORE_GONE), outcome.nGone), Text(IDS_BIN_CAPTION),
                           wxOK | wxICON_INFORMATION, this);
+    for (const auto& [strPath, strWhy] : outcome.arNotAllowed)
+        QuilletMessageBox(ToDisplay(strPath + "\n" + LoadText(IDS_ALLOW_FAILED) + " " + strWhy), Text(IDS_BIN_CAPTION),
+                          wxOK | wxICON_EXCLAMATION, this);
+}
+
+void CBackupBinDlg::OnRightClickBackupList(wxListEvent& event) {
+    ShowMenu(static_cast<int>(event.GetIndex()), m_listBackup->ScreenToClient(wxGetMousePosition()));
+}
+
+void CBackupBinDlg::OnKeydownBackupList(wxListEvent& event) {
+    // The menu key and Shift+F10, on the focused row.
+    const int nKey = event.GetKeyCode();
+    if (nKey == WXK_MENU || nKey == WXK_WINDOWS_MENU || (nKey == WXK_F10 && wxGetKeyState(WXK_SHIFT))) {
+        long nRow = m_listBackup->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+        if (nRow < 0)
+            nRow = m_listBackup->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+        wxRect rcRow;
+        const bool bRect = nRow >= 0 && m_listBackup->GetItemRect(nRow, rcRow);
+        ShowMenu(static_cast<int>(nRow), bRect ? rcRow.GetBottomLeft() : wxPoint(0, 0));
+        return;
+    }
+    event.Skip();
+}
+
+void CBackupBinDlg::ShowMenu(int nRow, const wxPoint& pos) {
+    if (m_bInPass || m_pOpenMenu)
+        return;
+    m_nMenuRow = nRow;
+    const std::vector<int> arRows = m_bin.GetActionRows(nRow);
+    wxMenu menu;
+    menu.Append(IDM_BIN_RESTORE, Text(IDS_BIN_MENU_RESTORE))->Enable(!arRows.empty());
+    menu.Append(IDM_BIN_RESTORE_ALLOW, Text(IDS_BIN_MENU_RESTORE_ALLOW))->Enable(m_bin.CanAllow(arRows));
+    menu.AppendSeparator();
+    menu.Append(IDM_BIN_DELETE, Text(IDS_BIN_MENU_DELETE))->Enable(!arRows.empty());
+    m_pOpenMenu = &menu;
+    m_listBackup->PopupMenu(&menu, pos);
+    m_pOpenMenu = nullptr;
+}
+
+void CBackupBinDlg::OnMenuRestore(wxCommandEvent&) {
+    RestoreRows(false, m_nMenuRow);
+}
+
+void CBackupBinDlg::OnMenuRestoreAllow(wxCommandEvent&) {
+    if (m_bin.CanAllow(m_bin.GetActionRows(m_nMenuRow)))
+        RestoreRows(true, m_nMenuRow);
+}
+
+void CBackupBinDlg::OnMenuDelete(wxCommandEvent&) {
+    const std::vector<int> arRows = m_bin.GetActionRows(m_nMenuRow);
+    if (m_bInPass || arRows.empty())
+        return;
+    m_bInPass = true;
+    // For good: the safe answer is the one Enter gives.
+    if (QuilletMessageBox(wxString::Format(Text(IDS_BIN_ASK_DELETE), static_cast<int>(arRows.size())),
+                          Text(IDS_BIN_CAPTION), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION, this) != wxYES) {
+        m_bInPass = false;
+        return;
+    }
+    const CDeleteOutcome outcome = m_bin.DeleteRows(arRows);
+    ShowRemoved(outcome.arRemoved);
+    ShowCountAndButtons();
+    KeepFocus();
+    m_bInPass = false;
+    if (outcome.nFailed > 0)
+        QuilletMessageBox(wxString::Format(Text(IDS_BIN_DELETE_FAILED), outcome.nFailed), Text(IDS_BIN_CAPTION),
+                          wxOK | wxICON_EXCLAMATION, this);
 }
 
 void CBackupBinDlg::OnEmpty(wxCommandEvent&) {

@@ -12,6 +12,7 @@
 
 class wxButton;
 class wxListEvent;
+class wxMenu;
 class wxStaticText;
 
 // The list (control 231): a row's tick is the small image of column 0,
@@ -40,13 +41,18 @@ public:
         IDC_BACKUP_LIST = 231,
         IDC_EMPTY = 233,
         TIMER_STORE_WATCH = 1,
+        // The list's menu.
+        IDM_BIN_RESTORE = 32110,
+        IDM_BIN_DELETE = 32111,
+        IDM_BIN_RESTORE_ALLOW = 32112,
     };
     // How often the store is asked whether it changed while the Bin is open.
     static constexpr int WATCH_MS = 500;
 
     // pParent may be null. The store is the caller's and outlives the
     // dialog; the list is read from it when the dialog initialises.
-    CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store);
+    // pAllow: where "Restore and allow" puts a finding (none: not offered).
+    CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store, IAllowList* pAllow = nullptr);
 
     // Refills the list from the store (the work folder is not created here).
     // While the dialog is open, a change of the store (a backup taken by a
@@ -55,6 +61,8 @@ public:
     void LoadBackupList();
 
     const CBackupBin& GetBin() const { return m_bin; }
+    // The list's menu while it is open, else null.
+    wxMenu* GetOpenMenu() const { return m_pOpenMenu; }
 
 protected:
     void OnInitDialog(wxInitDialogEvent& event);
@@ -62,10 +70,18 @@ protected:
     void OnEmpty(wxCommandEvent& event);
     void OnColumnclickBackupList(wxListEvent& event);
     void OnWatchTimer(wxTimerEvent& event);
+    void OnRightClickBackupList(wxListEvent& event);
+    void OnKeydownBackupList(wxListEvent& event);
+    void OnMenuRestore(wxCommandEvent& event);
+    void OnMenuDelete(wxCommandEvent& event);
+    void OnMenuRestoreAllow(wxCommandEvent& event);
 
 private:
     void ShowRows();
-    void ShowRemoved(const CRestoreOutcome& outcome);
+    void ShowRemoved(const std::vector<int>& arRemoved);
+    void ShowMenu(int nRow, const wxPoint& pos);
+    // Restore of the ticked rows (nMenuRow when none is ticked).
+    void RestoreRows(bool bAllow, int nMenuRow);
     void ShowCountAndButtons();
     // A button that had the focus and was disabled leaves none (and with
     // it Escape): the list takes it, or Exit when the list is empty.
@@ -82,6 +98,8 @@ private:
     // Restore or Empty is under way, its questions included: the list the
     // user answered about stays as it is.
     bool m_bInPass = false;
+    wxMenu* m_pOpenMenu = nullptr;
+    int m_nMenuRow = -1;  // the row the menu was opened on
 
     wxDECLARE_EVENT_TABLE();
 };

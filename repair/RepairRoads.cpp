@@ -57,23 +57,32 @@ CRepairRoads::CRepairRoads(CScanner& scanner, IRepairView& view) : m_scanner(sca
 void CRepairRoads::OnRepair() {
     if (m_bBusy)
         return;
-    CBusy busy(m_bBusy);
     IResultList* pRows = m_scanner.GetResults();
-    int nTicked = 0;
+    std::vector<int> arTicked;
     for (int i = 0; i < pRows->GetItemCount(); ++i)
-        nTicked += pRows->GetCheck(i) ? 1 : 0;
-    if (nTicked == 0) {
+        if (pRows->GetCheck(i))
+            arTicked.push_back(i);
+    if (arTicked.empty()) {
         m_view.ShowMessage(LoadText(IDS_REPAIR_SELECT_ITEM), LoadText(IDS_REPAIR_CAPTION), ICON_EXCLAMATION);
         return;
     }
+    RepairRows(arTicked);
+}
+
+void CRepairRoads::RepairRows(const std::vector<int>& arRows) {
+    if (m_bBusy || arRows.empty())
+        return;
+    CBusy busy(m_bBusy);
+    IResultList* pRows = m_scanner.GetResults();
+    const int nCount = static_cast<int>(arRows.size());
     m_view.OpenProgress();
     m_view.SetProgressPos(0);
-    m_view.SetProgressRange(nTicked > 0xFFFF ? 0xFFFF : nTicked);
+    m_view.SetProgressRange(nCount > 0xFFFF ? 0xFFFF : nCount);
 
     bool arSuppressed[NOTICE_KINDS] = {};
     int nProcessed = 0;
-    for (int nRow = 0; nRow < pRows->GetItemCount(); ++nRow) {
-        if (!pRows->GetCheck(nRow))
+    for (int nRow : arRows) {
+        if (nRow < 0 || nRow >= pRows->GetItemCount())
             continue;
         const std::string strPath = pRows->GetPath(nRow);
         int nKind = NoticeKind(pRows->GetState(nRow));
@@ -93,8 +102,8 @@ void CRepairRoads::OnRepair() {
     m_view.CloseProgress();
     // What the pass could not repair may still go into the Bin, once asked.
     std::vector<int> arLeft;
-    for (int nRow = 0; nRow < pRows->GetItemCount(); ++nRow)
-        if (pRows->GetCheck(nRow) && CanQuarantine(nRow) && pRows->GetState(nRow) != STATE_REPAIRABLE)
+    for (int nRow : arRows)
+        if (CanQuarantine(nRow) && pRows->GetState(nRow) != STATE_REPAIRABLE)
             arLeft.push_back(nRow);
     if (arLeft.empty() || !m_scanner.CanQuarantine())
         return;
@@ -150,6 +159,37 @@ int CRepairRoads::QuarantineRows(const std::vector<int>& arRows) {
         m_view.Drain();
     }
     return nMoved;
+}
+
+bool CRepairRoads::CanAllow(int nRow) const {
+    return m_scanner.GetAllowList() && CanQuarantine(nRow);
+}
+
+int CRepairRoads::AllowRows(const std::vector<int>& arRows) {
+    if (m_bBusy)
+        return 0;
+    CBusy busy(m_bBusy);
+    IResultList* pRows = m_scanner.GetResults();
+    int nAllowed = 0;
+    for (int nRow : arRows) {
+        if (!CanAllow(nRow))
+            continue;
+        const std::string strPath = pRows->GetPath(nRow);
+        const std::string strVirus = pRows->GetVirusName(nRow);
+        std::string strWhy;
+        if (!m_scanner.GetAllowList()->Allow(strPath, CFileId(), strVirus, &strWhy)) {
+            m_view.ShowMessage(strPath + "\n" + LoadText(IDS_ALLOW_FAILED) + " " + strWhy,
+                               LoadText(IDS_PRODUCT_CAPTION), ICON_EXCLAMATION);
+            continue;
+        }
+        ++nAllowed;
+        // The same finding in the same file is allowed with it.
+        for (int i = 0; i < pRows->GetItemCount(); ++i)
+            if (pRows->GetPath(i) == strPath && pRows->GetVirusName(i) == strVirus && CanAllow(i))
+                pRows->SetState(i, STATE_ALLOWED);
+        m_view.Drain();
+    }
+    return nAllowed;
 }
 
 void CRepairRoads::OnDblclkResultList() {

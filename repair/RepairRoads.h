@@ -21,6 +21,8 @@ public:
 
     // The Repair button: every ticked row in list order.
     void OnRepair();
+    // The same pass over these rows (the results menu's Repair on several).
+    void RepairRows(const std::vector<int>& arRows);
     // A double-click: the first selected row, after a question.
     void OnDblclkResultList();
     // Clean-and-probe-again for one row; all outcomes go into the row.
@@ -37,6 +39,13 @@ public:
     // Moves the files of these rows into the Backup Bin; each row (and every
     // other row of the same file) says how it went. How many files went.
     int QuarantineRows(const std::vector<int>& arRows);
+
+    // A finding still in place that the user may say is false.
+    bool CanAllow(int nRow) const;
+    // Adds the content and virus name of these rows to the allow-list; each
+    // row allowed (and every other row of the same file and finding) shows
+    // "Allowed"; a failure is said with its reason. How many were allowed.
+    int AllowRows(const std::vector<int>& arRows);
 
 private:
     CScanner& m_scanner;

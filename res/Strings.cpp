@@ -141,9 +141,11 @@ const char* LoadText(EStringId eId) {
     case IDS_SKIP_NOT_LISTED: return "not one of the listed types (--all-files scans it); not scanned";
     case IDS_SKIP_NOT_REGULAR: return "not a regular file; not scanned";
     case IDS_ENGINE_SETTINGS_BAD_LINE:
-        return ": not understood (engine, database or clamd = VALUE; alert-exceeds-max or alert-encrypted = yes or no)";
+        return ": not understood (engine, database or clamd = VALUE; alert-exceeds-max, alert-encrypted or quarantine = yes or "
+               "no)";
 
-    case IDS_BIN_TOOL_USAGE: return "usage: quillet-bin [--verbose] [list | restore NUM... | empty]\n";
+    case IDS_BIN_TOOL_USAGE:
+        return "usage: quillet-bin [--verbose] [list | restore [--allow] NUM... | delete NUM... | empty]\n";
     case IDS_BIN_TOOL_VERSION: return "quillet-bin %d.%d.%d.%d\n";
     case IDS_BIN_TOOL_NO_SUCH_BACKUP: return "quillet-bin: %u: %s\n";
     case IDS_BIN_TOOL_CANNOT_RESTORE: return "quillet-bin: cannot restore %s: %s; the backup is kept\n";
@@ -153,6 +155,8 @@ const char* LoadText(EStringId eId) {
     case IDS_BIN_TOOL_OPTIONS:
         return "  list            list the backups, one per line (the default)\n"
                "  restore NUM...  restore the backups with these numbers\n"
+               "  --allow         with restore: allow each quarantined finding restored\n"
+               "  delete NUM...   delete the backups with these numbers for good\n"
                "  empty           delete every backup\n"
                "  --verbose       say on standard error what failed quietly\n"
                "  --help          print this help and exit\n"
@@ -201,6 +205,25 @@ const char* LoadText(EStringId eId) {
     case IDS_ALLOW_CANNOT_WRITE: return "the allow-list %s cannot be written: %s";
     case IDS_ALLOW_NO_NAME: return "the finding has no virus name to allow";
     case IDS_ALLOW_NO_HOME: return "no configuration folder for the allow-list (HOME and XDG_CONFIG_HOME unset)";
+
+    case IDS_RESULT_MENU_REPAIR: return "&Repair";
+    case IDS_RESULT_MENU_QUARANTINE: return "&Quarantine";
+    case IDS_RESULT_MENU_QUARANTINE_ALL: return "Quarantine a&ll that cannot be repaired";
+    case IDS_RESULT_MENU_ALLOW: return "&Allow";
+    case IDS_STATE_ALLOWED: return "Allowed";
+    case IDS_ALLOW_FAILED: return "This finding could not be allowed:";
+    case IDS_BIN_MENU_RESTORE: return "&Restore";
+    case IDS_BIN_MENU_DELETE: return "&Delete";
+    case IDS_BIN_MENU_RESTORE_ALLOW: return "Restore and &allow";
+    case IDS_BIN_ASK_DELETE: return "Delete %d file(s) from the Backup Bin for good? They cannot be restored afterwards.";
+    case IDS_BIN_DELETE_FAILED: return "%d file(s) could not be deleted.";
+    case IDS_BIN_TOOL_NOT_ALLOWED: return "quillet-bin: %s: restored, not allowed: %s\n";
+    case IDS_BIN_ALLOW_NOT_QUARANTINED: return "a backup taken before a repair, not a quarantined finding";
+    case IDS_BIN_TOOL_NOT_DELETED: return "quillet-bin: cannot delete %s: %s\n";
+    case IDS_BIN_DELETE_GONE: return "gone, or no longer the backup listed";
+    case IDS_BIN_DELETE_FAILED_TEXT: return "it could not be removed; the backup is kept";
+    case IDS_KIND_BACKUP: return "backup";
+    case IDS_KIND_QUARANTINE: return "quarantine";
     }
     return "";
 }

@@ -188,6 +188,26 @@ enum EStringId : uint16_t {
     IDS_ALLOW_CANNOT_WRITE = 507,     // "%s": the list's path, "%s": why
     IDS_ALLOW_NO_NAME = 508,
     IDS_ALLOW_NO_HOME = 509,
+
+    // Acting on findings: the results list's menu, the Bin's menu.
+    IDS_RESULT_MENU_REPAIR = 510,
+    IDS_RESULT_MENU_QUARANTINE = 511,
+    IDS_RESULT_MENU_QUARANTINE_ALL = 512,
+    IDS_RESULT_MENU_ALLOW = 513,
+    IDS_STATE_ALLOWED = 514,
+    IDS_ALLOW_FAILED = 515,  // the path follows, then why
+    IDS_BIN_MENU_RESTORE = 516,
+    IDS_BIN_MENU_DELETE = 517,
+    IDS_BIN_MENU_RESTORE_ALLOW = 518,
+    IDS_BIN_ASK_DELETE = 519,     // "%d": how many
+    IDS_BIN_DELETE_FAILED = 520,  // "%d": how many
+    IDS_BIN_TOOL_NOT_ALLOWED = 521,  // quillet-bin: "%s" the path, "%s" why
+    IDS_BIN_ALLOW_NOT_QUARANTINED = 522,
+    IDS_BIN_TOOL_NOT_DELETED = 523,  // quillet-bin: "%s" the path, "%s" why
+    IDS_BIN_DELETE_GONE = 524,
+    IDS_BIN_DELETE_FAILED_TEXT = 525,
+    IDS_KIND_BACKUP = 526,
+    IDS_KIND_QUARANTINE = 527,
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

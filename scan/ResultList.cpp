@@ -11,7 +11,7 @@ wxEND_EVENT_TABLE()
 
 CResultList::CResultList(wxWindow* pParent, wxWindowID nId, const wxPoint& pos, const wxSize& size,
                          CResultRows& rows)
-    : CCheckListCtrl(pParent, nId, pos, size, wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL | wxBORDER_SUNKEN),
+    : CCheckListCtrl(pParent, nId, pos, size, wxLC_REPORT | wxLC_VIRTUAL | wxBORDER_SUNKEN),
       m_rows(rows) {
     m_rows.SetObserver(this);
 }

@@ -5,6 +5,7 @@
 #include <wx/dcclient.h>
 #include <wx/evtloop.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/time.h>
@@ -25,6 +26,12 @@ wxBEGIN_EVENT_TABLE(CScanDlg, wxDialog)
     EVT_LIST_ITEM_ACTIVATED(CScanDlg::IDC_RESULT_LIST, CScanDlg::OnDblclkResultList)
     EVT_LIST_KEY_DOWN(CScanDlg::IDC_RESULT_LIST, CScanDlg::OnKeydownResultList)
     EVT_LIST_COL_CLICK(CScanDlg::IDC_RESULT_LIST, CScanDlg::OnColumnclickResultList)
+    EVT_LIST_ITEM_RIGHT_CLICK(CScanDlg::IDC_RESULT_LIST, CScanDlg::OnRightClickResultList)
+    EVT_CONTEXT_MENU(CScanDlg::OnContextMenu)
+    EVT_MENU(CScanDlg::IDM_ROW_REPAIR, CScanDlg::OnRowRepair)
+    EVT_MENU(CScanDlg::IDM_ROW_QUARANTINE, CScanDlg::OnRowQuarantine)
+    EVT_MENU(CScanDlg::IDM_ROW_QUARANTINE_UNREPAIRABLE, CScanDlg::OnRowQuarantineUnrepairable)
+    EVT_MENU(CScanDlg::IDM_ROW_ALLOW, CScanDlg::OnRowAllow)
     EVT_BUTTON(CScanDlg::IDC_SELECT_ALL, CScanDlg::OnSelectAll)
     EVT_BUTTON(wxID_CANCEL, CScanDlg::OnCancel)
     EVT_BUTTON(wxID_OK, CScanDlg::OnOK)
@@ -290,7 +297,103 @@ void CScanDlg::OnDblclkResultList(wxListEvent& event) {
 }
 
 void CScanDlg::OnKeydownResultList(wxListEvent& event) {
+    // The menu key and Shift+F10 open the rows' menu, as a right click does.
+    const int nKey = event.GetKeyCode();
+    if (nKey == WXK_MENU || nKey == WXK_WINDOWS_MENU || (nKey == WXK_F10 && wxGetKeyState(WXK_SHIFT))) {
+        ShowRowMenu(wxDefaultPosition);
+        return;
+    }
     event.Skip();
+}
+
+bool CScanDlg::CanActOnRows() const {
+    return m_pRoads && IsScanOver() && !m_bEngineWait && !m_pRoads->IsBusy();
+}
+
+std::vector<int> CScanDlg::GetSelectedRows() const {
+    std::vector<int> arRows;
+    for (long nItem = m_listResult->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); nItem >= 0;
+         nItem = m_listResult->GetNextItem(nItem, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+        arRows.push_back(static_cast<int>(nItem));
+    return arRows;
+}
+
+void CScanDlg::OnRightClickResultList(wxListEvent& event) {
+    // The row under the mouse joins the selection unless it is in it.
+    const long nItem = event.GetIndex();
+    if (nItem >= 0 && !m_listResult->GetItemState(nItem, wxLIST_STATE_SELECTED)) {
+        for (int nRow : GetSelectedRows())
+            m_listResult->SetItemState(nRow, 0, wxLIST_STATE_SELECTED);
+        m_listResult->SetItemState(nItem, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                                   wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    }
+    ShowRowMenu(m_listResult->ScreenToClient(wxGetMousePosition()));
+}
+
+void CScanDlg::OnContextMenu(wxContextMenuEvent& event) {
+    // From the keyboard where the toolkit turns the menu key into this.
+    if (event.GetEventObject() != m_listResult || event.GetPosition() != wxDefaultPosition) {
+        event.Skip();
+        return;
+    }
+    ShowRowMenu(wxDefaultPosition);
+}
+
+void CScanDlg::ShowRowMenu(const wxPoint& pos) {
+    if (!CanActOnRows() || m_pOpenMenu)
+        return;
+    const std::vector<int> arRows = GetSelectedRows();
+    bool bRepair = false, bQuarantine = false, bAllow = false;
+    for (int nRow : arRows) {
+        bRepair = bRepair || m_pRoads->CanQuarantine(nRow);
+        bQuarantine = bQuarantine || (m_pScanner->CanQuarantine() && m_pRoads->CanQuarantine(nRow));
+        bAllow = bAllow || m_pRoads->CanAllow(nRow);
+    }
+    wxMenu menu;
+    menu.Append(IDM_ROW_REPAIR, ToDisplay(LoadText(IDS_RESULT_MENU_REPAIR)))->Enable(bRepair);
+    menu.Append(IDM_ROW_QUARANTINE, ToDisplay(LoadText(IDS_RESULT_MENU_QUARANTINE)))->Enable(bQuarantine);
+    menu.Append(IDM_ROW_QUARANTINE_UNREPAIRABLE, ToDisplay(LoadText(IDS_RESULT_MENU_QUARANTINE_ALL)))
+        ->Enable(m_pScanner->CanQuarantine() && !m_pRoads->GetUnrepairableRows().empty());
+    menu.AppendSeparator();
+    menu.Append(IDM_ROW_ALLOW, ToDisplay(LoadText(IDS_RESULT_MENU_ALLOW)))->Enable(bAllow);
+    wxPoint ptAt = pos;
+    if (ptAt == wxDefaultPosition) {
+        // From the keyboard: under the focused row, or the list's corner.
+        wxRect rcRow;
+        const long nFocus = m_listResult->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+        ptAt = nFocus >= 0 && m_listResult->GetItemRect(nFocus, rcRow) ? rcRow.GetBottomLeft() : wxPoint(0, 0);
+    }
+    m_pOpenMenu = &menu;
+    m_listResult->PopupMenu(&menu, ptAt);
+    m_pOpenMenu = nullptr;
+}
+
+void CScanDlg::OnRowRepair(wxCommandEvent&) {
+    const std::vector<int> arRows = GetSelectedRows();
+    if (!CanActOnRows() || arRows.empty())
+        return;
+    // One row: the double-click's road, its question included.
+    if (arRows.size() == 1) {
+        m_rows.SetSelected(arRows[0]);
+        m_pRoads->OnDblclkResultList();
+    } else {
+        m_pRoads->RepairRows(arRows);
+    }
+}
+
+void CScanDlg::OnRowQuarantine(wxCommandEvent&) {
+    if (CanActOnRows())
+        m_pRoads->QuarantineRows(GetSelectedRows());
+}
+
+void CScanDlg::OnRowQuarantineUnrepairable(wxCommandEvent&) {
+    if (CanActOnRows())
+        m_pRoads->QuarantineRows(m_pRoads->GetUnrepairableRows());
+}
+
+void CScanDlg::OnRowAllow(wxCommandEvent&) {
+    if (CanActOnRows())
+        m_pRoads->AllowRows(GetSelectedRows());
 }
 
 void CScanDlg::OnColumnclickResultList(wxListEvent& event) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <wx/dialog.h>
 #include <wx/timer.h>
@@ -16,6 +17,7 @@
 
 class wxButton;
 class wxListEvent;
+class wxMenu;
 class wxStaticText;
 class CLinkLabel;
 class CProcessingDlg;
@@ -38,6 +40,11 @@ public:
         IDC_HOMEPAGE = 216,
         IDC_HOME_ADDRESS = 227,
         IDC_SELECT_ALL = 1004,
+        // The results list's menu.
+        IDM_ROW_REPAIR = 32100,
+        IDM_ROW_QUARANTINE = 32101,
+        IDM_ROW_QUARANTINE_UNREPAIRABLE = 32102,
+        IDM_ROW_ALLOW = 32103,
         TIMER_SCAN = 1,
         SCAN_DELAY_MS = 800,
         DRAIN_INTERVAL_MS = 5,
@@ -59,6 +66,10 @@ public:
     bool IsRepairing() const { return m_pRoads && m_pRoads->IsBusy(); }
     CResultRows& GetRows() { return m_rows; }
     CResultList* GetResultList() { return m_listResult; }
+    // The rows selected in the list, top to bottom.
+    std::vector<int> GetSelectedRows() const;
+    // The rows' menu while it is open, else null.
+    wxMenu* GetOpenMenu() const { return m_pOpenMenu; }
 
 protected:
     void OnTimer(wxTimerEvent& event);
@@ -66,6 +77,12 @@ protected:
     void OnDblclkResultList(wxListEvent& event);
     void OnColumnclickResultList(wxListEvent& event);
     void OnKeydownResultList(wxListEvent& event);
+    void OnRightClickResultList(wxListEvent& event);
+    void OnContextMenu(wxContextMenuEvent& event);
+    void OnRowRepair(wxCommandEvent& event);
+    void OnRowQuarantine(wxCommandEvent& event);
+    void OnRowQuarantineUnrepairable(wxCommandEvent& event);
+    void OnRowAllow(wxCommandEvent& event);
     void OnSelectAll(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
     void OnOK(wxCommandEvent& event);
@@ -74,6 +91,10 @@ protected:
 private:
     void RunScan();
     void CancelOrStop();
+    // The rows' menu, at pos in the list's client coordinates; only once the
+    // scan is over and nothing runs.
+    void ShowRowMenu(const wxPoint& pos);
+    bool CanActOnRows() const;
     void SetAllChecks(bool bChecked);
     void FlushLabels();
     void ServeEvents();
@@ -127,6 +148,7 @@ private:
     bool m_arLabelDirty[LABEL_COUNT] = {};
     bool m_bHeaderCheckAll = true;
     bool m_bSelectAll = false;
+    wxMenu* m_pOpenMenu = nullptr;
 
     wxDECLARE_EVENT_TABLE();
 };

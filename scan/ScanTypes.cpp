@@ -22,6 +22,8 @@ std::string GetStateText(EResultState eState) {
         return LoadText(IDS_STATE_QUARANTINE_CHANGED);
     case STATE_QUARANTINE_READ_ONLY:
         return LoadText(IDS_STATE_QUARANTINE_READ_ONLY);
+    case STATE_ALLOWED:
+        return LoadText(IDS_STATE_ALLOWED);
     default:
         break;
     }
@@ -71,6 +73,7 @@ bool IsStillInfected(EResultState eState) {
     case STATE_DELETED:
     case STATE_QUARANTINED:
     case STATE_QUARANTINE_DONE:
+    case STATE_ALLOWED:
         return false;
     default:
         return true;

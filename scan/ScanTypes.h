@@ -60,6 +60,7 @@ enum EResultState : int16_t {
     STATE_QUARANTINE_NO_COPY = 0x7F01,    // no backup could be written: nothing removed
     STATE_QUARANTINE_CHANGED = 0x7F02,    // the file changed or was swapped: nothing removed
     STATE_QUARANTINE_READ_ONLY = 0x7F03,  // its folder may not be written: nothing removed
+    STATE_ALLOWED = 0x7F04,               // the user said the finding is false: it is in the allow-list
 };
 constexpr int STATE_COUNT = 14;
 

@@ -119,6 +119,8 @@ public:
     IFileAccess* GetAccess() const { return m_env.pAccess; }
     // Files can be moved into the Backup Bin (the scan has a store).
     bool CanQuarantine() const { return m_env.pBackup != nullptr; }
+    // Where findings the user says are false go; null when there is none.
+    IAllowList* GetAllowList() const { return m_env.pAllow; }
 
     // The pattern a target expands to, "" when it names nothing walkable.
     static std::string MakePattern(const std::string& strTarget);

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -24,6 +25,7 @@
 #include "platform/BackupStoreIo.h"
 #include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
+#include "tools/samples/SampleWriter.h"
 
 namespace {
 
@@ -64,7 +66,7 @@ protected:
         return m_strWork + "/" + MakeBackupFileName(nNumber, strName);
     }
     static std::string Line(const std::string& strNum, const std::string& strPath) {
-        return strNum + "\t" + strPath + "\t" + g_szLocalDate + "\n";
+        return strNum + "\t" + strPath + "\t" + g_szLocalDate + "\tbackup\t\n";
     }
 
     CTempDir m_dir;
@@ -177,6 +179,64 @@ TEST_F(QuilletBinTest, TheLaterOfTwoRestoresOfOneBackupSaysItIsGone) {
     EXPECT_EQ(run.strErr,
               "quillet-bin: " + m_strSource + "/a.exe: already restored or deleted by another program; the backup is gone\n");
     EXPECT_EQ(CTempDir::Entries(m_strSource), std::vector<std::string>{"a.exe"});
+}
+
+// After `quillet-scan --quarantine`: the listing names the kind and the
+// finding, restore --allow gives the file back as it was and no later scan
+// finds it, delete takes an item and its record away for good.
+TEST_F(QuilletBinTest, QuarantinedItemsAreListedRestoredAndAllowedOrDeleted) {
+    const std::string strTree = m_dir / "tree";
+    ASSERT_EQ(mkdir(strTree.c_str(), 0755), 0);
+    const std::string strOne = "one " + quillet::samples::TestMarker(1, 3, "Unrep.One");
+    ASSERT_TRUE(CTempDir::WriteFile(strTree + "/one.exe", strOne));
+    ASSERT_TRUE(CTempDir::WriteFile(strTree + "/two.exe", "two " + quillet::samples::TestMarker(1, 3, "Unrep.Two")));
+    const std::vector<std::string> arEnv = {"TMPDIR=" + m_dir.Path(), "XDG_CONFIG_HOME=" + m_dir / "config"};
+    const SRun scan = RunProgram(BinDir() + "/quillet-scan", {"--quarantine", strTree}, m_dir, std::string(), arEnv);
+    ASSERT_FALSE(Exists(strTree + "/one.exe")) << scan.strOut << scan.strErr;
+    ASSERT_FALSE(Exists(strTree + "/two.exe"));
+
+    auto fnBin = [&](const std::vector<std::string>& arArgs) {
+        return RunProgram(BinDir() + "/quillet-bin", arArgs, m_dir, std::string(), arEnv);
+    };
+    const SRun list = fnBin({"list"});
+    EXPECT_EQ(list.nExit, 0) << list.strErr;
+    std::string strNumOne, strNumTwo;
+    size_t nStart = 0;
+    for (size_t nEnd; (nEnd = list.strOut.find('\n', nStart)) != std::string::npos; nStart = nEnd + 1) {
+        const std::string strLine = list.strOut.substr(nStart, nEnd - nStart);
+        const std::string strNum = strLine.substr(0, strLine.find('\t'));
+        if (strLine.find(strTree + "/one.exe\t") != std::string::npos &&
+            strLine.ends_with("\tquarantine\tUnrep.One"))
+            strNumOne = strNum;
+        if (strLine.find(strTree + "/two.exe\t") != std::string::npos &&
+            strLine.ends_with("\tquarantine\tUnrep.Two"))
+            strNumTwo = strNum;
+    }
+    ASSERT_FALSE(strNumOne.empty()) << list.strOut;
+    ASSERT_FALSE(strNumTwo.empty()) << list.strOut;
+
+    const SRun restore = fnBin({"restore", "--allow", strNumOne});
+    EXPECT_EQ(restore.nExit, 0) << restore.strErr;
+    EXPECT_EQ(CTempDir::ReadFile(strTree + "/one.exe"), strOne);
+    const SRun again = RunProgram(BinDir() + "/quillet-scan", {strTree}, m_dir, std::string(), arEnv);
+    EXPECT_EQ(again.strOut.find("one.exe"), std::string::npos) << again.strOut;
+
+    const SRun del = fnBin({"delete", strNumTwo, "99"});
+    EXPECT_EQ(del.nExit, 1);
+    EXPECT_EQ(del.strErr, "quillet-bin: 99: no such backup\n");
+    EXPECT_EQ(fnBin({"list"}).strOut, "");
+    // Only the note that is no backup is left: no copy, no record.
+    std::vector<std::string> arLeft;
+    for (const auto& entry : std::filesystem::directory_iterator(m_strWork))
+        arLeft.push_back(entry.path().filename().string());
+    EXPECT_EQ(arLeft, std::vector<std::string>{"notes.txt"});
+
+    // A repair's backup has no finding to allow: restored, and said so.
+    Backup(5, m_strSource, "plain.exe", "plain");
+    const SRun plain = fnBin({"restore", "--allow", "5"});
+    EXPECT_EQ(plain.nExit, 1);
+    EXPECT_NE(plain.strErr.find("restored, not allowed"), std::string::npos) << plain.strErr;
+    EXPECT_EQ(fnBin({"list"}).strOut, "");
 }
 
 TEST_F(QuilletBinTest, UsageErrorsTouchNothing) {

@@ -238,6 +238,12 @@ TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
     EXPECT_EQ(nBad, 2);
     EXPECT_FALSE(ParseEngineSettings("alert-encrypted = yes\nalert-exceeds-max = 1\n", &choice, &nBad));
     EXPECT_EQ(nBad, 2);
+    // The window's scans quarantine what cannot be repaired only when told.
+    EXPECT_FALSE(choice.bQuarantine);
+    EXPECT_TRUE(ParseEngineSettings("engine = reference\nquarantine = yes\n", &choice, &nBad));
+    EXPECT_TRUE(choice.bQuarantine);
+    EXPECT_FALSE(ParseEngineSettings("quarantine = always\n", &choice, &nBad));
+    EXPECT_EQ(nBad, 1);
     EXPECT_EQ(ClamdAddressFromConfig("#LocalSocket /no\nLocalSocket /run/clamav/clamd.ctl\nTCPSocket 3310\n"),
               "unix:/run/clamav/clamd.ctl");
     EXPECT_EQ(ClamdAddressFromConfig("TCPSocket 3310\nTCPAddr 10.0.0.1\n"), "tcp:10.0.0.1:3310");

@@ -322,6 +322,60 @@ TEST_F(BackupBinDlgTest, TheListFollowsTheStoreAndEmptyDeletesOnlyWhatItShowed) 
     EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
 }
 
+TEST_F(BackupBinDlgTest, DeleteFromTheMenuAsksWithNoAsDefaultThenDeletesTheTickedOnly) {
+    // The real question box: Enter keeps everything; Yes deletes the ticked.
+    SetMessageBoxHook(nullptr);
+    CBackupStore store(m_strWork);
+    CBackupBinDlg dlg(nullptr, store);
+    CBackupListCtrl* pList = nullptr;
+    auto fnMenuKey = [&] {
+        dlg.Raise();
+        pList->SetFocus();
+        pList->SetItemState(0, wxLIST_STATE_FOCUSED | wxLIST_STATE_SELECTED,
+                            wxLIST_STATE_FOCUSED | wxLIST_STATE_SELECTED);
+        wxUIActionSimulator sim;
+        sim.Char(WXK_MENU);
+    };
+    auto fnKey = [](int nKey) {
+        return [nKey] {
+            wxUIActionSimulator sim;
+            sim.Char(nKey);
+        };
+    };
+    auto fnWait = [] { wxMilliSleep(150); };
+    CDialogDriver driver(dlg, {
+        [&] {
+            pList = dynamic_cast<CBackupListCtrl*>(dlg.FindWindow(CBackupBinDlg::IDC_BACKUP_LIST));
+            ASSERT_NE(pList, nullptr);
+            ClickCheck(pList, 1);
+            ClickCheck(pList, 2);
+        },
+        fnMenuKey, fnWait, fnKey('d'), fnWait, fnWait, fnKey(WXK_RETURN), fnWait, fnWait,
+        [&] {
+            EXPECT_EQ(dlg.GetBin().GetCount(), 3);
+            // Now answered Yes, and the question's style is seen.
+            SetMessageBoxHook([this](const wxString& strText, const wxString& strCaption, long nStyle) {
+                m_arAsked.push_back(CAsked{strText, strCaption, nStyle});
+                return wxYES;
+            });
+        },
+        fnMenuKey, fnWait, fnKey('d'), fnWait, fnWait,
+        [&] {
+            EXPECT_EQ(dlg.GetBin().GetCount(), 1);
+            wxUIActionSimulator sim;
+            sim.Char(WXK_ESCAPE);
+        },
+    });
+    EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+    CBackupStore after(m_strWork);
+    const std::vector<CBackupBinItem> arLeft = after.ListBackups();
+    ASSERT_EQ(arLeft.size(), 1u);
+    EXPECT_EQ(arLeft[0].info.strName, "first.exe");
+    ASSERT_EQ(m_arAsked.size(), 1u);
+    EXPECT_TRUE(m_arAsked[0].nStyle & wxNO_DEFAULT);
+    EXPECT_NE(m_arAsked[0].strText.Find("2 file(s)"), wxNOT_FOUND);
+}
+
 TEST_F(BackupBinDlgTest, EscapeStillClosesAfterARestoreOrAnEmptyFromTheKeyboard) {
     // The button pressed has the focus and is disabled while its pass runs;
     // the keys go on reaching the dialog.

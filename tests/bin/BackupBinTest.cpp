@@ -204,6 +204,27 @@ TEST_F(BackupBinTest, AFailedRestoreKeepsItsRowTickedAndTheOthersGoOn) {
     EXPECT_EQ(m_bin.GetCount(), 0);
 }
 
+TEST_F(BackupBinTest, DeleteTakesTheTickedRowsElseTheMenusRowAndOnlyTheFileListed) {
+    // Nothing ticked: the row the menu was opened on.
+    EXPECT_EQ(m_bin.GetActionRows(2), (std::vector<int>{2}));
+    m_bin.SetCheck(0, true);
+    m_bin.SetCheck(2, true);
+    const std::vector<int> arRows = m_bin.GetActionRows(1);
+    EXPECT_EQ(arRows, (std::vector<int>{0, 2}));
+    // The third's name comes to hold another file: it is left alone.
+    m_store.Replace("00000003.VADME");
+    const CDeleteOutcome outcome = m_bin.DeleteRows(arRows);
+    EXPECT_EQ(outcome.arRemoved, (std::vector<int>{0, 1}));
+    EXPECT_EQ(outcome.nGone, 1);
+    EXPECT_EQ(outcome.nFailed, 0);
+    EXPECT_EQ(m_store.Files(), (Strings{"00000002.Voc", "00000003.VADME"}));
+    EXPECT_EQ(Column(BIN_COL_FILE), (Strings{"00000002.Voc"}));
+    // One that cannot be deleted keeps its row.
+    m_store.m_setBroken.insert("00000002.Voc");
+    EXPECT_EQ(m_bin.DeleteRows({0}).nFailed, 1);
+    EXPECT_EQ(m_bin.GetCount(), 1);
+}
+
 TEST_F(BackupBinTest, EmptyDeletesOnlyTheBackupsListedAndStillTheSameFile) {
     // After the list was read: a scan takes a backup, and the name of a
     // listed one comes to hold another file.

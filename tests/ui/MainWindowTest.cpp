@@ -74,6 +74,10 @@ TEST_F(MainWindowTest, DefaultsScansAndExit) {
                   EXPECT_FALSE(dlg.FindWindow(CMainDlg::IDC_BACKUP)->IsShown());
                   EXPECT_FALSE(dlg.FindWindow(CMainDlg::IDC_BACKUP_BIN)->IsShown());
                   EXPECT_EQ(req.arTopNames.size(), 3u);
+                  EXPECT_FALSE(req.bQuarantine);
+                  dlg.SetQuarantineUnrepairable(true);
+                  EXPECT_TRUE(dlg.MakeScanRequest().bQuarantine);
+                  dlg.SetQuarantineUnrepairable(false);
                   // Nothing ticked yet.
                   ClickButton(&dlg, CMainDlg::IDC_SCAN_NOW);
               });

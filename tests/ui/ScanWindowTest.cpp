@@ -10,6 +10,7 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/menu.h>
 #include <wx/stattext.h>
 #include <wx/stopwatch.h>
 #include <wx/uiaction.h>
@@ -345,6 +346,83 @@ TEST_F(ScanWindowTest, ClosingWritesTheRecordsAndNotifiesTheAgent) {
     EXPECT_EQ(quiet.ShowModal(), wxID_OK);
     EXPECT_EQ(agent.Calls().size(), 1u);
     EXPECT_TRUE(CTempDir::ReadFile(strLog + "0000000").empty());
+}
+
+// Opens the rows' menu over a row with a real right click.
+void RightClickRow(CScanDlg& dlg, int nRow) {
+    CResultList* pList = dlg.GetResultList();
+    pList->EnsureVisible(nRow);
+    wxRect rcRow;
+    ASSERT_TRUE(pList->GetItemRect(nRow, rcRow));
+    dlg.Raise();
+    wxUIActionSimulator sim;
+    sim.MouseMove(pList->ClientToScreen(wxPoint(rcRow.x + rcRow.width / 2, rcRow.y + rcRow.height / 2)));
+    sim.MouseClick(wxMOUSE_BTN_RIGHT);
+}
+
+TEST_F(ScanWindowTest, RowMenuQuarantinesAndSkipsRepairedRows) {
+    CScanDlg dlg(nullptr, m_pServices->Get());
+    dlg.m_req = Request(false);
+    int nUnrep = -1, nRepairable = -1;
+    bool bQuarantineOffered = true;
+    CStepper steps;
+    steps.Add([&] { return dlg.IsScanOver(); },
+              [&] {
+                  CResultRows& rows = dlg.GetRows();
+                  for (int i = 0; i < rows.GetItemCount(); ++i) {
+                      const std::string strPath = rows.GetItemText(i, RESULT_COL_PATH);
+                      if (strPath == m_strTree + "/report-01-unrepairable.com")
+                          nUnrep = i;
+                      if (strPath == m_strTree + "/report-00-repairable.exe")
+                          nRepairable = i;
+                  }
+                  ASSERT_GE(nUnrep, 0);
+                  ASSERT_GE(nRepairable, 0);
+                  RightClickRow(dlg, nUnrep);
+              });
+    steps.Add([&] { return dlg.GetOpenMenu() != nullptr; },
+              [&] {
+                  SaveScreenshot(&dlg, "result-menu");
+                  wxUIActionSimulator sim;
+                  sim.Char('q');
+              });
+    steps.Add([&] { return !dlg.GetOpenMenu() && dlg.GetRows().GetItemText(nUnrep, RESULT_COL_STATUS) == "Quarantined"; },
+              [&] {
+                  // Repaired by the double-click's road, then the Menu key over it.
+                  dlg.GetRows().SetSelected(nRepairable);
+                  wxListEvent event(wxEVT_LIST_ITEM_ACTIVATED, CScanDlg::IDC_RESULT_LIST);
+                  event.m_itemIndex = nRepairable;
+                  event.SetEventObject(dlg.GetResultList());
+                  dlg.GetResultList()->GetEventHandler()->ProcessEvent(event);
+                  ASSERT_EQ(dlg.GetRows().GetItemText(nRepairable, RESULT_COL_STATUS), "Repaired");
+                  CResultList* pList = dlg.GetResultList();
+                  pList->SetItemState(nUnrep, 0, wxLIST_STATE_SELECTED);
+                  pList->SetItemState(nRepairable, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                                      wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+                  dlg.Raise();
+                  pList->SetFocus();
+                  wxUIActionSimulator sim;
+                  sim.Char(WXK_MENU);
+              });
+    steps.Add([&] { return dlg.GetOpenMenu() != nullptr; },
+              [&] {
+                  bQuarantineOffered = dlg.GetOpenMenu()->IsEnabled(CScanDlg::IDM_ROW_QUARANTINE);
+                  wxUIActionSimulator sim;
+                  sim.Char(WXK_ESCAPE);
+              });
+    steps.Add([&] { return !dlg.GetOpenMenu(); }, [&] { ClickButton(&dlg, wxID_CANCEL); });
+    steps.Begin();
+    dlg.ShowModal();
+    ASSERT_TRUE(steps.IsDone());
+    EXPECT_FALSE(bQuarantineOffered);
+    // The file went into the work folder's store, with its record.
+    struct stat st;
+    EXPECT_NE(lstat((m_strTree + "/report-01-unrepairable.com").c_str(), &st), 0);
+    CBackupStore store(dlg.m_req.szWorkDir);
+    bool bInStore = false;
+    for (const CBackupBinItem& item : store.ListBackups())
+        bInStore = bInStore || (item.bQuarantined && item.info.strName == "report-01-unrepairable.com");
+    EXPECT_TRUE(bInStore);
 }
 
 }  // namespace

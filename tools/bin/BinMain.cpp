@@ -1,6 +1,7 @@
 // quillet-bin: the Backup Bin without a window, for scripts and machines
-// without a display. It lists, restores and empties through the same bin
-// logic and store as the dialog, over the same work folder.
+// without a display. It lists, restores (and allows), deletes and empties
+// through the same bin logic and store as the dialog, over the same work
+// folder.
 
 #include <stdio.h>
 #include <string.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AllowListFile.h"
 #include "platform/BackupStore.h"
 #include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
@@ -68,15 +70,17 @@ int List(CBackupBin& bin) {
         // A backup whose name holds no number is listed all the same.
         const std::string strNumber =
             BackupNumberFromName(item.strFileName, &nNumber) ? std::to_string(nNumber) : std::string("-");
-        const std::string strLine = strNumber + "\t" + OriginalPath(item.info) + "\t" + LocalTime(item.nTime) + "\n";
+        const std::string strLine = strNumber + "\t" + OriginalPath(item.info) + "\t" + LocalTime(item.nTime) + "\t" +
+                                    LoadText(item.bQuarantined ? IDS_KIND_QUARANTINE : IDS_KIND_BACKUP) + "\t" +
+                                    EscapeField(item.bQuarantined ? item.strVirus : std::string()) + "\n";
         fwrite(strLine.data(), 1, strLine.size(), stdout);
     }
     return Flush() ? 0 : 1;
 }
 
-int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
+// Ticks the rows these numbers name; a number that names none is said.
+bool TickNumbers(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
     bool bFailed = false;
-    bin.Load();
     for (uint32_t nWanted : arNumbers) {
         bool bFound = false;
         for (int i = 0; i < bin.GetCount(); ++i) {
@@ -91,12 +95,18 @@ int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
             bFailed = true;
         }
     }
+    return !bFailed;
+}
+
+int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers, bool bAllow) {
+    bin.Load();
+    bool bFailed = !TickNumbers(bin, arNumbers);
     // Restored rows leave the bin; the failed ones stay and name their file.
     std::vector<CBackupBinItem> arTicked;
     for (int i = 0; i < bin.GetCount(); ++i)
         if (bin.IsChecked(i))
             arTicked.push_back(bin.GetRow(i).item);
-    const CRestoreOutcome outcome = bin.RestoreChecked();
+    const CRestoreOutcome outcome = bin.RestoreChecked(bAllow);
     for (const auto& [strFileName, eResult] : outcome.arFailures) {
         std::string strPath = EscapeField(strFileName);
         for (const CBackupBinItem& item : arTicked)
@@ -105,6 +115,22 @@ int Restore(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
         // One gone since the listing was taken by another program: no backup is kept.
         fprintf(stderr, LoadText(eResult == RESTORE_GONE ? IDS_BIN_TOOL_GONE : IDS_BIN_TOOL_CANNOT_RESTORE),
                 strPath.c_str(), GetRestoreResultText(eResult));
+        bFailed = true;
+    }
+    for (const auto& [strPath, strWhy] : outcome.arNotAllowed) {
+        fprintf(stderr, LoadText(IDS_BIN_TOOL_NOT_ALLOWED), EscapeField(strPath).c_str(), strWhy.c_str());
+        bFailed = true;
+    }
+    return bFailed ? 1 : 0;
+}
+
+int Delete(CBackupBin& bin, const std::vector<uint32_t>& arNumbers) {
+    bin.Load();
+    bool bFailed = !TickNumbers(bin, arNumbers);
+    const CDeleteOutcome outcome = bin.DeleteRows(bin.GetActionRows(-1));
+    for (const auto& [strFileName, eResult] : outcome.arFailures) {
+        fprintf(stderr, LoadText(IDS_BIN_TOOL_NOT_DELETED), EscapeField(strFileName).c_str(),
+                LoadText(eResult == DELETE_GONE ? IDS_BIN_DELETE_GONE : IDS_BIN_DELETE_FAILED_TEXT));
         bFailed = true;
     }
     return bFailed ? 1 : 0;
@@ -128,10 +154,13 @@ int main(int argc, char** argv) {
     static CStderrDiagnosticSink s_verbose("quillet-bin");
     std::vector<const char*> arArgs;
     bool bOptions = true;
+    bool bAllow = false;
     for (int i = 1; i < argc; ++i) {
         const char* pszArg = argv[i];
         if (bOptions && strcmp(pszArg, "--") == 0) {
             bOptions = false;
+        } else if (bOptions && strcmp(pszArg, "--allow") == 0) {
+            bAllow = true;
         } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
             SetDiagnosticSink(&s_verbose);
         } else if (bOptions && strcmp(pszArg, "--help") == 0) {
@@ -150,7 +179,9 @@ int main(int argc, char** argv) {
     }
     const std::string strCommand = arArgs.empty() ? "list" : arArgs[0];
     std::vector<uint32_t> arNumbers;
-    if (strCommand == "restore") {
+    if (bAllow && strCommand != "restore")
+        return Usage();
+    if (strCommand == "restore" || strCommand == "delete") {
         for (size_t i = 1; i < arArgs.size(); ++i) {
             uint32_t nNumber = 0;
             if (!ParseNumber(arArgs[i], &nNumber))
@@ -165,9 +196,12 @@ int main(int argc, char** argv) {
 
     // The folder the program would use, as it is: nothing here creates it.
     CBackupStore store(GetWorkDirPath());
-    CBackupBin bin(store);
+    CAllowListFile allowList;
+    CBackupBin bin(store, &allowList);
     if (strCommand == "restore")
-        return Restore(bin, arNumbers);
+        return Restore(bin, arNumbers, bAllow);
+    if (strCommand == "delete")
+        return Delete(bin, arNumbers);
     if (strCommand == "empty")
         return Empty(bin);
     return List(bin);
