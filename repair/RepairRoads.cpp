@@ -111,7 +111,7 @@ void CRepairRoads::RepairRows(const std::vector<int>& arRows) {
                                    ? pRows->GetPath(arLeft[0]) + "\n" + LoadText(IDS_REPAIR_OFFER_QUARANTINE_ONE)
                                    : FormatCount(IDS_REPAIR_OFFER_QUARANTINE_MANY, static_cast<int>(arLeft.size()));
     if (m_view.AskYesNo(strAsk, LoadText(IDS_REPAIR_CAPTION)))
-        QuarantineRows(arLeft);
+        MoveRowsToBin(arLeft);
 }
 
 bool CRepairRoads::CanQuarantine(int nRow) const {
@@ -132,6 +132,10 @@ int CRepairRoads::QuarantineRows(const std::vector<int>& arRows) {
     if (m_bBusy)
         return 0;
     CBusy busy(m_bBusy);
+    return MoveRowsToBin(arRows);
+}
+
+int CRepairRoads::MoveRowsToBin(const std::vector<int>& arRows) {
     IResultList* pRows = m_scanner.GetResults();
     int nMoved = 0;
     for (int nRow : arRows) {

@@ -48,6 +48,9 @@ public:
     int AllowRows(const std::vector<int>& arRows);
 
 private:
+    // QuarantineRows' work, for a pass that is already running.
+    int MoveRowsToBin(const std::vector<int>& arRows);
+
     CScanner& m_scanner;
     IRepairView& m_view;
     bool m_bBusy = false;

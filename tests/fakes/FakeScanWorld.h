@@ -284,12 +284,17 @@ public:
     }
 };
 
-// A repair view that answers every notice and question with OK or Yes.
+// A repair view that answers every notice and question with OK or Yes,
+// but the offer to move what a pass could not repair into the Bin with No
+// unless told.
 class CQuietRepairView : public IRepairView {
 public:
+    bool m_bMoveToBin = false;
     bool ShowNotice(const std::string&, bool*) override { return false; }
     void ShowMessage(const std::string&, const std::string&, EMessageIcon) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    bool AskYesNo(const std::string& strText, const std::string&) override {
+        return strText.find(" into the Backup Bin?") == std::string::npos || m_bMoveToBin;
+    }
     void OpenProgress() override {}
     void SetProgressRange(int) override {}
     void SetProgressPos(int) override {}

@@ -38,9 +38,15 @@ public:
         m_arMessages.push_back(strCaption + ":" + strText);
     }
     bool AskYesNo(const std::string& strText, const std::string& strCaption) override {
+        // The offer to move what a pass could not repair is answered apart.
+        if (strText.find(" into the Backup Bin?") != std::string::npos) {
+            m_arOffers.push_back(strText);
+            return false;
+        }
         m_arQuestions.push_back(strCaption + ":" + strText);
         return m_bYes;
     }
+    std::vector<std::string> m_arOffers;
     void OpenProgress() override { ++m_nOpen; }
     void SetProgressRange(int nMax) override { m_nRange = nMax; }
     void SetProgressPos(int nPos) override { m_nPos = nPos; }

@@ -216,6 +216,25 @@ TEST_F(SafeRepairTest, TheRepairPassBacksUpEachLayerBeforeCleaningIt) {
     EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/n.exe"), strNested);
 }
 
+TEST_F(SafeRepairTest, WhatARepairPassCannotRepairGoesIntoTheBinWhenTheUserSaysSo) {
+    CTempDir::WriteFile(m_strTree + "/u.exe", "x" + TestMarker(1, 1, "Stuck") + "y");
+    CTempDir::WriteFile(m_strTree + "/r.exe", Infected("R"));
+    m_req.bAutoRepair = false;
+    auto pScanner = Scan();
+    CQuietRepairView view;
+    CRepairRoads roads(*pScanner, view);
+    m_rows.SetCheck(0, true);
+    m_rows.SetCheck(1, true);
+    // Answered No: nothing moves.
+    roads.OnRepair();
+    EXPECT_EQ(Rows(), m_strTree + "/r.exe|R|Repaired\n" + m_strTree + "/u.exe|Stuck|Unrepairable\n");
+    view.m_bMoveToBin = true;
+    roads.OnRepair();
+    EXPECT_EQ(Rows(), m_strTree + "/r.exe|R|Repaired\n" + m_strTree + "/u.exe|Stuck|Quarantined\n");
+    EXPECT_NE(access((m_strTree + "/u.exe").c_str(), F_OK), 0);
+    EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/r.exe"), "xy");
+}
+
 // An engine that finds "MARK" and cuts it in place after checking that the
 // bytes are still there, as a real one does: with a moment between its check
 // and its cut.
