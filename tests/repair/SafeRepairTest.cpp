@@ -17,6 +17,7 @@
 #include "fakes/OrdinaryUser.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
+#include "platform/AllowListFile.h"
 #include "platform/BackupStore.h"
 #include "platform/HostEngine.h"
 #include "platform/MountTable.h"
@@ -78,9 +79,11 @@ protected:
         ASSERT_EQ(rename(strPath.c_str(), (strPath + ".old").c_str()), 0);
         ASSERT_EQ(symlink(strTarget.c_str(), strPath.c_str()), 0);
     }
+    IAllowList* m_pAllow = nullptr;
     std::unique_ptr<CScanner> Scan() {
-        auto pScanner = std::make_unique<CScanner>(
-            m_req, CScanEnv{&m_engine, &m_lister, &m_drives, &m_access, &m_view, &m_rows, m_pStore.get()});
+        CScanEnv env{&m_engine, &m_lister, &m_drives, &m_access, &m_view, &m_rows, m_pStore.get()};
+        env.pAllow = m_pAllow;
+        auto pScanner = std::make_unique<CScanner>(m_req, env);
         pScanner->RunScan();
         return pScanner;
     }
@@ -233,6 +236,25 @@ TEST_F(SafeRepairTest, WhatARepairPassCannotRepairGoesIntoTheBinWhenTheUserSaysS
     EXPECT_EQ(Rows(), m_strTree + "/r.exe|R|Repaired\n" + m_strTree + "/u.exe|Stuck|Quarantined\n");
     EXPECT_NE(access((m_strTree + "/u.exe").c_str(), F_OK), 0);
     EXPECT_EQ(CTempDir::ReadFile(m_strTree + "/r.exe"), "xy");
+}
+
+TEST_F(SafeRepairTest, AnAllowedRowIsNotFoundAgainUntilItsContentChanges) {
+    CAllowListFile allow(m_dir / "config/quillet/allow.list");
+    m_pAllow = &allow;
+    CTempDir::WriteFile(m_strTree + "/u.exe", "x" + TestMarker(1, 1, "Stuck") + "y");
+    m_req.bAutoRepair = false;
+    auto pScanner = Scan();
+    CQuietRepairView view;
+    CRepairRoads roads(*pScanner, view);
+    EXPECT_EQ(roads.AllowRows({0}), 1);
+    EXPECT_EQ(Rows(), m_strTree + "/u.exe|Stuck|Allowed\n");
+    EXPECT_FALSE(roads.CanQuarantine(0));
+    m_rows = CResultRows();
+    Scan();
+    EXPECT_EQ(Rows(), "");
+    CTempDir::WriteFile(m_strTree + "/u.exe", "z" + TestMarker(1, 1, "Stuck") + "y");
+    Scan();
+    EXPECT_EQ(Rows(), m_strTree + "/u.exe|Stuck|Unrepairable\n");
 }
 
 // An engine that finds "MARK" and cuts it in place after checking that the
