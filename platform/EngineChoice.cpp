@@ -72,7 +72,7 @@ bool ReadEngineSettingsFile(CEngineChoice* pChoice, std::string* pstrError) {
     if (strPath.empty() || !ReadRegularFile(strPath, &strText, &nErr)) {
         if (strPath.empty() || nErr == ENOENT)
             return true;
-        *pstrError = strPath + ": cannot be read: " + RegularFileError(nErr);
+        *pstrError = strPath + LoadText(IDS_ENGINE_SETTINGS_UNREADABLE) + RegularFileError(nErr);
         return false;
     }
     int nBadLine = 0;

@@ -192,6 +192,7 @@ const char* LoadText(EStringId eId) {
 
     case IDS_MAIN_ENGINE_LOADING: return "Loading...";
     case IDS_SCAN_TOOL_STILL_LOADING: return "quillet-scan: the engine is still loading...\n";
+    case IDS_ENGINE_SETTINGS_UNREADABLE: return ": cannot be read: ";
 
     case IDS_ALLOW_ALLOWED: return "allowed by the allow-list: %s";
     case IDS_ALLOW_BAD_LINES:

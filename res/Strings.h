@@ -176,6 +176,7 @@ enum EStringId : uint16_t {
     // An engine still turning on.
     IDS_MAIN_ENGINE_LOADING = 460,      // "Engine Ver." until the engine is ready
     IDS_SCAN_TOOL_STILL_LOADING = 461,  // quillet-scan, after a few seconds of waiting
+    IDS_ENGINE_SETTINGS_UNREADABLE = 462,  // after the settings file's path, before the reason
 
     // The allow-list.
     IDS_ALLOW_ALLOWED = 500,         // "%s": the virus name; the path follows
