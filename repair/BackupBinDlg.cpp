@@ -207,7 +207,7 @@ void CBackupBinDlg::OnKeydownBackupList(wxListEvent& event) {
 }
 
 void CBackupBinDlg::ShowMenu(int nRow, const wxPoint& pos) {
-    if (m_bInPass || m_pOpenMenu)
+    if (m_bInPass || m_bMenuUp)
         return;
     m_nMenuRow = nRow;
     const std::vector<int> arRows = m_bin.GetActionRows(nRow);
@@ -216,9 +216,13 @@ void CBackupBinDlg::ShowMenu(int nRow, const wxPoint& pos) {
     menu.Append(IDM_BIN_RESTORE_ALLOW, Text(IDS_BIN_MENU_RESTORE_ALLOW))->Enable(m_bin.CanAllow(arRows));
     menu.AppendSeparator();
     menu.Append(IDM_BIN_DELETE, Text(IDS_BIN_MENU_DELETE))->Enable(!arRows.empty());
-    m_pOpenMenu = &menu;
+    m_bMenuUp = true;
+    // Known as open once the toolkit has put it on the screen, not before:
+    // a key meant for it could reach the list instead.
+    menu.Bind(wxEVT_MENU_OPEN, [this, &menu](wxMenuEvent&) { m_pOpenMenu = &menu; });
     m_listBackup->PopupMenu(&menu, pos);
     m_pOpenMenu = nullptr;
+    m_bMenuUp = false;
 }
 
 void CBackupBinDlg::OnMenuRestore(wxCommandEvent&) {

@@ -99,6 +99,7 @@ private:
     // user answered about stays as it is.
     bool m_bInPass = false;
     wxMenu* m_pOpenMenu = nullptr;
+    bool m_bMenuUp = false;  // between the popup's start and its end
     int m_nMenuRow = -1;  // the row the menu was opened on
 
     wxDECLARE_EVENT_TABLE();

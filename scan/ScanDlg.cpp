@@ -340,7 +340,7 @@ void CScanDlg::OnContextMenu(wxContextMenuEvent& event) {
 }
 
 void CScanDlg::ShowRowMenu(const wxPoint& pos) {
-    if (!CanActOnRows() || m_pOpenMenu)
+    if (!CanActOnRows() || m_bMenuUp)
         return;
     const std::vector<int> arRows = GetSelectedRows();
     bool bRepair = false, bQuarantine = false, bAllow = false;
@@ -363,9 +363,13 @@ void CScanDlg::ShowRowMenu(const wxPoint& pos) {
         const long nFocus = m_listResult->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
         ptAt = nFocus >= 0 && m_listResult->GetItemRect(nFocus, rcRow) ? rcRow.GetBottomLeft() : wxPoint(0, 0);
     }
-    m_pOpenMenu = &menu;
+    m_bMenuUp = true;
+    // Known as open once the toolkit has put it on the screen, not before:
+    // a key meant for it could reach the list instead.
+    menu.Bind(wxEVT_MENU_OPEN, [this, &menu](wxMenuEvent&) { m_pOpenMenu = &menu; });
     m_listResult->PopupMenu(&menu, ptAt);
     m_pOpenMenu = nullptr;
+    m_bMenuUp = false;
 }
 
 void CScanDlg::OnRowRepair(wxCommandEvent&) {

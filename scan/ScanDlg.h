@@ -149,6 +149,7 @@ private:
     bool m_bHeaderCheckAll = true;
     bool m_bSelectAll = false;
     wxMenu* m_pOpenMenu = nullptr;
+    bool m_bMenuUp = false;  // between the popup's start and its end
 
     wxDECLARE_EVENT_TABLE();
 };

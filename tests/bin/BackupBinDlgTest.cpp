@@ -23,6 +23,7 @@
 #include <wx/utils.h>
 
 #include "DialogDriver.h"
+#include "ui/WindowTestSupport.h"
 #include "app/MessageBox.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
@@ -323,8 +324,13 @@ TEST_F(BackupBinDlgTest, TheListFollowsTheStoreAndEmptyDeletesOnlyWhatItShowed) 
 }
 
 TEST_F(BackupBinDlgTest, DeleteFromTheMenuAsksWithNoAsDefaultThenDeletesTheTickedOnly) {
-    // The real question box: Enter keeps everything; Yes deletes the ticked.
-    SetMessageBoxHook(nullptr);
+    // The menu from the real Menu key and "d"; the question's default is No,
+    // No keeps everything, Yes deletes the ticked rows' backups only.
+    int nAnswer = wxNO;
+    SetMessageBoxHook([&](const wxString& strText, const wxString& strCaption, long nStyle) {
+        m_arAsked.push_back(CAsked{strText, strCaption, nStyle});
+        return nAnswer;
+    });
     CBackupStore store(m_strWork);
     CBackupBinDlg dlg(nullptr, store);
     CBackupListCtrl* pList = nullptr;
@@ -336,44 +342,46 @@ TEST_F(BackupBinDlgTest, DeleteFromTheMenuAsksWithNoAsDefaultThenDeletesTheTicke
         wxUIActionSimulator sim;
         sim.Char(WXK_MENU);
     };
-    auto fnKey = [](int nKey) {
-        return [nKey] {
-            wxUIActionSimulator sim;
-            sim.Char(nKey);
-        };
+    // Sent once the menu is on the screen, so the key reaches it.
+    auto fnDelete = [] {
+        wxUIActionSimulator sim;
+        sim.Char('d');
     };
-    auto fnWait = [] { wxMilliSleep(150); };
-    CDialogDriver driver(dlg, {
-        [&] {
-            pList = dynamic_cast<CBackupListCtrl*>(dlg.FindWindow(CBackupBinDlg::IDC_BACKUP_LIST));
-            ASSERT_NE(pList, nullptr);
-            ClickCheck(pList, 1);
-            ClickCheck(pList, 2);
-        },
-        fnMenuKey, fnWait, fnKey('d'), fnWait, fnWait, fnKey(WXK_RETURN), fnWait, fnWait,
-        [&] {
-            EXPECT_EQ(dlg.GetBin().GetCount(), 3);
-            // Now answered Yes, and the question's style is seen.
-            SetMessageBoxHook([this](const wxString& strText, const wxString& strCaption, long nStyle) {
-                m_arAsked.push_back(CAsked{strText, strCaption, nStyle});
-                return wxYES;
-            });
-        },
-        fnMenuKey, fnWait, fnKey('d'), fnWait, fnWait,
-        [&] {
-            EXPECT_EQ(dlg.GetBin().GetCount(), 1);
-            wxUIActionSimulator sim;
-            sim.Char(WXK_ESCAPE);
-        },
-    });
+    CStepper steps;
+    steps.Add([&] { return dlg.IsShownOnScreen(); },
+              [&] {
+                  pList = dynamic_cast<CBackupListCtrl*>(dlg.FindWindow(CBackupBinDlg::IDC_BACKUP_LIST));
+                  ASSERT_NE(pList, nullptr);
+                  ClickCheck(pList, 1);
+                  ClickCheck(pList, 2);
+                  fnMenuKey();
+              });
+    steps.Add([&] { return dlg.GetOpenMenu() != nullptr; }, fnDelete);
+    steps.Add([&] { return !dlg.GetOpenMenu() && m_arAsked.size() == 1; },
+              [&] {
+                  EXPECT_EQ(dlg.GetBin().GetCount(), 3);
+                  nAnswer = wxYES;
+                  fnMenuKey();
+              });
+    steps.Add([&] { return dlg.GetOpenMenu() != nullptr; }, fnDelete);
+    steps.Add([&] { return !dlg.GetOpenMenu() && m_arAsked.size() == 2; },
+              [&] {
+                  EXPECT_EQ(dlg.GetBin().GetCount(), 1);
+                  wxUIActionSimulator sim;
+                  sim.Char(WXK_ESCAPE);
+              });
+    steps.Begin();
     EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+    EXPECT_TRUE(steps.IsDone());
     CBackupStore after(m_strWork);
     const std::vector<CBackupBinItem> arLeft = after.ListBackups();
     ASSERT_EQ(arLeft.size(), 1u);
     EXPECT_EQ(arLeft[0].info.strName, "first.exe");
-    ASSERT_EQ(m_arAsked.size(), 1u);
-    EXPECT_TRUE(m_arAsked[0].nStyle & wxNO_DEFAULT);
-    EXPECT_NE(m_arAsked[0].strText.Find("2 file(s)"), wxNOT_FOUND);
+    ASSERT_EQ(m_arAsked.size(), 2u);
+    for (const CAsked& asked : m_arAsked) {
+        EXPECT_TRUE(asked.nStyle & wxNO_DEFAULT);
+        EXPECT_NE(asked.strText.Find("2 file(s)"), wxNOT_FOUND);
+    }
 }
 
 TEST_F(BackupBinDlgTest, EscapeStillClosesAfterARestoreOrAnEmptyFromTheKeyboard) {
