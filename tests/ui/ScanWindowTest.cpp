@@ -159,6 +159,25 @@ TEST_F(ScanWindowTest, StopDuringTheScan) {
     EXPECT_EQ(Label(dlg, CScanDlg::IDC_SCANNED_COUNT), "1");
 }
 
+TEST_F(ScanWindowTest, TheEndSaysHowManyFilesWereNotFullyScanned) {
+    // An engine that fails on two files: the scan does not end as a complete one.
+    m_pServices->platform.engine.Unload();
+    m_pServices->platform.engine.SetLibrary(BinDir() + "/libfarsend-fault.so");
+    ASSERT_EQ(m_pServices->platform.engine.Load(), ENGINE_LOAD_OK);
+    const std::string strFolder = m_dir / "failing";
+    mkdir(strFolder.c_str(), 0755);
+    for (const char* pszName : {"/engine-error-1.exe", "/engine-error-2.exe", "/plain.exe"})
+        ASSERT_TRUE(CTempDir::WriteFile(strFolder + pszName, "plain"));
+    CScanDlg dlg(nullptr, m_pServices->Get());
+    dlg.m_req = Request(false);
+    dlg.m_req.arTargets = {strFolder};
+    CStepper steps;
+    steps.Add([&] { return dlg.IsScanOver(); }, [&] { ClickButton(&dlg, wxID_CANCEL); });
+    steps.Begin();
+    EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
+    EXPECT_EQ(Count("Torvane Professional|Scanning is finished!\n2 files or folders were not fully scanned."), 1);
+}
+
 TEST_F(ScanWindowTest, LiveDuringAHungEngineCallAndTwoStopsEndIt) {
     m_pServices->platform.engine.Unload();
     m_pServices->platform.engine.SetLibrary(BinDir() + "/libfarsend-fault.so");
