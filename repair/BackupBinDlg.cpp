@@ -194,20 +194,19 @@ void CBackupBinDlg::OnRightClickBackupList(wxListEvent& event) {
 void CBackupBinDlg::OnKeydownBackupList(wxListEvent& event) {
     // The menu key and Shift+F10, on the focused row.
     const int nKey = event.GetKeyCode();
-    if (nKey == WXK_MENU || nKey == WXK_WINDOWS_MENU || (nKey == WXK_F10 && wxGetKeyState(WXK_SHIFT))) {
-        long nRow = m_listBackup->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
-        if (nRow < 0)
-            nRow = m_listBackup->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
-        wxRect rcRow;
-        const bool bRect = nRow >= 0 && m_listBackup->GetItemRect(nRow, rcRow);
-        ShowMenu(static_cast<int>(nRow), bRect ? rcRow.GetBottomLeft() : wxPoint(0, 0));
+    if (CCheckListCtrl::IsMenuKey(nKey)) {
+        ShowMenu(m_listBackup->GetFocusedRow(), wxDefaultPosition);
         return;
     }
     event.Skip();
 }
 
+wxMenu* CBackupBinDlg::GetOpenMenu() const {
+    return m_listBackup->GetOpenMenu();
+}
+
 void CBackupBinDlg::ShowMenu(int nRow, const wxPoint& pos) {
-    if (m_bInPass || m_bMenuUp)
+    if (m_bInPass || m_listBackup->IsRowMenuUp())
         return;
     m_nMenuRow = nRow;
     const std::vector<int> arRows = m_bin.GetActionRows(nRow);
@@ -216,13 +215,7 @@ void CBackupBinDlg::ShowMenu(int nRow, const wxPoint& pos) {
     menu.Append(IDM_BIN_RESTORE_ALLOW, Text(IDS_BIN_MENU_RESTORE_ALLOW))->Enable(m_bin.CanAllow(arRows));
     menu.AppendSeparator();
     menu.Append(IDM_BIN_DELETE, Text(IDS_BIN_MENU_DELETE))->Enable(!arRows.empty());
-    m_bMenuUp = true;
-    // Known as open once the toolkit has put it on the screen, not before:
-    // a key meant for it could reach the list instead.
-    menu.Bind(wxEVT_MENU_OPEN, [this, &menu](wxMenuEvent&) { m_pOpenMenu = &menu; });
-    m_listBackup->PopupMenu(&menu, pos);
-    m_pOpenMenu = nullptr;
-    m_bMenuUp = false;
+    m_listBackup->PopupRowMenu(menu, pos);
 }
 
 void CBackupBinDlg::OnMenuRestore(wxCommandEvent&) {

@@ -62,7 +62,7 @@ public:
 
     const CBackupBin& GetBin() const { return m_bin; }
     // The list's menu while it is open, else null.
-    wxMenu* GetOpenMenu() const { return m_pOpenMenu; }
+    wxMenu* GetOpenMenu() const;
 
 protected:
     void OnInitDialog(wxInitDialogEvent& event);
@@ -98,8 +98,6 @@ private:
     // Restore or Empty is under way, its questions included: the list the
     // user answered about stays as it is.
     bool m_bInPass = false;
-    wxMenu* m_pOpenMenu = nullptr;
-    bool m_bMenuUp = false;  // between the popup's start and its end
     int m_nMenuRow = -1;  // the row the menu was opened on
 
     wxDECLARE_EVENT_TABLE();

@@ -299,7 +299,7 @@ void CScanDlg::OnDblclkResultList(wxListEvent& event) {
 void CScanDlg::OnKeydownResultList(wxListEvent& event) {
     // The menu key and Shift+F10 open the rows' menu, as a right click does.
     const int nKey = event.GetKeyCode();
-    if (nKey == WXK_MENU || nKey == WXK_WINDOWS_MENU || (nKey == WXK_F10 && wxGetKeyState(WXK_SHIFT))) {
+    if (CCheckListCtrl::IsMenuKey(nKey)) {
         ShowRowMenu(wxDefaultPosition);
         return;
     }
@@ -339,8 +339,12 @@ void CScanDlg::OnContextMenu(wxContextMenuEvent& event) {
     ShowRowMenu(wxDefaultPosition);
 }
 
+wxMenu* CScanDlg::GetOpenMenu() const {
+    return m_listResult->GetOpenMenu();
+}
+
 void CScanDlg::ShowRowMenu(const wxPoint& pos) {
-    if (!CanActOnRows() || m_bMenuUp)
+    if (!CanActOnRows() || m_listResult->IsRowMenuUp())
         return;
     const std::vector<int> arRows = GetSelectedRows();
     bool bRepair = false, bQuarantine = false, bAllow = false;
@@ -356,20 +360,7 @@ void CScanDlg::ShowRowMenu(const wxPoint& pos) {
         ->Enable(m_pScanner->CanQuarantine() && !m_pRoads->GetUnrepairableRows().empty());
     menu.AppendSeparator();
     menu.Append(IDM_ROW_ALLOW, ToDisplay(LoadText(IDS_RESULT_MENU_ALLOW)))->Enable(bAllow);
-    wxPoint ptAt = pos;
-    if (ptAt == wxDefaultPosition) {
-        // From the keyboard: under the focused row, or the list's corner.
-        wxRect rcRow;
-        const long nFocus = m_listResult->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
-        ptAt = nFocus >= 0 && m_listResult->GetItemRect(nFocus, rcRow) ? rcRow.GetBottomLeft() : wxPoint(0, 0);
-    }
-    m_bMenuUp = true;
-    // Known as open once the toolkit has put it on the screen, not before:
-    // a key meant for it could reach the list instead.
-    menu.Bind(wxEVT_MENU_OPEN, [this, &menu](wxMenuEvent&) { m_pOpenMenu = &menu; });
-    m_listResult->PopupMenu(&menu, ptAt);
-    m_pOpenMenu = nullptr;
-    m_bMenuUp = false;
+    m_listResult->PopupRowMenu(menu, pos);
 }
 
 void CScanDlg::OnRowRepair(wxCommandEvent&) {

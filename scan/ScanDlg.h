@@ -69,7 +69,7 @@ public:
     // The rows selected in the list, top to bottom.
     std::vector<int> GetSelectedRows() const;
     // The rows' menu while it is open, else null.
-    wxMenu* GetOpenMenu() const { return m_pOpenMenu; }
+    wxMenu* GetOpenMenu() const;
 
 protected:
     void OnTimer(wxTimerEvent& event);
@@ -148,8 +148,6 @@ private:
     bool m_arLabelDirty[LABEL_COUNT] = {};
     bool m_bHeaderCheckAll = true;
     bool m_bSelectAll = false;
-    wxMenu* m_pOpenMenu = nullptr;
-    bool m_bMenuUp = false;  // between the popup's start and its end
 
     wxDECLARE_EVENT_TABLE();
 };
