@@ -6,8 +6,9 @@
 #                                               folder on the work folder's file
 #                                               system, then rm of the originals.
 # quillet-scan also scans the files; the same scan without --quarantine is
-# timed too, so the quarantine's own share shows. Each quarantine syncs the
-# copy and its record before the file is removed; cp syncs nothing.
+# timed too, so the quarantine's own share shows. Every copy and its record are
+# synced before its file is removed (copies made together share one sync);
+# cp syncs nothing.
 #
 # Usage: bench/quarantine_bench.sh [WORKDIR]   (needs ~250 MB free there)
 # Environment: RUNS (default 3), FILES (1000), SIZE_KB (100).

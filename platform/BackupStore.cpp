@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
@@ -275,7 +276,98 @@ uint32_t PrepareWorkDir(std::string* pstrWorkDir) {
     return HighestBackupNumber(arNames);
 }
 
-CBackupStore::CBackupStore(std::string strWorkDir) : m_strWorkDir(std::move(strWorkDir)) {}
+// The highest backup number in the work folder, without listing it for
+// every claim: a watch on the folder hears of every name made or removed
+// there, by any program, and a claim (made under the folder's lock) reads
+// what it heard first. Whatever it cannot account for, the folder is
+// listed again.
+class CClaimWatch {
+public:
+    ~CClaimWatch() {
+        if (m_nInotify >= 0)
+            close(m_nInotify);
+    }
+    uint32_t Highest(int nDirFd) {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        struct stat st;
+        if (fstat(nDirFd, &st) != 0)
+            return HighestClaimedNumber(FolderNames(nDirFd));
+        if (!m_bWatching || st.st_dev != m_nDev || st.st_ino != m_nIno)
+            Watch(nDirFd, st);
+        else
+            ReadEvents();
+        if (!m_bKnown) {
+            m_nHighest = HighestClaimedNumber(FolderNames(nDirFd));
+            m_bKnown = m_bWatching;
+        }
+        return m_nHighest;
+    }
+
+private:
+    void Watch(int nDirFd, const struct stat& st) {
+        m_bWatching = m_bKnown = false;
+        if (m_nInotify < 0)
+            m_nInotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_nInotify < 0)
+            return;
+        if (m_nWatch >= 0)
+            inotify_rm_watch(m_nInotify, m_nWatch);
+        const CProcPath path(nDirFd);
+        m_nWatch = inotify_add_watch(m_nInotify, path.m_sz,
+                                     IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF |
+                                         IN_MOVE_SELF | IN_ONLYDIR);
+        if (m_nWatch < 0)
+            return;
+        // Events of an earlier watch say nothing of this folder.
+        ReadEvents();
+        m_bWatching = true;
+        m_bKnown = false;
+        m_nDev = st.st_dev;
+        m_nIno = st.st_ino;
+    }
+    void ReadEvents() {
+        alignas(struct inotify_event) char arBuf[16384];
+        for (;;) {
+            const ssize_t nGot = read(m_nInotify, arBuf, sizeof arBuf);
+            if (nGot <= 0) {
+                if (nGot < 0 && errno == EINTR)
+                    continue;
+                return;
+            }
+            for (ssize_t nAt = 0; nAt + static_cast<ssize_t>(sizeof(struct inotify_event)) <= nGot;) {
+                const auto* pEvent = reinterpret_cast<const struct inotify_event*>(arBuf + nAt);
+                nAt += static_cast<ssize_t>(sizeof(struct inotify_event) + pEvent->len);
+                const uint32_t nNumber =
+                    pEvent->len > 0 ? HighestClaimedNumber(std::vector<std::string>{std::string(pEvent->name)}) : 0;
+                const bool bNumbered = nNumber != 0;
+                if (pEvent->wd == m_nWatch && pEvent->len > 0 && (pEvent->mask & (IN_CREATE | IN_MOVED_TO))) {
+                    if (bNumbered && nNumber > m_nHighest)
+                        m_nHighest = nNumber;
+                } else if (pEvent->wd == m_nWatch && pEvent->len > 0 && (pEvent->mask & (IN_DELETE | IN_MOVED_FROM))) {
+                    // Only the highest going changes what follows it.
+                    if (bNumbered && nNumber >= m_nHighest)
+                        m_bKnown = false;
+                } else if (pEvent->wd == m_nWatch || (pEvent->mask & IN_Q_OVERFLOW)) {
+                    m_bKnown = false;  // lost events, or the folder itself moved or went
+                    if (pEvent->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF))
+                        m_bWatching = false;
+                }
+            }
+        }
+    }
+
+    std::mutex m_mtx;
+    int m_nInotify = -1;
+    int m_nWatch = -1;
+    bool m_bWatching = false;
+    bool m_bKnown = false;
+    dev_t m_nDev = 0;
+    ino_t m_nIno = 0;
+    uint32_t m_nHighest = 0;
+};
+
+CBackupStore::CBackupStore(std::string strWorkDir)
+    : m_strWorkDir(std::move(strWorkDir)), m_pClaims(std::make_unique<CClaimWatch>()) {}
 
 CBackupStore::~CBackupStore() {
     StopWatch();
@@ -351,15 +443,13 @@ bool CBackupStore::WriteCopy(uint32_t* pnNumber, const std::string& strFolder, c
     if (!WriteFull(copy.Get(), arHeader, sizeof arHeader) || !CopyTransformed(source.Get(), copy.Get(), RotateRight))
         return Fail("copy failed", errno);
     if (pCopied) {
-        // A copy that is to take the file's place carries its record, and is
-        // on the disk before its name is.
+        // A copy that is to take the file's place carries its record from
+        // the moment it has a name.
         pCopied->stSource = st;
         if (!ReadFileAcl(source.Get(), &pCopied->strAcl))
             return Fail("its access ACL cannot be read", errno);
         if (!pCopied->fnBeforeName(copy.Get()))
             return Fail("its record could not be written", errno);
-        if (fsync(copy.Get()) != 0)
-            return Fail("copy failed", errno);
     }
     if (m_fnTestHook)
         m_fnTestHook("claim");
@@ -370,7 +460,7 @@ bool CBackupStore::WriteCopy(uint32_t* pnNumber, const std::string& strFolder, c
     // of it), so nothing is left behind; it goes with the descriptor.
     if (flock(dir.Get(), LOCK_EX) != 0)
         return Fail("cannot lock the work folder", errno);
-    const uint32_t nOnDisk = HighestClaimedNumber(FolderNames(dir.Get()));
+    const uint32_t nOnDisk = m_pClaims->Highest(dir.Get());
     if (nNumber == UINT32_MAX || nNumber <= nOnDisk) {
         if (!NextNumber(nNumber, nOnDisk, &nNumber))
             return Fail("no backup number left", 0);
@@ -384,6 +474,7 @@ bool CBackupStore::WriteCopy(uint32_t* pnNumber, const std::string& strFolder, c
                 // The claim is made: other writers need not wait for the rest.
                 flock(dir.Get(), LOCK_UN);
                 pCopied->strFileName = MakeBackupFileName(nNumber, strName);
+                pCopied->nCopyFd = fcntl(copy.Get(), F_DUPFD_CLOEXEC, 0);
                 pCopied->nDirFd = dir.Release();
             }
             return true;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ struct CBackupEntry {
     int64_t nTime = 0;  // modification time of the backup file
     CFileId id;         // the backup file itself
 };
+
+class CClaimWatch;
 
 class CBackupStore : public IBackupWriter, public IBackupBinStore {
 public:
@@ -86,7 +89,9 @@ public:
     // copy is there. nMode: the mode to give back (the file's own when it
     // is UINT32_MAX).
     EQuarantined QuarantineFile(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
-                                const CFileId& id, const CQuarantineRecord& record, uint32_t nMode) override;
+                                const CFileId& id, const CQuarantineRecord& record, uint32_t nMode,
+                                std::unique_ptr<IPendingQuarantine>* ppPending = nullptr) override;
+    void FinishQuarantines(IPendingQuarantine* const* arPending, size_t nCount, EQuarantined* arResults) override;
     // The record beside a backup; false for a plain backup.
     bool ReadQuarantineRecord(const std::string& strFileName, CQuarantineRecord* pRecord) const;
 
@@ -95,12 +100,13 @@ private:
     struct SCopied {
         std::string strFileName;  // the backup's name
         int nDirFd = -1;          // the work folder, the caller's to close
+        int nCopyFd = -1;         // the copy, open, the caller's to close
         struct stat stSource {};  // the file copied, as it was
         std::string strAcl;       // its access ACL; "" for none
         // Called with the finished copy before it takes its name.
         std::function<bool(int nFd)> fnBeforeName;
     };
-    // A backup's copy; with pCopied, synced and described.
+    // A backup's copy; with pCopied, described and left open (not synced).
     bool WriteCopy(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName, CFileId* pId,
                    SCopied* pCopied);
 
@@ -108,4 +114,6 @@ private:
     int m_nWatchFd = -1;  // the inotify instance, while watching
     int m_nWatch = -1;    // its watch of the folder, while the folder is there
     std::string m_strStamp;  // without inotify: the folder's identity and times as last seen
+    // The highest number on disk, kept between claims.
+    std::unique_ptr<CClaimWatch> m_pClaims;
 };

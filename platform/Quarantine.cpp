@@ -10,6 +10,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <memory>
+#include <vector>
+
 #include "platform/BackupStore.h"
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
@@ -46,10 +49,40 @@ bool ReadFileAcl(int nFd, std::string* pstrAcl) {
     return false;
 }
 
+namespace {
+
+// A copy named in the store whose file is still in place.
+class CStagedQuarantine : public IPendingQuarantine {
+public:
+    CFd m_dir;
+    CFd m_copy;
+    std::string m_strFileName;  // the copy's
+    std::string m_strFolder;
+    std::string m_strName;
+    struct stat m_stSource {};
+    bool m_bEnded = false;
+
+    ~CStagedQuarantine() override {
+        if (!m_bEnded)
+            TakeBack(QUARANTINE_NO_COPY, "it was not finished", 0);
+    }
+    // Anything that stops the removal takes the copy back: the file stays.
+    EQuarantined TakeBack(EQuarantined eWhy, const char* pszWhy, int nErrno) {
+        m_bEnded = true;
+        unlinkat(m_dir.Get(), (m_strFileName + g_szQuarantineSuffix).c_str(), 0);
+        unlinkat(m_dir.Get(), m_strFileName.c_str(), 0);
+        Diagnose(std::string("not quarantined, file left in place (") + pszWhy + ")", JoinPath(m_strFolder, m_strName),
+                 nErrno);
+        return eWhy;
+    }
+};
+
+}  // namespace
+
 EQuarantined CBackupStore::QuarantineFile(uint32_t* pnNumber, const std::string& strFolder,
                                           const std::string& strName, const CFileId& id,
-                                          const CQuarantineRecord& recordIn, uint32_t nMode) {
-    const std::string strSource = JoinPath(strFolder, strName);
+                                          const CQuarantineRecord& recordIn, uint32_t nMode,
+                                          std::unique_ptr<IPendingQuarantine>* ppPending) {
     CFileId copied = id;
     SCopied out;
     // The record rides on the copy itself, so the backup appears with it;
@@ -72,44 +105,92 @@ EQuarantined CBackupStore::QuarantineFile(uint32_t* pnNumber, const std::string&
     };
     if (!WriteCopy(pnNumber, strFolder, strName, &copied, &out))
         return QUARANTINE_NO_COPY;
-    CFd dir(out.nDirFd);
-    // Anything that stops the removal takes the copy back: the file stays.
-    auto TakeBack = [&](EQuarantined eWhy, const char* pszWhy, int nErrno) {
-        unlinkat(dir.Get(), (out.strFileName + g_szQuarantineSuffix).c_str(), 0);
-        unlinkat(dir.Get(), out.strFileName.c_str(), 0);
-        Diagnose(std::string("not quarantined, file left in place (") + pszWhy + ")", strSource, nErrno);
-        return eWhy;
-    };
+    auto pStaged = std::make_unique<CStagedQuarantine>();
+    pStaged->m_dir.Reset(out.nDirFd);
+    pStaged->m_copy.Reset(out.nCopyFd);
+    pStaged->m_strFileName = out.strFileName;
+    pStaged->m_strFolder = strFolder;
+    pStaged->m_strName = strName;
+    pStaged->m_stSource = out.stSource;
     if (bBeside) {
-        CPendingFile pending(dir.Get(), 0600);
+        CPendingFile pending(pStaged->m_dir.Get(), 0600);
         if (!pending.IsOpen() ||
             !WriteFull(pending.Get(), reinterpret_cast<const unsigned char*>(strRecord.data()), strRecord.size()) ||
             fsync(pending.Get()) != 0 || !pending.LinkAs(out.strFileName + g_szQuarantineSuffix))
-            return TakeBack(QUARANTINE_NO_COPY, "its record could not be written", errno);
+            return pStaged->TakeBack(QUARANTINE_NO_COPY, "its record could not be written", errno);
     }
-    // The copy's name lasts before the file goes: a crash after the removal
-    // finds the copy. (A crash before it lasts may bring the file back
-    // beside its copy, never neither.)
-    if (fsync(dir.Get()) != 0)
-        return TakeBack(QUARANTINE_NO_COPY, "the copy could not be synced", errno);
-    if (m_fnTestHook)
-        m_fnTestHook("remove");
+    if (ppPending) {
+        *ppPending = std::move(pStaged);
+        return QUARANTINE_OK;
+    }
+    IPendingQuarantine* pOne = pStaged.get();
+    EQuarantined eResult = QUARANTINE_NO_COPY;
+    FinishQuarantines(&pOne, 1, &eResult);
+    return eResult;
+}
 
-    // The very file copied, reached from "/" without a link at any level,
-    // and not written to since: anything else stays where it is.
-    CFd folder(OpenFolderNoFollow(strFolder.empty() ? std::string("/") : strFolder));
-    if (!folder.IsOpen())
-        return TakeBack(QUARANTINE_CHANGED, "its folder changed", errno);
-    struct stat stNow;
-    if (fstatat(folder.Get(), strName.c_str(), &stNow, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(stNow.st_mode) ||
-        !SameContent(stNow, out.stSource))
-        return TakeBack(QUARANTINE_CHANGED, "the file changed since it was copied", 0);
-    if (unlinkat(folder.Get(), strName.c_str(), 0) != 0) {
-        const int nErr = errno;
-        const bool bReadOnly = nErr == EROFS || nErr == EACCES || nErr == EPERM;
-        return TakeBack(bReadOnly ? QUARANTINE_READ_ONLY : QUARANTINE_CHANGED, "it could not be removed", nErr);
+void CBackupStore::FinishQuarantines(IPendingQuarantine* const* arPending, size_t nCount, EQuarantined* arResults) {
+    std::vector<CStagedQuarantine*> arStaged(nCount);
+    for (size_t i = 0; i < nCount; ++i) {
+        arStaged[i] = static_cast<CStagedQuarantine*>(arPending[i]);
+        arResults[i] = QUARANTINE_NO_COPY;
     }
-    return QUARANTINE_OK;
+    // Every copy, with its name, is on the disk before any file goes: a
+    // crash after a removal finds the copy (one before it may leave the
+    // file beside its copy, never neither). The writes are started together
+    // so that one journal commit serves them all.
+    for (CStagedQuarantine* p : arStaged)
+        sync_file_range(p->m_copy.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    struct stat stSynced {};
+    bool bDirSynced = false;
+    for (size_t i = 0; i < nCount; ++i) {
+        CStagedQuarantine& staged = *arStaged[i];
+        if (fsync(staged.m_copy.Get()) != 0) {
+            arResults[i] = staged.TakeBack(QUARANTINE_NO_COPY, "the copy could not be synced", errno);
+            continue;
+        }
+        // Copies share the work folder: its names need one sync.
+        struct stat stDir;
+        const bool bKnown = fstat(staged.m_dir.Get(), &stDir) == 0;
+        if (!(bKnown && bDirSynced && stDir.st_dev == stSynced.st_dev && stDir.st_ino == stSynced.st_ino)) {
+            if (fsync(staged.m_dir.Get()) != 0) {
+                arResults[i] = staged.TakeBack(QUARANTINE_NO_COPY, "the copy could not be synced", errno);
+                continue;
+            }
+            stSynced = stDir;
+            bDirSynced = bKnown;
+        }
+        arResults[i] = QUARANTINE_CHANGED;
+    }
+    for (size_t i = 0; i < nCount; ++i) {
+        if (arResults[i] != QUARANTINE_CHANGED)
+            continue;
+        CStagedQuarantine& staged = *arStaged[i];
+        if (m_fnTestHook)
+            m_fnTestHook("remove");
+        // The very file copied, reached from "/" without a link at any
+        // level, and not written to since: anything else stays where it is.
+        CFd folder(OpenFolderNoFollow(staged.m_strFolder.empty() ? std::string("/") : staged.m_strFolder));
+        if (!folder.IsOpen()) {
+            arResults[i] = staged.TakeBack(QUARANTINE_CHANGED, "its folder changed", errno);
+            continue;
+        }
+        struct stat stNow;
+        if (fstatat(folder.Get(), staged.m_strName.c_str(), &stNow, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(stNow.st_mode) || !SameContent(stNow, staged.m_stSource)) {
+            arResults[i] = staged.TakeBack(QUARANTINE_CHANGED, "the file changed since it was copied", 0);
+            continue;
+        }
+        if (unlinkat(folder.Get(), staged.m_strName.c_str(), 0) != 0) {
+            const int nErr = errno;
+            const bool bReadOnly = nErr == EROFS || nErr == EACCES || nErr == EPERM;
+            arResults[i] =
+                staged.TakeBack(bReadOnly ? QUARANTINE_READ_ONLY : QUARANTINE_CHANGED, "it could not be removed", nErr);
+            continue;
+        }
+        staged.m_bEnded = true;
+        arResults[i] = QUARANTINE_OK;
+    }
 }
 
 bool CBackupStore::ReadQuarantineRecord(const std::string& strFileName, CQuarantineRecord* pRecord) const {

@@ -2,7 +2,9 @@
 // windows they talk through (notice box, message boxes, progress window).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "repair/BackupFormat.h"
@@ -14,6 +16,13 @@ enum EQuarantined {
     QUARANTINE_NO_COPY,    // no backup could be written (work folder, disk full, unreadable): nothing removed
     QUARANTINE_CHANGED,    // the path no longer holds the file scanned, or it changed: nothing removed
     QUARANTINE_READ_ONLY,  // its folder may not be written (a read-only folder or mount): nothing removed
+};
+
+// A quarantine half done: its copy is named in the store, not yet synced,
+// and the file is still in place. Dropped unfinished, it takes its copy back.
+class IPendingQuarantine {
+public:
+    virtual ~IPendingQuarantine() = default;
 };
 
 class IBackupWriter {
@@ -28,10 +37,20 @@ public:
                              CFileId* pId) = 0;
     // Moves the file id at strFolder/strName into the store as a backup with
     // its record; nMode: the mode to give back (UINT32_MAX: the file's own).
+    // ppPending: when given, QUARANTINE_OK means only that the copy is named
+    // and *ppPending holds the rest, for FinishQuarantines: many copies then
+    // share their syncs.
     virtual EQuarantined QuarantineFile(uint32_t* pnNumber, const std::string& strFolder, const std::string& strName,
-                                        const CFileId& id, const CQuarantineRecord& record, uint32_t nMode) {
-        (void)pnNumber, (void)strFolder, (void)strName, (void)id, (void)record, (void)nMode;
+                                        const CFileId& id, const CQuarantineRecord& record, uint32_t nMode,
+                                        std::unique_ptr<IPendingQuarantine>* ppPending = nullptr) {
+        (void)pnNumber, (void)strFolder, (void)strName, (void)id, (void)record, (void)nMode, (void)ppPending;
         return QUARANTINE_NO_COPY;
+    }
+    // Syncs the copies of arPending, then removes each file that still is
+    // the one copied: arResults[i] says how quarantine i ended.
+    virtual void FinishQuarantines(IPendingQuarantine* const* arPending, size_t nCount, EQuarantined* arResults) {
+        for (size_t i = 0; i < nCount; ++i)
+            arResults[i] = QUARANTINE_NO_COPY;
     }
 };
 

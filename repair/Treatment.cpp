@@ -80,17 +80,8 @@ ECleaned CFileTreatment::CleanOnce(uint32_t hProbe, uint32_t* phNext, EResultSta
     return CLEANED_FURTHER;
 }
 
-EResultState CFileTreatment::Quarantine(const std::string& strVirus) {
-    // A file still in its place that cannot be held cannot be read to be
-    // copied either.
-    if (!Hold())
-        return m_services.IsSameFile(m_strPath, m_id) ? STATE_QUARANTINE_NO_COPY : STATE_QUARANTINE_CHANGED;
-    std::string strFolder, strFileName;
-    SplitPath(m_strPath, &strFolder, &strFileName);
-    uint32_t nMode = UINT32_MAX;
-    if (m_pModeHold)
-        m_pModeHold->GetKeptMode(&nMode);
-    switch (m_services.QuarantineFile(strFolder, m_strName, m_id, strVirus, nMode)) {
+EResultState QuarantineState(EQuarantined eResult) {
+    switch (eResult) {
     case QUARANTINE_OK:
         return STATE_QUARANTINE_DONE;
     case QUARANTINE_CHANGED:
@@ -101,4 +92,22 @@ EResultState CFileTreatment::Quarantine(const std::string& strVirus) {
         break;
     }
     return STATE_QUARANTINE_NO_COPY;
+}
+
+EResultState CFileTreatment::Quarantine(const std::string& strVirus) {
+    return BeginQuarantine(strVirus, nullptr);
+}
+
+EResultState CFileTreatment::BeginQuarantine(const std::string& strVirus,
+                                             std::unique_ptr<IPendingQuarantine>* ppPending) {
+    // A file still in its place that cannot be held cannot be read to be
+    // copied either.
+    if (!Hold())
+        return m_services.IsSameFile(m_strPath, m_id) ? STATE_QUARANTINE_NO_COPY : STATE_QUARANTINE_CHANGED;
+    std::string strFolder, strFileName;
+    SplitPath(m_strPath, &strFolder, &strFileName);
+    uint32_t nMode = UINT32_MAX;
+    if (m_pModeHold)
+        m_pModeHold->GetKeptMode(&nMode);
+    return QuarantineState(m_services.QuarantineFile(strFolder, m_strName, m_id, strVirus, nMode, ppPending));
 }

@@ -28,9 +28,14 @@ public:
     virtual bool IsSameFile(const std::string& strPath, const CFileId& id) = 0;
     // Moves the file into the Bin with a record of the finding; nMode: the
     // mode to give back (UINT32_MAX: the file's own).
+    // ppPending: see IBackupWriter::QuarantineFile.
     virtual EQuarantined QuarantineFile(const std::string& strFolder, const std::string& strName, const CFileId& id,
-                                        const std::string& strVirus, uint32_t nMode) = 0;
+                                        const std::string& strVirus, uint32_t nMode,
+                                        std::unique_ptr<IPendingQuarantine>* ppPending = nullptr) = 0;
 };
+
+// The state a row takes for how its quarantine ended.
+EResultState QuarantineState(EQuarantined eResult);
 
 // A file whose extension always has it backed up before a cleaning, whatever
 // the backup option says. The whole path is looked at: a '.' in a folder
@@ -68,6 +73,11 @@ public:
     // Moves the file into the Backup Bin: the state its row takes, which is
     // STATE_QUARANTINE_DONE only when the file is gone and its copy is in.
     EResultState Quarantine(const std::string& strVirus);
+    // The same, left half done: with *ppPending set the copy is named and
+    // the rest is the caller's (IBackupWriter::FinishQuarantines), while it
+    // keeps the hold (TakeHold); otherwise the state the row takes.
+    EResultState BeginQuarantine(const std::string& strVirus, std::unique_ptr<IPendingQuarantine>* ppPending);
+    std::unique_ptr<IFileHold> TakeHold() { return std::move(m_pFileHold); }
 
 private:
     ECleaned Refuse(uint32_t hProbe, EResultState eState, EResultState* peState);

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "repair/RepairInterfaces.h"
 #include "scan/FileId.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanInterfaces.h"
@@ -34,6 +35,11 @@ struct SFileJob {
     bool bFaulted = false;
     std::string strFaultReason;
     std::string strScanNote;  // the limit that stopped the engine part way
+    // A quarantine left half done (its copy named, the file in place) for
+    // the row nPendingRow, with the file still held.
+    std::unique_ptr<IFileHold> pFileHold;
+    std::unique_ptr<IPendingQuarantine> pPending;
+    size_t nPendingRow = 0;
 };
 
 class CScanWorkers {

@@ -107,6 +107,7 @@ void CScanner::RunScan() {
     }
     // The files in flight finish, as the file under way does.
     FinishWorkers();
+    FinishWaiting();
     m_pWorkers.reset();
     m_pAccess = m_env.pAccess;
     EndFileFaults();
@@ -265,7 +266,7 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
             WorkOnFile(*pJob, pEngine);
             m_pWorkers->RecordJobTime(std::chrono::steady_clock::now() - tStart);
             pEngine->SetWait(nullptr);
-            ApplyJob(*pJob);
+            Settle(std::move(pJob));
             return;
         }
         while (!m_pWorkers->HasFreeWorker()) {
@@ -299,6 +300,7 @@ void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
         work.pRows = &job.rows;
         work.bOfficeFile = job.bOfficeFile;
         work.pHold = job.pHold.get();
+        work.pJob = &job;
         if (IsScannableFormat(pEngine->GetFileFormat(job.strPath)))
             ScanFile(work, job.strPath, job.strName, job.id);
         job.strScanNote = std::move(work.strScanNote);
@@ -322,7 +324,47 @@ void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
 
 void CScanner::ApplyFinished() {
     while (std::unique_ptr<SFileJob> pJob = m_pWorkers->TakeDoneHead())
+        Settle(std::move(pJob));
+    FinishWaiting(true);
+}
+
+void CScanner::Settle(std::unique_ptr<SFileJob> pJob) {
+    if (m_arWaiting.empty() && !pJob->pPending) {
         ApplyJob(*pJob);
+        return;
+    }
+    if (m_arWaiting.empty())
+        m_tWaitingSince = std::chrono::steady_clock::now();
+    if (pJob->pPending)
+        ++m_nWaitingQuarantines;
+    m_arWaiting.push_back(std::move(pJob));
+    FinishWaiting(true);
+}
+
+void CScanner::FinishWaiting(bool bDue) {
+    if (m_arWaiting.empty())
+        return;
+    if (bDue && m_nWaitingQuarantines < MAX_WAITING_QUARANTINES &&
+        std::chrono::steady_clock::now() - m_tWaitingSince < std::chrono::milliseconds(MAX_WAITING_MS))
+        return;
+    std::vector<IPendingQuarantine*> arPending;
+    for (const auto& pJob : m_arWaiting)
+        if (pJob->pPending)
+            arPending.push_back(pJob->pPending.get());
+    std::vector<EQuarantined> arResults(arPending.size(), QUARANTINE_NO_COPY);
+    if (m_env.pBackup)
+        m_env.pBackup->FinishQuarantines(arPending.data(), arPending.size(), arResults.data());
+    size_t nNext = 0;
+    for (auto& pJob : m_arWaiting) {
+        if (pJob->pPending) {
+            pJob->rows.SetState(static_cast<int>(pJob->nPendingRow), QuarantineState(arResults[nNext++]));
+            pJob->pPending.reset();
+            pJob->pFileHold.reset();
+        }
+        ApplyJob(*pJob);
+    }
+    m_arWaiting.clear();
+    m_nWaitingQuarantines = 0;
 }
 
 void CScanner::ApplyJob(const SFileJob& job) {
@@ -442,7 +484,21 @@ void CScanner::ScanFile(SFileWork& work, const std::string& strPath, std::string
         work.pTreatment =
             std::make_unique<CFileTreatment>(*this, work.pEngine, strPath, strName, id,
                                              m_req.bBackup || work.bOfficeFile, work.pHold, work.nFileFaults);
-    work.pRows->SetState(nRow, work.pTreatment->Quarantine(work.pRows->GetVirusName(nRow)));
+    if (!work.pJob) {
+        work.pRows->SetState(nRow, work.pTreatment->Quarantine(work.pRows->GetVirusName(nRow)));
+        return;
+    }
+    // The file stays held, and its row as it is, until the copy is synced
+    // with others' and the file removed.
+    std::unique_ptr<IPendingQuarantine> pPending;
+    const EResultState eEnded = work.pTreatment->BeginQuarantine(work.pRows->GetVirusName(nRow), &pPending);
+    if (!pPending) {
+        work.pRows->SetState(nRow, eEnded);
+        return;
+    }
+    work.pJob->pFileHold = work.pTreatment->TakeHold();
+    work.pJob->pPending = std::move(pPending);
+    work.pJob->nPendingRow = static_cast<size_t>(nRow);
 }
 
 void CScanner::ScanFindings(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id) {
@@ -513,17 +569,29 @@ bool CScanner::AutoRepair(SFileWork& work, uint32_t hProbe, const std::string& s
 }
 
 EQuarantined CScanner::QuarantineFile(const std::string& strFolder, const std::string& strName, const CFileId& id,
-                                      const std::string& strVirus, uint32_t nMode) {
-    // Numbered as backups are, one at a time.
-    std::lock_guard<std::mutex> lock(*m_pBackupLock);
-    if (!m_env.pBackup) {
-        ++m_req.nLastBackupNo;
-        return QUARANTINE_NO_COPY;
+                                      const std::string& strVirus, uint32_t nMode,
+                                      std::unique_ptr<IPendingQuarantine>* ppPending) {
+    uint32_t nStart = 0;
+    {
+        std::lock_guard<std::mutex> lock(*m_pBackupLock);
+        if (!m_env.pBackup) {
+            ++m_req.nLastBackupNo;
+            return QUARANTINE_NO_COPY;
+        }
+        nStart = m_req.nLastBackupNo;
     }
     CQuarantineRecord record;
     record.strVirus = strVirus;
     record.strEngine = m_strEngineVer;
-    return m_env.pBackup->QuarantineFile(&m_req.nLastBackupNo, strFolder, strName, id, record, nMode);
+    // The copy and its sync run beside the other workers'; the store claims
+    // each number under its folder's lock, after the highest on the disk.
+    uint32_t nNumber = nStart;
+    const EQuarantined eResult =
+        m_env.pBackup->QuarantineFile(&nNumber, strFolder, strName, id, record, nMode, ppPending);
+    std::lock_guard<std::mutex> lock(*m_pBackupLock);
+    if (m_req.nLastBackupNo == nStart || nNumber > m_req.nLastBackupNo)
+        m_req.nLastBackupNo = nNumber;
+    return eResult;
 }
 
 bool CScanner::BackupFile(const std::string& strFolder, const std::string& strName, CFileId* pId) {

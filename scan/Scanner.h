@@ -3,12 +3,14 @@
 // numbered result rows.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/FarsendEngine.h"
 #include "repair/RepairInterfaces.h"
@@ -97,7 +99,8 @@ public:
     bool IsSameFile(const std::string& strPath, const CFileId& id) override;
     IFileAccess* GetTreatmentAccess() override { return m_pAccess; }
     EQuarantined QuarantineFile(const std::string& strFolder, const std::string& strName, const CFileId& id,
-                                const std::string& strVirus, uint32_t nMode) override;
+                                const std::string& strVirus, uint32_t nMode,
+                                std::unique_ptr<IPendingQuarantine>* ppPending = nullptr) override;
 
     // Asked from a handler while the walk drains: leave at the next entry.
     void Stop() { m_bStop = true; }
@@ -154,6 +157,7 @@ private:
         std::unique_ptr<CFileTreatment> pTreatment;
         std::string strScanNote;   // the probe found nothing, but read only part of the file
         bool bRepairBegun = false;  // a backup or a cleaning may have happened
+        SFileJob* pJob = nullptr;   // a job's file: its quarantine is finished with others'
     };
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);
@@ -168,6 +172,12 @@ private:
     // Rows and notes of the files done, oldest first, up to one still running.
     void ApplyFinished();
     void ApplyJob(const SFileJob& job);
+    // A job done, in the walk's order: applied, or kept with those waiting
+    // for their quarantines to be finished together.
+    void Settle(std::unique_ptr<SFileJob> pJob);
+    // Finishes the quarantines waiting and applies their jobs; bDue: only
+    // when enough wait, or the oldest has waited long enough.
+    void FinishWaiting(bool bDue = false);
     void WaitForWorkers();
     void FinishWorkers();
     static constexpr int WAIT_SLICE_MS = 15;
@@ -192,4 +202,11 @@ private:
     std::unique_ptr<CScanWorkers> m_pWorkers;
     uint64_t m_nJobSerial = 0;
     std::unique_ptr<std::mutex> m_pBackupLock = std::make_unique<std::mutex>();
+    // Jobs done, oldest first, from the first with a quarantine to finish.
+    std::vector<std::unique_ptr<SFileJob>> m_arWaiting;
+    size_t m_nWaitingQuarantines = 0;
+    std::chrono::steady_clock::time_point m_tWaitingSince;
+    // One sync serves this many quarantines; a row waits this long at most.
+    static constexpr size_t MAX_WAITING_QUARANTINES = 64;
+    static constexpr int64_t MAX_WAITING_MS = 250;
 };

@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <memory>
+
 #include "fakes/Acl.h"
 #include "fakes/OrdinaryUser.h"
 #include "fakes/TempDir.h"
@@ -138,6 +140,47 @@ TEST_F(QuarantineTest, AFileChangedOrSwappedAtTheMomentStaysAndNoCopyIsLeft) {
         }
         EXPECT_FALSE(CTempDir::ReadFile(m_strFile).empty()) << strBefore;
     }
+}
+
+TEST_F(QuarantineTest, FinishedTogetherEachFileIsCheckedAtItsOwnRemoval) {
+    // Three copies made first, their files removed after one shared sync:
+    // the one written to meanwhile stays, and one never finished takes its
+    // copy back.
+    CBackupStore store(m_strWork);
+    const char* arNames[] = {"a.exe", "b.exe", "c.exe"};
+    std::unique_ptr<IPendingQuarantine> arPending[3];
+    uint32_t nNumber = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::string strPath = m_strSource + "/" + arNames[i];
+        ASSERT_TRUE(CTempDir::WriteFile(strPath, std::string("MZ ") + arNames[i]));
+        CQuarantineRecord record;
+        ASSERT_EQ(store.QuarantineFile(&nNumber, m_strSource, arNames[i], IdOf(strPath), record, UINT32_MAX,
+                                       &arPending[i]),
+                  QUARANTINE_OK);
+        ASSERT_TRUE(arPending[i]);
+        EXPECT_EQ(access(strPath.c_str(), F_OK), 0);  // nothing removed yet
+    }
+    EXPECT_EQ(CTempDir::Entries(m_strWork).size(), 3u);
+    arPending[2].reset();
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/c.exe"), "MZ c.exe");
+    int nRemovals = 0;
+    store.m_fnTestHook = [&](const char* pszStage) {
+        if (std::string(pszStage) == "remove" && ++nRemovals == 2)
+            CTempDir::WriteFile(m_strSource + "/b.exe", "MZ b.exe, saved again");
+    };
+    IPendingQuarantine* arBoth[] = {arPending[0].get(), arPending[1].get()};
+    EQuarantined arResults[2] = {};
+    store.FinishQuarantines(arBoth, 2, arResults);
+    EXPECT_EQ(arResults[0], QUARANTINE_OK);
+    EXPECT_EQ(arResults[1], QUARANTINE_CHANGED);
+    arPending[0].reset();
+    arPending[1].reset();
+    EXPECT_NE(access((m_strSource + "/a.exe").c_str(), F_OK), 0);
+    EXPECT_EQ(CTempDir::ReadFile(m_strSource + "/b.exe"), "MZ b.exe, saved again");
+    const std::vector<CBackupBinItem> arItems = store.ListBackups();
+    ASSERT_EQ(arItems.size(), 1u);
+    EXPECT_EQ(arItems[0].info.strName, "a.exe");
+    EXPECT_EQ(CTempDir::Entries(m_strWork).size(), 1u);
 }
 
 TEST_F(QuarantineTest, AFullDiskOrAFolderNotToBeWrittenLeavesTheFile) {
