@@ -29,9 +29,17 @@ public:
     size_t GetWorkerCount() const override {
         if (!m_bOpened) {
             m_bOpened = true;
-            m_pool.Open(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+            m_pool.Open(m_nWorkers);
         }
         return m_pool.GetWorkerCount();
+    }
+    // How many are opened (before the first scan asks): one per core unless
+    // told otherwise.
+    void SetWorkerCount(int nWorkers) { m_nWorkers = std::max(1, nWorkers); }
+    // Their hosts end now rather than with the program.
+    void Close() {
+        m_pool.Close();
+        m_bOpened = false;
     }
     IFarsendEngine* GetWorker(size_t i) override { return m_pool.GetWorker(i); }
     bool PrepareWorker(size_t i) override { return m_pool.PrepareWorker(i); }
@@ -39,6 +47,7 @@ public:
 private:
     mutable CEnginePool m_pool;
     mutable bool m_bOpened = false;
+    int m_nWorkers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 };
 
 // The work folder the environment names (see GetWorkDirPath).

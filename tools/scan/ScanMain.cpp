@@ -18,14 +18,12 @@
 #include <vector>
 
 #include "platform/EngineChoice.h"
-#include "platform/EnginePool.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "scan/Diagnostics.h"
-#include "scan/EventLog.h"
 #include "scan/ResultRows.h"
-#include "scan/Scanner.h"
+#include "scan/ScanSession.h"
 #include "scan/EscapeField.h"
 
 namespace {
@@ -46,10 +44,10 @@ void OnInterrupt(int nSignal) {
 // button, and a second one during an engine call ends the engine's host.
 class CConsoleView : public IScanView, public IEngineWait {
 public:
-    CScanner* m_pScanner = nullptr;
+    CScanRun* m_pRun = nullptr;
     void Drain() override {
-        if (g_nInterrupts && m_pScanner)
-            m_pScanner->Stop();
+        if (g_nInterrupts && m_pRun)
+            m_pRun->Stop();
     }
     void SetLabel(EScanLabel, const std::string&) override {}
     void ScanEnded(bool) override {}
@@ -178,29 +176,36 @@ int main(int argc, char** argv) {
     // A file named on the command line is scanned as that one file.
     req.bFileTargets = true;
 
-    // The Linux objects the program hands its windows, built once here too.
+    // The Linux objects the program hands its windows, built once here too,
+    // and the session the window's scans run in.
     CPlatformServices platform;
     std::string strChoiceError;
     if (!ApplyEngineChoice(engineChoice, platform.engine, &strChoiceError)) {
         fprintf(stderr, "quillet-scan: %s\n", strChoiceError.c_str());
         return 64;
     }
+    // Several workers: copies of the loaded engine where it allows, else
+    // engines of their own; one is the one-at-a-time scan.
+    platform.workers.SetWorkerCount(nJobs);
     CScanServices services = platform.Get();
+    if (nJobs <= 1)
+        services.pWorkers = nullptr;
+    CScanSession session(services);
     // A large signature database takes seconds: after a few, say why
     // nothing happens yet.
-    int nLoad = platform.engine.BeginLoad();
+    int nLoad = session.BeginLoad();
     if (nLoad == ENGINE_LOAD_PENDING)
-        nLoad = platform.engine.WaitLoad(LOADING_NOTICE_MS);
+        nLoad = session.WaitLoad(LOADING_NOTICE_MS);
     if (nLoad == ENGINE_LOAD_PENDING) {
         fputs(LoadText(IDS_SCAN_TOOL_STILL_LOADING), stderr);
-        nLoad = platform.engine.WaitLoad(-1);
+        nLoad = session.WaitLoad(-1);
     }
     if (nLoad == ENGINE_LOAD_ENGINE_ERROR) {
-        fprintf(stderr, "quillet-scan: %s\n", EscapeField(services.pEngine->GetLoadError()).c_str());
+        fprintf(stderr, "quillet-scan: %s\n", EscapeField(session.GetLoadFailureText()).c_str());
         return 2;
     }
     if (nLoad != ENGINE_LOAD_OK) {
-        fprintf(stderr, "%s\n", LoadText(IDS_ENGINE_LOAD_FAILED));
+        fprintf(stderr, "%s\n", session.GetLoadFailureText().c_str());
         return 2;
     }
 
@@ -209,35 +214,16 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    // Repairs back files up first, into the work folder, numbered on from
-    // what is there.
-    if (req.bAutoRepair || req.bQuarantine)
-        req.nLastBackupNo = services.pWorkFolder->Prepare(&req.szWorkDir);
-
     CConsoleView view;
     CResultRows rows;
-    CScanEnv env{services.pEngine, services.pLister, services.pDrives, services.pAccess,
-                 &view, &rows, req.bAutoRepair || req.bQuarantine ? services.pBackup : nullptr};
-    env.pAllow = services.pAllow;
-    // Several workers: copies of the loaded engine where it allows, else
-    // engines of their own.
-    CEnginePool pool(platform.engine);
-    if (nJobs > 1 && pool.Open(nJobs) > 1) {
-        env.pWorkers = &pool;
-        env.pWait = &view;
-    }
-    CScanner scanner(req, env);
-    view.m_pScanner = &scanner;
+    std::unique_ptr<CScanRun> pRun = session.NewScan(req, view, rows, services.pWorkers ? &view : nullptr);
+    view.m_pRun = pRun.get();
     services.pEngine->SetWait(&view);
-    scanner.RunScan();
+    pRun->Run();
     services.pEngine->SetWait(nullptr);
-    pool.Close();
-    services.pEngine->Unload();
-
-    // As closing the results dialog does: the findings go to the agent
-    // when one is registered.
-    CEventLog eventLog(*services.pRegistry, *services.pNotifier, *services.pClock);
-    eventLog.WriteIfAgent(rows, scanner.GetEngineVersion());
+    platform.workers.Close();
+    session.Unload();
+    pRun->WriteEventRecords();
 
     for (size_t i = 0; i < rows.GetCount(); ++i) {
         const CResultRow& row = rows.GetRow(i);
@@ -249,18 +235,11 @@ int main(int argc, char** argv) {
         WriteField(GetStateText(row.eState));
         fputc('\n', stdout);
     }
+    const CScanner& scanner = pRun->GetScanner();
     printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
     fflush(stdout);
-    // A stopped scan never passes for a complete one: it ends as a program
-    // stopped by that signal does.
-    if (scanner.IsStopped() && g_nSignal != 0) {
+    const int nStatus = pRun->GetExitStatus(bMissing, g_nSignal);
+    if (nStatus > 128)
         fprintf(stderr, LoadText(IDS_SCAN_TOOL_STOPPED), scanner.GetScanned());
-        return 128 + g_nSignal;
-    }
-    if (bMissing)
-        return 2;
-    if (rows.GetCount() != 0)
-        return 1;
-    // Nothing found is no all-clear while some file was left unscanned.
-    return scanner.GetNotScanned() == 0 ? 0 : 2;
+    return nStatus;
 }
