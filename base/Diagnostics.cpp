@@ -1,4 +1,4 @@
-#include "scan/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,4 +1,4 @@
-#include "scan/Utf8.h"
+#include "base/Utf8.h"
 
 CUtf8Char DecodeUtf8(const unsigned char* p, size_t nAvail) {
     CUtf8Char ch;

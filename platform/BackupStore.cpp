@@ -18,9 +18,10 @@
 #include <atomic>
 #include <memory>
 
+#include "base/Diagnostics.h"
+#include "base/PathParts.h"
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
-#include "scan/Diagnostics.h"
 
 const char* const g_szTempPrefix = ".quillet-";
 

@@ -10,10 +10,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "base/Diagnostics.h"
+#include "base/PathParts.h"
 #include "platform/BackupStore.h"
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
-#include "scan/Diagnostics.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/FileId.h"
 #include "repair/BackupFormat.h"
-#include "scan/FileId.h"
 
 // How a quarantine ended. Only QUARANTINE_OK removed the file.
 enum EQuarantined {

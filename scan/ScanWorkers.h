@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "scan/FileId.h"
+#include "base/FileId.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanInterfaces.h"
 

@@ -1,4 +1,4 @@
-#include "app/AboutDlg.h"
+#include "ui/AboutDlg.h"
 
 #include <algorithm>
 #include <string>
@@ -9,9 +9,9 @@
 #include <wx/statline.h>
 #include <wx/stattext.h>
 
-#include "app/AppIcon.h"
 #include "res/Strings.h"
 #include "res/Version.h"
+#include "ui/AppIcon.h"
 
 wxStaticText* CreateBoxText(wxWindow* pParent, const char* pszUtf8, int x, int y, int nWidth) {
     auto* pText = new wxStaticText(pParent, wxID_ANY, wxString::FromUTF8(pszUtf8), wxDLG_UNIT(pParent, wxPoint(x, y)),

@@ -1,4 +1,4 @@
-#include "repair/BackupBinDlg.h"
+#include "ui/BackupBinDlg.h"
 
 #include <wx/button.h>
 #include <wx/listctrl.h>
@@ -6,10 +6,10 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "app/DisplayText.h"
-#include "app/MessageBox.h"
-#include "controls/ResourceImages.h"
 #include "res/Strings.h"
+#include "ui/DisplayText.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceImages.h"
 #include "res/BackupJar129.xpm"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <wx/imaglist.h>
 #include <wx/timer.h>
 
-#include "controls/CheckListCtrl.h"
 #include "repair/BackupBin.h"
+#include "ui/CheckListCtrl.h"
 
 class wxButton;
 class wxListEvent;

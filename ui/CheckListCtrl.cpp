@@ -1,4 +1,4 @@
-#include "controls/CheckListCtrl.h"
+#include "ui/CheckListCtrl.h"
 
 #include <wx/menu.h>
 #include <wx/utils.h>

@@ -3,7 +3,7 @@
 // toggles it. What a tick means, and where it is kept, is the subclass's.
 #pragma once
 
-#include "controls/TipListCtrl.h"
+#include "ui/TipListCtrl.h"
 
 class wxMenu;
 

@@ -1,8 +1,8 @@
-#include "app/DiagnosticLog.h"
+#include "ui/DiagnosticLog.h"
 
 #include <wx/log.h>
 
-#include "controls/DisplayText.h"
+#include "ui/DisplayText.h"
 
 void CWxDiagnosticSink::WriteLine(const std::string& strLine) {
     wxLogVerbose("%s", ToDisplay(strLine));

@@ -3,7 +3,7 @@
 // standard error.
 #pragma once
 
-#include "scan/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 class CWxDiagnosticSink : public IDiagnosticSink {
 public:

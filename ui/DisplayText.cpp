@@ -1,6 +1,6 @@
-#include "controls/DisplayText.h"
+#include "ui/DisplayText.h"
 
-#include "scan/Utf8.h"
+#include "base/Utf8.h"
 
 wxString ToDisplay(const std::string& strBytes) {
     // Decoded by hand: the toolkit's decoder lets surrogates through, and

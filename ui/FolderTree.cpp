@@ -1,4 +1,4 @@
-#include "tree/FolderTree.h"
+#include "ui/FolderTree.h"
 
 #include <wx/evtloop.h>
 
@@ -9,7 +9,7 @@
 #include <wx/image.h>
 #include <wx/utils.h>
 
-#include "controls/DisplayText.h"
+#include "ui/DisplayText.h"
 #include "res/TreeStates130.xpm"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/InfoDlg.h"
+#include "ui/InfoDlg.h"
 
 #include <string>
 
@@ -7,10 +7,10 @@
 #include <wx/statbox.h>
 #include <wx/statline.h>
 
-#include "app/AboutDlg.h"
-#include "app/AppIcon.h"
 #include "res/Strings.h"
 #include "res/Version.h"
+#include "ui/AboutDlg.h"
+#include "ui/AppIcon.h"
 
 CInfoDlg::CInfoDlg(wxWindow* pParent) {
     Create(pParent, IDD, wxString::FromUTF8(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,

@@ -1,4 +1,4 @@
-#include "controls/LinkLabel.h"
+#include "ui/LinkLabel.h"
 
 #include <wx/log.h>
 #include <wx/settings.h>

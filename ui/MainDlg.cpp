@@ -1,4 +1,4 @@
-#include "app/MainDlg.h"
+#include "ui/MainDlg.h"
 
 #include <algorithm>
 
@@ -7,18 +7,18 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
-#include "app/AboutDlg.h"
-#include "app/DisplayText.h"
-#include "app/InfoDlg.h"
-#include "app/MessageBox.h"
-#include "controls/LinkLabel.h"
-#include "controls/ResourceImages.h"
-#include "controls/SkinButton.h"
-#include "repair/BackupBinDlg.h"
 #include "res/Strings.h"
-#include "app/AppIcon.h"
-#include "scan/ScanDlg.h"
-#include "tree/FolderTree.h"
+#include "ui/AboutDlg.h"
+#include "ui/AppIcon.h"
+#include "ui/BackupBinDlg.h"
+#include "ui/DisplayText.h"
+#include "ui/FolderTree.h"
+#include "ui/InfoDlg.h"
+#include "ui/LinkLabel.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceImages.h"
+#include "ui/ScanDlg.h"
+#include "ui/SkinButton.h"
 
 wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_INIT_DIALOG(CMainDlg::OnInitDialog)

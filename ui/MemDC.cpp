@@ -1,4 +1,4 @@
-#include "controls/MemDC.h"
+#include "ui/MemDC.h"
 
 #include <wx/dcprint.h>
 #if wxUSE_POSTSCRIPT

@@ -1,4 +1,4 @@
-#include "repair/NoticeDlg.h"
+#include "ui/NoticeDlg.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -6,10 +6,10 @@
 #include <wx/stattext.h>
 #include <wx/valgen.h>
 
-#include "app/DisplayText.h"
-#include "controls/ResourceImages.h"
 #include "controls/TextWrap.h"
 #include "res/Strings.h"
+#include "ui/DisplayText.h"
+#include "ui/ResourceImages.h"
 
 wxBEGIN_EVENT_TABLE(CNoticeDlg, wxDialog)
     EVT_PAINT(CNoticeDlg::OnPaint)

@@ -7,7 +7,7 @@
 
 #include <wx/dialog.h>
 
-#include "controls/TransparentBitmap.h"
+#include "ui/TransparentBitmap.h"
 
 class wxCheckBox;
 class wxStaticText;

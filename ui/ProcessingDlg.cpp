@@ -1,10 +1,10 @@
-#include "repair/ProcessingDlg.h"
+#include "ui/ProcessingDlg.h"
 
 #include <wx/gauge.h>
 #include <wx/stattext.h>
 
-#include "app/DisplayText.h"
 #include "res/Strings.h"
+#include "ui/DisplayText.h"
 
 wxBEGIN_EVENT_TABLE(CProcessingDlg, wxDialog)
     EVT_CLOSE(CProcessingDlg::OnClose)

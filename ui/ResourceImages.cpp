@@ -1,4 +1,4 @@
-#include "controls/ResourceImages.h"
+#include "ui/ResourceImages.h"
 
 #include "res/Emblem140.xpm"
 #include "res/InfoIcon130_16.xpm"

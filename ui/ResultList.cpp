@@ -1,8 +1,8 @@
-#include "scan/ResultList.h"
+#include "ui/ResultList.h"
 
-#include "app/DisplayText.h"
-#include "controls/ResourceImages.h"
 #include "res/Strings.h"
+#include "ui/DisplayText.h"
+#include "ui/ResourceImages.h"
 
 wxBEGIN_EVENT_TABLE(CResultList, CCheckListCtrl)
     EVT_LIST_ITEM_SELECTED(wxID_ANY, CResultList::OnSelected)

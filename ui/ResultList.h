@@ -5,8 +5,8 @@
 
 #include <wx/imaglist.h>
 
-#include "controls/CheckListCtrl.h"
 #include "scan/ResultRows.h"
+#include "ui/CheckListCtrl.h"
 
 class CResultList : public CCheckListCtrl, public IResultRowsObserver {
 public:

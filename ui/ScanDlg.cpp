@@ -1,4 +1,4 @@
-#include "scan/ScanDlg.h"
+#include "ui/ScanDlg.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -12,13 +12,13 @@
 
 #include <chrono>
 
-#include "app/DisplayText.h"
-#include "app/MessageBox.h"
-#include "controls/LinkLabel.h"
-#include "repair/NoticeDlg.h"
-#include "repair/ProcessingDlg.h"
+#include "base/Diagnostics.h"
 #include "res/Strings.h"
-#include "scan/Diagnostics.h"
+#include "ui/DisplayText.h"
+#include "ui/LinkLabel.h"
+#include "ui/MessageBox.h"
+#include "ui/NoticeDlg.h"
+#include "ui/ProcessingDlg.h"
 
 wxBEGIN_EVENT_TABLE(CScanDlg, wxDialog)
     EVT_TIMER(CScanDlg::TIMER_SCAN, CScanDlg::OnTimer)

@@ -11,9 +11,9 @@
 #include <wx/timer.h>
 
 #include "repair/RepairRoads.h"
-#include "scan/ResultList.h"
 #include "scan/ScanServices.h"
 #include "scan/Scanner.h"
+#include "ui/ResultList.h"
 
 class wxButton;
 class wxListEvent;

@@ -1,4 +1,4 @@
-#include "controls/SkinButton.h"
+#include "ui/SkinButton.h"
 
 #include <algorithm>
 
@@ -6,8 +6,8 @@
 #include <wx/renderer.h>
 #include <wx/settings.h>
 
-#include "controls/MemDC.h"
-#include "controls/ResourceImages.h"
+#include "ui/MemDC.h"
+#include "ui/ResourceImages.h"
 
 wxBEGIN_EVENT_TABLE(CSkinButton, wxControl)
     EVT_PAINT(CSkinButton::OnPaint)

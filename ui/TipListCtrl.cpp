@@ -1,6 +1,6 @@
-#include "controls/TipListCtrl.h"
+#include "ui/TipListCtrl.h"
 
-#include "controls/DisplayText.h"
+#include "ui/DisplayText.h"
 
 namespace {
 

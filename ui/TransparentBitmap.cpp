@@ -1,9 +1,9 @@
-#include "controls/TransparentBitmap.h"
+#include "ui/TransparentBitmap.h"
 
 #include <wx/image.h>
 
-#include "controls/ResourceImages.h"
 #include "controls/TransparentBlit.h"
+#include "ui/ResourceImages.h"
 
 bool CTransparentBitmap::LoadBitmap(int nResourceId) {
     wxBitmap bmp = LoadBitmapResource(nResourceId);

@@ -10,7 +10,7 @@ class CTransparentBitmap : public wxBitmap {
 public:
     CTransparentBitmap() = default;
 
-    // One of the program's images (controls/ResourceImages.h); false when
+    // One of the program's images (ui/ResourceImages.h); false when
     // there is no such image.
     bool LoadBitmap(int nResourceId);
 

@@ -17,16 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "base/Diagnostics.h"
+#include "base/EscapeField.h"
 #include "platform/EngineChoice.h"
 #include "platform/EnginePool.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
-#include "scan/Diagnostics.h"
 #include "scan/EventLog.h"
 #include "scan/ResultRows.h"
 #include "scan/Scanner.h"
-#include "scan/EscapeField.h"
 
 namespace {
 
