@@ -12,18 +12,18 @@
 #include <wx/app.h>
 #include <wx/image.h>
 
-#include "app/AppIcon.h"
-#include "app/DiagnosticLog.h"
-#include "app/MainDlg.h"
-#include "app/MessageBox.h"
-#include "app/DisplayText.h"
-#include "platform/EngineChoice.h"
 #include "platform/AllowListFile.h"
 #include "platform/BackupStore.h"
+#include "platform/EngineChoice.h"
 #include "platform/PlatformServices.h"
-#include "repair/BackupBinDlg.h"
 #include "res/Strings.h"
 #include "res/Version.h"
+#include "ui/AppIcon.h"
+#include "ui/BackupBinDlg.h"
+#include "ui/DiagnosticLog.h"
+#include "ui/DisplayText.h"
+#include "ui/MainDlg.h"
+#include "ui/MessageBox.h"
 
 // The arguments as the system handed them over: paths are bytes.
 std::vector<std::string> g_arRawArgs;

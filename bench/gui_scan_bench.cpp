@@ -8,9 +8,9 @@
 
 #include <wx/app.h>
 
-#include "app/MessageBox.h"
 #include "platform/PlatformServices.h"
-#include "scan/ScanDlg.h"
+#include "ui/MessageBox.h"
+#include "ui/ScanDlg.h"
 
 class CBenchApp : public wxApp {
 public:

@@ -29,7 +29,7 @@
 #include <wx/frame.h>
 #include <wx/init.h>
 
-#include "tree/FolderTree.h"
+#include "ui/FolderTree.h"
 #endif
 
 namespace {

@@ -1,6 +1,10 @@
-# A subsystem folder holds its logic and its window classes side by side:
-#   quillet_logic(file...)   plain C++ -> quillet_core (no wx there)
-#   quillet_window(file...)  wx classes -> quillet_ui (only with QUILLET_UI)
+# A folder's CMakeLists adds its sources to its floor's library:
+#   quillet_ground(file...)  base/, res/                -> quillet_ground
+#   quillet_logic(file...)   scan/, repair/, tree/, ... -> quillet_core (no wx there)
+#   quillet_window(file...)  ui/: wx classes            -> quillet_ui (only with QUILLET_UI)
+function(quillet_ground)
+  target_sources(quillet_ground PRIVATE ${ARGN})
+endfunction()
 function(quillet_logic)
   target_sources(quillet_core PRIVATE ${ARGN})
 endfunction()

@@ -1,6 +1,6 @@
 #include "controls/SkinButtonLogic.h"
 
-#include "scan/Utf8.h"
+#include "base/Utf8.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "controls/TextWrap.h"
 
-#include "scan/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "scan/Utf8.h"
+#include "base/Utf8.h"
 
 TipId TipIdFromCell(int nRow, int nCol) {
     if (nRow < 0 || nCol < 0 || nCol > kTipMaxColumn)

@@ -12,10 +12,10 @@
 
 #include <glib.h>
 
+#include "base/Diagnostics.h"
 #include "engine/RegularFile.h"
 #include "platform/XdgRegistry.h"
 #include "res/Strings.h"
-#include "scan/Diagnostics.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 
 #include <vector>
 
+#include "base/Diagnostics.h"
 #include "platform/BackupStore.h"
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
-#include "scan/Diagnostics.h"
 
 namespace {
 

@@ -19,9 +19,10 @@
 #include <memory>
 #include <mutex>
 
+#include "base/Diagnostics.h"
+#include "base/PathParts.h"
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
-#include "scan/Diagnostics.h"
 
 const char* const g_szTempPrefix = ".quillet-";
 

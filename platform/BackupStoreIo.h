@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/FileId.h"
 #include "repair/BackupFormat.h"
-#include "scan/FileId.h"
 
 class CFd {
 public:

@@ -1,5 +1,5 @@
 #include "platform/HostEngine.h"
-#include "scan/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include <errno.h>
 #include <fcntl.h>

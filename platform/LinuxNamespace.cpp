@@ -21,8 +21,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "base/Diagnostics.h"
 #include "scan/Mounts.h"
-#include "scan/Diagnostics.h"
 
 #include "platform/MountTable.h"
 #include "tree/NameOrder.h"

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "scan/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 namespace {
 

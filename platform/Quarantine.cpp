@@ -13,10 +13,11 @@
 #include <memory>
 #include <vector>
 
+#include "base/Diagnostics.h"
+#include "base/PathParts.h"
 #include "platform/BackupStore.h"
 #include "platform/BackupStoreIo.h"
 #include "platform/SafePath.h"
-#include "scan/Diagnostics.h"
 
 namespace {
 

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
+#include "base/Diagnostics.h"
+#include "base/PathParts.h"
 #include "res/Strings.h"
 #include "scan/AllowList.h"
-#include "scan/Diagnostics.h"
 
 const char* GetRestoreResultText(ERestoreResult eResult) {
     if (eResult < RESTORE_OK || eResult > RESTORE_NAME_TAKEN)

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/FileId.h"
 #include "repair/BackupFormat.h"
-#include "scan/FileId.h"
 
 class IAllowList;
 

@@ -48,11 +48,6 @@ uint32_t HighestBackupNumber(const std::vector<std::string>& arNames);
 // a stray "-1.log" must not wrap the writer's numbers below a backup on disk.
 uint32_t HighestClaimedNumber(const std::vector<std::string>& arNames);
 
-// Where a file's backup says it came from, and back: the folder is the
-// path before its last '/', the name after it.
-void SplitPath(const std::string& strPath, std::string* pstrFolder, std::string* pstrName);
-std::string JoinPath(const std::string& strFolder, const std::string& strName);
-
 // What the Bin keeps beside a quarantined file's backup, in a file of its
 // own named after the backup plus this suffix. An older reader finds no
 // backup header in it and leaves it alone.

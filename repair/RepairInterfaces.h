@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "base/FileId.h"
 #include "repair/BackupFormat.h"
-#include "scan/FileId.h"
 
 // How a quarantine ended. Only QUARANTINE_OK removed the file.
 enum EQuarantined {

@@ -1,5 +1,6 @@
 #include "repair/RepairRoads.h"
 
+#include "base/PathParts.h"
 #include "repair/BackupFormat.h"
 #include "res/Strings.h"
 

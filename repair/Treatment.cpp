@@ -1,5 +1,6 @@
 #include "repair/Treatment.h"
 
+#include "base/PathParts.h"
 #include "repair/BackupFormat.h"
 
 bool IsAlwaysBackup(const std::string& strPath) {

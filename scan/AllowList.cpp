@@ -2,9 +2,9 @@
 
 #include <stdio.h>
 
+#include "base/Diagnostics.h"
+#include "base/EscapeField.h"
 #include "res/Strings.h"
-#include "scan/Diagnostics.h"
-#include "scan/EscapeField.h"
 
 namespace {
 

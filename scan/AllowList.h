@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "scan/FileId.h"
+#include "base/FileId.h"
 
 // The inverse of EscapeField; false on an escape EscapeField never writes.
 bool UnescapeField(std::string_view str, std::string* pstrOut);

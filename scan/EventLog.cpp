@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "base/Utf8.h"
 #include "scan/ScanTypes.h"
-#include "scan/Utf8.h"
 
 namespace {
 

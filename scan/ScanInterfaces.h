@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/FileId.h"
+#include "base/FileId.h"
 #include "scan/ScanTypes.h"
 
 // The labels the walk and the file scan keep current, by what they show.

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "res/Strings.h"
-#include "scan/EscapeField.h"
+#include "base/EscapeField.h"
 #include "scan/EventLog.h"
 
 namespace {

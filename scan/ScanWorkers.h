@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/FileId.h"
 #include "repair/RepairInterfaces.h"
-#include "scan/FileId.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanInterfaces.h"
 

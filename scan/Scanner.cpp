@@ -4,10 +4,10 @@
 #include <climits>
 #include <cstdio>
 
+#include "base/Diagnostics.h"
+#include "base/EscapeField.h"
 #include "repair/BackupFormat.h"
 #include "res/Strings.h"
-#include "scan/Diagnostics.h"
-#include "scan/EscapeField.h"
 #include "scan/Mounts.h"
 
 CScanner::CScanner(const SCANREQUEST& req, const CScanEnv& env) : m_req(req), m_env(env), m_pAccess(env.pAccess) {}

@@ -13,10 +13,10 @@
 
 #include "fakes/InChild.h"
 #include "fakes/TempDir.h"
+#include "base/Diagnostics.h"
+#include "base/EscapeField.h"
 #include "platform/AllowListFile.h"
 #include "scan/AllowList.h"
-#include "scan/Diagnostics.h"
-#include "scan/EscapeField.h"
 
 namespace {
 

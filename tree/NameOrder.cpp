@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "scan/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <wx/uiaction.h>
 
 #include "DialogDriver.h"
-#include "app/AboutDlg.h"
-#include "app/InfoDlg.h"
+#include "ui/AboutDlg.h"
+#include "ui/InfoDlg.h"
 
 namespace {
 

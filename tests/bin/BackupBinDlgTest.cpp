@@ -23,13 +23,13 @@
 #include <wx/utils.h>
 
 #include "DialogDriver.h"
+#include "ui/MessageBox.h"
 #include "ui/WindowTestSupport.h"
-#include "app/MessageBox.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "fakes/WriteNumbered.h"
 #include "platform/BackupStore.h"
-#include "repair/BackupBinDlg.h"
+#include "ui/BackupBinDlg.h"
 
 // Last: its macros would clash with names above.
 #include <X11/Xatom.h>

@@ -15,13 +15,13 @@
 #include <wx/uiaction.h>
 
 #include "WindowPixels.h"
-#include "controls/LinkLabel.h"
-#include "controls/MemDC.h"
-#include "controls/ResourceImages.h"
-#include "controls/SkinButton.h"
-#include "controls/TipListCtrl.h"
-#include "controls/TransparentBitmap.h"
 #include "controls/TransparentBlit.h"
+#include "ui/LinkLabel.h"
+#include "ui/MemDC.h"
+#include "ui/ResourceImages.h"
+#include "ui/SkinButton.h"
+#include "ui/TipListCtrl.h"
+#include "ui/TransparentBitmap.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <wx/timer.h>
 
 #include "WindowPixels.h"
-#include "app/DisplayText.h"
-#include "repair/NoticeDlg.h"
+#include "ui/DisplayText.h"
+#include "ui/NoticeDlg.h"
 
 namespace {
 

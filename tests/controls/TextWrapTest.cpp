@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Utf8.h"
 #include "controls/TextWrap.h"
-#include "scan/Utf8.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include "eventlog/RecordReader.h"
 #include "fakes/FakeEventLog.h"
+#include "base/Utf8.h"
 #include "scan/EventLog.h"
 #include "scan/ResultRows.h"
-#include "scan/Utf8.h"
 #include "scan/ScanTypes.h"
 
 namespace {

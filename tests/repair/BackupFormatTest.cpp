@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/PathParts.h"
 #include "repair/BackupFormat.h"
 
 namespace {

@@ -14,9 +14,9 @@
 
 #include "fakes/TempDir.h"
 #include "fakes/WriteNumbered.h"
+#include "base/Diagnostics.h"
 #include "platform/BackupStore.h"
 #include "platform/BackupStoreIo.h"
-#include "scan/Diagnostics.h"
 
 namespace {
 

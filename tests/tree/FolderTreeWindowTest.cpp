@@ -12,7 +12,7 @@
 #include <wx/stopwatch.h>
 
 #include "fakes/FakeFolderNamespace.h"
-#include "tree/FolderTree.h"
+#include "ui/FolderTree.h"
 
 namespace {
 

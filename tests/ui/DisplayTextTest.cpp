@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/DisplayText.h"
+#include "ui/DisplayText.h"
 
 TEST(DisplayTextTest, ValidAndInvalidBytes) {
     EXPECT_EQ(ToDisplay("plain.exe"), wxString("plain.exe"));

@@ -10,14 +10,14 @@
 #include <wx/stopwatch.h>
 #include <wx/uiaction.h>
 
-#include "app/MainDlg.h"
-#include "app/MessageBox.h"
+#include "ui/MainDlg.h"
+#include "ui/MessageBox.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
-#include "scan/ScanDlg.h"
+#include "ui/ScanDlg.h"
 #include "tools/samples/SampleWriter.h"
-#include "tree/FolderTree.h"
+#include "ui/FolderTree.h"
 #include "ui/TempServices.h"
 #include "ui/WindowTestSupport.h"
 

@@ -15,15 +15,15 @@
 #include <wx/stopwatch.h>
 #include <wx/uiaction.h>
 
-#include "app/MessageBox.h"
+#include "ui/MessageBox.h"
 #include "eventlog/TestBus.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
 #include "platform/PosixDirLister.h"
-#include "repair/NoticeDlg.h"
-#include "repair/ProcessingDlg.h"
-#include "scan/ScanDlg.h"
+#include "ui/NoticeDlg.h"
+#include "ui/ProcessingDlg.h"
+#include "ui/ScanDlg.h"
 #include "tools/samples/SampleWriter.h"
 #include "ui/TempServices.h"
 #include "ui/WindowTestSupport.h"

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Diagnostics.h"
+#include "base/EscapeField.h"
 #include "platform/AllowListFile.h"
 #include "platform/BackupStore.h"
 #include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
 #include "res/Strings.h"
 #include "res/Version.h"
-#include "scan/Diagnostics.h"
-#include "scan/EscapeField.h"
 
 namespace {
 

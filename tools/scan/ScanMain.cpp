@@ -17,14 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Diagnostics.h"
+#include "base/EscapeField.h"
 #include "platform/EngineChoice.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
-#include "scan/Diagnostics.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanSession.h"
-#include "scan/EscapeField.h"
 
 namespace {
 

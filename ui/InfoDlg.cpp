@@ -1,0 +1,42 @@
+#include "ui/InfoDlg.h"
+
+#include <string>
+
+#include <wx/button.h>
+#include <wx/statbmp.h>
+#include <wx/statbox.h>
+#include <wx/statline.h>
+
+#include "res/Strings.h"
+#include "res/Version.h"
+#include "ui/AboutDlg.h"
+#include "ui/AppIcon.h"
+
+CInfoDlg::CInfoDlg(wxWindow* pParent) {
+    Create(pParent, IDD, wxString::FromUTF8(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    SetClientSize(wxDLG_UNIT(this, wxSize(235, 175)));
+    auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
+    auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
+    auto Text = [this](const std::string& str, int x, int y, int w) { CreateBoxText(this, str.c_str(), x, y, w); };
+    auto Line = [&Text](EStringId eId, int x, int y, int w) { Text(LoadText(eId), x, y, w); };
+
+    // Template order. The icon keeps its own 32x32 pixels, as icon statics do.
+    new wxStaticBitmap(this, wxID_ANY, LoadAppIcons().GetIcon(32), Pos(10, 15));
+    // Template id 1 is the standard OK id.
+    auto* pOK = new wxButton(this, wxID_OK, wxString::FromUTF8(LoadText(IDS_BOX_OK)), Pos(178, 16), Size(50, 16));
+    Text(std::string(LoadText(IDS_INFO_VERSION)) + QUILLET_VERSION_SHORT, 41, 17, 76);
+    Line(IDS_ABOUT_RIGHTS, 41, 29, 121);
+    Line(IDS_CONTACT_LINE_1, 17, 50, 200);
+    Line(IDS_CONTACT_LINE_2, 17, 62, 204);
+    new wxStaticBox(this, wxID_ANY, wxString(), Pos(7, 73), Size(221, 88));
+    Line(IDS_MAKER_LINE_1, 17, 87, 202);
+    Line(IDS_MAKER_LINE_2, 17, 102, 201);
+    Line(IDS_MAKER_LINE_3, 17, 117, 166);
+    new wxStaticLine(this, wxID_ANY, Pos(13, 134), Size(208, 1), wxLI_HORIZONTAL);
+    Line(IDS_HOMEPAGE_LINE, 17, 145, 150);
+
+    pOK->SetDefault();
+    pOK->SetFocus();
+    CentreOnParent();
+}

@@ -1,0 +1,269 @@
+#include "ui/MainDlg.h"
+
+#include <algorithm>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+
+#include "res/Strings.h"
+#include "ui/AboutDlg.h"
+#include "ui/AppIcon.h"
+#include "ui/BackupBinDlg.h"
+#include "ui/DisplayText.h"
+#include "ui/FolderTree.h"
+#include "ui/InfoDlg.h"
+#include "ui/LinkLabel.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceImages.h"
+#include "ui/ScanDlg.h"
+#include "ui/SkinButton.h"
+
+wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
+    EVT_INIT_DIALOG(CMainDlg::OnInitDialog)
+    EVT_BUTTON(CMainDlg::IDC_SCAN_NOW, CMainDlg::OnScanNow)
+    EVT_BUTTON(CMainDlg::IDOK_EXIT, CMainDlg::OnOK)
+    EVT_BUTTON(wxID_CANCEL, CMainDlg::OnCancel)
+    EVT_CHAR_HOOK(CMainDlg::OnCharHook)
+    EVT_CLOSE(CMainDlg::OnClose)
+    EVT_BUTTON(CMainDlg::IDC_BACKUP_BIN, CMainDlg::OnBackupBin)
+    EVT_BUTTON(CMainDlg::IDC_INFO, CMainDlg::OnInfoBox)
+    EVT_TIMER(CMainDlg::TIMER_ENGINE_LOAD, CMainDlg::OnLoadTimer)
+wxEND_EVENT_TABLE()
+
+CMainDlg::CMainDlg(wxWindow* pParent, const CScanServices& services)
+    : m_services(services), m_timerLoad(this, TIMER_ENGINE_LOAD) {
+    Create(pParent, IDD, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    SetClientSize(wxDLG_UNIT(this, wxSize(230, 126)));
+    SetIcons(LoadAppIcons());
+    auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
+    auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
+
+    auto Text = [](EStringId eId) { return ToDisplay(LoadText(eId)); };
+
+    // Template order; the hidden controls exist, as the template has them,
+    // and nothing shows or enables them.
+    m_btnScanNow = new wxButton(this, IDC_SCAN_NOW, Text(IDS_MAIN_SCAN_NOW), Pos(134, 10), Size(91, 20));
+    new wxStaticBox(this, wxID_ANY, Text(IDS_MAIN_CONFIGURATION), Pos(133, 35), Size(92, 60));
+    m_chkSubfolders = new wxCheckBox(this, IDC_SUBFOLDERS, Text(IDS_MAIN_SUBFOLDERS), Pos(140, 47), Size(78, 10));
+    m_chkAllFiles = new wxCheckBox(this, IDC_ALL_FILES, Text(IDS_MAIN_ALL_FILES), Pos(140, 63), Size(73, 10));
+    m_chkAutoRepair = new wxCheckBox(this, IDC_AUTO_REPAIR, Text(IDS_MAIN_AUTO_REPAIR), Pos(140, 79), Size(81, 10));
+    m_chkBackup = new wxCheckBox(this, IDC_BACKUP, Text(IDS_MAIN_BACKUP), Pos(9, 100), Size(83, 10));
+    m_chkBackup->Hide();
+    m_chkBackup->Disable();
+    m_btnBackupBin = new wxButton(this, IDC_BACKUP_BIN, Text(IDS_MAIN_BACKUP_BIN), Pos(0, 63), Size(6, 25));
+    m_btnBackupBin->Hide();
+    m_btnBackupBin->Disable();
+    m_btnInfo = new CSkinButton(this, IDC_INFO, wxString(), Pos(0, 62), Size(6, 25));
+    m_btnInfo->Hide();
+    m_btnInfo->Disable();
+    m_treeFolders = new CFolderTree(this, IDC_TREE, Pos(6, 8), Size(121, 92));
+    if (m_services.pNamespace)
+        m_treeFolders->SetNamespace(*m_services.pNamespace);
+    new wxButton(this, IDOK_EXIT, Text(IDS_EXIT), Pos(134, 103), Size(91, 18));
+    m_lblTavin = new CLinkLabel(this, IDC_TAVIN, Text(IDS_MAIN_TAVIN), Pos(1, 45), Size(8, 25));
+    m_lblTavin->Hide();
+    m_lblTavin->Disable();
+    new wxStaticText(this, wxID_ANY, Text(IDS_MAIN_ENGINE_VER), Pos(20, 109), Size(45, 8));
+    m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, Text(IDS_MAIN_ENGINE_VER_NONE), Pos(72, 109), Size(42, 8));
+    // The desktop's check boxes need more room than the layout gave them.
+    for (wxCheckBox* pCheck : {m_chkSubfolders, m_chkAllFiles, m_chkAutoRepair, m_chkBackup}) {
+        wxSize size = pCheck->GetSize(), best = pCheck->GetBestSize();
+        pCheck->SetSize(wxSize(std::max(size.x, best.x), std::max(size.y, best.y)));
+    }
+    // "Exit" is not the default button: Enter does not end the program.
+    SetAffirmativeId(wxID_NONE);
+    SetEscapeId(wxID_CANCEL);
+    CentreOnScreen();
+}
+
+void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
+    event.Skip();
+    m_chkSubfolders->SetValue(true);
+    m_chkBackup->SetValue(true);
+    m_btnInfo->SetIcons(IDI_INFO, 0, 32, 32);
+    m_treeFolders->InitImageLists();
+    m_treeFolders->FillRoot();
+    m_nLastBackupNo = PrepareWorkDir();
+    m_chkAutoRepair->SetValue(true);
+    // The engine gets ready in its own process while the window is up: a
+    // large signature database takes seconds to load.
+    if (!m_services.pEngine) {
+        LoadSettled(ENGINE_LOAD_FAILED);
+        return;
+    }
+    const int nResult = m_services.pEngine->BeginLoad();
+    if (nResult == ENGINE_LOAD_PENDING) {
+        // Said where the version will show; given up in time, the engine
+        // fails as one that cannot be loaded.
+        m_stcEngineVer->SetLabel(ToDisplay(LoadText(IDS_MAIN_ENGINE_LOADING)));
+        m_timerLoad.Start(LOAD_POLL_MS);
+    } else {
+        LoadSettled(nResult);
+    }
+}
+
+CMainDlg::~CMainDlg() {
+    m_timerLoad.Stop();
+    EndScanWait();
+}
+
+void CMainDlg::OnLoadTimer(wxTimerEvent&) {
+    const int nResult = m_services.pEngine->PollLoad();
+    if (nResult == ENGINE_LOAD_PENDING)
+        return;
+    m_timerLoad.Stop();
+    LoadSettled(nResult);
+}
+
+void CMainDlg::LoadSettled(int nResult) {
+    m_nLoadResult = nResult;
+    const bool bWaiting = m_bScanWaiting;
+    EndScanWait();
+    if (nResult != ENGINE_LOAD_OK) {
+        m_stcEngineVer->SetLabel(ToDisplay(LoadText(IDS_MAIN_ENGINE_VER_NONE)));
+        ShowLoadFailure();
+        return;
+    }
+    m_bEngineLoaded = true;
+    m_stcEngineVer->SetLabel(ToDisplay(m_services.pEngine->GetTorvaneVersion()));
+    if (bWaiting)
+        RunScan();
+}
+
+void CMainDlg::EndScanWait() {
+    if (m_bScanWaiting)
+        wxEndBusyCursor();
+    m_bScanWaiting = false;
+}
+
+void CMainDlg::ShowLoadFailure() {
+    // An engine that loaded but cannot work says why in its own words.
+    std::string strText = LoadText(IDS_ENGINE_LOAD_FAILED);
+    if (m_nLoadResult == ENGINE_LOAD_ENGINE_ERROR && m_services.pEngine)
+        strText = m_services.pEngine->GetLoadError();
+    QuilletMessageBox(ToDisplay(strText), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_ERROR, this);
+}
+
+uint32_t CMainDlg::PrepareWorkDir() {
+    return m_services.pWorkFolder ? m_services.pWorkFolder->Prepare(&m_szWorkDir) : 0;
+}
+
+bool CMainDlg::CollectTargets() {
+    m_arTargets.clear();
+    wxTreeItemId item = m_treeFolders->FirstCheckedItem();
+    if (!item.IsOk()) {
+        m_strMessage = LoadText(IDS_SELECT_ITEM);
+        QuilletMessageBox(ToDisplay(m_strMessage), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_EXCLAMATION,
+                          this);
+        return false;
+    }
+    for (; item.IsOk(); item = m_treeFolders->NextCheckedItem(item)) {
+        std::string strPath;
+        m_treeFolders->GetItemPath(item, strPath);
+        m_arTargets.push_back(CScanTarget(strPath, m_treeFolders->IsAllDrivesItem(item)));
+    }
+    return true;
+}
+
+SCANREQUEST CMainDlg::MakeScanRequest() const {
+    SCANREQUEST req;
+    req.arTargets = m_arTargets;
+    req.arTopNames = m_treeFolders->GetTopNames();
+    req.bSubfolders = m_chkSubfolders->GetValue();
+    req.bAllFiles = m_chkAllFiles->GetValue();
+    req.bAutoRepair = m_chkAutoRepair->GetValue();
+    req.bBackup = m_chkBackup->GetValue();
+    req.bQuarantine = m_bQuarantine;
+    req.nLastBackupNo = m_nLastBackupNo;
+    req.szWorkDir = m_szWorkDir;
+    return req;
+}
+
+void CMainDlg::OnScanNow(wxCommandEvent&) {
+    // Still getting ready: the scan starts when the engine is, and Exit
+    // and Escape work meanwhile.
+    if (m_nLoadResult == ENGINE_LOAD_PENDING && !m_bEngineLoaded) {
+        if (!m_bScanWaiting) {
+            m_bScanWaiting = true;
+            wxBeginBusyCursor();
+        }
+        return;
+    }
+    // Without an engine there is nothing to scan with: say so again.
+    if (!m_bEngineLoaded) {
+        ShowLoadFailure();
+        return;
+    }
+    RunScan();
+}
+
+void CMainDlg::RunScan() {
+    if (!CollectTargets())
+        return;
+    {
+        CScanDlg dlg(nullptr, m_services);
+        dlg.m_req = MakeScanRequest();
+        dlg.ShowModal();
+        m_nLastBackupNo = dlg.GetLastBackupNo();
+    }
+    m_arTargets.clear();
+}
+
+void CMainDlg::OnOK(wxCommandEvent&) {
+    if (m_bEngineLoaded) {
+        m_services.pEngine->Unload();
+        m_bEngineLoaded = false;
+    }
+    if (IsModal())
+        EndModal(wxID_OK);
+}
+
+void CMainDlg::OnCancel(wxCommandEvent&) {
+    if (IsModal())
+        EndModal(wxID_CANCEL);
+}
+
+// There is no Cancel button for the toolkit to press on Escape, and its
+// close handling would end the dialog without OnCancel: both come here and
+// end it as Cancel does, leaving the engine on (only "Exit" turns it off).
+void CMainDlg::OnCharHook(wxKeyEvent& event) {
+    if (event.GetKeyCode() != WXK_ESCAPE) {
+        event.Skip();
+        return;
+    }
+    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+    OnCancel(cancel);
+}
+
+void CMainDlg::OnClose(wxCloseEvent& event) {
+    if (!IsModal()) {
+        event.Skip();
+        return;
+    }
+    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+    OnCancel(cancel);
+}
+
+void CMainDlg::OnBackupBin(wxCommandEvent&) {
+    if (!m_services.pBin)
+        return;
+    CBackupBinDlg dlg(nullptr, *m_services.pBin, m_services.pAllow);
+    dlg.ShowModal();
+}
+
+void CMainDlg::OnInfoBox(wxCommandEvent&) {
+    CInfoDlg dlg(nullptr);
+    dlg.ShowModal();
+}
+
+void CMainDlg::OnSysCommand(int nCommand) {
+    // No platform system menu carries the About item here, and the string
+    // that would name it is empty, as it always was; the command stays.
+    if ((nCommand & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlg(this);
+        dlg.ShowModal();
+    }
+}
