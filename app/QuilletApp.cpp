@@ -12,8 +12,6 @@
 #include <wx/app.h>
 #include <wx/image.h>
 
-#include "platform/AllowListFile.h"
-#include "platform/BackupStore.h"
 #include "platform/EngineChoice.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
@@ -86,7 +84,8 @@ private:
             m_nExit = 2;
             return;
         }
-        CMainDlg dlg(nullptr, services.Get());
+        CScanSession session(services.Get());
+        CMainDlg dlg(nullptr, session);
         dlg.SetQuarantineUnrepairable(m_engineChoice.bQuarantine);
         SetTopWindow(&dlg);
         dlg.ShowModal();
@@ -96,9 +95,9 @@ private:
     // Over the folder the main dialog would use, as it is: listing never
     // creates it.
     void RunBackupBin() {
-        CBackupStore store(GetWorkDirPath());
-        CAllowListFile allowList;
-        CBackupBinDlg dlg(nullptr, store, &allowList);
+        CPlatformServices platform;
+        const CScanServices services = platform.Get();
+        CBackupBinDlg dlg(nullptr, *services.pBin, services.pAllow);
         dlg.SetIcons(LoadAppIcons());
         SetTopWindow(&dlg);
         dlg.ShowModal();

@@ -20,7 +20,8 @@ public:
         CPlatformServices services;
         if (services.engine.Load() != ENGINE_LOAD_OK)
             return false;
-        CScanDlg dlg(nullptr, services.Get());
+        CScanSession sessionDlg(services.Get());
+        CScanDlg dlg(nullptr, sessionDlg);
         dlg.m_req.arTargets = {std::string(argv[1].utf8_str())};
         dlg.m_req.arTopNames = {"Computer", "Network", "Home"};
         dlg.m_req.bAllFiles = true;

@@ -32,8 +32,8 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_TIMER(CMainDlg::TIMER_ENGINE_LOAD, CMainDlg::OnLoadTimer)
 wxEND_EVENT_TABLE()
 
-CMainDlg::CMainDlg(wxWindow* pParent, const CScanServices& services)
-    : m_services(services), m_timerLoad(this, TIMER_ENGINE_LOAD) {
+CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
+    : m_session(session), m_services(session.GetServices()), m_timerLoad(this, TIMER_ENGINE_LOAD) {
     Create(pParent, IDD, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(230, 126)));
@@ -86,7 +86,7 @@ void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
     m_btnInfo->SetIcons(IDI_INFO, 0, 32, 32);
     m_treeFolders->InitImageLists();
     m_treeFolders->FillRoot();
-    m_nLastBackupNo = PrepareWorkDir();
+    m_session.PrepareBackups();
     m_chkAutoRepair->SetValue(true);
     // The engine gets ready in its own process while the window is up: a
     // large signature database takes seconds to load.
@@ -94,7 +94,7 @@ void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
         LoadSettled(ENGINE_LOAD_FAILED);
         return;
     }
-    const int nResult = m_services.pEngine->BeginLoad();
+    const int nResult = m_session.BeginLoad();
     if (nResult == ENGINE_LOAD_PENDING) {
         // Said where the version will show; given up in time, the engine
         // fails as one that cannot be loaded.
@@ -111,7 +111,7 @@ CMainDlg::~CMainDlg() {
 }
 
 void CMainDlg::OnLoadTimer(wxTimerEvent&) {
-    const int nResult = m_services.pEngine->PollLoad();
+    const int nResult = m_session.PollLoad();
     if (nResult == ENGINE_LOAD_PENDING)
         return;
     m_timerLoad.Stop();
@@ -128,7 +128,7 @@ void CMainDlg::LoadSettled(int nResult) {
         return;
     }
     m_bEngineLoaded = true;
-    m_stcEngineVer->SetLabel(ToDisplay(m_services.pEngine->GetTorvaneVersion()));
+    m_stcEngineVer->SetLabel(ToDisplay(m_session.GetEngineVersion()));
     if (bWaiting)
         RunScan();
 }
@@ -140,15 +140,8 @@ void CMainDlg::EndScanWait() {
 }
 
 void CMainDlg::ShowLoadFailure() {
-    // An engine that loaded but cannot work says why in its own words.
-    std::string strText = LoadText(IDS_ENGINE_LOAD_FAILED);
-    if (m_nLoadResult == ENGINE_LOAD_ENGINE_ERROR && m_services.pEngine)
-        strText = m_services.pEngine->GetLoadError();
+    const std::string strText = m_session.GetLoadFailureText();
     QuilletMessageBox(ToDisplay(strText), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_ERROR, this);
-}
-
-uint32_t CMainDlg::PrepareWorkDir() {
-    return m_services.pWorkFolder ? m_services.pWorkFolder->Prepare(&m_szWorkDir) : 0;
 }
 
 bool CMainDlg::CollectTargets() {
@@ -177,8 +170,8 @@ SCANREQUEST CMainDlg::MakeScanRequest() const {
     req.bAutoRepair = m_chkAutoRepair->GetValue();
     req.bBackup = m_chkBackup->GetValue();
     req.bQuarantine = m_bQuarantine;
-    req.nLastBackupNo = m_nLastBackupNo;
-    req.szWorkDir = m_szWorkDir;
+    req.nLastBackupNo = m_session.GetLastBackupNo();
+    req.szWorkDir = m_session.GetWorkDir();
     return req;
 }
 
@@ -204,17 +197,16 @@ void CMainDlg::RunScan() {
     if (!CollectTargets())
         return;
     {
-        CScanDlg dlg(nullptr, m_services);
+        CScanDlg dlg(nullptr, m_session);
         dlg.m_req = MakeScanRequest();
         dlg.ShowModal();
-        m_nLastBackupNo = dlg.GetLastBackupNo();
     }
     m_arTargets.clear();
 }
 
 void CMainDlg::OnOK(wxCommandEvent&) {
     if (m_bEngineLoaded) {
-        m_services.pEngine->Unload();
+        m_session.Unload();
         m_bEngineLoaded = false;
     }
     if (IsModal())

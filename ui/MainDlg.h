@@ -13,6 +13,7 @@
 #include "engine/FarsendEngine.h"
 
 #include "scan/ScanServices.h"
+#include "scan/ScanSession.h"
 #include "scan/ScanTypes.h"
 
 class wxButton;
@@ -43,15 +44,13 @@ public:
         LOAD_POLL_MS = 50,
     };
 
-    CMainDlg(wxWindow* pParent, const CScanServices& services);
+    // session: the program's, which loads the engine and numbers backups.
+    CMainDlg(wxWindow* pParent, CScanSession& session);
     ~CMainDlg() override;
 
     // The target list from the tree's ticks; false, after telling the user,
     // when nothing is ticked.
     bool CollectTargets();
-    // Creates the work folder; returns the highest backup number in it.
-    uint32_t PrepareWorkDir();
-
     // What the next scan would be handed, in the record's order.
     SCANREQUEST MakeScanRequest() const;
 
@@ -62,8 +61,8 @@ public:
     bool IsEngineLoaded() const { return m_bEngineLoaded; }
     // "Scan Now" was pressed while the engine was still getting ready.
     bool IsScanWaiting() const { return m_bScanWaiting; }
-    uint32_t GetLastBackupNo() const { return m_nLastBackupNo; }
-    const std::string& GetWorkDir() const { return m_szWorkDir; }
+    uint32_t GetLastBackupNo() const { return m_session.GetLastBackupNo(); }
+    const std::string& GetWorkDir() const { return m_session.GetWorkDir(); }
     CFolderTree* GetTree() { return m_treeFolders; }
 
     std::vector<CScanTarget> m_arTargets;
@@ -87,9 +86,8 @@ private:
     void RunScan();
     void EndScanWait();
 
+    CScanSession& m_session;
     CScanServices m_services;
-    uint32_t m_nLastBackupNo = 0;
-    std::string m_szWorkDir;
     std::string m_strMessage;
     bool m_bEngineLoaded = false;
     int m_nLoadResult = ENGINE_LOAD_PENDING;

@@ -38,8 +38,8 @@ wxBEGIN_EVENT_TABLE(CScanDlg, wxDialog)
     EVT_CLOSE(CScanDlg::OnClose)
 wxEND_EVENT_TABLE()
 
-CScanDlg::CScanDlg(wxWindow* pParent, const CScanServices& services)
-    : m_services(services), m_timer(this, TIMER_SCAN) {
+CScanDlg::CScanDlg(wxWindow* pParent, CScanSession& session)
+    : m_session(session), m_services(session.GetServices()), m_timer(this, TIMER_SCAN) {
     Create(pParent, IDD, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(273, 161)));
@@ -118,7 +118,7 @@ CScanDlg::~CScanDlg() {
 }
 
 uint32_t CScanDlg::GetLastBackupNo() const {
-    return m_pScanner ? m_pScanner->GetLastBackupNo() : m_req.nLastBackupNo;
+    return m_pScanner ? m_pScanner->GetLastBackupNo() : m_session.GetLastBackupNo();
 }
 
 void CScanDlg::OnTimer(wxTimerEvent&) {
@@ -128,19 +128,19 @@ void CScanDlg::OnTimer(wxTimerEvent&) {
 }
 
 void CScanDlg::RunScan() {
-    CScanEnv env{m_services.pEngine, m_services.pLister, m_services.pDrives, m_services.pAccess,
-                 this,               &m_rows,            m_services.pBackup};
-    env.pWorkers = m_services.pWorkers;
-    env.pAllow = m_services.pAllow;
-    env.pWait = this;
-    m_pScanner = std::make_unique<CScanner>(m_req, env);
+    // Every repair from here backs files up first (the main dialog made the
+    // folder ready when it opened).
+    m_session.PrepareBackups();
+    IScanView& view = *this;
     IRepairView& repairView = *this;
-    m_pRoads = std::make_unique<CRepairRoads>(*m_pScanner, repairView);
+    m_pRun = m_session.NewScan(m_req, view, m_rows, this);
+    m_pScanner = &m_pRun->GetScanner();
+    m_pRoads = &m_pRun->GetRoads(repairView);
     // Stop pressed before the first tick: every target ends at once.
     if (m_bStop)
         m_pScanner->Stop();
     m_bScanning = true;
-    m_pScanner->RunScan();
+    m_pRun->Run();
     m_bScanning = false;
     // Workers' engines serve no window; the one left for repairs does.
     if (m_services.pEngine)
@@ -270,10 +270,8 @@ void CScanDlg::CancelOrStop() {
             m_pScanner->Stop();
         return;
     }
-    if (m_services.pRegistry && m_services.pNotifier && m_services.pClock) {
-        CEventLog eventLog(*m_services.pRegistry, *m_services.pNotifier, *m_services.pClock);
-        eventLog.WriteIfAgent(m_rows, m_pScanner ? m_pScanner->GetEngineVersion() : std::string());
-    }
+    if (m_pRun)
+        m_pRun->WriteEventRecords();
     EndModal(wxID_CANCEL);
 }
 

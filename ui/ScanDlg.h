@@ -12,6 +12,7 @@
 
 #include "repair/RepairRoads.h"
 #include "scan/ScanServices.h"
+#include "scan/ScanSession.h"
 #include "scan/Scanner.h"
 #include "ui/ResultList.h"
 
@@ -54,7 +55,8 @@ public:
         GIVE_UP_CALL_MS = 5000,
     };
 
-    CScanDlg(wxWindow* pParent, const CScanServices& services);
+    // The scan runs in session, which numbers its backups.
+    CScanDlg(wxWindow* pParent, CScanSession& session);
     ~CScanDlg() override;
 
     // Filled by the main dialog before ShowModal.
@@ -119,11 +121,14 @@ private:
     void SetProgressText(const std::string& strText) override;
     void CloseProgress() override;
 
+    CScanSession& m_session;
     CScanServices m_services;
     wxTimer m_timer;
     CResultRows m_rows;
-    std::unique_ptr<CScanner> m_pScanner;
-    std::unique_ptr<CRepairRoads> m_pRoads;
+    std::unique_ptr<CScanRun> m_pRun;
+    // The run's, once it begins.
+    CScanner* m_pScanner = nullptr;
+    CRepairRoads* m_pRoads = nullptr;
     CProcessingDlg* m_pProgressDlg = nullptr;
 
     wxButton* m_btnStop = nullptr;

@@ -61,7 +61,8 @@ protected:
 };
 
 TEST_F(MainWindowTest, DefaultsScansAndExit) {
-    CMainDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CMainDlg dlg(nullptr, sessionDlg);
     CStepper steps;
     int nScans = 0;
     steps.Add([&] { return dlg.IsShownOnScreen() && dlg.IsEngineLoaded(); },
@@ -133,7 +134,8 @@ TEST_F(MainWindowTest, ShownAtOnceWhileTheEngineTurnsOnScanNowWaitsAndAHangIsGiv
     wxStopWatch watch;
     long nShownMs = -1;
     {
-        CMainDlg dlg(nullptr, m_pServices->Get());
+        CScanSession sessionDlg(m_pServices->Get());
+        CMainDlg dlg(nullptr, sessionDlg);
         auto Version = [&] { return static_cast<wxStaticText*>(dlg.FindWindow(CMainDlg::IDC_ENGINE_VER))->GetLabel(); };
         CStepper steps;
         steps.Add([&] { return dlg.IsShownOnScreen(); },
@@ -204,7 +206,8 @@ int EndShown(CMainDlg& dlg, const std::function<void()>& fnEnd) {
 }
 
 TEST_F(MainWindowTest, EscapeKeyLeavesTheEngineOn) {
-    CMainDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CMainDlg dlg(nullptr, sessionDlg);
     EXPECT_EQ(EndShown(dlg,
                        [] {
                            wxUIActionSimulator sim;
@@ -216,7 +219,8 @@ TEST_F(MainWindowTest, EscapeKeyLeavesTheEngineOn) {
 }
 
 TEST_F(MainWindowTest, CloseBoxLeavesTheEngineOn) {
-    CMainDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CMainDlg dlg(nullptr, sessionDlg);
     // What the window manager's close sends; there is none under Xvfb.
     EXPECT_EQ(EndShown(dlg, [&] { dlg.Close(); }), wxID_CANCEL);
     EXPECT_TRUE(m_pServices->platform.engine.IsLoaded());
@@ -229,7 +233,8 @@ TEST_F(MainWindowTest, WithoutAnEngineNothingCallsIntoIt) {
     CHostEngine missing(options);
     CScanServices services = m_pServices->Get();
     services.pEngine = &missing;
-    CMainDlg dlg(nullptr, services);
+    CScanSession sessionDlg(services);
+    CMainDlg dlg(nullptr, sessionDlg);
     CStepper steps;
     steps.Add([&] { return dlg.IsShownOnScreen(); },
               [&] {

@@ -75,7 +75,8 @@ protected:
 };
 
 TEST_F(ScanWindowTest, FullScanWithAutomaticRepair) {
-    CScanDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CScanDlg dlg(nullptr, sessionDlg);
     dlg.m_req = Request(true);
     CStepper steps;
     int nRows = 0;
@@ -139,7 +140,8 @@ TEST_F(ScanWindowTest, StopDuringTheScan) {
     CHookedLister lister;
     CScanServices services = m_pServices->Get();
     services.pLister = &lister;
-    CScanDlg dlg(nullptr, services);
+    CScanSession sessionDlg(services);
+    CScanDlg dlg(nullptr, sessionDlg);
     dlg.m_req = Request(false);
     dlg.m_req.arTargets = {strStop};
     lister.m_strFolder = strStop + "/b";
@@ -168,7 +170,8 @@ TEST_F(ScanWindowTest, TheEndSaysHowManyFilesWereNotFullyScanned) {
     mkdir(strFolder.c_str(), 0755);
     for (const char* pszName : {"/engine-error-1.exe", "/engine-error-2.exe", "/plain.exe"})
         ASSERT_TRUE(CTempDir::WriteFile(strFolder + pszName, "plain"));
-    CScanDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CScanDlg dlg(nullptr, sessionDlg);
     dlg.m_req = Request(false);
     dlg.m_req.arTargets = {strFolder};
     CStepper steps;
@@ -184,7 +187,8 @@ TEST_F(ScanWindowTest, LiveDuringAHungEngineCallAndTwoStopsEndIt) {
     ASSERT_EQ(m_pServices->platform.engine.Load(), ENGINE_LOAD_OK);
     mkdir((m_strTree + "/zz").c_str(), 0755);
     ASSERT_TRUE(CTempDir::WriteFile(m_strTree + "/zz/fault-probe-hang.exe", "plain"));
-    CScanDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CScanDlg dlg(nullptr, sessionDlg);
     dlg.m_req = Request(false);
     dlg.m_req.arTargets = {m_strTree + "/zz"};
     CStepper steps;
@@ -240,7 +244,8 @@ CNoticeDlg* OpenNotice() {
 TEST_F(ScanWindowTest, RepairPassWithASilencedNoticeKind) {
     // One more row of the same kind, so silencing shows.
     CTempDir::WriteFile(m_strTree + "/unrepairable-2.exe", quillet::samples::TestMarker(1, 3, "Second.Unrep"));
-    CScanDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CScanDlg dlg(nullptr, sessionDlg);
     dlg.m_req = Request(false);
     bool bTickNext = true, bShotProgress = false, bQueued = false;
     // Answers each notice as it opens, inside the pass's nested loops.
@@ -298,7 +303,8 @@ TEST_F(ScanWindowTest, RepairPassWithASilencedNoticeKind) {
 }
 
 TEST_F(ScanWindowTest, DoubleClickAnsweredNoThenYes) {
-    CScanDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CScanDlg dlg(nullptr, sessionDlg);
     dlg.m_req = Request(false);
     int nRow = -1;
     CStepper steps;
@@ -338,7 +344,9 @@ TEST_F(ScanWindowTest, ClosingWritesTheRecordsAndNotifiesTheAgent) {
     ASSERT_EQ(system(("mkdir -p '" + strInfo + "'").c_str()), 0);
     CTempDir::WriteFile(strInfo + "/AGENT_WinClass", "com.kestrum.Pelmora.TestAgent");
 
-    CScanDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+
+    CScanDlg dlg(nullptr, sessionDlg);
     dlg.m_req = Request(false);
     CStepper steps;
     steps.Add([&] { return dlg.IsScanOver(); }, [&] { ClickButton(&dlg, wxID_CANCEL); });
@@ -357,7 +365,8 @@ TEST_F(ScanWindowTest, ClosingWritesTheRecordsAndNotifiesTheAgent) {
 
     // Enter ends the dialog without records.
     CTempDir::RemoveTree(m_dir / "config");
-    CScanDlg quiet(nullptr, m_pServices->Get());
+    CScanSession sessionQuiet(m_pServices->Get());
+    CScanDlg quiet(nullptr, sessionQuiet);
     quiet.m_req = Request(false);
     CStepper enter;
     enter.Add([&] { return quiet.IsScanOver(); }, [&] { ClickButton(&quiet, wxID_OK); });
@@ -380,7 +389,8 @@ void RightClickRow(CScanDlg& dlg, int nRow) {
 }
 
 TEST_F(ScanWindowTest, RowMenuQuarantinesAndSkipsRepairedRows) {
-    CScanDlg dlg(nullptr, m_pServices->Get());
+    CScanSession sessionDlg(m_pServices->Get());
+    CScanDlg dlg(nullptr, sessionDlg);
     dlg.m_req = Request(false);
     int nUnrep = -1, nRepairable = -1;
     bool bQuarantineOffered = true;

@@ -13,8 +13,7 @@
 
 #include "base/Diagnostics.h"
 #include "base/EscapeField.h"
-#include "platform/AllowListFile.h"
-#include "platform/BackupStore.h"
+#include "platform/PlatformServices.h"
 #include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
 #include "res/Strings.h"
@@ -195,9 +194,9 @@ int main(int argc, char** argv) {
     }
 
     // The folder the program would use, as it is: nothing here creates it.
-    CBackupStore store(GetWorkDirPath());
-    CAllowListFile allowList;
-    CBackupBin bin(store, &allowList);
+    CPlatformServices platform;
+    const CScanServices services = platform.Get();
+    CBackupBin bin(*services.pBin, services.pAllow);
     if (strCommand == "restore")
         return Restore(bin, arNumbers, bAllow);
     if (strCommand == "delete")
