@@ -30,7 +30,7 @@ function(quillet_layer_root root)
   endforeach()
 endfunction()
 
-quillet_layer_root(${QUILLET_LOGIC_ROOT} engine scan repair controls tree app res)
+quillet_layer_root(${QUILLET_LOGIC_ROOT} engine scan repair controls tree app res schedule)
 quillet_layer_root(${QUILLET_PLATFORM_ROOT} platform farsend)
 
 # Proof that the roots hold: a probe is one source built with a layer's
