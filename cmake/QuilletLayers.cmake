@@ -19,7 +19,8 @@ set(QUILLET_LOGIC_FOLDERS
   scan
   repair
   tree
-  controls)
+  controls
+  schedule)
 # The engine host's wire format is the platform's, beside the engine binding.
 set(QUILLET_PLATFORM_FOLDERS
   platform

@@ -49,7 +49,8 @@ finding and repairs the files its engine can clean, keeping a backup of
 each one first. The Backup Bin puts a backup back where it came from.
 .
 This package holds the window program, quillet-scan for scripts,
-quillet-bin for the backups, quillet-samples, the engine host and the
+quillet-bin for the backups, quillet-schedule for scans on systemd user
+timers, quillet-samples, the engine host and the
 bundled reference engine, which knows only test signatures. Install
 quillet-engine-clamav to scan with ClamAV's signatures.")
 

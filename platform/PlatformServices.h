@@ -17,6 +17,7 @@
 #include "platform/MountTable.h"
 #include "platform/PosixDirLister.h"
 #include "platform/PosixFileAccess.h"
+#include "platform/ScheduleUnits.h"
 #include "platform/SystemClock.h"
 #include "platform/XdgRegistry.h"
 #include "scan/ScanServices.h"
@@ -71,6 +72,7 @@ struct CPlatformServices {
     CLinuxNamespace folders{&drives};
     CLazyEnginePool workers{engine};
     CAllowListFile allowList;
+    CScheduleUnits schedules;
 
     CScanServices Get() {
         CScanServices services;
@@ -87,6 +89,7 @@ struct CPlatformServices {
         services.pBin = &backups;
         services.pNamespace = &folders;
         services.pAllow = &allowList;
+        services.pSchedules = &schedules;
         return services;
     }
 };

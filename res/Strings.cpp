@@ -129,6 +129,7 @@ const char* LoadText(EStringId eId) {
                "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
                "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
                "  --jobs N          engine workers, 1 to 256 (default: one per core)\n"
+               "  --schedule NAME   a run of that schedule: never two at once\n"
                "  --help            print this help and exit\n"
                "  --version         print the version and exit\n";
 
@@ -225,6 +226,63 @@ const char* LoadText(EStringId eId) {
     case IDS_BIN_DELETE_FAILED_TEXT: return "it could not be removed; the backup is kept";
     case IDS_KIND_BACKUP: return "backup";
     case IDS_KIND_QUARANTINE: return "quarantine";
+
+    case IDS_SCHEDULE_TOOL_USAGE:
+        return "usage: quillet-schedule add (--daily HH:MM | --weekly DAY HH:MM | --hourly) [--on-ac-power] "
+               "[quillet-scan's options] TARGET...\n"
+               "       quillet-schedule list | run NAME | remove NAME\n";
+    case IDS_SCHEDULE_TOOL_OPTIONS:
+        return "  add               write a schedule as systemd user units, enable it, print its name\n"
+               "  --daily HH:MM     every day at that time\n"
+               "  --weekly DAY HH:MM  every week on DAY (Mon..Sun) at that time\n"
+               "  --hourly          every hour\n"
+               "  --on-ac-power     skip the run while on battery\n"
+               "                    scan options: --no-subfolders --all-files --hidden --all-drives --repair\n"
+               "                    --quarantine --verbose --engine --database --clamd --jobs, as quillet-scan\n"
+               "  list              one line a schedule: NAME, WHEN and TARGETS, tab-separated\n"
+               "  run NAME          run a schedule's scan now, as its timer would\n"
+               "  remove NAME       stop and remove a schedule\n"
+               "  --version         print the program's version and exit\n"
+               "  --help            print this help and exit\n";
+    case IDS_SCHEDULE_LINE_BREAK: return "a line break cannot be passed to a scheduled scan; no schedule was written: %s";
+    case IDS_SCHEDULE_NO_SYSTEMD:
+        return "systemd does not run this system (no /run/systemd/system, or no systemctl): a schedule could never "
+               "start, and none was written";
+    case IDS_SCHEDULE_NEXT_SESSION: return "no systemd user instance answers now: the schedule starts with your next session";
+    case IDS_SCHEDULE_NOT_FOUND: return "no schedule named %s";
+    case IDS_SCHEDULE_UNREADABLE: return "(cannot be read back)";
+    case IDS_SCHEDULE_BAD_EXEC: return "its service's ExecStart is not as quillet-schedule writes it";
+    case IDS_SCHEDULE_BAD_CALENDAR: return "its timer's OnCalendar is not as quillet-schedule writes it";
+    case IDS_SCHEDULE_UNIT_MISSING: return "%s is missing";
+    case IDS_SCHEDULE_ALREADY_RUNNING: return "quillet-scan: schedule %s is still running; this run does not scan\n";
+    case IDS_SCHEDULE_LOCK_FAILED: return "quillet-scan: cannot lock schedule %s: %s: %s\n";
+    case IDS_SCHEDULE_CANNOT_WRITE: return "cannot write %s: %s";
+    case IDS_SCHEDULE_UNSAFE_FOLDER: return "%s is not yours alone to write; no schedule was written";
+    case IDS_SCHEDULE_NO_SCANNER: return "quillet-scan is not beside this program (%s)";
+    case IDS_SCHEDULE_BAD_TIME: return "not a time of day (HH:MM): %s";
+    case IDS_SCHEDULE_BAD_DAY: return "not a day of the week (Mon..Sun): %s";
+    case IDS_SCHEDULE_NOT_ON_DISK: return "not a folder or file on disk: %s";
+    case IDS_SCHEDULE_CANNOT_REMOVE: return "cannot remove %s: %s";
+    case IDS_SCHEDULE_START_FAILED: return "systemctl could not start %s: the schedule starts with your next session";
+    case IDS_SCHEDULE_CAPTION: return "Schedule";
+    case IDS_SCHEDULE_MENU: return "&Schedule...\tCtrl+E";
+    case IDS_SCHEDULE_COL_NAME: return "Name";
+    case IDS_SCHEDULE_COL_WHEN: return "When";
+    case IDS_SCHEDULE_COL_TARGETS: return "Targets";
+    case IDS_SCHEDULE_DAILY: return "Daily";
+    case IDS_SCHEDULE_WEEKLY: return "Weekly";
+    case IDS_SCHEDULE_HOURLY: return "Hourly";
+    case IDS_SCHEDULE_AC_POWER: return "Only on AC power";
+    case IDS_SCHEDULE_ADD: return "&Add";
+    case IDS_SCHEDULE_REMOVE: return "&Remove";
+    case IDS_SCHEDULE_CLOSE: return "Close";
+    case IDS_SCHEDULE_AT: return "At (HH:MM):";
+    case IDS_SCHEDULE_ON: return "On:";
+    case IDS_SCHEDULE_DAYS: return "Monday\nTuesday\nWednesday\nThursday\nFriday\nSaturday\nSunday";
+    case IDS_SCHEDULE_CANNOT_READ: return "cannot read %s: %s";
+    case IDS_SCHEDULE_BAD_OPTION: return "not an option a scheduled scan takes: %s";
+    case IDS_SCHEDULE_TOOL_VERSION: return "quillet-schedule %d.%d.%d.%d\n";
+    case IDS_SCHEDULE_CANNOT_RUN: return "cannot run %s: %s";
     }
     return "";
 }

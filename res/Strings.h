@@ -209,6 +209,47 @@ enum EStringId : uint16_t {
     IDS_BIN_DELETE_FAILED_TEXT = 525,
     IDS_KIND_BACKUP = 526,
     IDS_KIND_QUARANTINE = 527,
+
+    // Scheduled scans: quillet-schedule, quillet-scan --schedule, the Schedule dialog.
+    IDS_SCHEDULE_TOOL_USAGE = 530,
+    IDS_SCHEDULE_TOOL_OPTIONS = 531,    // --help: after the usage
+    IDS_SCHEDULE_LINE_BREAK = 532,      // "%s": the word, escaped
+    IDS_SCHEDULE_NO_SYSTEMD = 533,
+    IDS_SCHEDULE_NEXT_SESSION = 534,
+    IDS_SCHEDULE_NOT_FOUND = 535,       // "%s": the name
+    IDS_SCHEDULE_UNREADABLE = 536,      // in place of the time of a schedule not read back
+    IDS_SCHEDULE_BAD_EXEC = 537,
+    IDS_SCHEDULE_BAD_CALENDAR = 538,
+    IDS_SCHEDULE_UNIT_MISSING = 539,    // "%s": the unit's file name
+    IDS_SCHEDULE_ALREADY_RUNNING = 540,  // quillet-scan: "%s" the name
+    IDS_SCHEDULE_LOCK_FAILED = 541,     // quillet-scan: "%s" the name, "%s" the path, "%s" why
+    IDS_SCHEDULE_CANNOT_WRITE = 542,    // "%s": the path, "%s": why
+    IDS_SCHEDULE_UNSAFE_FOLDER = 543,   // "%s": the folder
+    IDS_SCHEDULE_NO_SCANNER = 544,      // "%s": where it was looked for
+    IDS_SCHEDULE_BAD_TIME = 545,        // "%s": what was given
+    IDS_SCHEDULE_BAD_DAY = 546,         // "%s": what was given
+    IDS_SCHEDULE_NOT_ON_DISK = 547,     // "%s": the target
+    IDS_SCHEDULE_CANNOT_REMOVE = 548,   // "%s": the path, "%s": why
+    IDS_SCHEDULE_START_FAILED = 549,    // "%s": the timer's unit
+    IDS_SCHEDULE_CAPTION = 550,
+    IDS_SCHEDULE_MENU = 551,
+    IDS_SCHEDULE_COL_NAME = 552,
+    IDS_SCHEDULE_COL_WHEN = 553,
+    IDS_SCHEDULE_COL_TARGETS = 554,
+    IDS_SCHEDULE_DAILY = 555,
+    IDS_SCHEDULE_WEEKLY = 556,
+    IDS_SCHEDULE_HOURLY = 557,
+    IDS_SCHEDULE_AC_POWER = 558,
+    IDS_SCHEDULE_ADD = 559,
+    IDS_SCHEDULE_REMOVE = 560,
+    IDS_SCHEDULE_CLOSE = 561,
+    IDS_SCHEDULE_AT = 562,
+    IDS_SCHEDULE_ON = 563,
+    IDS_SCHEDULE_DAYS = 564,            // the week from Monday, one name a line
+    IDS_SCHEDULE_CANNOT_READ = 565,     // "%s": the path, "%s": why
+    IDS_SCHEDULE_BAD_OPTION = 566,      // "%s": the option
+    IDS_SCHEDULE_TOOL_VERSION = 567,    // "%d.%d.%d.%d", the version record
+    IDS_SCHEDULE_CANNOT_RUN = 568,      // "%s": the program, "%s": why
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

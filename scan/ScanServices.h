@@ -14,6 +14,7 @@
 #include "scan/ScanInterfaces.h"
 
 class IFolderNamespace;
+class ISchedules;
 
 // The work folder backups go to, made ready when the main dialog starts.
 class IWorkFolder {
@@ -45,4 +46,6 @@ struct CScanServices {
     // Findings the user allowed: the scans skip them, the roads that allow
     // add to it.
     IAllowList* pAllow = nullptr;
+    // The user's scheduled scans (the Schedule dialog).
+    ISchedules* pSchedules = nullptr;
 };

@@ -6,7 +6,7 @@ build=$1
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/quillet-install.XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/quillet-scan bin/quillet-bin bin/quillet-samples libexec/quillet/farsend-host libexec/quillet/libfarsend.so; do
+for f in bin/quillet-scan bin/quillet-bin bin/quillet-samples bin/quillet-schedule libexec/quillet/farsend-host libexec/quillet/libfarsend.so; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
 done
 "$prefix/bin/quillet-samples" "$prefix/tree" >/dev/null

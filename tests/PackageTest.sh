@@ -48,7 +48,7 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/com.kestrum.Quillet.met
   fail "metainfo"
 grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/com.kestrum.Quillet.metainfo.xml" ||
   fail "metainfo release is not $version"
-for prog in quillet quillet-scan quillet-bin; do
+for prog in quillet quillet-scan quillet-bin quillet-schedule; do
   [ "$("$root/usr/bin/$prog" --version)" = "$prog $version" ] || fail "$prog --version is not $version"
 done
 

@@ -4,6 +4,7 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/menu.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
@@ -18,6 +19,7 @@
 #include "ui/MessageBox.h"
 #include "ui/ResourceImages.h"
 #include "ui/ScanDlg.h"
+#include "ui/ScheduleDlg.h"
 #include "ui/SkinButton.h"
 
 wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
@@ -30,6 +32,8 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_BUTTON(CMainDlg::IDC_BACKUP_BIN, CMainDlg::OnBackupBin)
     EVT_BUTTON(CMainDlg::IDC_INFO, CMainDlg::OnInfoBox)
     EVT_TIMER(CMainDlg::TIMER_ENGINE_LOAD, CMainDlg::OnLoadTimer)
+    EVT_MENU(CMainDlg::IDM_SCHEDULE, CMainDlg::OnSchedule)
+    EVT_CONTEXT_MENU(CMainDlg::OnContextMenu)
 wxEND_EVENT_TABLE()
 
 CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
@@ -222,6 +226,11 @@ void CMainDlg::OnCancel(wxCommandEvent&) {
 // close handling would end the dialog without OnCancel: both come here and
 // end it as Cancel does, leaving the engine on (only "Exit" turns it off).
 void CMainDlg::OnCharHook(wxKeyEvent& event) {
+    if (event.GetKeyCode() == 'E' && event.GetModifiers() == wxMOD_CONTROL) {
+        wxCommandEvent schedule(wxEVT_MENU, IDM_SCHEDULE);
+        OnSchedule(schedule);
+        return;
+    }
     if (event.GetKeyCode() != WXK_ESCAPE) {
         event.Skip();
         return;
@@ -258,4 +267,33 @@ void CMainDlg::OnSysCommand(int nCommand) {
         CAboutDlg dlg(this);
         dlg.ShowModal();
     }
+}
+
+// Only the dialog's own background: the tree and the lists keep their menus.
+void CMainDlg::OnContextMenu(wxContextMenuEvent& event) {
+    if (event.GetEventObject() != this) {
+        event.Skip();
+        return;
+    }
+    wxMenu menu;
+    menu.Append(IDM_SCHEDULE, ToDisplay(LoadText(IDS_SCHEDULE_MENU)));
+    PopupMenu(&menu);
+}
+
+void CMainDlg::OnSchedule(wxCommandEvent&) {
+    if (!m_services.pSchedules)
+        return;
+    // What "Scan Now" would scan, ticked or not yet: the dialog says when
+    // nothing is ticked.
+    std::vector<CScanTarget> arTargets;
+    for (wxTreeItemId item = m_treeFolders->FirstCheckedItem(); item.IsOk();
+         item = m_treeFolders->NextCheckedItem(item)) {
+        std::string strPath;
+        m_treeFolders->GetItemPath(item, strPath);
+        arTargets.push_back(CScanTarget(strPath, m_treeFolders->IsAllDrivesItem(item)));
+    }
+    SCANREQUEST req = MakeScanRequest();
+    req.arTargets = std::move(arTargets);
+    CScheduleDlg dlg(this, *m_services.pSchedules, req);
+    dlg.ShowModal();
 }

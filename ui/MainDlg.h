@@ -18,6 +18,7 @@
 
 class wxButton;
 class wxCheckBox;
+class wxContextMenuEvent;
 class wxStaticText;
 class wxTreeEvent;
 class CFolderTree;
@@ -40,6 +41,9 @@ public:
         IDC_TAVIN = 1003,
         IDC_ENGINE_VER = 1005,
         IDM_ABOUTBOX = 0x0010,
+        // The toolkit reaches no system menu here: the Schedule dialog is
+        // on Ctrl+E and on the background's right-click menu.
+        IDM_SCHEDULE = 0x0020,
         TIMER_ENGINE_LOAD = 1,
         LOAD_POLL_MS = 50,
     };
@@ -77,6 +81,8 @@ protected:
     void OnBackupBin(wxCommandEvent& event);
     void OnInfoBox(wxCommandEvent& event);
     void OnSysCommand(int nCommand);
+    void OnSchedule(wxCommandEvent& event);
+    void OnContextMenu(wxContextMenuEvent& event);
     void OnLoadTimer(wxTimerEvent& event);
 
 private:

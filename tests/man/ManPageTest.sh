@@ -9,7 +9,7 @@ if ! command -v groff >/dev/null; then
   echo "groff is missing (package groff-base): manual pages not checked"
   exit 77
 fi
-programs=(quillet-scan quillet-bin quillet-samples)
+programs=(quillet-scan quillet-bin quillet-samples quillet-schedule)
 [ -e "$build/bin/quillet" ] && programs+=(quillet)
 failed=0
 fail() { echo "$*"; failed=1; }

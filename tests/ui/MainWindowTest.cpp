@@ -6,15 +6,18 @@
 #include <functional>
 
 #include <wx/checkbox.h>
+#include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/stopwatch.h>
 #include <wx/uiaction.h>
 
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/ScheduleDlg.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
+#include "platform/ScheduleUnits.h"
 #include "ui/ScanDlg.h"
 #include "tools/samples/SampleWriter.h"
 #include "ui/FolderTree.h"
@@ -248,6 +251,70 @@ TEST_F(MainWindowTest, WithoutAnEngineNothingCallsIntoIt) {
     EXPECT_EQ(m_arBoxes, (std::vector<std::string>{"Torvane Professional|Cannot load Farsend.dll  file.",
                                                    "Torvane Professional|Cannot load Farsend.dll  file."}));
     EXPECT_EQ(missing.GetHostStarts(), 0);
+}
+
+// Ctrl+E opens the Schedule dialog over what is ticked; a schedule added
+// there is listed and its units written, and Remove takes it away.
+TEST_F(MainWindowTest, ScheduleDialogAddsListsAndRemoves) {
+    CScheduleUnits units;
+    units.m_strUnitDir = m_dir / "config/systemd/user";
+    units.m_strSystemdRoot = m_dir.Path();
+    for (const char* psz : {"run", "run/systemd", "run/systemd/system", "path"})
+        mkdir((m_dir / psz).c_str(), 0755);
+    CTempDir::WriteFile(m_dir / "path/systemctl", "#!/bin/sh\nexit 1\n", 0755);
+    const std::string strPath = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (m_dir / "path:" + strPath).c_str(), 1);
+    CScanServices services = m_pServices->Get();
+    services.pSchedules = &units;
+    CScanSession sessionDlg(services);
+    CMainDlg dlg(nullptr, sessionDlg);
+    auto fnSchedule = [] {
+        for (wxWindow* pWindow : wxTopLevelWindows)
+            if (auto* pDlg = dynamic_cast<CScheduleDlg*>(pWindow); pDlg && pDlg->IsModal())
+                return pDlg;
+        return static_cast<CScheduleDlg*>(nullptr);
+    };
+    auto fnRows = [&] {
+        return static_cast<wxListCtrl*>(fnSchedule()->FindWindow(CScheduleDlg::IDC_SCHEDULE_LIST))->GetItemCount();
+    };
+    CStepper steps;
+    steps.Add([&] { return dlg.IsShownOnScreen() && dlg.IsEngineLoaded(); },
+              [&] {
+                  dlg.GetTree()->ToggleCheck(TopItem(dlg.GetTree(), "Home"));
+                  dlg.SetFocus();
+                  wxUIActionSimulator sim;
+                  sim.Char('E', wxMOD_CONTROL);
+              });
+    steps.Add([&] { return fnSchedule() && fnSchedule()->IsShownOnScreen(); },
+              [&] {
+                  EXPECT_EQ(fnRows(), 0);
+                  ClickButton(fnSchedule(), CScheduleDlg::IDC_ADD);
+              });
+    steps.Add([&] { return fnRows() == 1; },
+              [&] {
+                  auto* pList = static_cast<wxListCtrl*>(fnSchedule()->FindWindow(CScheduleDlg::IDC_SCHEDULE_LIST));
+                  EXPECT_EQ(pList->GetItemText(0, CScheduleDlg::COL_WHEN), "daily 03:00");
+                  EXPECT_EQ(pList->GetItemText(0, CScheduleDlg::COL_TARGETS), m_dir / "home");
+                  EXPECT_EQ(fnSchedule()->GetEntries()[0].schedule.arOptions, std::vector<std::string>{"--repair"});
+                  EXPECT_EQ(CTempDir::Entries(units.m_strUnitDir),
+                            (std::vector<std::string>{"quillet-scan-1.service", "quillet-scan-1.timer",
+                                                      "timers.target.wants"}));
+                  pList->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+                  ClickButton(fnSchedule(), CScheduleDlg::IDC_REMOVE);
+              });
+    steps.Add([&] { return fnRows() == 0; },
+              [&] {
+                  EXPECT_EQ(CTempDir::Entries(units.m_strUnitDir), std::vector<std::string>{"timers.target.wants"});
+                  ClickButton(fnSchedule(), CScheduleDlg::IDC_CLOSE);
+              });
+    steps.Add([&] { return !fnSchedule(); }, [&] { ClickButton(&dlg, CMainDlg::IDOK_EXIT); });
+    steps.Begin();
+    EXPECT_EQ(dlg.ShowModal(), wxID_OK);
+    setenv("PATH", strPath.c_str(), 1);
+    EXPECT_TRUE(steps.IsDone());
+    // No instance answered: said once, after the add.
+    EXPECT_EQ(m_arBoxes, std::vector<std::string>{
+                             "Schedule|no systemd user instance answers now: the schedule starts with your next session"});
 }
 
 }  // namespace

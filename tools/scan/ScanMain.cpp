@@ -21,10 +21,12 @@
 #include "base/EscapeField.h"
 #include "platform/EngineChoice.h"
 #include "platform/PlatformServices.h"
+#include "platform/ScheduleUnits.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanSession.h"
+#include "schedule/Schedule.h"
 
 namespace {
 
@@ -99,6 +101,7 @@ int main(int argc, char** argv) {
     static CStderrDiagnosticSink s_verbose("quillet-scan");
     SCANREQUEST req;
     req.bAutoRepair = false;
+    std::string strSchedule;  // the schedule this run is, when a timer started it
     bool bOptions = true;
     bool bHidden = false;
     CEngineChoice engineChoice;
@@ -144,6 +147,10 @@ int main(int argc, char** argv) {
             nJobs = static_cast<int>(nValue);
         } else if (bOptions && strcmp(pszArg, "--clamd") == 0 && i + 1 < argc) {
             engineChoice.strClamd = argv[++i];
+        } else if (bOptions && strcmp(pszArg, "--schedule") == 0 && i + 1 < argc) {
+            strSchedule = argv[++i];
+            if (!IsScheduleName(strSchedule))
+                return Usage();
         } else if (bOptions && strcmp(pszArg, "--all-drives") == 0) {
             req.arTargets.push_back(CScanTarget(std::string(), true));
             arArgs.push_back(nullptr);
@@ -156,6 +163,22 @@ int main(int argc, char** argv) {
     }
     if (req.arTargets.empty())
         return Usage();
+    // Two runs of one schedule never overlap: a timer that fires while the
+    // last run (or a `quillet-schedule run`) still scans would only repeat
+    // it, so the second one says so and ends without scanning.
+    if (!strSchedule.empty()) {
+        std::string strLock, strWhy;
+        const int nLock = LockScheduleRun(strSchedule, &strLock, &strWhy);
+        if (nLock == -1) {
+            fprintf(stderr, LoadText(IDS_SCHEDULE_ALREADY_RUNNING), strSchedule.c_str());
+            return 2;
+        }
+        if (nLock < 0) {
+            fprintf(stderr, LoadText(IDS_SCHEDULE_LOCK_FAILED), strSchedule.c_str(), EscapeField(strLock).c_str(),
+                    strWhy.c_str());
+            return 2;
+        }
+    }
 
     // A target that is not there is said, and the others are still scanned.
     bool bMissing = false;
