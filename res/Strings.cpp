@@ -225,6 +225,47 @@ const char* LoadText(EStringId eId) {
     case IDS_BIN_DELETE_FAILED_TEXT: return "it could not be removed; the backup is kept";
     case IDS_KIND_BACKUP: return "backup";
     case IDS_KIND_QUARANTINE: return "quarantine";
+
+    case IDS_HISTORY_HEAD: return "Scan %s (%s)\n";
+    case IDS_HISTORY_TIMES: return "  Started: %s, ended: %s\n";
+    case IDS_HISTORY_TARGET: return "  Target: %s\n";
+    case IDS_HISTORY_ALL_DRIVES: return "all drives";
+    case IDS_HISTORY_ENGINE: return "  Engine: %s %s\n";
+    case IDS_HISTORY_COUNTS: return "  Scanned: %d, Infected: %d\n";
+    case IDS_HISTORY_DONE: return "  Done: %s\n";
+    case IDS_HISTORY_DONE_ITEM: return "%s %d";
+    case IDS_HISTORY_BACKED_UP: return "Backed up";
+    case IDS_HISTORY_EXIT: return "  Exit status: %d\n";
+    case IDS_HISTORY_FOUND: return "  Found: %s\t%s\t%s\n";
+    case IDS_HISTORY_ERROR: return "  Error: %s\n";
+    case IDS_HISTORY_OMITTED_FINDINGS: return "  %d more findings not kept\n";
+    case IDS_HISTORY_OMITTED_ERRORS: return "  %d more errors not kept\n";
+    case IDS_ROAD_COMMAND: return "command line";
+    case IDS_ROAD_WINDOW: return "window";
+    case IDS_ROAD_SCHEDULE: return "schedule %s";
+    case IDS_HISTORY_UNREADABLE: return "quillet-scan: %s: the history cannot be read: %s\n";
+    case IDS_HISTORY_NOT_WRITTEN: return "quillet-scan: %s: the scan was not added to the history: %s\n";
+    case IDS_HISTORY_LINK: return "a link, not followed";
+    case IDS_HISTORY_NO_FOLDER: return "no home folder";
+    case IDS_HISTORY_TITLE: return "Scan history";
+    case IDS_HISTORY_COL_START: return "Started";
+    case IDS_HISTORY_COL_ROAD: return "Started by";
+    case IDS_HISTORY_COL_TARGETS: return "Targets";
+    case IDS_HISTORY_COL_SCANNED: return "Scanned";
+    case IDS_HISTORY_COL_INFECTED: return "Infected";
+    case IDS_HISTORY_COL_EXIT: return "Exit status";
+
+    case IDS_NOTIFY_FOUND_ONE: return "Quillet found 1 infected file";
+    case IDS_NOTIFY_FOUND_MANY: return "Quillet found %d infected files";
+    case IDS_NOTIFY_CLEAN: return "Quillet found no virus";
+    case IDS_NOTIFY_FAILED: return "Quillet's scan failed";
+    case IDS_NOTIFY_FINDING: return "%s in %s (%s)";
+    case IDS_NOTIFY_MORE: return "and %d more";
+    case IDS_NOTIFY_STOPPED: return "The scan was stopped after %d files; it is not complete.";
+    case IDS_NOTIFY_ACTION: return "Show in history";
+    case IDS_NOTIFY_NOT_SENT: return "quillet-scan: the desktop notification was not sent: %s\n";
+    case IDS_NOTIFY_NO_BUS: return "no session bus";
+    case IDS_NOTIFY_NO_ANSWER: return "the notification service did not answer in time";
     }
     return "";
 }
