@@ -10,6 +10,7 @@
 #include <map>
 
 #include "res/Strings.h"
+#include "scan/AllowList.h"
 #include "scan/EscapeField.h"
 
 namespace {
@@ -45,25 +46,8 @@ uint64_t Checksum(std::string_view str) {
 
 std::string Unescape(std::string_view str) {
     std::string strOut;
-    for (size_t i = 0; i < str.size(); ++i) {
-        if (str[i] != '\\' || i + 1 >= str.size()) {
-            strOut += str[i];
-            continue;
-        }
-        const char c = str[++i];
-        if (c == 'n') {
-            strOut += '\n';
-        } else if (c == 't') {
-            strOut += '\t';
-        } else if (c == 'x' && i + 2 < str.size()) {
-            unsigned nByte = 0;
-            std::from_chars(str.data() + i + 1, str.data() + i + 3, nByte, 16);
-            strOut += static_cast<char>(nByte);
-            i += 2;
-        } else {
-            strOut += c;
-        }
-    }
+    // A checksummed record holds only what Format escaped.
+    UnescapeField(str, &strOut);
     return strOut;
 }
 
