@@ -78,14 +78,16 @@ TEST(HistoryTest, AHugeFileIsReadOnlyAtItsEndAndPrunedToHalfItsBound) {
     // 100 MB of nothing (sparse), then one record.
     const int nFd = open(strPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(nFd, 0);
-    ASSERT_EQ(ftruncate(nFd, 100 << 20), 0);
+    const std::string strRecord = CScanHistory::Format(MakeRecord("end", Now()));
+    ASSERT_EQ(pwrite(nFd, strRecord.data(), strRecord.size(), 100 << 20), static_cast<ssize_t>(strRecord.size()));
     close(nFd);
     CHistoryFile file(strPath);
+    EXPECT_EQ(Ids(file), std::vector<std::string>{"end"});
+    EXPECT_LE(file.m_nLastReadBytes, HISTORY_READ_BYTES);
+
     std::string strWhy;
     ASSERT_TRUE(file.Append(MakeRecord("after", Now()), Now(), &strWhy)) << strWhy;
-
-    EXPECT_EQ(Ids(file), std::vector<std::string>{"after"});
-    EXPECT_LE(file.m_nLastReadBytes, HISTORY_READ_BYTES);
+    EXPECT_EQ(Ids(file), (std::vector<std::string>{"end", "after"}));
     struct stat st {};
     ASSERT_EQ(stat(strPath.c_str(), &st), 0);
     EXPECT_LE(static_cast<uint64_t>(st.st_size), file.m_limits.nMaxBytes / 2);
