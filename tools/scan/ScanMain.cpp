@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,13 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/DesktopNotifier.h"
 #include "platform/EngineChoice.h"
 #include "platform/EnginePool.h"
+#include "platform/HistoryFile.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "scan/Diagnostics.h"
 #include "scan/EventLog.h"
+#include "scan/History.h"
 #include "scan/ResultRows.h"
 #include "scan/Scanner.h"
 #include "scan/EscapeField.h"
@@ -47,6 +51,7 @@ void OnInterrupt(int nSignal) {
 class CConsoleView : public IScanView, public IEngineWait {
 public:
     CScanner* m_pScanner = nullptr;
+    std::vector<std::string>* m_parErrors = nullptr;  // the history's error lines
     void Drain() override {
         if (g_nInterrupts && m_pScanner)
             m_pScanner->Stop();
@@ -56,9 +61,13 @@ public:
     void NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) override {
         fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(strPath).c_str(),
                 SkipReasonText(eReason, EscapeField(strDetail)).c_str());
+        if (m_parErrors)
+            m_parErrors->push_back(strPath + ": " + SkipReasonText(eReason, strDetail));
     }
     void EngineFailed(const std::string& strReason) override {
         fprintf(stderr, "quillet-scan: engine: %s\n", EscapeField(strReason).c_str());
+        if (m_parErrors)
+            m_parErrors->push_back("engine: " + strReason);
     }
     bool WhileWaiting(uint64_t, int64_t) override {
         Drain();
@@ -90,6 +99,39 @@ std::string AbsoluteTarget(const char* pszArg) {
     return strCwd + pszArg;
 }
 
+// Newest first, one block a scan.
+int PrintHistory() {
+    CHistoryFile history;
+    std::vector<SHISTORYRECORD> arRecords;
+    std::string strWhy;
+    if (!history.Read(&arRecords, &strWhy)) {
+        fprintf(stderr, LoadText(IDS_HISTORY_UNREADABLE), EscapeField(history.GetPath()).c_str(), strWhy.c_str());
+        return 2;
+    }
+    for (size_t i = arRecords.size(); i-- > 0;)
+        printf("%s%s", CScanHistory::Describe(arRecords[i]).c_str(), i ? "\n" : "");
+    return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+}
+
+// Every scan ends here, whatever its end: its record goes into the history
+// and, for a scheduled run, into one desktop notification.
+int EndScan(SHISTORYRECORD* pRec, int nExit, bool bNotify) {
+    pRec->nEnd = time(nullptr);
+    pRec->nExit = nExit;
+    CHistoryFile history;
+    std::string strWhy;
+    if (!history.Append(*pRec, pRec->nEnd, &strWhy))
+        fprintf(stderr, LoadText(IDS_HISTORY_NOT_WRITTEN), EscapeField(history.GetPath()).c_str(), strWhy.c_str());
+    if (bNotify) {
+        std::string strSummary, strBody;
+        CScanHistory::NoticeText(*pRec, &strSummary, &strBody);
+        CDesktopNotifier notifier;
+        if (notifier.Send(strSummary, strBody, pRec->strId, &strWhy) != NOTIFY_SENT)
+            fprintf(stderr, LoadText(IDS_NOTIFY_NOT_SENT), EscapeField(strWhy).c_str());
+    }
+    return nExit;
+}
+
 int Usage() {
     fputs(LoadText(IDS_SCAN_TOOL_USAGE), stderr);
     return 64;
@@ -98,11 +140,16 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // This program started anew to serve a scheduled scan's notification.
+    if (argc > 1 && strcmp(argv[1], NOTIFY_CHILD_OPTION) == 0)
+        return RunNotifyChild(argc - 1, argv + 1);
     static CStderrDiagnosticSink s_verbose("quillet-scan");
     SCANREQUEST req;
     req.bAutoRepair = false;
     bool bOptions = true;
     bool bHidden = false;
+    // A scheduled run: its end is also told as a desktop notification.
+    bool bScheduled = false;
     CEngineChoice engineChoice;
     // As many engine workers as cores; 1 is the one-at-a-time scan.
     int nJobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -119,6 +166,8 @@ int main(int argc, char** argv) {
             printf(LoadText(IDS_SCAN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR,
                    QUILLET_VERSION_PATCH, QUILLET_VERSION_BUILD);
             return 0;
+        } else if (bOptions && strcmp(pszArg, "--history") == 0) {
+            return PrintHistory();
         } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
             SetDiagnosticSink(&s_verbose);
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
@@ -159,6 +208,16 @@ int main(int argc, char** argv) {
     if (req.arTargets.empty())
         return Usage();
 
+    SHISTORYRECORD rec;
+    rec.nStart = time(nullptr);
+    rec.strId = CScanHistory::MakeId(rec.nStart, static_cast<long>(getpid()));
+    rec.eRoad = bScheduled ? HISTORY_ROAD_SCHEDULE : HISTORY_ROAD_COMMAND;
+    rec.strEngine = engineChoice.strEngine;
+    for (const CScanTarget& target : req.arTargets)
+        rec.arTargets.push_back(target.bAllDrives ? std::string() : target.strPath);
+    const char* pszNotify = getenv("QUILLET_NOTIFY");
+    const bool bNotify = bScheduled || (pszNotify && strcmp(pszNotify, "1") == 0);
+
     // A target that is not there is said, and the others are still scanned.
     bool bMissing = false;
     std::vector<CScanTarget> arFound;
@@ -168,6 +227,7 @@ int main(int argc, char** argv) {
         if (!target.bAllDrives && stat(target.strPath.c_str(), &st) != 0) {
             const int nErr = errno;
             fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(arArgs[i]).c_str(), strerror(nErr));
+            rec.arErrors.push_back(std::string(arArgs[i]) + ": " + strerror(nErr));
             bMissing = true;
             continue;
         }
@@ -197,11 +257,13 @@ int main(int argc, char** argv) {
     }
     if (nLoad == ENGINE_LOAD_ENGINE_ERROR) {
         fprintf(stderr, "quillet-scan: %s\n", EscapeField(services.pEngine->GetLoadError()).c_str());
-        return 2;
+        rec.arErrors.push_back(services.pEngine->GetLoadError());
+        return EndScan(&rec, 2, bNotify);
     }
     if (nLoad != ENGINE_LOAD_OK) {
         fprintf(stderr, "%s\n", LoadText(IDS_ENGINE_LOAD_FAILED));
-        return 2;
+        rec.arErrors.push_back(LoadText(IDS_ENGINE_LOAD_FAILED));
+        return EndScan(&rec, 2, bNotify);
     }
 
     struct sigaction action {};
@@ -215,9 +277,11 @@ int main(int argc, char** argv) {
         req.nLastBackupNo = services.pWorkFolder->Prepare(&req.szWorkDir);
 
     CConsoleView view;
+    view.m_parErrors = &rec.arErrors;
     CResultRows rows;
+    CCountingBackupWriter backups(services.pBackup);
     CScanEnv env{services.pEngine, services.pLister, services.pDrives, services.pAccess,
-                 &view, &rows, req.bAutoRepair || req.bQuarantine ? services.pBackup : nullptr};
+                 &view, &rows, req.bAutoRepair || req.bQuarantine ? &backups : nullptr};
     env.pAllow = services.pAllow;
     // Several workers: copies of the loaded engine where it allows, else
     // engines of their own.
@@ -251,16 +315,22 @@ int main(int argc, char** argv) {
     }
     printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
     fflush(stdout);
+    rec.strEngineVersion = scanner.GetEngineVersion();
+    rec.nScanned = scanner.GetScanned();
+    rec.nBackups = backups.GetCount();
+    for (size_t i = 0; i < rows.GetCount(); ++i)
+        rec.arFindings.push_back(SHISTORYFINDING{rows.GetRow(i).strPath, rows.GetRow(i).eState, rows.GetRow(i).strVirus});
+    CScanHistory::CountActions(&rec);
     // A stopped scan never passes for a complete one: it ends as a program
     // stopped by that signal does.
     if (scanner.IsStopped() && g_nSignal != 0) {
         fprintf(stderr, LoadText(IDS_SCAN_TOOL_STOPPED), scanner.GetScanned());
-        return 128 + g_nSignal;
+        return EndScan(&rec, 128 + g_nSignal, bNotify);
     }
     if (bMissing)
-        return 2;
+        return EndScan(&rec, 2, bNotify);
     if (rows.GetCount() != 0)
-        return 1;
+        return EndScan(&rec, 1, bNotify);
     // Nothing found is no all-clear while some file was left unscanned.
-    return scanner.GetNotScanned() == 0 ? 0 : 2;
+    return EndScan(&rec, scanner.GetNotScanned() == 0 ? 0 : 2, bNotify);
 }
