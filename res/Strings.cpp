@@ -110,7 +110,8 @@ const char* LoadText(EStringId eId) {
 
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--quarantine] "
-               "[--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n";
+               "[--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
+               "       quillet-scan --history\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
     case IDS_SCAN_TOOL_NO_TARGET: return "quillet-scan: %s: %s\n";
@@ -129,6 +130,7 @@ const char* LoadText(EStringId eId) {
                "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
                "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
                "  --jobs N          engine workers, 1 to 256 (default: one per core)\n"
+               "  --history         list the scans of the history, newest first, and exit\n"
                "  --help            print this help and exit\n"
                "  --version         print the version and exit\n";
 
@@ -164,9 +166,10 @@ const char* LoadText(EStringId eId) {
 
     case IDS_APP_VERSION: return "quillet %d.%d.%d.%d\n";
     case IDS_APP_HELP:
-        return "usage: quillet [--backup-bin] [--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] "
-           "[--clamd ADDRESS]\n"
+        return "usage: quillet [--backup-bin] [--history [ID]] [--verbose] [--engine reference|clamav|clamd|LIBRARY] "
+           "[--database DIR] [--clamd ADDRESS]\n"
            "  --backup-bin      open the Backup Bin alone; no engine is loaded\n"
+           "  --history [ID]    open the history of scans alone, at scan ID; no engine is loaded\n"
            "  --verbose         say on standard error what failed quietly\n"
            "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
            "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
@@ -266,6 +269,7 @@ const char* LoadText(EStringId eId) {
     case IDS_NOTIFY_NOT_SENT: return "quillet-scan: the desktop notification was not sent: %s\n";
     case IDS_NOTIFY_NO_BUS: return "no session bus";
     case IDS_NOTIFY_NO_ANSWER: return "the notification service did not answer in time";
+    case IDS_HISTORY_CANNOT_READ: return "The history cannot be read: %s: %s";
     }
     return "";
 }

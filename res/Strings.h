@@ -252,6 +252,7 @@ enum EStringId : uint16_t {
     IDS_NOTIFY_NOT_SENT = 606,       // "%s": why
     IDS_NOTIFY_NO_BUS = 607,
     IDS_NOTIFY_NO_ANSWER = 608,
+    IDS_HISTORY_CANNOT_READ = 609,   // quillet --history: "%s": the file, "%s": why
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.
