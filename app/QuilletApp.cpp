@@ -13,6 +13,7 @@
 #include <wx/image.h>
 
 #include "platform/EngineChoice.h"
+#include "platform/HistoryFile.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
@@ -20,6 +21,7 @@
 #include "ui/BackupBinDlg.h"
 #include "ui/DiagnosticLog.h"
 #include "ui/DisplayText.h"
+#include "ui/HistoryDlg.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 
@@ -30,7 +32,8 @@ class CQuilletApp : public wxApp {
 public:
     bool OnInit() override {
         wxInitAllImageHandlers();
-        bool bBackupBin = false, bVerbose = false;
+        bool bBackupBin = false, bVerbose = false, bHistory = false;
+        std::string strHistoryId;
         // The settings file first; what the command line says wins.
         std::string strChoiceError;
         ReadEngineSettingsFile(&m_engineChoice, &strChoiceError);
@@ -38,6 +41,13 @@ public:
             const std::string strArg = argv[i].utf8_string();
             bBackupBin = bBackupBin || strArg == "--backup-bin";
             bVerbose = bVerbose || strArg == "--verbose";
+            if (strArg == "--history") {
+                // The scan to open at, when one is named.
+                bHistory = true;
+                if (i + 1 < argc && !argv[i + 1].StartsWith("-"))
+                    strHistoryId = argv[++i].utf8_string();
+                continue;
+            }
             if (i + 1 < argc && (strArg == "--engine" || strArg == "--database" || strArg == "--clamd")) {
                 // Paths are bytes: taken as the system handed them over.
                 std::string strValue = static_cast<size_t>(i + 1) < g_arRawArgs.size() ? g_arRawArgs[i + 1] : "";
@@ -54,7 +64,9 @@ public:
         // to standard error; never to a dialog.
         SetUpDiagnosticLog(bVerbose);
         SetDiagnosticSink(&m_diagnostics);
-        if (bBackupBin)
+        if (bHistory)
+            RunHistory(strHistoryId);
+        else if (bBackupBin)
             RunBackupBin();
         else
             RunMain(strChoiceError);
@@ -87,6 +99,25 @@ private:
         CScanSession session(services.Get());
         CMainDlg dlg(nullptr, session);
         dlg.SetQuarantineUnrepairable(m_engineChoice.bQuarantine);
+        SetTopWindow(&dlg);
+        dlg.ShowModal();
+        SetTopWindow(nullptr);
+    }
+
+    // The history alone, as a notification's action opens it.
+    void RunHistory(const std::string& strId) {
+        CHistoryFile history;
+        std::vector<SHISTORYRECORD> arRecords;
+        std::string strWhy;
+        if (!history.Read(&arRecords, &strWhy)) {
+            char szText[4096];
+            snprintf(szText, sizeof szText, LoadText(IDS_HISTORY_CANNOT_READ), history.GetPath().c_str(), strWhy.c_str());
+            QuilletMessageBox(wxString::FromUTF8(szText), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_ERROR,
+                              nullptr);
+            m_nExit = 2;
+            return;
+        }
+        CHistoryDlg dlg(nullptr, std::move(arRecords), strId);
         SetTopWindow(&dlg);
         dlg.ShowModal();
         SetTopWindow(nullptr);

@@ -12,6 +12,7 @@
 #include "platform/BackupStore.h"
 #include "platform/DBusAgentNotifier.h"
 #include "platform/EnginePool.h"
+#include "platform/HistoryFile.h"
 #include "platform/HostEngine.h"
 #include "platform/LinuxNamespace.h"
 #include "platform/MountTable.h"
@@ -72,6 +73,7 @@ struct CPlatformServices {
     CLinuxNamespace folders{&drives};
     CLazyEnginePool workers{engine};
     CAllowListFile allowList;
+    CHistoryFile history;
     CScheduleUnits schedules;
 
     CScanServices Get() {
@@ -89,6 +91,7 @@ struct CPlatformServices {
         services.pBin = &backups;
         services.pNamespace = &folders;
         services.pAllow = &allowList;
+        services.pHistory = &history;
         services.pSchedules = &schedules;
         return services;
     }

@@ -110,7 +110,8 @@ const char* LoadText(EStringId eId) {
 
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--quarantine] "
-               "[--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n";
+               "[--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
+               "       quillet-scan --history\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
     case IDS_SCAN_TOOL_NO_TARGET: return "quillet-scan: %s: %s\n";
@@ -130,6 +131,7 @@ const char* LoadText(EStringId eId) {
                "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
                "  --jobs N          engine workers, 1 to 256 (default: one per core)\n"
                "  --schedule NAME   a run of that schedule: never two at once\n"
+               "  --history         list the scans of the history, newest first, and exit\n"
                "  --help            print this help and exit\n"
                "  --version         print the version and exit\n";
 
@@ -165,9 +167,10 @@ const char* LoadText(EStringId eId) {
 
     case IDS_APP_VERSION: return "quillet %d.%d.%d.%d\n";
     case IDS_APP_HELP:
-        return "usage: quillet [--backup-bin] [--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] "
-           "[--clamd ADDRESS]\n"
+        return "usage: quillet [--backup-bin] [--history [ID]] [--verbose] [--engine reference|clamav|clamd|LIBRARY] "
+           "[--database DIR] [--clamd ADDRESS]\n"
            "  --backup-bin      open the Backup Bin alone; no engine is loaded\n"
+           "  --history [ID]    open the history of scans alone, at scan ID; no engine is loaded\n"
            "  --verbose         say on standard error what failed quietly\n"
            "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
            "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
@@ -266,6 +269,7 @@ const char* LoadText(EStringId eId) {
     case IDS_SCHEDULE_START_FAILED: return "systemctl could not start %s: the schedule starts with your next session";
     case IDS_SCHEDULE_CAPTION: return "Schedule";
     case IDS_SCHEDULE_MENU: return "&Schedule...\tCtrl+E";
+    case IDS_HISTORY_MENU: return "&History...\tCtrl+H";
     case IDS_SCHEDULE_COL_NAME: return "Name";
     case IDS_SCHEDULE_COL_WHEN: return "When";
     case IDS_SCHEDULE_COL_TARGETS: return "Targets";
@@ -283,6 +287,47 @@ const char* LoadText(EStringId eId) {
     case IDS_SCHEDULE_BAD_OPTION: return "not an option a scheduled scan takes: %s";
     case IDS_SCHEDULE_TOOL_VERSION: return "quillet-schedule %d.%d.%d.%d\n";
     case IDS_SCHEDULE_CANNOT_RUN: return "cannot run %s: %s";
+    case IDS_HISTORY_HEAD: return "Scan %s (%s)\n";
+    case IDS_HISTORY_TIMES: return "  Started: %s, ended: %s\n";
+    case IDS_HISTORY_TARGET: return "  Target: %s\n";
+    case IDS_HISTORY_ALL_DRIVES: return "all drives";
+    case IDS_HISTORY_ENGINE: return "  Engine: %s %s\n";
+    case IDS_HISTORY_COUNTS: return "  Scanned: %d, Infected: %d\n";
+    case IDS_HISTORY_DONE: return "  Done: %s\n";
+    case IDS_HISTORY_DONE_ITEM: return "%s %d";
+    case IDS_HISTORY_BACKED_UP: return "Backed up";
+    case IDS_HISTORY_EXIT: return "  Exit status: %d\n";
+    case IDS_HISTORY_FOUND: return "  Found: %s\t%s\t%s\n";
+    case IDS_HISTORY_ERROR: return "  Error: %s\n";
+    case IDS_HISTORY_OMITTED_FINDINGS: return "  %d more findings not kept\n";
+    case IDS_HISTORY_OMITTED_ERRORS: return "  %d more errors not kept\n";
+    case IDS_ROAD_COMMAND: return "command line";
+    case IDS_ROAD_WINDOW: return "window";
+    case IDS_ROAD_SCHEDULE: return "schedule %s";
+    case IDS_HISTORY_UNREADABLE: return "quillet-scan: %s: the history cannot be read: %s\n";
+    case IDS_HISTORY_NOT_WRITTEN: return "quillet-scan: %s: the scan was not added to the history: %s\n";
+    case IDS_HISTORY_LINK: return "a link, not followed";
+    case IDS_HISTORY_NO_FOLDER: return "no home folder";
+    case IDS_HISTORY_TITLE: return "Scan history";
+    case IDS_HISTORY_COL_START: return "Started";
+    case IDS_HISTORY_COL_ROAD: return "Started by";
+    case IDS_HISTORY_COL_TARGETS: return "Targets";
+    case IDS_HISTORY_COL_SCANNED: return "Scanned";
+    case IDS_HISTORY_COL_INFECTED: return "Infected";
+    case IDS_HISTORY_COL_EXIT: return "Exit status";
+
+    case IDS_NOTIFY_FOUND_ONE: return "Quillet found 1 infected file";
+    case IDS_NOTIFY_FOUND_MANY: return "Quillet found %d infected files";
+    case IDS_NOTIFY_CLEAN: return "Quillet found no virus";
+    case IDS_NOTIFY_FAILED: return "Quillet's scan failed";
+    case IDS_NOTIFY_FINDING: return "%s in %s (%s)";
+    case IDS_NOTIFY_MORE: return "and %d more";
+    case IDS_NOTIFY_STOPPED: return "The scan was stopped after %d files; it is not complete.";
+    case IDS_NOTIFY_ACTION: return "Show in history";
+    case IDS_NOTIFY_NOT_SENT: return "quillet-scan: the desktop notification was not sent: %s\n";
+    case IDS_NOTIFY_NO_BUS: return "no session bus";
+    case IDS_NOTIFY_NO_ANSWER: return "the notification service did not answer in time";
+    case IDS_HISTORY_CANNOT_READ: return "The history cannot be read: %s: %s";
     }
     return "";
 }

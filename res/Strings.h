@@ -233,6 +233,7 @@ enum EStringId : uint16_t {
     IDS_SCHEDULE_START_FAILED = 549,    // "%s": the timer's unit
     IDS_SCHEDULE_CAPTION = 550,
     IDS_SCHEDULE_MENU = 551,
+    IDS_HISTORY_MENU = 610,
     IDS_SCHEDULE_COL_NAME = 552,
     IDS_SCHEDULE_COL_WHEN = 553,
     IDS_SCHEDULE_COL_TARGETS = 554,
@@ -250,6 +251,49 @@ enum EStringId : uint16_t {
     IDS_SCHEDULE_BAD_OPTION = 566,      // "%s": the option
     IDS_SCHEDULE_TOOL_VERSION = 567,    // "%d.%d.%d.%d", the version record
     IDS_SCHEDULE_CANNOT_RUN = 568,      // "%s": the program, "%s": why
+    // The history of scans: quillet-scan --history and its window.
+    IDS_HISTORY_HEAD = 570,          // "%s": the record's id, "%s": how it was started
+    IDS_HISTORY_TIMES = 571,         // "%s": start, "%s": end
+    IDS_HISTORY_TARGET = 572,        // "%s": the target
+    IDS_HISTORY_ALL_DRIVES = 573,
+    IDS_HISTORY_ENGINE = 574,        // "%s": the engine, "%s": its version
+    IDS_HISTORY_COUNTS = 575,        // "%d": scanned, infected
+    IDS_HISTORY_DONE = 576,          // "%s": what was done, the items joined
+    IDS_HISTORY_DONE_ITEM = 577,     // "%s": a state or IDS_HISTORY_BACKED_UP, "%d": how many
+    IDS_HISTORY_BACKED_UP = 578,
+    IDS_HISTORY_EXIT = 579,          // "%d"
+    IDS_HISTORY_FOUND = 580,         // "%s": path, virus, state
+    IDS_HISTORY_ERROR = 581,         // "%s": the error line
+    IDS_HISTORY_OMITTED_FINDINGS = 582,  // "%d"
+    IDS_HISTORY_OMITTED_ERRORS = 583,    // "%d"
+    IDS_ROAD_COMMAND = 584,
+    IDS_ROAD_WINDOW = 585,
+    IDS_ROAD_SCHEDULE = 586,         // "%s": the schedule's name
+    IDS_HISTORY_UNREADABLE = 587,    // "%s": the file, "%s": why
+    IDS_HISTORY_NOT_WRITTEN = 588,   // "%s": the file, "%s": why
+    IDS_HISTORY_LINK = 589,
+    IDS_HISTORY_NO_FOLDER = 590,
+    IDS_HISTORY_TITLE = 591,
+    IDS_HISTORY_COL_START = 592,
+    IDS_HISTORY_COL_ROAD = 593,
+    IDS_HISTORY_COL_TARGETS = 594,
+    IDS_HISTORY_COL_SCANNED = 595,
+    IDS_HISTORY_COL_INFECTED = 596,
+    IDS_HISTORY_COL_EXIT = 597,
+
+    // The desktop notification at the end of a scheduled scan.
+    IDS_NOTIFY_FOUND_ONE = 598,
+    IDS_NOTIFY_FOUND_MANY = 599,     // "%d": how many
+    IDS_NOTIFY_CLEAN = 600,
+    IDS_NOTIFY_FAILED = 601,
+    IDS_NOTIFY_FINDING = 602,        // "%s": virus, path, state
+    IDS_NOTIFY_MORE = 603,           // "%d": lines left out
+    IDS_NOTIFY_STOPPED = 604,        // "%d": files met before the stop
+    IDS_NOTIFY_ACTION = 605,         // the default action's label
+    IDS_NOTIFY_NOT_SENT = 606,       // "%s": why
+    IDS_NOTIFY_NO_BUS = 607,
+    IDS_NOTIFY_NO_ANSWER = 608,
+    IDS_HISTORY_CANNOT_READ = 609,   // quillet --history: "%s": the file, "%s": why
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

@@ -11,6 +11,7 @@
 #include "repair/RepairInterfaces.h"
 #include "scan/AllowList.h"
 #include "scan/EventLog.h"
+#include "scan/History.h"
 #include "scan/ScanInterfaces.h"
 
 class IFolderNamespace;
@@ -48,4 +49,6 @@ struct CScanServices {
     IAllowList* pAllow = nullptr;
     // The user's scheduled scans (the Schedule dialog).
     ISchedules* pSchedules = nullptr;
+    // Where every scan leaves its record.
+    IScanHistory* pHistory = nullptr;
 };

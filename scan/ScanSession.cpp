@@ -3,8 +3,10 @@
 #include <chrono>
 #include <thread>
 
+#include <time.h>
+#include <unistd.h>
+
 #include "res/Strings.h"
-#include "base/EscapeField.h"
 #include "scan/EventLog.h"
 
 namespace {
@@ -75,10 +77,10 @@ std::unique_ptr<CScanRun> CScanSession::NewScan(SCANREQUEST req, IScanView& view
 
 namespace {
 
-CScanEnv MakeEnv(const CScanServices& services, bool bBackups, IScanView* pView, CResultRows* pRows,
+CScanEnv MakeEnv(const CScanServices& services, IBackupWriter* pBackup, IScanView* pView, CResultRows* pRows,
                  IEngineWait* pWait) {
     CScanEnv env{services.pEngine, services.pLister, services.pDrives, services.pAccess,
-                 pView,            pRows,            bBackups ? services.pBackup : nullptr};
+                 pView,            pRows,            pBackup};
     env.pWorkers = services.pWorkers;
     env.pAllow = services.pAllow;
     env.pWait = pWait;
@@ -92,7 +94,14 @@ CScanRun::CScanRun(CScanSession& session, SCANREQUEST req, IScanView& view, CRes
       m_req(std::move(req)),
       m_view(view),
       m_rows(rows),
-      m_scanner(m_req, MakeEnv(session.m_services, session.m_bPrepared, this, &rows, pWait)) {}
+      m_backups(session.m_services.pBackup),
+      m_scanner(m_req,
+                MakeEnv(session.m_services, session.m_bPrepared && session.m_services.pBackup ? &m_backups : nullptr,
+                        this, &rows, pWait)) {
+    m_record.nStart = static_cast<int64_t>(time(nullptr));
+    m_record.strId = CScanHistory::MakeId(m_record.nStart, static_cast<long>(getpid()));
+    SetTargetsAsked(m_req.arTargets);
+}
 
 CScanRun::~CScanRun() {
     // Repairs made after the scan numbered their backups on from it.
@@ -117,13 +126,42 @@ void CScanRun::ScanEnded(bool bStopped) {
 }
 
 void CScanRun::NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) {
-    m_arErrorLines.push_back(EscapeField(strPath) + ": " + SkipReasonText(eReason, EscapeField(strDetail)));
+    // The record escapes what it keeps.
+    m_record.arErrors.push_back(strPath + ": " + SkipReasonText(eReason, strDetail));
     m_view.NotScanned(strPath, eReason, strDetail);
 }
 
 void CScanRun::EngineFailed(const std::string& strReason) {
-    m_arErrorLines.push_back("engine: " + EscapeField(strReason));
+    m_record.arErrors.push_back("engine: " + strReason);
     m_view.EngineFailed(strReason);
+}
+
+void CScanRun::SetTargetsAsked(const std::vector<CScanTarget>& arTargets) {
+    m_record.arTargets.clear();
+    for (const CScanTarget& target : arTargets)
+        m_record.arTargets.push_back(target.bAllDrives ? std::string() : target.strPath);
+}
+
+void CScanRun::SetRoad(EHistoryRoad eRoad, const std::string& strSchedule) {
+    m_record.eRoad = eRoad;
+    m_record.strSchedule = strSchedule;
+}
+
+bool CScanRun::RecordHistory(int nExit, std::string* pstrWhy) {
+    m_record.nEnd = static_cast<int64_t>(time(nullptr));
+    m_record.nExit = nExit;
+    m_record.strEngineVersion = m_scanner.GetEngineVersion();
+    m_record.nScanned = m_scanner.GetScanned();
+    m_record.nBackups = m_backups.GetCount();
+    m_record.arFindings.clear();
+    for (size_t i = 0; i < m_rows.GetCount(); ++i) {
+        const CResultRow& row = m_rows.GetRow(i);
+        m_record.arFindings.push_back(SHISTORYFINDING{row.strPath, row.eState, row.strVirus});
+    }
+    CScanHistory::CountActions(&m_record);
+    pstrWhy->clear();
+    IScanHistory* pHistory = m_session.m_services.pHistory;
+    return !pHistory || pHistory->Append(m_record, m_record.nEnd, pstrWhy);
 }
 
 void CScanRun::WriteEventRecords() {
@@ -139,6 +177,9 @@ int CScanRun::GetExitStatus(bool bTargetMissing, int nSignal) const {
     // stopped by that signal does.
     if (m_scanner.IsStopped() && nSignal != 0)
         return 128 + nSignal;
+    // Stopped from a window: nothing says the rest was clean.
+    if (m_scanner.IsStopped())
+        return 2;
     if (bTargetMissing)
         return 2;
     if (m_rows.GetCount() != 0)

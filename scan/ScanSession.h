@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "repair/RepairRoads.h"
+#include "scan/History.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanServices.h"
 #include "scan/Scanner.h"
@@ -90,7 +91,21 @@ public:
     // 128 + the signal that stopped it.
     int GetExitStatus(bool bTargetMissing, int nSignal) const;
     // Every line said about a file or the engine, in order.
-    const std::vector<std::string>& GetErrorLines() const { return m_arErrorLines; }
+    const std::vector<std::string>& GetErrorLines() const { return m_record.arErrors; }
+
+    // The history's record: how the scan was started (and the schedule's
+    // name), the engine asked for, and a line the driver said itself (a
+    // target missing, the engine not loaded).
+    void SetRoad(EHistoryRoad eRoad, const std::string& strSchedule = std::string());
+    void SetEngineName(const std::string& strEngine) { m_record.strEngine = strEngine; }
+    // The targets as asked, where the driver leaves out some it said were missing.
+    void SetTargetsAsked(const std::vector<CScanTarget>& arTargets);
+    void AddErrorLine(const std::string& strLine) { m_record.arErrors.push_back(strLine); }
+    // Completes the record with the rows as they are now and its exit
+    // status, and appends it to the history; false with why when it could
+    // not be written.
+    bool RecordHistory(int nExit, std::string* pstrWhy);
+    const SHISTORYRECORD& GetRecord() const { return m_record; }
 
 private:
     void Drain() override { m_view.Drain(); }
@@ -103,8 +118,9 @@ private:
     SCANREQUEST m_req;
     IScanView& m_view;
     CResultRows& m_rows;
+    CCountingBackupWriter m_backups;
+    SHISTORYRECORD m_record;
     CScanner m_scanner;
     std::unique_ptr<CRepairRoads> m_pRoads;
-    std::vector<std::string> m_arErrorLines;
     bool m_bRun = false;
 };

@@ -6,7 +6,7 @@ set -euo pipefail
 want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev libglib2.0-dev fonts-noto-cjk libclamav-dev)
 if [ "${1:-run}" = test ]; then
   want+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth dbus desktop-file-utils
-         clamav clamav-daemon clamdscan clamav-testfiles zip systemd dbus-user-session
+         clamav clamav-daemon clamdscan clamav-testfiles zip systemd dbus-user-session dunst
          dpkg-dev file fakeroot lintian appstream groff-base man-db)
 fi
 

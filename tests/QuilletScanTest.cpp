@@ -444,7 +444,10 @@ TEST(QuilletScanTest, FilesNotScannedAreNamedOnStandardError) {
     const std::string strPrograms = OrdinaryBinDir();
     std::string strErr = TextAsOrdinaryUser([&] {
         CTempDir own;
-        return RunProgram(strPrograms + "/quillet-scan", {dir / "u"}, own).strErr;
+        // Its history in a folder of its own: root's is not its to write.
+        return RunProgram(strPrograms + "/quillet-scan", {dir / "u"}, own, std::string(),
+                          {"XDG_STATE_HOME=" + own / "state"})
+            .strErr;
     });
     EXPECT_EQ(strErr, "quillet-scan: " + dir / "u/closed" + ": folder cannot be read; its files are not scanned\n"
                       "quillet-scan: " + dir / "u/locked.exe" + ": cannot be read; not scanned\n");
@@ -547,3 +550,22 @@ TEST(QuilletScanTest, TwoRepairingScansAtOnceCleanEachFileOnce) {
 }
 
 }  // namespace
+
+// Each scan leaves its record, its findings and errors included, and
+// --history prints it.
+TEST(QuilletScanTest, AScanIsInTheHistoryWithItsFindingsAndErrors) {
+    CTempDir dir;
+    mkdir((dir / "tree").c_str(), 0755);
+    CTempDir::WriteFile(dir / "tree/a.exe", "one " + TestMarker(3, 1, "Hand.Made"));
+    const std::vector<std::string> arEnv = {"XDG_STATE_HOME=" + dir / "state", "QUILLET_NOTIFY="};
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {dir / "tree", dir / "gone"}, dir, std::string(), arEnv);
+    EXPECT_EQ(run.nExit, 2) << run.strErr;
+    SRun history = RunProgram(BinDir() + "/quillet-scan", {"--history"}, dir, std::string(), arEnv);
+    EXPECT_EQ(history.nExit, 0) << history.strErr;
+    EXPECT_NE(history.strOut.find("  Target: " + dir / "tree" + "\n  Target: " + dir / "gone" + "\n"), std::string::npos)
+        << history.strOut;
+    EXPECT_NE(history.strOut.find("  Scanned: 1, Infected: 1\n"), std::string::npos);
+    EXPECT_NE(history.strOut.find("  Exit status: 2\n"), std::string::npos);
+    EXPECT_NE(history.strOut.find("  Found: " + dir / "tree/a.exe" + "\tHand.Made\tSuspected\n"), std::string::npos);
+    EXPECT_NE(history.strOut.find("  Error: " + dir / "gone" + ": No such file or directory\n"), std::string::npos);
+}

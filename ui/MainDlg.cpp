@@ -14,6 +14,7 @@
 #include "ui/BackupBinDlg.h"
 #include "ui/DisplayText.h"
 #include "ui/FolderTree.h"
+#include "ui/HistoryDlg.h"
 #include "ui/InfoDlg.h"
 #include "ui/LinkLabel.h"
 #include "ui/MessageBox.h"
@@ -33,6 +34,7 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_BUTTON(CMainDlg::IDC_INFO, CMainDlg::OnInfoBox)
     EVT_TIMER(CMainDlg::TIMER_ENGINE_LOAD, CMainDlg::OnLoadTimer)
     EVT_MENU(CMainDlg::IDM_SCHEDULE, CMainDlg::OnSchedule)
+    EVT_MENU(CMainDlg::IDM_HISTORY, CMainDlg::OnHistory)
     EVT_CONTEXT_MENU(CMainDlg::OnContextMenu)
 wxEND_EVENT_TABLE()
 
@@ -231,6 +233,11 @@ void CMainDlg::OnCharHook(wxKeyEvent& event) {
         OnSchedule(schedule);
         return;
     }
+    if (event.GetKeyCode() == 'H' && event.GetModifiers() == wxMOD_CONTROL) {
+        wxCommandEvent history(wxEVT_MENU, IDM_HISTORY);
+        OnHistory(history);
+        return;
+    }
     if (event.GetKeyCode() != WXK_ESCAPE) {
         event.Skip();
         return;
@@ -277,6 +284,7 @@ void CMainDlg::OnContextMenu(wxContextMenuEvent& event) {
     }
     wxMenu menu;
     menu.Append(IDM_SCHEDULE, ToDisplay(LoadText(IDS_SCHEDULE_MENU)));
+    menu.Append(IDM_HISTORY, ToDisplay(LoadText(IDS_HISTORY_MENU)));
     PopupMenu(&menu);
 }
 
@@ -295,5 +303,21 @@ void CMainDlg::OnSchedule(wxCommandEvent&) {
     SCANREQUEST req = MakeScanRequest();
     req.arTargets = std::move(arTargets);
     CScheduleDlg dlg(this, *m_services.pSchedules, req);
+    dlg.ShowModal();
+}
+
+void CMainDlg::OnHistory(wxCommandEvent&) {
+    if (!m_services.pHistory)
+        return;
+    std::vector<SHISTORYRECORD> arRecords;
+    std::string strWhy;
+    if (!m_services.pHistory->Read(&arRecords, &strWhy)) {
+        char szText[4096];
+        snprintf(szText, sizeof szText, LoadText(IDS_HISTORY_CANNOT_READ),
+                 m_services.pHistory->GetLocation().c_str(), strWhy.c_str());
+        QuilletMessageBox(ToDisplay(szText), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_ERROR, this);
+        return;
+    }
+    CHistoryDlg dlg(this, std::move(arRecords), std::string());
     dlg.ShowModal();
 }

@@ -44,6 +44,7 @@ public:
         // The toolkit reaches no system menu here: the Schedule dialog is
         // on Ctrl+E and on the background's right-click menu.
         IDM_SCHEDULE = 0x0020,
+        IDM_HISTORY = 0x0030,
         TIMER_ENGINE_LOAD = 1,
         LOAD_POLL_MS = 50,
     };
@@ -82,6 +83,7 @@ protected:
     void OnInfoBox(wxCommandEvent& event);
     void OnSysCommand(int nCommand);
     void OnSchedule(wxCommandEvent& event);
+    void OnHistory(wxCommandEvent& event);
     void OnContextMenu(wxContextMenuEvent& event);
     void OnLoadTimer(wxTimerEvent& event);
 

@@ -272,6 +272,7 @@ void CScanDlg::CancelOrStop() {
     }
     if (m_pRun)
         m_pRun->WriteEventRecords();
+    RecordHistory();
     EndModal(wxID_CANCEL);
 }
 
@@ -279,7 +280,20 @@ void CScanDlg::OnOK(wxCommandEvent&) {
     // Enter ends the dialog without the records, once nothing runs.
     if (m_bScanning || m_bEngineWait || (m_pRoads && m_pRoads->IsBusy()))
         return;
+    RecordHistory();
     EndModal(wxID_OK);
+}
+
+void CScanDlg::RecordHistory() {
+    // Once the window closes: what its repairs did is in the rows by then.
+    if (!m_pRun || !m_pRun->HasRun() || m_bRecorded)
+        return;
+    m_bRecorded = true;
+    m_pRun->SetRoad(HISTORY_ROAD_WINDOW);
+    std::string strWhy;
+    if (!m_pRun->RecordHistory(m_pRun->GetExitStatus(false, 0), &strWhy))
+        Diagnose("the scan's record is not in the history (" + strWhy + ")",
+                 m_services.pHistory ? m_services.pHistory->GetLocation() : std::string());
 }
 
 void CScanDlg::OnRepair(wxCommandEvent&) {

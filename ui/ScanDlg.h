@@ -93,6 +93,8 @@ protected:
 private:
     void RunScan();
     void CancelOrStop();
+    // The scan's record, into the history, once.
+    void RecordHistory();
     // The rows' menu, at pos in the list's client coordinates; only once the
     // scan is over and nothing runs.
     void ShowRowMenu(const wxPoint& pos);
@@ -143,6 +145,7 @@ private:
     wxStaticText* m_stcFile = nullptr;
 
     bool m_bStop = false;
+    bool m_bRecorded = false;
     bool m_bScanning = false;
     int64_t m_nLastDrainMs = 0;
     int64_t m_nLastLabelMs = 0;

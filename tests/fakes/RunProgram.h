@@ -21,7 +21,9 @@ struct SRun {
 
 // strProgram with arArgs, in strCwd when one is given, with the test's
 // environment less the display and the names arSet gives, plus arSet
-// ("NAME=value"). Standard output and error go through files in dir.
+// ("NAME=value"). Standard output and error go through files in dir. Unless
+// arSet says otherwise, the program's state (the history of scans) is kept
+// in dir, never in the tester's home.
 inline SRun RunProgram(const std::string& strProgram, const std::vector<std::string>& arArgs, const CTempDir& dir,
                        const std::string& strCwd = std::string(), const std::vector<std::string>& arSet = {}) {
     std::vector<std::string> arEnv;
@@ -35,6 +37,11 @@ inline SRun RunProgram(const std::string& strProgram, const std::vector<std::str
             arEnv.push_back(strVar);
     }
     arEnv.insert(arEnv.end(), arSet.begin(), arSet.end());
+    bool bState = false;
+    for (const std::string& strSet : arSet)
+        bState = bState || strSet.rfind("XDG_STATE_HOME=", 0) == 0;
+    if (!bState)
+        arEnv.push_back("XDG_STATE_HOME=" + (dir / "state"));
     std::vector<char*> arEnvp;
     for (std::string& s : arEnv)
         arEnvp.push_back(s.data());

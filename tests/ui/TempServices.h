@@ -8,6 +8,7 @@
 
 #include "fakes/FakeWorkFolder.h"
 #include "platform/BackupStore.h"
+#include "platform/HistoryFile.h"
 #include "platform/LinuxNamespace.h"
 #include "platform/PlatformServices.h"
 #include "platform/XdgRegistry.h"
@@ -17,13 +18,15 @@ struct CTempServices {
         : registry(strRoot + "/config", strRoot + "/xdg"),
           workFolder(strRoot + "/work"),
           backups(strRoot + "/work"),
-          folders(&platform.drives, strRoot + "/home") {}
+          folders(&platform.drives, strRoot + "/home"),
+          history(strRoot + "/history") {}
 
     CPlatformServices platform;
     CXdgRegistry registry;
     CFakeWorkFolder workFolder;
     CBackupStore backups;
     CLinuxNamespace folders;
+    CHistoryFile history;
 
     CScanServices Get() {
         CScanServices services = platform.Get();
@@ -32,6 +35,7 @@ struct CTempServices {
         services.pBackup = &backups;
         services.pBin = &backups;
         services.pNamespace = &folders;
+        services.pHistory = &history;
         return services;
     }
 };

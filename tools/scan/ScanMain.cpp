@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,11 +20,13 @@
 
 #include "base/Diagnostics.h"
 #include "base/EscapeField.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/EngineChoice.h"
 #include "platform/PlatformServices.h"
 #include "platform/ScheduleUnits.h"
 #include "res/Strings.h"
 #include "res/Version.h"
+#include "scan/History.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanSession.h"
 #include "schedule/Schedule.h"
@@ -90,6 +93,37 @@ std::string AbsoluteTarget(const char* pszArg) {
     return strCwd + pszArg;
 }
 
+// Newest first, one block a scan.
+int PrintHistory() {
+    CHistoryFile history;
+    std::vector<SHISTORYRECORD> arRecords;
+    std::string strWhy;
+    if (!history.Read(&arRecords, &strWhy)) {
+        fprintf(stderr, LoadText(IDS_HISTORY_UNREADABLE), EscapeField(history.GetLocation()).c_str(), strWhy.c_str());
+        return 2;
+    }
+    for (size_t i = arRecords.size(); i-- > 0;)
+        printf("%s%s", CScanHistory::Describe(arRecords[i]).c_str(), i ? "\n" : "");
+    return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+}
+
+// Every scan ends here, whatever its end: its record goes into the history
+// and, for a scheduled run, into one desktop notification.
+int EndScan(CScanRun& run, const CScanServices& services, int nExit, bool bNotify) {
+    std::string strWhy;
+    if (!run.RecordHistory(nExit, &strWhy))
+        fprintf(stderr, LoadText(IDS_HISTORY_NOT_WRITTEN), EscapeField(services.pHistory->GetLocation()).c_str(),
+                strWhy.c_str());
+    if (bNotify) {
+        std::string strSummary, strBody;
+        CScanHistory::NoticeText(run.GetRecord(), &strSummary, &strBody);
+        CDesktopNotifier notifier;
+        if (notifier.Send(strSummary, strBody, run.GetRecord().strId, &strWhy) != NOTIFY_SENT)
+            fprintf(stderr, LoadText(IDS_NOTIFY_NOT_SENT), EscapeField(strWhy).c_str());
+    }
+    return nExit;
+}
+
 int Usage() {
     fputs(LoadText(IDS_SCAN_TOOL_USAGE), stderr);
     return 64;
@@ -98,6 +132,9 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // This program started anew to serve a scheduled scan's notification.
+    if (argc > 1 && strcmp(argv[1], NOTIFY_CHILD_OPTION) == 0)
+        return RunNotifyChild(argc - 1, argv + 1);
     static CStderrDiagnosticSink s_verbose("quillet-scan");
     SCANREQUEST req;
     req.bAutoRepair = false;
@@ -120,6 +157,8 @@ int main(int argc, char** argv) {
             printf(LoadText(IDS_SCAN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR,
                    QUILLET_VERSION_PATCH, QUILLET_VERSION_BUILD);
             return 0;
+        } else if (bOptions && strcmp(pszArg, "--history") == 0) {
+            return PrintHistory();
         } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
             SetDiagnosticSink(&s_verbose);
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
@@ -180,6 +219,13 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A scheduled run: its end is also told as a desktop notification.
+    const bool bScheduled = !strSchedule.empty();
+    const char* pszNotify = getenv("QUILLET_NOTIFY");
+    const bool bNotify = bScheduled || (pszNotify && strcmp(pszNotify, "1") == 0);
+    const std::vector<CScanTarget> arAsked = req.arTargets;
+    std::vector<std::string> arMissing;  // the history's lines for them
+
     // A target that is not there is said, and the others are still scanned.
     bool bMissing = false;
     std::vector<CScanTarget> arFound;
@@ -189,6 +235,7 @@ int main(int argc, char** argv) {
         if (!target.bAllDrives && stat(target.strPath.c_str(), &st) != 0) {
             const int nErr = errno;
             fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(arArgs[i]).c_str(), strerror(nErr));
+            arMissing.push_back(std::string(arArgs[i]) + ": " + strerror(nErr));
             bMissing = true;
             continue;
         }
@@ -214,6 +261,15 @@ int main(int argc, char** argv) {
     if (nJobs <= 1)
         services.pWorkers = nullptr;
     CScanSession session(services);
+    CConsoleView view;
+    CResultRows rows;
+    std::unique_ptr<CScanRun> pRun = session.NewScan(req, view, rows, services.pWorkers ? &view : nullptr);
+    view.m_pRun = pRun.get();
+    pRun->SetRoad(bScheduled ? HISTORY_ROAD_SCHEDULE : HISTORY_ROAD_COMMAND, strSchedule);
+    pRun->SetEngineName(engineChoice.strEngine);
+    pRun->SetTargetsAsked(arAsked);
+    for (const std::string& strLine : arMissing)
+        pRun->AddErrorLine(strLine);
     // A large signature database takes seconds: after a few, say why
     // nothing happens yet.
     int nLoad = session.BeginLoad();
@@ -225,11 +281,13 @@ int main(int argc, char** argv) {
     }
     if (nLoad == ENGINE_LOAD_ENGINE_ERROR) {
         fprintf(stderr, "quillet-scan: %s\n", EscapeField(session.GetLoadFailureText()).c_str());
-        return 2;
+        pRun->AddErrorLine(session.GetLoadFailureText());
+        return EndScan(*pRun, services, 2, bNotify);
     }
     if (nLoad != ENGINE_LOAD_OK) {
         fprintf(stderr, "%s\n", session.GetLoadFailureText().c_str());
-        return 2;
+        pRun->AddErrorLine(session.GetLoadFailureText());
+        return EndScan(*pRun, services, 2, bNotify);
     }
 
     struct sigaction action {};
@@ -237,10 +295,6 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    CConsoleView view;
-    CResultRows rows;
-    std::unique_ptr<CScanRun> pRun = session.NewScan(req, view, rows, services.pWorkers ? &view : nullptr);
-    view.m_pRun = pRun.get();
     services.pEngine->SetWait(&view);
     pRun->Run();
     services.pEngine->SetWait(nullptr);
@@ -264,5 +318,5 @@ int main(int argc, char** argv) {
     const int nStatus = pRun->GetExitStatus(bMissing, g_nSignal);
     if (nStatus > 128)
         fprintf(stderr, LoadText(IDS_SCAN_TOOL_STOPPED), scanner.GetScanned());
-    return nStatus;
+    return EndScan(*pRun, services, nStatus, bNotify);
 }
