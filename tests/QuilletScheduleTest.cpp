@@ -37,7 +37,7 @@ struct CScheduleWorld {
                                 "#!/bin/sh\necho \"$*\" >> \"$FAKE_SYSTEMCTL_LOG\"\nexit ${FAKE_SYSTEMCTL_EXIT:-1}\n", 0755);
         arEnv = {"XDG_CONFIG_HOME=" + dir / "cfg", "XDG_RUNTIME_DIR=" + dir / "run",
                  "QUILLET_SYSTEMD_ROOT=" + dir / "root", "PATH=" + dir / "path" + ":/usr/bin:/bin",
-                 "FAKE_SYSTEMCTL_LOG=" + dir / "systemctl.log"};
+                 "FAKE_SYSTEMCTL_LOG=" + dir / "systemctl.log", "DBUS_SESSION_BUS_ADDRESS="};
     }
     std::string UnitDir() const { return dir / "cfg/systemd/user"; }
     SRun Schedule(const std::vector<std::string>& arArgs) {
@@ -147,6 +147,9 @@ TEST(QuilletScheduleTest, SecondRunOfOneScheduleDoesNotScan) {
     EXPECT_EQ(second.nExit, 2);
     EXPECT_EQ(second.strOut, "");
     EXPECT_EQ(second.strErr, "quillet-scan: schedule scan-4 is still running; this run does not scan\n");
+    // Not silent: the history keeps the run that did not scan, and why.
+    SRun history = RunProgram(BinDir() + "/quillet-scan", {"--history"}, world.dir, std::string(), world.arEnv);
+    EXPECT_NE(history.strOut.find("schedule scan-4 is still running"), std::string::npos) << history.strOut;
     // Another schedule is not held up.
     SRun other = RunProgram(BinDir() + "/quillet-scan", {"--schedule", "scan-5", strTarget}, world.dir, std::string(),
                             world.arEnv);

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -150,5 +151,39 @@ TEST(DesktopNotifierTest, ItShowsAndItsDefaultActionOpensTheHistoryAtItsRecord) 
         std::this_thread::sleep_for(milliseconds(50));
     EXPECT_EQ(ReadAll(strOpen + ".args"), "--history 1700000000-42\n");
     EXPECT_TRUE(WaitFor(notifier.m_nWaiterPid, milliseconds(5000)));
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(DesktopNotifierTest, AScheduledRunLeavesItsRecordAndANotification) {
+    // No user instance of systemd here: the schedule runs as its timer would
+    // run it, through quillet-schedule run.
+    CTempDir dir;
+    CPrivateBus bus;
+    ASSERT_FALSE(bus.Address().empty());
+    CDunst dunst(dir / "dunst");
+    ASSERT_TRUE(dunst.Ready());
+    for (const char* psz : {"cfg", "run", "state", "path", "t", "root", "root/run", "root/run/systemd",
+                            "root/run/systemd/system"})
+        ASSERT_EQ(mkdir((dir / psz).c_str(), 0700), 0);
+    ASSERT_TRUE(CTempDir::WriteFile(dir / "path/systemctl", "#!/bin/sh\nexit 1\n", 0755));
+    ASSERT_TRUE(CTempDir::WriteFile(dir / "t/eicar.com",
+                                    "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*"));
+    const std::string strBin = std::string(QUILLET_SCAN_PATH).substr(0, std::string(QUILLET_SCAN_PATH).rfind('/'));
+    const std::string strEnv = "XDG_CONFIG_HOME='" + dir / "cfg" + "' XDG_RUNTIME_DIR='" + dir / "run" +
+                               "' XDG_STATE_HOME='" + dir / "state" + "' QUILLET_SYSTEMD_ROOT='" + dir / "root" +
+                               "' PATH='" + dir / "path" + ":/usr/bin:/bin' ";
+    EXPECT_EQ(RunCommand(strEnv + strBin + "/quillet-schedule add --daily 03:00 '" + dir / "t" + "'"), "scan-1\n");
+    int nStatus = -1;
+    RunCommand(strEnv + strBin + "/quillet-schedule run scan-1 >/dev/null", &nStatus);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 1);
+
+    const std::string strHistory = RunCommand(strEnv + strBin + "/quillet-scan --history");
+    EXPECT_NE(strHistory.find("(schedule scan-1)"), std::string::npos) << strHistory;
+    EXPECT_NE(strHistory.find(dir / "t/eicar.com"), std::string::npos) << strHistory;
+    for (int i = 0; i < 100 && RunCommand("dunstctl count displayed") != "1\n"; ++i)
+        std::this_thread::sleep_for(milliseconds(50));
+    RunCommand("dunstctl close");
+    const std::string strShown = RunCommand("dunstctl history");
+    EXPECT_NE(strShown.find("\"Quillet found 1 infected file\""), std::string::npos) << strShown;
     unsetenv("XDG_CONFIG_HOME");
 }

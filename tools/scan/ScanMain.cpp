@@ -202,23 +202,6 @@ int main(int argc, char** argv) {
     }
     if (req.arTargets.empty())
         return Usage();
-    // Two runs of one schedule never overlap: a timer that fires while the
-    // last run (or a `quillet-schedule run`) still scans would only repeat
-    // it, so the second one says so and ends without scanning.
-    if (!strSchedule.empty()) {
-        std::string strLock, strWhy;
-        const int nLock = LockScheduleRun(strSchedule, &strLock, &strWhy);
-        if (nLock == -1) {
-            fprintf(stderr, LoadText(IDS_SCHEDULE_ALREADY_RUNNING), strSchedule.c_str());
-            return 2;
-        }
-        if (nLock < 0) {
-            fprintf(stderr, LoadText(IDS_SCHEDULE_LOCK_FAILED), strSchedule.c_str(), EscapeField(strLock).c_str(),
-                    strWhy.c_str());
-            return 2;
-        }
-    }
-
     // A scheduled run: its end is also told as a desktop notification.
     const bool bScheduled = !strSchedule.empty();
     const char* pszNotify = getenv("QUILLET_NOTIFY");
@@ -270,6 +253,28 @@ int main(int argc, char** argv) {
     pRun->SetTargetsAsked(arAsked);
     for (const std::string& strLine : arMissing)
         pRun->AddErrorLine(strLine);
+    // Two runs of one schedule never overlap: a timer that fires while the
+    // last run (or a `quillet-schedule run`) still scans would only repeat
+    // it, so the second one says so, keeps that in the history and ends
+    // without scanning.
+    if (!strSchedule.empty()) {
+        std::string strLock, strWhy;
+        const int nLock = LockScheduleRun(strSchedule, &strLock, &strWhy);
+        if (nLock < 0) {
+            char szLine[4096];
+            if (nLock == -1)
+                snprintf(szLine, sizeof szLine, LoadText(IDS_SCHEDULE_ALREADY_RUNNING), strSchedule.c_str());
+            else
+                snprintf(szLine, sizeof szLine, LoadText(IDS_SCHEDULE_LOCK_FAILED), strSchedule.c_str(),
+                         EscapeField(strLock).c_str(), strWhy.c_str());
+            fputs(szLine, stderr);
+            std::string strLine = szLine;
+            if (!strLine.empty() && strLine.back() == '\n')
+                strLine.pop_back();
+            pRun->AddErrorLine(strLine);
+            return EndScan(*pRun, services, 2, false);
+        }
+    }
     // A large signature database takes seconds: after a few, say why
     // nothing happens yet.
     int nLoad = session.BeginLoad();
