@@ -110,7 +110,7 @@ const char* LoadText(EStringId eId) {
 
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--quarantine] "
-               "[--verbose] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
+               "[--verbose] [--progress|--quiet] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
                "       quillet-scan --history\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
@@ -126,6 +126,8 @@ const char* LoadText(EStringId eId) {
                "  --repair          repair infected files, backing them up first\n"
                "  --quarantine      move what cannot be repaired into the Backup Bin\n"
                "  --verbose         say on standard error what failed quietly\n"
+               "  --progress        a progress line on standard error even when it is no terminal\n"
+               "  --quiet           no progress line and no lines for files not scanned\n"
                "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
                "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
                "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
@@ -270,6 +272,7 @@ const char* LoadText(EStringId eId) {
     case IDS_SCHEDULE_CAPTION: return "Schedule";
     case IDS_SCHEDULE_MENU: return "&Schedule...\tCtrl+E";
     case IDS_HISTORY_MENU: return "&History...\tCtrl+H";
+    case IDS_SCAN_TOOL_PROGRESS: return "Scanned: %d, Infected: %d, %d files/s, %s, %s";
     case IDS_SCHEDULE_COL_NAME: return "Name";
     case IDS_SCHEDULE_COL_WHEN: return "When";
     case IDS_SCHEDULE_COL_TARGETS: return "Targets";

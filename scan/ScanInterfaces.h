@@ -173,6 +173,10 @@ public:
     virtual void SetLabel(EScanLabel eLabel, const std::string& strText) = 0;
     // The walk is over, by completion or by Stop.
     virtual void ScanEnded(bool bStopped) = 0;
+    // The first nRows rows are final: the scan changes none of them again
+    // (a window's repairs may, later). In the walk's order, whatever the
+    // workers' order.
+    virtual void RowsSettled(int nRows) { (void)nRows; }
 };
 
 // The result rows of one scan, as the scan, the repair roads and the event

@@ -111,6 +111,7 @@ private:
     void Drain() override { m_view.Drain(); }
     void SetLabel(EScanLabel eLabel, const std::string& strText) override { m_view.SetLabel(eLabel, strText); }
     void ScanEnded(bool bStopped) override;
+    void RowsSettled(int nRows) override { m_view.RowsSettled(nRows); }
     void NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) override;
     void EngineFailed(const std::string& strReason) override;
 

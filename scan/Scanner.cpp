@@ -289,6 +289,7 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
     m_nInfected = work.nInfected;
     if (!work.strScanNote.empty())
         NotScanned(strPath, SKIP_ENGINE_PARTIAL, work.strScanNote);
+    m_env.pView->RowsSettled(m_nInfected);
 }
 
 void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
@@ -381,6 +382,7 @@ void CScanner::ApplyJob(const SFileJob& job) {
     }
     if (!job.strScanNote.empty())
         NotScanned(job.strPath, SKIP_ENGINE_PARTIAL, job.strScanNote);
+    m_env.pView->RowsSettled(m_nInfected);
 }
 
 void CScanner::WaitForWorkers() {

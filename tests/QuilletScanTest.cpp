@@ -23,6 +23,7 @@
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "tools/samples/SampleWriter.h"
+#include "tools/scan/ProgressLine.h"
 
 using namespace quillet::samples;
 
@@ -473,6 +474,8 @@ TEST(QuilletScanTest, ASecondInterruptEndsAHungEngineAtOnce) {
     // The hang lasts the watchdog's 15 s; the interrupts come well before.
     const auto start = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // The finding met before the hang is out already, while the scan waits.
+    EXPECT_EQ(CTempDir::ReadFile(strOut), "1\t" + dir / "t/a.exe" + "\tName\tRepairable\n");
     kill(pid, SIGINT);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     kill(pid, SIGINT);
@@ -568,4 +571,34 @@ TEST(QuilletScanTest, AScanIsInTheHistoryWithItsFindingsAndErrors) {
     EXPECT_NE(history.strOut.find("  Exit status: 2\n"), std::string::npos);
     EXPECT_NE(history.strOut.find("  Found: " + dir / "tree/a.exe" + "\tHand.Made\tSuspected\n"), std::string::npos);
     EXPECT_NE(history.strOut.find("  Error: " + dir / "gone" + ": No such file or directory\n"), std::string::npos);
+}
+
+TEST(QuilletScanTest, TheProgressLineShowsOnATerminalOnlyAndCannotSteerIt) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/a.exe", "x" + TestMarker(0, 1, "Name") + "y");
+    ASSERT_EQ(mkfifo((dir / "t/pipe.exe").c_str(), 0644), 0);
+    const std::string strProgram = BinDir() + "/quillet-scan";
+    const std::string strRow = "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 2, Infected: 1\n";
+    // Not a terminal: standard error carries only what a script asked for.
+    SRun plain = RunProgram(strProgram, {dir / "t"}, dir);
+    EXPECT_EQ(plain.strOut, strRow);
+    EXPECT_EQ(plain.strErr, "");
+    SRun quiet = RunProgram(strProgram, {"--quiet", dir / "t/pipe.exe"}, dir);
+    EXPECT_EQ(quiet.nExit, 2);
+    EXPECT_EQ(quiet.strErr, "");
+    // Asked for: drawn, and erased at the end; the rows are unchanged.
+    SRun shown = RunProgram(strProgram, {"--progress", dir / "t"}, dir);
+    EXPECT_EQ(shown.strOut, strRow);
+    EXPECT_EQ(shown.strErr.rfind("\r\x1b[K"), shown.strErr.size() - 4) << shown.strErr;
+    EXPECT_NE(shown.strErr.find("\rScanned: "), std::string::npos) << shown.strErr;
+
+    // The folder's middle goes to fit the terminal, and a name that holds a
+    // terminal's control bytes reaches it escaped.
+    const std::string strLine = CProgressLine::Format(12, 1, 2.0, "/home/ann/\x1b]0;owned\x07/very/long/folder", 60);
+    EXPECT_LT(strLine.size(), 60u);
+    EXPECT_EQ(strLine.find('\x1b'), std::string::npos) << strLine;
+    EXPECT_EQ(strLine.find('\x07'), std::string::npos) << strLine;
+    EXPECT_EQ(strLine.rfind("Scanned: 12, Infected: 1, 6 files/s, /home/", 0), 0u) << strLine;
+    EXPECT_NE(strLine.find("...folder, 0:02"), std::string::npos) << strLine;
 }

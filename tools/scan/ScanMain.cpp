@@ -30,6 +30,7 @@
 #include "scan/ResultRows.h"
 #include "scan/ScanSession.h"
 #include "schedule/Schedule.h"
+#include "ProgressLine.h"
 
 namespace {
 
@@ -45,35 +46,83 @@ void OnInterrupt(int nSignal) {
         g_nInterrupts = g_nInterrupts + 1;
 }
 
-// The console has no labels to keep current; an interrupt is its Stop
-// button, and a second one during an engine call ends the engine's host.
-class CConsoleView : public IScanView, public IEngineWait {
-public:
-    CScanRun* m_pRun = nullptr;
-    void Drain() override {
-        if (g_nInterrupts && m_pRun)
-            m_pRun->Stop();
-    }
-    void SetLabel(EScanLabel, const std::string&) override {}
-    void ScanEnded(bool) override {}
-    void NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) override {
-        fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(strPath).c_str(),
-                SkipReasonText(eReason, EscapeField(strDetail)).c_str());
-    }
-    void EngineFailed(const std::string& strReason) override {
-        fprintf(stderr, "quillet-scan: engine: %s\n", EscapeField(strReason).c_str());
-    }
-    bool WhileWaiting(uint64_t, int64_t) override {
-        Drain();
-        return g_nInterrupts < 2;
-    }
-};
-
 // One row is one line whatever a file name or the engine holds.
 void WriteField(const std::string& str) {
     const std::string strOut = EscapeField(str);
     fwrite(strOut.data(), 1, strOut.size(), stdout);
 }
+
+// The console's view of the scan: each row printed once it is final, in
+// the walk's order, so a script reading the output sees findings as they
+// come; the progress line on a terminal; an interrupt is its Stop button,
+// and a second one during an engine call ends the engine's host.
+class CConsoleView : public IScanView, public IEngineWait {
+public:
+    CScanRun* m_pRun = nullptr;
+    const CResultRows* m_pRows = nullptr;
+    CProgressLine* m_pProgress = nullptr;  // none: no progress line
+    bool m_bQuiet = false;                 // no "not scanned" lines
+
+    void Drain() override {
+        if (g_nInterrupts && m_pRun)
+            m_pRun->Stop();
+        if (m_pProgress)
+            m_pProgress->Tick();
+    }
+    void SetLabel(EScanLabel eLabel, const std::string& strText) override {
+        if (!m_pProgress)
+            return;
+        if (eLabel == LABEL_CURRENT_FILE)
+            m_pProgress->SetFile(strText);
+        else if (eLabel == LABEL_SCANNED)
+            m_pProgress->SetScanned(atoi(strText.c_str()));
+        else if (eLabel == LABEL_INFECTED)
+            m_pProgress->SetFound(atoi(strText.c_str()));
+    }
+    void ScanEnded(bool) override {
+        if (m_pProgress)
+            m_pProgress->Erase();
+    }
+    void NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) override {
+        if (m_bQuiet)
+            return;
+        if (m_pProgress)
+            m_pProgress->Erase();
+        fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(strPath).c_str(),
+                SkipReasonText(eReason, EscapeField(strDetail)).c_str());
+    }
+    void EngineFailed(const std::string& strReason) override {
+        if (m_pProgress)
+            m_pProgress->Erase();
+        fprintf(stderr, "quillet-scan: engine: %s\n", EscapeField(strReason).c_str());
+    }
+    void RowsSettled(int nRows) override { PrintRows(static_cast<size_t>(nRows)); }
+    bool WhileWaiting(uint64_t, int64_t) override {
+        Drain();
+        return g_nInterrupts < 2;
+    }
+    // The rows up to nRows not printed yet, then out at once.
+    void PrintRows(size_t nRows) {
+        if (!m_pRows || nRows <= m_nPrinted)
+            return;
+        if (m_pProgress)
+            m_pProgress->Erase();
+        for (; m_nPrinted < nRows && m_nPrinted < m_pRows->GetCount(); ++m_nPrinted) {
+            const CResultRow& row = m_pRows->GetRow(m_nPrinted);
+            printf("%d\t", row.nNum);
+            WriteField(row.strPath);
+            fputc('\t', stdout);
+            WriteField(row.strVirus);
+            fputc('\t', stdout);
+            WriteField(GetStateText(row.eState));
+            fputc('\n', stdout);
+        }
+        fflush(stdout);
+    }
+
+private:
+    size_t m_nPrinted = 0;
+};
 
 // A target naming a regular file is scanned as that file alone: the scan
 // walks its folder, and the listing of that walk holds only its name. The
@@ -141,6 +190,7 @@ int main(int argc, char** argv) {
     std::string strSchedule;  // the schedule this run is, when a timer started it
     bool bOptions = true;
     bool bHidden = false;
+    bool bProgress = false, bQuiet = false;
     CEngineChoice engineChoice;
     // As many engine workers as cores; 1 is the one-at-a-time scan.
     int nJobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -159,6 +209,10 @@ int main(int argc, char** argv) {
             return 0;
         } else if (bOptions && strcmp(pszArg, "--history") == 0) {
             return PrintHistory();
+        } else if (bOptions && strcmp(pszArg, "--progress") == 0) {
+            bProgress = true;
+        } else if (bOptions && strcmp(pszArg, "--quiet") == 0) {
+            bQuiet = true;
         } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
             SetDiagnosticSink(&s_verbose);
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
@@ -246,6 +300,13 @@ int main(int argc, char** argv) {
     CScanSession session(services);
     CConsoleView view;
     CResultRows rows;
+    view.m_pRows = &rows;
+    view.m_bQuiet = bQuiet;
+    // On a terminal, or when asked; never written to a file or pipe unasked.
+    std::unique_ptr<CProgressLine> progress;
+    if (!bQuiet && (bProgress || isatty(STDERR_FILENO)))
+        progress = std::make_unique<CProgressLine>(STDERR_FILENO);
+    view.m_pProgress = progress.get();
     std::unique_ptr<CScanRun> pRun = session.NewScan(req, view, rows, services.pWorkers ? &view : nullptr);
     view.m_pRun = pRun.get();
     pRun->SetRoad(bScheduled ? HISTORY_ROAD_SCHEDULE : HISTORY_ROAD_COMMAND, strSchedule);
@@ -307,16 +368,7 @@ int main(int argc, char** argv) {
     session.Unload();
     pRun->WriteEventRecords();
 
-    for (size_t i = 0; i < rows.GetCount(); ++i) {
-        const CResultRow& row = rows.GetRow(i);
-        printf("%d\t", row.nNum);
-        WriteField(row.strPath);
-        fputc('\t', stdout);
-        WriteField(row.strVirus);
-        fputc('\t', stdout);
-        WriteField(GetStateText(row.eState));
-        fputc('\n', stdout);
-    }
+    view.PrintRows(rows.GetCount());
     const CScanner& scanner = pRun->GetScanner();
     printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
     fflush(stdout);
