@@ -110,7 +110,7 @@ const char* LoadText(EStringId eId) {
 
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--quarantine] "
-               "[--verbose] [--progress|--quiet] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
+               "[--verbose] [--progress|--quiet] [--json] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
                "       quillet-scan --history\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
@@ -128,6 +128,7 @@ const char* LoadText(EStringId eId) {
                "  --verbose         say on standard error what failed quietly\n"
                "  --progress        a progress line on standard error even when it is no terminal\n"
                "  --quiet           no progress line and no lines for files not scanned\n"
+               "  --json            JSON Lines on standard output: rows, files not scanned, a summary\n"
                "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
                "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
                "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"

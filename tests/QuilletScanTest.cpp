@@ -602,3 +602,27 @@ TEST(QuilletScanTest, TheProgressLineShowsOnATerminalOnlyAndCannotSteerIt) {
     EXPECT_EQ(strLine.rfind("Scanned: 12, Infected: 1, 6 files/s, /home/", 0), 0u) << strLine;
     EXPECT_NE(strLine.find("...folder, 0:02"), std::string::npos) << strLine;
 }
+
+TEST(QuilletScanTest, JsonLinesCarryEveryPathExactlyAndEndWithTheStatus) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    // A name that is no UTF-8 and holds a quote and a line break.
+    const std::string strName = std::string("a\xe9\"\n.exe");
+    CTempDir::WriteFile(dir / ("t/" + strName), "x" + TestMarker(0, 1, "Name") + "y");
+    ASSERT_EQ(mkfifo((dir / "pipe.exe").c_str(), 0644), 0);
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {"--json", dir / "t", dir / "pipe.exe"}, dir);
+    EXPECT_EQ(run.nExit, 1) << run.strErr;
+    std::string strHex;
+    for (unsigned char c : dir / ("t/" + strName)) {
+        char sz[3];
+        snprintf(sz, sizeof sz, "%02x", c);
+        strHex += sz;
+    }
+    const std::string strExpected =
+        "{\"type\":\"row\",\"number\":1,\"path\":\"" + dir / "t/a\\ufffd\\\"\\u000a.exe" + "\",\"path_hex\":\"" + strHex +
+        "\",\"virus\":\"Name\",\"state\":0,\"state_text\":\"Repairable\"}\n"
+        "{\"type\":\"not_scanned\",\"path\":\"" + dir / "pipe.exe" + "\",\"reason\":\"not a regular file; not scanned\"}\n"
+        "{\"type\":\"summary\",\"scanned\":2,\"infected\":1,\"exit_status\":1,\"engine\":\"reference\",\"engine_version\":\"";
+    EXPECT_EQ(run.strOut.substr(0, strExpected.size()), strExpected) << run.strOut;
+    EXPECT_EQ(run.strErr, "");
+}

@@ -30,6 +30,7 @@
 #include "scan/ResultRows.h"
 #include "scan/ScanSession.h"
 #include "schedule/Schedule.h"
+#include "JsonLines.h"
 #include "ProgressLine.h"
 
 namespace {
@@ -62,6 +63,8 @@ public:
     const CResultRows* m_pRows = nullptr;
     CProgressLine* m_pProgress = nullptr;  // none: no progress line
     bool m_bQuiet = false;                 // no "not scanned" lines
+    bool m_bJson = false;                  // JSON Lines on standard output
+    bool m_bOutputLost = false;            // standard output could not be written
 
     void Drain() override {
         if (g_nInterrupts && m_pRun)
@@ -84,6 +87,10 @@ public:
             m_pProgress->Erase();
     }
     void NotScanned(const std::string& strPath, ESkipReason eReason, const std::string& strDetail) override {
+        if (m_bJson) {
+            NotScannedJson(strPath, SkipReasonText(eReason, strDetail));
+            return;
+        }
         if (m_bQuiet)
             return;
         if (m_pProgress)
@@ -109,6 +116,12 @@ public:
             m_pProgress->Erase();
         for (; m_nPrinted < nRows && m_nPrinted < m_pRows->GetCount(); ++m_nPrinted) {
             const CResultRow& row = m_pRows->GetRow(m_nPrinted);
+            if (m_bJson) {
+                printf("{\"type\":\"row\",\"number\":%d,%s,%s,\"state\":%d,\"state_text\":%s}\n", row.nNum,
+                       JsonBytesField("path", row.strPath).c_str(), JsonBytesField("virus", row.strVirus).c_str(),
+                       static_cast<int>(row.eState), JsonString(GetStateText(row.eState)).c_str());
+                continue;
+            }
             printf("%d\t", row.nNum);
             WriteField(row.strPath);
             fputc('\t', stdout);
@@ -117,7 +130,20 @@ public:
             WriteField(GetStateText(row.eState));
             fputc('\n', stdout);
         }
-        fflush(stdout);
+        Flush();
+    }
+    void NotScannedJson(const std::string& strPath, const std::string& strReason) {
+        printf("{\"type\":\"not_scanned\",%s,\"reason\":%s}\n", JsonBytesField("path", strPath).c_str(),
+               JsonString(strReason).c_str());
+        Flush();
+    }
+    // What cannot reach its reader stops the scan: nothing would see the rest.
+    void Flush() {
+        if ((fflush(stdout) != 0 || ferror(stdout)) && !m_bOutputLost) {
+            m_bOutputLost = true;
+            if (m_pRun)
+                m_pRun->Stop();
+        }
     }
 
 private:
@@ -190,7 +216,7 @@ int main(int argc, char** argv) {
     std::string strSchedule;  // the schedule this run is, when a timer started it
     bool bOptions = true;
     bool bHidden = false;
-    bool bProgress = false, bQuiet = false;
+    bool bProgress = false, bQuiet = false, bJson = false;
     CEngineChoice engineChoice;
     // As many engine workers as cores; 1 is the one-at-a-time scan.
     int nJobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -213,6 +239,8 @@ int main(int argc, char** argv) {
             bProgress = true;
         } else if (bOptions && strcmp(pszArg, "--quiet") == 0) {
             bQuiet = true;
+        } else if (bOptions && strcmp(pszArg, "--json") == 0) {
+            bJson = true;
         } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
             SetDiagnosticSink(&s_verbose);
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
@@ -272,6 +300,9 @@ int main(int argc, char** argv) {
         if (!target.bAllDrives && stat(target.strPath.c_str(), &st) != 0) {
             const int nErr = errno;
             fprintf(stderr, LoadText(IDS_SCAN_TOOL_NO_TARGET), EscapeField(arArgs[i]).c_str(), strerror(nErr));
+            if (bJson)
+                printf("{\"type\":\"not_scanned\",%s,\"reason\":%s}\n", JsonBytesField("path", arArgs[i]).c_str(),
+                       JsonString(strerror(nErr)).c_str());
             arMissing.push_back(std::string(arArgs[i]) + ": " + strerror(nErr));
             bMissing = true;
             continue;
@@ -302,6 +333,7 @@ int main(int argc, char** argv) {
     CResultRows rows;
     view.m_pRows = &rows;
     view.m_bQuiet = bQuiet;
+    view.m_bJson = bJson;
     // On a terminal, or when asked; never written to a file or pipe unasked.
     std::unique_ptr<CProgressLine> progress;
     if (!bQuiet && (bProgress || isatty(STDERR_FILENO)))
@@ -360,6 +392,10 @@ int main(int argc, char** argv) {
     action.sa_handler = OnInterrupt;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // The terminal closed: as an interrupt. A reader gone: the write fails
+    // and the scan stops, with a status that says it is not complete.
+    sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 
     services.pEngine->SetWait(&view);
     pRun->Run();
@@ -370,9 +406,15 @@ int main(int argc, char** argv) {
 
     view.PrintRows(rows.GetCount());
     const CScanner& scanner = pRun->GetScanner();
-    printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
-    fflush(stdout);
     const int nStatus = pRun->GetExitStatus(bMissing, g_nSignal);
+    if (bJson)
+        printf("{\"type\":\"summary\",\"scanned\":%d,\"infected\":%d,\"exit_status\":%d,%s,%s}\n",
+               scanner.GetScanned(), scanner.GetInfected(), nStatus,
+               JsonBytesField("engine", pRun->GetRecord().strEngine).c_str(),
+               JsonBytesField("engine_version", scanner.GetEngineVersion()).c_str());
+    else
+        printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
+    view.Flush();
     if (nStatus > 128)
         fprintf(stderr, LoadText(IDS_SCAN_TOOL_STOPPED), scanner.GetScanned());
     return EndScan(*pRun, services, nStatus, bNotify);
