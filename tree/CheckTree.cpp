@@ -138,7 +138,11 @@ void CCheckTree::MergeChildren(TreeItem hParent) {
     bool bChanged = !arGone.empty();
     for (TreeItem hGone : arGone)
         m_items.DeleteItem(hGone);
-    const int nCheck = bUnderSecond ? CHECK_NONE : m_items.GetCheck(hParent) == CHECK_ON ? CHECK_ON : CHECK_OFF;
+    // A drive that comes under a folder ticked only through its children
+    // was not picked.
+    const int nCheck = bUnderSecond                                                    ? CHECK_NONE
+                       : m_items.GetCheck(hParent) == CHECK_ON && !IsOnByChildren(hParent) ? CHECK_ON
+                                                                                           : CHECK_OFF;
     for (size_t i = 0; i < arNew.size(); ++i) {
         if (arShown[i])
             continue;
@@ -169,6 +173,7 @@ void CCheckTree::UpdateFromChildren(TreeItem hItem) {
         if (nNew == nUp)
             break;
         m_items.SetCheck(hUp, nNew);
+        SetOnByChildren(hUp, nNew == CHECK_ON);
     }
 }
 
@@ -184,6 +189,7 @@ void CCheckTree::ToggleCheck(TreeItem hItem) {
     else
         return;  // no box, nothing to toggle
     m_items.SetCheck(hItem, nNew);
+    SetOnByChildren(hItem, false);
 
     for (TreeItem hUp = m_items.GetParentItem(hItem); hUp; hUp = m_items.GetParentItem(hUp)) {
         int nUp = m_items.GetCheck(hUp);
@@ -195,10 +201,13 @@ void CCheckTree::ToggleCheck(TreeItem hItem) {
         for (TreeItem hChild = m_items.GetChildItem(hUp); hChild; hChild = m_items.GetNextSiblingItem(hChild))
             nOr |= m_items.GetCheck(hChild);
         if (nNew == CHECK_ON) {
-            if (nUp != CHECK_ON)
+            if (nUp != CHECK_ON) {
                 m_items.SetCheck(hUp, nOr == CHECK_ON ? CHECK_ON : CHECK_PARTIAL);
+                SetOnByChildren(hUp, nOr == CHECK_ON);
+            }
         } else {
             m_items.SetCheck(hUp, nOr == CHECK_OFF ? CHECK_OFF : CHECK_PARTIAL);
+            SetOnByChildren(hUp, false);
         }
     }
     SetSubtreeCheck(hItem, nNew);
@@ -209,12 +218,24 @@ void CCheckTree::SetSubtreeCheck(TreeItem hItem, int nCheck) {
     // costs no stack.
     TreeItem h = m_items.GetChildItem(hItem);
     while (h) {
-        const FOLDERITEM* pRecord = m_items.GetRecord(h);
+        FOLDERITEM* pRecord = m_items.GetRecord(h);
         if (!pRecord || !pRecord->bNote)
             m_items.SetCheck(h, nCheck);
+        if (pRecord)
+            pRecord->bOnByChildren = false;
         TreeItem hChild = m_items.GetChildItem(h);
         h = hChild ? hChild : NextAfterSubtree(h, hItem);
     }
+}
+
+bool CCheckTree::IsOnByChildren(TreeItem hItem) {
+    const FOLDERITEM* pRecord = m_items.GetRecord(hItem);
+    return pRecord && pRecord->bOnByChildren;
+}
+
+void CCheckTree::SetOnByChildren(TreeItem hItem, bool bOn) {
+    if (FOLDERITEM* pRecord = m_items.GetRecord(hItem))
+        pRecord->bOnByChildren = bOn;
 }
 
 TreeItem CCheckTree::NextAfterSubtree(TreeItem hItem, TreeItem hTop) {
@@ -230,8 +251,9 @@ TreeItem CCheckTree::NextWalkItem(TreeItem hItem) {
         return nullptr;
     int nCheck = m_items.GetCheck(hItem);
     // Only inserted children are entered: an item that shows an expand
-    // button but was never expanded is passed, not taken for the end.
-    if (nCheck == CHECK_NONE || nCheck == CHECK_PARTIAL) {
+    // button but was never expanded is passed, not taken for the end. One
+    // ticked only through its children is walked as them.
+    if (nCheck == CHECK_NONE || nCheck == CHECK_PARTIAL || (nCheck == CHECK_ON && IsOnByChildren(hItem))) {
         if (TreeItem hChild = m_items.GetChildItem(hItem))
             return hChild;
     }
@@ -241,7 +263,7 @@ TreeItem CCheckTree::NextWalkItem(TreeItem hItem) {
 TreeItem CCheckTree::FindChecked(TreeItem hItem, bool bLaterStep) {
     while (hItem) {
         int nCheck = m_items.GetCheck(hItem);
-        if (nCheck == CHECK_ON)
+        if (nCheck == CHECK_ON && !IsOnByChildren(hItem))
             return hItem;
         if (nCheck == CHECK_NONE && bLaterStep)
             m_bFirstNoBoxStep = false;

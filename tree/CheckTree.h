@@ -31,7 +31,9 @@ public:
     void ToggleCheck(TreeItem hItem);
 
     // The checked items whose subtrees count as checked as a whole, in
-    // display order: a checked item is returned, never its descendants.
+    // display order: a checked item is returned, never its descendants. An
+    // item ticked only because all its boxed children are is not one: its
+    // children are returned instead, so its own files are not scanned.
     TreeItem FirstCheckedItem();
     TreeItem NextCheckedItem(TreeItem hItem);
     // One step of that walk: into an item without a box or a partial one,
@@ -61,6 +63,8 @@ private:
     // An item with a box takes its state from its boxed children, and so on up.
     void UpdateFromChildren(TreeItem hItem);
     void SetSubtreeCheck(TreeItem hItem, int nCheck);
+    bool IsOnByChildren(TreeItem hItem);
+    void SetOnByChildren(TreeItem hItem, bool bOn);
     // The next item after hItem's subtree that is still below hTop
     // (nullptr: anywhere in the tree).
     TreeItem NextAfterSubtree(TreeItem hItem, TreeItem hTop);

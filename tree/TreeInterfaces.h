@@ -55,6 +55,9 @@ struct FOLDERITEM {
     // A line of text in the tree, not a folder: no box, no path, never read
     // (what stands under a folder that did not answer).
     bool bNote = false;
+    // Shown ticked only because every boxed child is: the user picked the
+    // children, not the folder, so its own files are not scanned.
+    bool bOnByChildren = false;
     uint8_t nIcon = ICON_NONE;
     uint8_t nOpenIcon = ICON_NONE;
 };

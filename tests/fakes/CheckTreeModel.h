@@ -20,6 +20,9 @@ public:
         int nParent = -1;  // node of the parent item, -1 at the top
         std::vector<int> arChildren;  // nodes, display order
         int nCheck = CHECK_NONE;
+        // Ticked by the user, itself or through a ticked ancestor; an item
+        // checked only because all its boxed children are is not.
+        bool bPicked = false;
         bool bFilled = false;
         bool bTimedOut = false;  // expanded, did not answer: shows one note
     };
@@ -74,6 +77,7 @@ public:
             SItem& child = m_mapItems[nChild];
             child.nParent = nNode;
             child.nCheck = nStart;
+            child.bPicked = nStart == CHECK_ON;
         }
         Sort(arNew);
         m_mapItems.at(nNode).arChildren = arNew;
@@ -99,10 +103,11 @@ public:
                 bAllOff = bAllOff && nCheck == CHECK_OFF;
             }
             up.nCheck = bAllOn ? CHECK_ON : bAllOff ? CHECK_OFF : CHECK_PARTIAL;
+            up.bPicked = false;
         }
     }
 
-    // Checked items none of whose ancestors is checked, in display order.
+    // Picked items none of whose ancestors is picked, in display order.
     std::vector<int> CheckedRoots() const {
         std::vector<int> arRoots;
         for (int nNode : m_arTop)
@@ -155,13 +160,14 @@ private:
     void SetSubtree(int nNode, int nCheck) {
         SItem& item = m_mapItems.at(nNode);
         item.nCheck = nCheck;
+        item.bPicked = nCheck == CHECK_ON;
         for (int nChild : item.arChildren)
             SetSubtree(nChild, nCheck);
     }
 
     void Collect(int nNode, std::vector<int>& arRoots) const {
         const SItem& item = m_mapItems.at(nNode);
-        if (item.nCheck == CHECK_ON) {
+        if (item.bPicked) {
             arRoots.push_back(nNode);
             return;
         }

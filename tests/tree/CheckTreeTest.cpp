@@ -279,7 +279,17 @@ TEST_F(CheckTreeTest, WalkReturnsCheckedRootsInDisplayOrder) {
     // A checked folder is returned, never its checked descendants.
     Toggle("Computer/disk1");
     EXPECT_EQ(Walk(), (StringList{"Computer/disk1", "Computer/disk2", "Places/Music"}));
+    // Every child ticked shows the parent ticked, but the user picked the
+    // children: they are walked, never the parent's own files. The parent
+    // ticked itself is the parent.
     Toggle("Computer/printers");
+    EXPECT_EQ(Check("Computer"), CHECK_ON);
+    EXPECT_EQ(Walk(), (StringList{"Computer/disk1", "Computer/disk2", "Computer/printers", "Places/Music"}));
+    Toggle("Computer/disk2");
+    Toggle("Computer/disk2");
+    EXPECT_EQ(Walk(), (StringList{"Computer/disk1", "Computer/disk2", "Computer/printers", "Places/Music"}));
+    Toggle("Computer");
+    Toggle("Computer");
     EXPECT_EQ(Walk(), (StringList{"Computer", "Places/Music"}));
 }
 

@@ -145,6 +145,13 @@ TEST(FolderTreeWindowTest, StateIconClickLabelClickAndSpace) {
     EXPECT_TRUE(tree.GetItemPath(users, strPath));
     EXPECT_EQ(strPath, "/c/Users");
 
+    // Both drives ticked one by one show Computer ticked, yet what is
+    // scanned is the two drives, not every drive.
+    EXPECT_EQ(tree.GetCheck(computer), CHECK_ON);
+    EXPECT_EQ(tree.FirstCheckedItem(), driveC);
+    EXPECT_EQ(tree.NextCheckedItem(driveC), driveD);
+    EXPECT_FALSE(tree.NextCheckedItem(driveD).IsOk());
+
     pFrame->Destroy();
     wxTheApp->ProcessIdle();
 }
