@@ -73,7 +73,8 @@ CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
     m_lblTavin->Hide();
     m_lblTavin->Disable();
     new wxStaticText(this, wxID_ANY, Text(IDS_MAIN_ENGINE_VER), Pos(20, 109), Size(45, 8));
-    m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, Text(IDS_MAIN_ENGINE_VER_NONE), Pos(72, 109), Size(42, 8));
+    // Empty until the engine says: the template's date read as a version.
+    m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, wxString(), Pos(72, 109), Size(42, 8));
     // The desktop's check boxes need more room than the layout gave them.
     for (wxCheckBox* pCheck : {m_chkSubfolders, m_chkAllFiles, m_chkAutoRepair, m_chkBackup}) {
         wxSize size = pCheck->GetSize(), best = pCheck->GetBestSize();
@@ -129,7 +130,7 @@ void CMainDlg::LoadSettled(int nResult) {
     const bool bWaiting = m_bScanWaiting;
     EndScanWait();
     if (nResult != ENGINE_LOAD_OK) {
-        m_stcEngineVer->SetLabel(ToDisplay(LoadText(IDS_MAIN_ENGINE_VER_NONE)));
+        m_stcEngineVer->SetLabel(ToDisplay(LoadText(IDS_MAIN_ENGINE_FAILED)));
         ShowLoadFailure();
         return;
     }
