@@ -300,6 +300,7 @@ void CMainDlg::ShowSignatureWarning() {
         strText += (strText.empty() ? "" : "\n") + strLine;
     if (strText.empty())
         return;
+    m_strSignatureWarning = strText;
     const int nWidth = wxDLG_UNIT(this, wxSize(218, 0)).x;
     m_stcSignatureWarning->SetLabel(ToDisplay(strText));
     m_stcSignatureWarning->Wrap(nWidth);
@@ -311,7 +312,7 @@ void CMainDlg::ShowSignatureWarning() {
 }
 
 std::string CMainDlg::GetSignatureWarning() const {
-    return m_stcSignatureWarning->IsShown() ? std::string(m_stcSignatureWarning->GetLabel().utf8_str()) : std::string();
+    return m_strSignatureWarning;
 }
 
 void CMainDlg::OnInfoMenu(wxCommandEvent& event) {

@@ -106,6 +106,7 @@ private:
     CScanSession& m_session;
     CScanServices m_services;
     std::string m_strMessage;
+    std::string m_strSignatureWarning;
     bool m_bEngineLoaded = false;
     int m_nLoadResult = ENGINE_LOAD_PENDING;
     bool m_bScanWaiting = false;
