@@ -133,7 +133,8 @@ const char* LoadText(EStringId eId) {
                "  --schedule NAME   a run of that schedule: never two at once\n"
                "  --history         list the scans of the history, newest first, and exit\n"
                "  --help            print this help and exit\n"
-               "  --version         print the version and exit\n";
+               "  --version         print the version and exit; with --engine, --database or --clamd also\n"
+               "                    the engine's and each signature database's version, date and count\n";
 
     case IDS_SKIP_UNREADABLE: return "cannot be read; not scanned";
     case IDS_SKIP_PATH_TOO_LONG: return "path too long; not scanned";
