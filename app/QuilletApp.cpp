@@ -96,6 +96,7 @@ private:
             m_nExit = 2;
             return;
         }
+        services.signatures.SetChoice(m_engineChoice);
         CScanSession session(services.Get());
         CMainDlg dlg(nullptr, session);
         dlg.SetQuarantineUnrepairable(m_engineChoice.bQuarantine);

@@ -19,6 +19,7 @@
 #include "platform/PosixDirLister.h"
 #include "platform/PosixFileAccess.h"
 #include "platform/ScheduleUnits.h"
+#include "platform/SignatureCheck.h"
 #include "platform/SystemClock.h"
 #include "platform/XdgRegistry.h"
 #include "scan/ScanServices.h"
@@ -75,6 +76,7 @@ struct CPlatformServices {
     CAllowListFile allowList;
     CHistoryFile history;
     CScheduleUnits schedules;
+    CSignatureCheck signatures;
 
     CScanServices Get() {
         CScanServices services;
@@ -93,6 +95,7 @@ struct CPlatformServices {
         services.pAllow = &allowList;
         services.pHistory = &history;
         services.pSchedules = &schedules;
+        services.pSignatures = &signatures;
         return services;
     }
 };

@@ -136,7 +136,8 @@ const char* LoadText(EStringId eId) {
                "  --schedule NAME   a run of that schedule: never two at once\n"
                "  --history         list the scans of the history, newest first, and exit\n"
                "  --help            print this help and exit\n"
-               "  --version         print the version and exit\n";
+               "  --version         print the version and exit; with --engine, --database or --clamd also\n"
+               "                    the engine's and each signature database's version, date and count\n";
 
     case IDS_SKIP_UNREADABLE: return "cannot be read; not scanned";
     case IDS_SKIP_PATH_TOO_LONG: return "path too long; not scanned";
@@ -333,6 +334,44 @@ const char* LoadText(EStringId eId) {
     case IDS_NOTIFY_NO_BUS: return "no session bus";
     case IDS_NOTIFY_NO_ANSWER: return "the notification service did not answer in time";
     case IDS_HISTORY_CANNOT_READ: return "The history cannot be read: %s: %s";
+
+    case IDS_SIG_CONTAINER: return "%s: version %s, built %s, signature count %s";
+    case IDS_SIG_LOCAL: return "%s: local signatures";
+    case IDS_SIG_UNREADABLE: return "%s: cannot be read: %s";
+    case IDS_SIG_HEADER_TRUNCATED: return "its header is cut short";
+    case IDS_SIG_HEADER_NOT_ONE: return "it has no database header";
+    case IDS_SIG_HEADER_DAMAGED: return "its header is damaged";
+    case IDS_SIG_NO_DATE: return "at an unknown time";
+    case IDS_SIG_NONE: return "%s: no signature database";
+    case IDS_SIG_ONLY_LISTS: return "%s: no signature database, only ignore and allow lists";
+    case IDS_SIG_FOLDER_UNREADABLE: return "%s: the signature folder cannot be read: %s";
+    case IDS_SIG_FOLDER_LINK: return "a link, not followed";
+    case IDS_SIG_NOT_REGULAR: return "not a regular file";
+    case IDS_SIG_DAEMON: return "clamd at %s: ClamAV %s, database version %s, built %s";
+    case IDS_SIG_DAEMON_UNSIGNED: return "clamd at %s: ClamAV %s, local signatures";
+    case IDS_SIG_DAEMON_NO_ANSWER: return "clamd at %s did not answer its version: %s";
+    case IDS_SIG_DAEMON_GARBAGE: return "clamd at %s answered its version with \"%s\", not clamd's words";
+    case IDS_SIG_DAEMON_SILENT: return "no answer within a second";
+    case IDS_SIG_DAEMON_CLOSED: return "it closed the connection without a word";
+    case IDS_SIG_UNDATED: return "No signature database says when it was built: their age is unknown.";
+    case IDS_SIG_FUTURE: return "%s says it was built %s, in the future: the clock or the database is wrong.";
+    case IDS_SIG_STALE: return "The newest signature database is %s days old (built %s).";
+    case IDS_SIG_UPDATER_STOPPED: return "The signature updater clamav-freshclam is not running; to start it: %s";
+    case IDS_SIG_UPDATER_MISSING:
+        return "The signature updater clamav-freshclam is not installed; to install it: "
+               "sudo apt-get install clamav-freshclam";
+    case IDS_SIG_UPDATER_STALLED:
+        return "The signature updater clamav-freshclam runs but has brought no newer database; see %s";
+    case IDS_SIG_START_SYSTEMD: return "sudo systemctl enable --now clamav-freshclam";
+    case IDS_SIG_START_SERVICE: return "sudo service clamav-freshclam start";
+    case IDS_SIG_LOG_SYSTEMD: return "journalctl -u clamav-freshclam";
+    case IDS_SIG_LOG_FILE: return "/var/log/clamav/freshclam.log";
+    case IDS_SIG_TOOL_WARNING: return "quillet-scan: warning: %s\n";
+    case IDS_SIG_TOOL_ENGINE: return "engine: %s\n";
+    case IDS_SIG_TOOL_LINE: return "%s\n";
+    case IDS_SIG_INFO_HEADING: return "Signatures:";
+    case IDS_SIG_INFO_MENU: return "&Information...\tCtrl+I";
+    case IDS_SIG_DAEMON_NAME: return "clamd at %s";
     }
     return "";
 }

@@ -296,6 +296,43 @@ enum EStringId : uint16_t {
     IDS_NOTIFY_NO_BUS = 607,
     IDS_NOTIFY_NO_ANSWER = 608,
     IDS_HISTORY_CANNOT_READ = 609,   // quillet --history: "%s": the file, "%s": why
+
+    // Signature health: the databases' own headers, the daemon's answer,
+    // the updater (700-739).
+    IDS_SIG_CONTAINER = 700,         // "%s": name, version, build time, signature count
+    IDS_SIG_LOCAL = 701,             // "%s": name
+    IDS_SIG_UNREADABLE = 702,        // "%s": name, why
+    IDS_SIG_HEADER_TRUNCATED = 703,
+    IDS_SIG_HEADER_NOT_ONE = 704,
+    IDS_SIG_HEADER_DAMAGED = 705,
+    IDS_SIG_NO_DATE = 706,
+    IDS_SIG_NONE = 707,              // "%s": the folder
+    IDS_SIG_ONLY_LISTS = 708,        // "%s": the folder
+    IDS_SIG_FOLDER_UNREADABLE = 709, // "%s": the folder, why
+    IDS_SIG_FOLDER_LINK = 710,
+    IDS_SIG_NOT_REGULAR = 711,
+    IDS_SIG_DAEMON = 712,            // "%s": address, engine, database version, build time
+    IDS_SIG_DAEMON_UNSIGNED = 713,   // "%s": address, engine
+    IDS_SIG_DAEMON_NO_ANSWER = 714,  // "%s": address, why
+    IDS_SIG_DAEMON_GARBAGE = 715,    // "%s": address, the answer
+    IDS_SIG_DAEMON_SILENT = 716,
+    IDS_SIG_DAEMON_CLOSED = 717,
+    IDS_SIG_UNDATED = 718,
+    IDS_SIG_FUTURE = 719,            // "%s": name, build time
+    IDS_SIG_STALE = 720,             // "%s": days, build time
+    IDS_SIG_UPDATER_STOPPED = 721,   // "%s": the command that starts it
+    IDS_SIG_UPDATER_MISSING = 722,
+    IDS_SIG_UPDATER_STALLED = 723,   // "%s": where its log is
+    IDS_SIG_START_SYSTEMD = 724,
+    IDS_SIG_START_SERVICE = 725,
+    IDS_SIG_LOG_SYSTEMD = 726,
+    IDS_SIG_LOG_FILE = 727,
+    IDS_SIG_TOOL_WARNING = 728,      // "%s": one warning line
+    IDS_SIG_TOOL_ENGINE = 729,       // "%s": the engine's version text
+    IDS_SIG_TOOL_LINE = 730,         // "%s": one database line
+    IDS_SIG_INFO_HEADING = 731,
+    IDS_SIG_INFO_MENU = 732,
+    IDS_SIG_DAEMON_NAME = 733,       // "%s": address
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

@@ -13,6 +13,7 @@
 #include "scan/EventLog.h"
 #include "scan/History.h"
 #include "scan/ScanInterfaces.h"
+#include "scan/SignatureHealth.h"
 
 class IFolderNamespace;
 class ISchedules;
@@ -51,4 +52,7 @@ struct CScanServices {
     ISchedules* pSchedules = nullptr;
     // Where every scan leaves its record.
     IScanHistory* pHistory = nullptr;
+    // How fresh the engine's signatures are (the main dialog's warning line
+    // and information box).
+    ISignatureHealth* pSignatures = nullptr;
 };

@@ -1,18 +1,21 @@
 #include "ui/InfoDlg.h"
 
+#include <algorithm>
 #include <string>
 
 #include <wx/button.h>
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/statline.h>
+#include <wx/stattext.h>
 
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
+#include "ui/DisplayText.h"
 
-CInfoDlg::CInfoDlg(wxWindow* pParent) {
+CInfoDlg::CInfoDlg(wxWindow* pParent, const std::vector<std::string>& arSignatures) {
     Create(pParent, IDD, wxString::FromUTF8(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(235, 175)));
@@ -35,6 +38,17 @@ CInfoDlg::CInfoDlg(wxWindow* pParent) {
     Line(IDS_MAKER_LINE_3, 17, 117, 166);
     new wxStaticLine(this, wxID_ANY, Pos(13, 134), Size(208, 1), wxLI_HORIZONTAL);
     Line(IDS_HOMEPAGE_LINE, 17, 145, 150);
+    if (!arSignatures.empty()) {
+        // Below the template, one line a database; the box grows to hold them.
+        std::string strText = LoadText(IDS_SIG_INFO_HEADING);
+        for (const std::string& strLine : arSignatures)
+            strText += "\n" + strLine;
+        auto* pSignatures = new wxStaticText(this, wxID_ANY, ToDisplay(strText), Pos(17, 160));
+        const wxSize best = pSignatures->GetBestSize();
+        const wxSize client = GetClientSize();
+        SetClientSize(wxSize(std::max(client.x, pSignatures->GetPosition().x + best.x + Pos(17, 0).x),
+                             pSignatures->GetPosition().y + best.y + Pos(0, 8).y));
+    }
 
     pOK->SetDefault();
     pOK->SetFocus();

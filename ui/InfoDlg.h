@@ -3,6 +3,9 @@
 // text; "확인", Enter, Escape or the close box end it.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <wx/dialog.h>
 
 class CInfoDlg : public wxDialog {
@@ -10,5 +13,7 @@ public:
     enum { IDD = 133 };
 
     // pParent may be null. Run with ShowModal; the result means nothing.
-    explicit CInfoDlg(wxWindow* pParent = nullptr);
+    // arSignatures: one line per signature database, shown under the
+    // template's lines, which keep their places; none adds nothing.
+    explicit CInfoDlg(wxWindow* pParent = nullptr, const std::vector<std::string>& arSignatures = {});
 };

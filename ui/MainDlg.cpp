@@ -1,5 +1,7 @@
 #include "ui/MainDlg.h"
 
+#include <time.h>
+
 #include <algorithm>
 
 #include <wx/button.h>
@@ -35,6 +37,7 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_TIMER(CMainDlg::TIMER_ENGINE_LOAD, CMainDlg::OnLoadTimer)
     EVT_MENU(CMainDlg::IDM_SCHEDULE, CMainDlg::OnSchedule)
     EVT_MENU(CMainDlg::IDM_HISTORY, CMainDlg::OnHistory)
+    EVT_MENU(CMainDlg::IDM_INFO, CMainDlg::OnInfoMenu)
     EVT_CONTEXT_MENU(CMainDlg::OnContextMenu)
 wxEND_EVENT_TABLE()
 
@@ -75,6 +78,10 @@ CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
     new wxStaticText(this, wxID_ANY, Text(IDS_MAIN_ENGINE_VER), Pos(20, 109), Size(45, 8));
     // Empty until the engine says: the template's date read as a version.
     m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, wxString(), Pos(72, 109), Size(42, 8));
+    // In the theme's own colours (a forced one is unreadable on some), bold.
+    m_stcSignatureWarning = new wxStaticText(this, IDC_SIGNATURE_WARNING, wxString(), Pos(6, 124), Size(218, 8));
+    m_stcSignatureWarning->SetFont(m_stcSignatureWarning->GetFont().Bold());
+    m_stcSignatureWarning->Hide();
     // The desktop's check boxes need more room than the layout gave them.
     for (wxCheckBox* pCheck : {m_chkSubfolders, m_chkAllFiles, m_chkAutoRepair, m_chkBackup}) {
         wxSize size = pCheck->GetSize(), best = pCheck->GetBestSize();
@@ -95,6 +102,7 @@ void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
     m_treeFolders->FillRoot();
     m_session.PrepareBackups();
     m_chkAutoRepair->SetValue(true);
+    ShowSignatureWarning();
     // The engine gets ready in its own process while the window is up: a
     // large signature database takes seconds to load.
     if (!m_services.pEngine) {
@@ -234,6 +242,11 @@ void CMainDlg::OnCharHook(wxKeyEvent& event) {
         OnSchedule(schedule);
         return;
     }
+    if (event.GetKeyCode() == 'I' && event.GetModifiers() == wxMOD_CONTROL) {
+        wxCommandEvent info(wxEVT_MENU, IDM_INFO);
+        OnInfoMenu(info);
+        return;
+    }
     if (event.GetKeyCode() == 'H' && event.GetModifiers() == wxMOD_CONTROL) {
         wxCommandEvent history(wxEVT_MENU, IDM_HISTORY);
         OnHistory(history);
@@ -264,8 +277,48 @@ void CMainDlg::OnBackupBin(wxCommandEvent&) {
 }
 
 void CMainDlg::OnInfoBox(wxCommandEvent&) {
-    CInfoDlg dlg(nullptr);
+    // Read afresh: the updater may have run since the start.
+    std::vector<std::string> arLines;
+    if (m_services.pSignatures) {
+        SSIGNATUREHEALTH health;
+        m_services.pSignatures->Check(&health);
+        arLines = DescribeSignatures(health);
+    }
+    CInfoDlg dlg(nullptr, arLines);
     dlg.ShowModal();
+}
+
+// Old, missing or unreadable signatures are said in a line of their own
+// under the template's controls, which stay where they are: no box to
+// dismiss at every start.
+void CMainDlg::ShowSignatureWarning() {
+    if (!m_services.pSignatures)
+        return;
+    SSIGNATUREHEALTH health;
+    m_services.pSignatures->Check(&health);
+    const int64_t nNow = static_cast<int64_t>(time(nullptr));
+    std::string strText;
+    for (const std::string& strLine : SignatureWarnings(health, nNow))
+        strText += (strText.empty() ? "" : "\n") + strLine;
+    if (strText.empty())
+        return;
+    m_strSignatureWarning = strText;
+    const int nWidth = wxDLG_UNIT(this, wxSize(218, 0)).x;
+    m_stcSignatureWarning->SetLabel(ToDisplay(strText));
+    m_stcSignatureWarning->Wrap(nWidth);
+    const wxSize best = m_stcSignatureWarning->GetBestSize();
+    m_stcSignatureWarning->SetSize(wxSize(nWidth, best.y));
+    m_stcSignatureWarning->Show();
+    const wxSize client = GetClientSize();
+    SetClientSize(wxSize(client.x, m_stcSignatureWarning->GetPosition().y + best.y + wxDLG_UNIT(this, wxSize(0, 4)).y));
+}
+
+std::string CMainDlg::GetSignatureWarning() const {
+    return m_strSignatureWarning;
+}
+
+void CMainDlg::OnInfoMenu(wxCommandEvent& event) {
+    OnInfoBox(event);
 }
 
 void CMainDlg::OnSysCommand(int nCommand) {
@@ -286,6 +339,7 @@ void CMainDlg::OnContextMenu(wxContextMenuEvent& event) {
     wxMenu menu;
     menu.Append(IDM_SCHEDULE, ToDisplay(LoadText(IDS_SCHEDULE_MENU)));
     menu.Append(IDM_HISTORY, ToDisplay(LoadText(IDS_HISTORY_MENU)));
+    menu.Append(IDM_INFO, ToDisplay(LoadText(IDS_SIG_INFO_MENU)));
     PopupMenu(&menu);
 }
 

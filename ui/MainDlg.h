@@ -40,11 +40,15 @@ public:
         IDC_TREE = 1000,
         IDC_TAVIN = 1003,
         IDC_ENGINE_VER = 1005,
+        // Below the template's controls, shown only when the signatures
+        // are old, missing or unreadable.
+        IDC_SIGNATURE_WARNING = 1006,
         IDM_ABOUTBOX = 0x0010,
         // The toolkit reaches no system menu here: the Schedule dialog is
         // on Ctrl+E and on the background's right-click menu.
         IDM_SCHEDULE = 0x0020,
         IDM_HISTORY = 0x0030,
+        IDM_INFO = 0x0040,
         TIMER_ENGINE_LOAD = 1,
         LOAD_POLL_MS = 50,
     };
@@ -64,6 +68,9 @@ public:
     void SetQuarantineUnrepairable(bool bQuarantine) { m_bQuarantine = bQuarantine; }
 
     bool IsEngineLoaded() const { return m_bEngineLoaded; }
+    // The start-up line about old, missing or unreadable signatures; ""
+    // when there is none.
+    std::string GetSignatureWarning() const;
     // "Scan Now" was pressed while the engine was still getting ready.
     bool IsScanWaiting() const { return m_bScanWaiting; }
     uint32_t GetLastBackupNo() const { return m_session.GetLastBackupNo(); }
@@ -84,6 +91,7 @@ protected:
     void OnSysCommand(int nCommand);
     void OnSchedule(wxCommandEvent& event);
     void OnHistory(wxCommandEvent& event);
+    void OnInfoMenu(wxCommandEvent& event);
     void OnContextMenu(wxContextMenuEvent& event);
     void OnLoadTimer(wxTimerEvent& event);
 
@@ -93,10 +101,12 @@ private:
     void LoadSettled(int nResult);
     void RunScan();
     void EndScanWait();
+    void ShowSignatureWarning();
 
     CScanSession& m_session;
     CScanServices m_services;
     std::string m_strMessage;
+    std::string m_strSignatureWarning;
     bool m_bEngineLoaded = false;
     int m_nLoadResult = ENGINE_LOAD_PENDING;
     bool m_bScanWaiting = false;
@@ -104,6 +114,7 @@ private:
     wxTimer m_timerLoad;
 
     wxStaticText* m_stcEngineVer = nullptr;
+    wxStaticText* m_stcSignatureWarning = nullptr;
     CLinkLabel* m_lblTavin = nullptr;
     wxButton* m_btnBackupBin = nullptr;
     wxButton* m_btnScanNow = nullptr;

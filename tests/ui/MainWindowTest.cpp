@@ -21,6 +21,7 @@
 #include "ui/ScanDlg.h"
 #include "tools/samples/SampleWriter.h"
 #include "ui/FolderTree.h"
+#include "ui/InfoDlg.h"
 #include "ui/TempServices.h"
 #include "ui/WindowTestSupport.h"
 
@@ -251,6 +252,68 @@ TEST_F(MainWindowTest, WithoutAnEngineNothingCallsIntoIt) {
     EXPECT_EQ(m_arBoxes, (std::vector<std::string>{"Torvane Professional|Cannot load Farsend.dll  file.",
                                                    "Torvane Professional|Cannot load Farsend.dll  file."}));
     EXPECT_EQ(missing.GetHostStarts(), 0);
+}
+
+// Old signatures are said at start in a line under the template's controls,
+// which stay where they were; the information box lists the databases.
+TEST_F(MainWindowTest, OldSignaturesAreSaidUnderTheControlsAndListedInTheInformationBox) {
+    struct COldSignatures : ISignatureHealth {
+        void Check(SSIGNATUREHEALTH* pHealth) override {
+            *pHealth = SSIGNATUREHEALTH();
+            pHealth->bChecked = true;
+            pHealth->strFolder = "/db";
+            SDATABASEFILE file;
+            file.strName = "daily.cvd";
+            file.eKind = DATABASE_CONTAINER;
+            file.header = {27100, 2000, true, m_nBuilt};
+            pHealth->arFiles.push_back(file);
+        }
+        int64_t m_nBuilt = time(nullptr) - 10 * 86400 - 60;
+    } old;
+    CScanServices services = m_pServices->Get();
+    services.pSignatures = &old;
+    CScanSession sessionDlg(services);
+    CMainDlg dlg(nullptr, sessionDlg);
+    CScanSession sessionPlain(m_pServices->Get());
+    CMainDlg plain(nullptr, sessionPlain);
+    std::string strInfo;
+    CStepper steps;
+    steps.Add([&] { return dlg.IsShownOnScreen(); },
+              [&] {
+                  const std::string strBuilt = FormatBuildTime(old.m_nBuilt);
+                  EXPECT_EQ(dlg.GetSignatureWarning(),
+                            "The newest signature database is 10 days old (built " + strBuilt + ").");
+                  EXPECT_EQ(plain.GetSignatureWarning(), "");
+                  for (int nId : {int(CMainDlg::IDC_ENGINE_VER), int(CMainDlg::IDOK_EXIT), int(CMainDlg::IDC_TREE)})
+                      EXPECT_EQ(dlg.FindWindow(nId)->GetRect(), plain.FindWindow(nId)->GetRect()) << nId;
+                  const wxWindow* pWarning = dlg.FindWindow(CMainDlg::IDC_SIGNATURE_WARNING);
+                  EXPECT_GE(pWarning->GetPosition().y, plain.FindWindow(CMainDlg::IDOK_EXIT)->GetRect().GetBottom());
+                  EXPECT_GE(dlg.GetClientSize().y, pWarning->GetRect().GetBottom());
+                  wxQueueEvent(&dlg, new wxCommandEvent(wxEVT_MENU, CMainDlg::IDM_INFO));
+              });
+    steps.Add([&] {
+                  for (wxWindow* pWindow : wxTopLevelWindows)
+                      if (auto* pInfo = dynamic_cast<CInfoDlg*>(pWindow); pInfo && pInfo->IsModal())
+                          return true;
+                  return false;
+              },
+              [&] {
+                  for (wxWindow* pWindow : wxTopLevelWindows)
+                      if (auto* pInfo = dynamic_cast<CInfoDlg*>(pWindow); pInfo && pInfo->IsModal()) {
+                          for (wxWindow* pChild : pInfo->GetChildren())
+                              if (auto* pText = dynamic_cast<wxStaticText*>(pChild))
+                                  strInfo += std::string(pText->GetLabel().utf8_str()) + "|";
+                          pInfo->EndModal(wxID_OK);
+                      }
+              });
+    steps.Add([] { return true; }, [&] { dlg.EndModal(wxID_CANCEL); });
+    steps.Begin();
+    dlg.ShowModal();
+    EXPECT_NE(strInfo.find("|Signatures:\ndaily.cvd: version 27100, built " + FormatBuildTime(old.m_nBuilt) +
+                           ", signature count 2000|"),
+              std::string::npos)
+        << strInfo;
+    m_pServices->platform.engine.Unload();
 }
 
 // Ctrl+E opens the Schedule dialog over what is ticked; a schedule added

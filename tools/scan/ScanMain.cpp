@@ -29,6 +29,7 @@
 #include "scan/History.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanSession.h"
+#include "scan/SignatureHealth.h"
 #include "schedule/Schedule.h"
 #include "JsonLines.h"
 #include "ProgressLine.h"
@@ -199,6 +200,48 @@ int EndScan(CScanRun& run, const CScanServices& services, int nExit, bool bNotif
     return nExit;
 }
 
+// The program's version; with an engine named, the engine's and each of its
+// databases' (their warnings on standard error, as before a scan).
+int PrintVersion(const CEngineChoice* pChoice) {
+    printf(LoadText(IDS_SCAN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH,
+           QUILLET_VERSION_BUILD);
+    if (!pChoice)
+        return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+    CPlatformServices platform;
+    std::string strChoiceError;
+    if (!ApplyEngineChoice(*pChoice, platform.engine, &strChoiceError)) {
+        fprintf(stderr, "quillet-scan: %s\n", strChoiceError.c_str());
+        return 64;
+    }
+    platform.signatures.SetChoice(*pChoice);
+    SSIGNATUREHEALTH health;
+    platform.signatures.Check(&health);
+    for (const std::string& strLine : SignatureWarnings(health, time(nullptr)))
+        fprintf(stderr, LoadText(IDS_SIG_TOOL_WARNING), strLine.c_str());
+    CScanServices services = platform.Get();
+    services.pWorkers = nullptr;
+    CScanSession session(services);
+    int nLoad = session.BeginLoad();
+    if (nLoad == ENGINE_LOAD_PENDING)
+        nLoad = session.WaitLoad(LOADING_NOTICE_MS);
+    if (nLoad == ENGINE_LOAD_PENDING) {
+        fputs(LoadText(IDS_SCAN_TOOL_STILL_LOADING), stderr);
+        nLoad = session.WaitLoad(-1);
+    }
+    int nExit = 0;
+    if (nLoad == ENGINE_LOAD_OK) {
+        printf(LoadText(IDS_SIG_TOOL_ENGINE), EscapeField(session.GetEngineVersion()).c_str());
+        session.Unload();
+    } else {
+        fprintf(stderr, nLoad == ENGINE_LOAD_ENGINE_ERROR ? "quillet-scan: %s\n" : "%s\n",
+                EscapeField(session.GetLoadFailureText()).c_str());
+        nExit = 2;
+    }
+    for (const std::string& strLine : DescribeSignatures(health))
+        printf(LoadText(IDS_SIG_TOOL_LINE), strLine.c_str());
+    return fflush(stdout) == 0 && !ferror(stdout) ? nExit : 1;
+}
+
 int Usage() {
     fputs(LoadText(IDS_SCAN_TOOL_USAGE), stderr);
     return 64;
@@ -217,6 +260,8 @@ int main(int argc, char** argv) {
     bool bOptions = true;
     bool bHidden = false;
     bool bProgress = false, bQuiet = false, bJson = false;
+    bool bVersion = false;
+    bool bEngineNamed = false;  // --engine, --database or --clamd given
     CEngineChoice engineChoice;
     // As many engine workers as cores; 1 is the one-at-a-time scan.
     int nJobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -230,9 +275,7 @@ int main(int argc, char** argv) {
             fputs(LoadText(IDS_SCAN_TOOL_OPTIONS), stdout);
             return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
         } else if (bOptions && strcmp(pszArg, "--version") == 0) {
-            printf(LoadText(IDS_SCAN_TOOL_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR,
-                   QUILLET_VERSION_PATCH, QUILLET_VERSION_BUILD);
-            return 0;
+            bVersion = true;
         } else if (bOptions && strcmp(pszArg, "--history") == 0) {
             return PrintHistory();
         } else if (bOptions && strcmp(pszArg, "--progress") == 0) {
@@ -258,8 +301,10 @@ int main(int argc, char** argv) {
             // contract by its path.
             const char* pszEngine = argv[++i];
             engineChoice.strEngine = strchr(pszEngine, '/') ? AbsoluteTarget(pszEngine) : pszEngine;
+            bEngineNamed = true;
         } else if (bOptions && strcmp(pszArg, "--database") == 0 && i + 1 < argc) {
             engineChoice.strDatabase = AbsoluteTarget(argv[++i]);
+            bEngineNamed = true;
         } else if (bOptions && strcmp(pszArg, "--jobs") == 0 && i + 1 < argc) {
             char* pszEnd = nullptr;
             long nValue = strtol(argv[++i], &pszEnd, 10);
@@ -268,6 +313,7 @@ int main(int argc, char** argv) {
             nJobs = static_cast<int>(nValue);
         } else if (bOptions && strcmp(pszArg, "--clamd") == 0 && i + 1 < argc) {
             engineChoice.strClamd = argv[++i];
+            bEngineNamed = true;
         } else if (bOptions && strcmp(pszArg, "--schedule") == 0 && i + 1 < argc) {
             strSchedule = argv[++i];
             if (!IsScheduleName(strSchedule))
@@ -282,6 +328,8 @@ int main(int argc, char** argv) {
             arArgs.push_back(pszArg);
         }
     }
+    if (bVersion)
+        return PrintVersion(bEngineNamed ? &engineChoice : nullptr);
     if (req.arTargets.empty())
         return Usage();
     // A scheduled run: its end is also told as a desktop notification.
@@ -322,6 +370,12 @@ int main(int argc, char** argv) {
         fprintf(stderr, "quillet-scan: %s\n", strChoiceError.c_str());
         return 64;
     }
+    // Old, missing or unreadable signatures are said before the scan.
+    platform.signatures.SetChoice(engineChoice);
+    SSIGNATUREHEALTH health;
+    platform.signatures.Check(&health);
+    for (const std::string& strLine : SignatureWarnings(health, time(nullptr)))
+        fprintf(stderr, LoadText(IDS_SIG_TOOL_WARNING), strLine.c_str());
     // Several workers: copies of the loaded engine where it allows, else
     // engines of their own; one is the one-at-a-time scan.
     platform.workers.SetWorkerCount(nJobs);
