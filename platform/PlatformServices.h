@@ -12,6 +12,7 @@
 #include "platform/BackupStore.h"
 #include "platform/DBusAgentNotifier.h"
 #include "platform/EnginePool.h"
+#include "platform/EngineSettingsFile.h"
 #include "platform/HistoryFile.h"
 #include "platform/HostEngine.h"
 #include "platform/LinuxNamespace.h"
@@ -75,6 +76,7 @@ struct CPlatformServices {
     CAllowListFile allowList;
     CHistoryFile history;
     CScheduleUnits schedules;
+    CEngineSettingsFile engineSettings{engine, workers};
 
     CScanServices Get() {
         CScanServices services;
@@ -93,6 +95,7 @@ struct CPlatformServices {
         services.pAllow = &allowList;
         services.pHistory = &history;
         services.pSchedules = &schedules;
+        services.pEngineSettings = &engineSettings;
         return services;
     }
 };

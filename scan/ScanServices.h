@@ -14,6 +14,7 @@
 #include "scan/History.h"
 #include "scan/ScanInterfaces.h"
 
+class IEngineSettings;
 class IFolderNamespace;
 class ISchedules;
 
@@ -51,4 +52,6 @@ struct CScanServices {
     ISchedules* pSchedules = nullptr;
     // Where every scan leaves its record.
     IScanHistory* pHistory = nullptr;
+    // The engine settings file and the engine it points (the settings dialog).
+    IEngineSettings* pEngineSettings = nullptr;
 };

@@ -50,6 +50,15 @@ void OnInterrupt(int nSignal) {
 class CConsoleView : public IScanView, public IEngineWait {
 public:
     CScanRun* m_pRun = nullptr;
+    // Why auto chose the engine: said with the first failure of an engine
+    // the user did not name, so they know which one failed.
+    std::string m_strAutoReason;
+    bool m_bVerbose = false;  // said already, at the start
+    void SayAutoReason() {
+        if (!m_strAutoReason.empty() && !m_bVerbose)
+            fprintf(stderr, "quillet-scan: %s: %s\n", LoadText(IDS_ENGINE_CHOICE_WHAT), m_strAutoReason.c_str());
+        m_strAutoReason.clear();
+    }
     void Drain() override {
         if (g_nInterrupts && m_pRun)
             m_pRun->Stop();
@@ -61,6 +70,7 @@ public:
                 SkipReasonText(eReason, EscapeField(strDetail)).c_str());
     }
     void EngineFailed(const std::string& strReason) override {
+        SayAutoReason();
         fprintf(stderr, "quillet-scan: engine: %s\n", EscapeField(strReason).c_str());
     }
     bool WhileWaiting(uint64_t, int64_t) override {
@@ -141,7 +151,12 @@ int main(int argc, char** argv) {
     std::string strSchedule;  // the schedule this run is, when a timer started it
     bool bOptions = true;
     bool bHidden = false;
+    // The settings file first; what the command line says wins.
     CEngineChoice engineChoice;
+    std::string strSettingsError;
+    ReadEngineSettingsFile(&engineChoice, &strSettingsError);
+    bool bEngineGiven = false, bClamdGiven = false, bDatabaseGiven = false, bVerbose = false;
+    int nAllFiles = -1;  // -1: as the engine suggests
     // As many engine workers as cores; 1 is the one-at-a-time scan.
     int nJobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<const char*> arArgs;  // as given, beside req.arTargets; none for all drives
@@ -161,10 +176,13 @@ int main(int argc, char** argv) {
             return PrintHistory();
         } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
             SetDiagnosticSink(&s_verbose);
+            bVerbose = true;
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
             req.bSubfolders = false;
         } else if (bOptions && strcmp(pszArg, "--all-files") == 0) {
-            req.bAllFiles = true;
+            nAllFiles = 1;
+        } else if (bOptions && strcmp(pszArg, "--listed-types") == 0) {
+            nAllFiles = 0;
         } else if (bOptions && strcmp(pszArg, "--hidden") == 0) {
             bHidden = true;
         } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
@@ -176,8 +194,10 @@ int main(int argc, char** argv) {
             // contract by its path.
             const char* pszEngine = argv[++i];
             engineChoice.strEngine = strchr(pszEngine, '/') ? AbsoluteTarget(pszEngine) : pszEngine;
+            bEngineGiven = true;
         } else if (bOptions && strcmp(pszArg, "--database") == 0 && i + 1 < argc) {
             engineChoice.strDatabase = AbsoluteTarget(argv[++i]);
+            bDatabaseGiven = true;
         } else if (bOptions && strcmp(pszArg, "--jobs") == 0 && i + 1 < argc) {
             char* pszEnd = nullptr;
             long nValue = strtol(argv[++i], &pszEnd, 10);
@@ -186,6 +206,7 @@ int main(int argc, char** argv) {
             nJobs = static_cast<int>(nValue);
         } else if (bOptions && strcmp(pszArg, "--clamd") == 0 && i + 1 < argc) {
             engineChoice.strClamd = argv[++i];
+            bClamdGiven = true;
         } else if (bOptions && strcmp(pszArg, "--schedule") == 0 && i + 1 < argc) {
             strSchedule = argv[++i];
             if (!IsScheduleName(strSchedule))
@@ -202,6 +223,22 @@ int main(int argc, char** argv) {
     }
     if (req.arTargets.empty())
         return Usage();
+    if (!strSettingsError.empty()) {
+        fprintf(stderr, "quillet-scan: %s\n", strSettingsError.c_str());
+        return 2;
+    }
+    // A signature folder named alone: auto over that folder, not a daemon
+    // or engine the settings file names.
+    if (bDatabaseGiven && !bEngineGiven) {
+        engineChoice.strEngine = "auto";
+        if (!bClamdGiven)
+            engineChoice.strClamd.clear();
+    }
+    if (!IsEngineName(engineChoice.strEngine)) {
+        fprintf(stderr, "quillet-scan: unknown engine \"%s\": auto, reference, clamav, clamd or a library's path\n",
+                engineChoice.strEngine.c_str());
+        return 64;
+    }
     // A scheduled run: its end is also told as a desktop notification.
     const bool bScheduled = !strSchedule.empty();
     const char* pszNotify = getenv("QUILLET_NOTIFY");
@@ -232,11 +269,20 @@ int main(int argc, char** argv) {
     // The Linux objects the program hands its windows, built once here too,
     // and the session the window's scans run in.
     CPlatformServices platform;
-    std::string strChoiceError;
+    std::string strChoiceError, strAutoReason;
+    const bool bAuto = engineChoice.strEngine == "auto";
+    ResolveAutoEngine(&engineChoice, &strAutoReason);
+    if (bAuto)
+        Diagnose(LoadText(IDS_ENGINE_CHOICE_WHAT), strAutoReason);
     if (!ApplyEngineChoice(engineChoice, platform.engine, &strChoiceError)) {
         fprintf(stderr, "quillet-scan: %s\n", strChoiceError.c_str());
-        return 64;
+        return 2;
     }
+    if (engineChoice.strEngine == "reference")
+        fputs(LoadText(IDS_SCAN_TOOL_TEST_ENGINE), stderr);
+    // A real engine sees every file; the test engine keeps to the listed
+    // types, as the window always did.
+    req.bAllFiles = nAllFiles < 0 ? IsRealEngine(engineChoice.strEngine) : nAllFiles == 1;
     // Several workers: copies of the loaded engine where it allows, else
     // engines of their own; one is the one-at-a-time scan.
     platform.workers.SetWorkerCount(nJobs);
@@ -245,6 +291,8 @@ int main(int argc, char** argv) {
         services.pWorkers = nullptr;
     CScanSession session(services);
     CConsoleView view;
+    view.m_strAutoReason = strAutoReason;
+    view.m_bVerbose = bVerbose;
     CResultRows rows;
     std::unique_ptr<CScanRun> pRun = session.NewScan(req, view, rows, services.pWorkers ? &view : nullptr);
     view.m_pRun = pRun.get();
@@ -284,6 +332,8 @@ int main(int argc, char** argv) {
         fputs(LoadText(IDS_SCAN_TOOL_STILL_LOADING), stderr);
         nLoad = session.WaitLoad(-1);
     }
+    if (nLoad != ENGINE_LOAD_OK)
+        view.SayAutoReason();
     if (nLoad == ENGINE_LOAD_ENGINE_ERROR) {
         fprintf(stderr, "quillet-scan: %s\n", EscapeField(session.GetLoadFailureText()).c_str());
         pRun->AddErrorLine(session.GetLoadFailureText());
