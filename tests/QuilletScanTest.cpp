@@ -28,6 +28,9 @@ using namespace quillet::samples;
 
 namespace {
 
+// Said once by every scan with the test engine.
+const std::string TEST_ENGINE_LINE = "quillet-scan: test engine: finds only test files\n";
+
 std::vector<std::string> Lines(const std::string& strText) {
     std::vector<std::string> ar;
     size_t nStart = 0;
@@ -116,7 +119,7 @@ TEST(QuilletScanTest, FileTargetsScanOneFileAndMissingTargetsExitTwo) {
 
     SRun missing = RunProgram(BinDir() + "/quillet-scan", {dir / "nope", dir / "t/b.exe"}, dir);
     EXPECT_EQ(missing.nExit, 2);
-    EXPECT_EQ(missing.strErr, "quillet-scan: " + dir / "nope" + ": No such file or directory\n");
+    EXPECT_EQ(missing.strErr, "quillet-scan: " + dir / "nope" + ": No such file or directory\n" + TEST_ENGINE_LINE);
     EXPECT_EQ(missing.strOut, strRow + "Scanned: 1, Infected: 1\n");
     SRun none = RunProgram(BinDir() + "/quillet-scan", {dir / "nope"}, dir);
     EXPECT_EQ(none.nExit, 2);
@@ -219,7 +222,7 @@ TEST(QuilletScanTest, AFileWithoutItsBackupIsNotCleanedAndVerboseSaysWhy) {
 
     SRun quiet = RunProgram(BinDir() + "/quillet-scan", {"--repair", dir / "tree"}, dir);
     EXPECT_EQ(quiet.strOut, "1\t" + strFile + "\tKept\tFail to repair\nScanned: 1, Infected: 1\n");
-    EXPECT_EQ(quiet.strErr, "");
+    EXPECT_EQ(quiet.strErr, TEST_ENGINE_LINE);
     SRun verbose = RunProgram(BinDir() + "/quillet-scan", {"--verbose", "--repair", dir / "tree"}, dir);
     EXPECT_EQ(verbose.strOut, quiet.strOut);
     EXPECT_NE(verbose.strErr.find("quillet-scan: backup failed, file not cleaned"), std::string::npos)
@@ -251,7 +254,8 @@ TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
     CTempDir dir;
     SRun unknown = RunProgram(BinDir() + "/quillet-scan", {"--engine", "clamv", dir.Path()}, dir);
     EXPECT_EQ(unknown.nExit, 64);
-    EXPECT_EQ(unknown.strErr, "quillet-scan: unknown engine \"clamv\": reference, clamav, clamd or a library's path\n");
+    EXPECT_EQ(unknown.strErr,
+              "quillet-scan: unknown engine \"clamv\": auto, reference, clamav, clamd or a library's path\n");
     // The engine's own words, one line whatever they hold.
     SRun unable = RunProgram(BinDir() + "/quillet-scan", {"--engine", BinDir() + "/libfarsend-fault.so", dir.Path()},
                              dir, std::string(), {"FARSEND_TURN_ON_ERROR=no database in /db\ntry again"});
@@ -352,10 +356,20 @@ TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
     }
     // Run from the build folder, which does hold an engine: the current
     // folder is never searched.
-    SRun run = RunProgram(dir / "quillet-scan", {dir.Path()}, dir, BinDir());
+    SRun run = RunProgram(dir / "quillet-scan", {"--engine", "reference", dir.Path()}, dir, BinDir());
     EXPECT_EQ(run.nExit, 2);
-    EXPECT_EQ(run.strErr, "Cannot load Farsend.dll  file.\n");
+    EXPECT_EQ(run.strErr, TEST_ENGINE_LINE + "Cannot load Farsend.dll  file.\n");
     EXPECT_EQ(run.strOut, "");
+    // A settings file naming ClamAV, whose library is not there: said as
+    // such, and nothing is scanned with another engine.
+    ASSERT_EQ(system(("mkdir -p '" + dir / "config/quillet" + "'").c_str()), 0);
+    ASSERT_TRUE(CTempDir::WriteFile(dir / "config/quillet/engine.conf", "engine = clamav\n"));
+    SRun clamav = RunProgram(dir / "quillet-scan", {dir.Path()}, dir, BinDir());
+    EXPECT_EQ(clamav.nExit, 2);
+    EXPECT_EQ(clamav.strErr, "quillet-scan: the ClamAV engine is not installed: " + dir / "libfarsend-clamav.so" +
+                                 ": No such file or directory; install the quillet-engine-clamav package, or choose "
+                                 "another engine\n");
+    EXPECT_EQ(clamav.strOut, "");
 }
 
 TEST(QuilletScanTest, SystemFileSystemsYieldNothingHoweverReached) {
@@ -365,7 +379,7 @@ TEST(QuilletScanTest, SystemFileSystemsYieldNothingHoweverReached) {
     // Named, but not scanned: no all-clear.
     EXPECT_EQ(run.nExit, 2);
     EXPECT_EQ(run.strOut, "Scanned: 0, Infected: 0\n");
-    const std::vector<std::string> arErr = Lines(run.strErr);
+    const std::vector<std::string> arErr = Lines(run.strErr.substr(TEST_ENGINE_LINE.size()));
     ASSERT_EQ(arErr.size(), 3u) << run.strErr;
     EXPECT_EQ(arErr[0], "quillet-scan: /proc: a system file system, not storage; not scanned");
     EXPECT_EQ(arErr[2].compare(0, 20, "quillet-scan: /proc/"), 0) << arErr[2];
@@ -449,7 +463,8 @@ TEST(QuilletScanTest, FilesNotScannedAreNamedOnStandardError) {
                           {"XDG_STATE_HOME=" + own / "state"})
             .strErr;
     });
-    EXPECT_EQ(strErr, "quillet-scan: " + dir / "u/closed" + ": folder cannot be read; its files are not scanned\n"
+    EXPECT_EQ(strErr, TEST_ENGINE_LINE +
+                      "quillet-scan: " + dir / "u/closed" + ": folder cannot be read; its files are not scanned\n"
                       "quillet-scan: " + dir / "u/locked.exe" + ": cannot be read; not scanned\n");
 }
 
@@ -503,7 +518,7 @@ TEST(QuilletScanTest, NothingFoundButNotEverythingScannedExitsTwo) {
     SRun named = RunProgram(strProgram, {dir / "t/readme.txt", dir / "t/pipe"}, dir);
     EXPECT_EQ(named.nExit, 2);
     EXPECT_EQ(named.strOut, "Scanned: 2, Infected: 0\n");
-    EXPECT_EQ(named.strErr, "quillet-scan: " + dir / "t/readme.txt" +
+    EXPECT_EQ(named.strErr, TEST_ENGINE_LINE + "quillet-scan: " + dir / "t/readme.txt" +
                                 ": not one of the listed types (--all-files scans it); not scanned\n"
                                 "quillet-scan: " + dir / "t/pipe" + ": not a regular file; not scanned\n");
     SRun all = RunProgram(strProgram, {"--all-files", dir / "t/readme.txt"}, dir);
