@@ -264,6 +264,38 @@ TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
     EXPECT_EQ(unable.strOut, "");
 }
 
+// auto over a signature folder that cannot serve falls back to the test
+// engine and says why; ClamAV named for it says so and exits 2.
+TEST(QuilletScanTest, AutoOverAFolderWithoutSignaturesFallsBackAndSaysWhy) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/a.exe", "x" + TestMarker(0, 1, "Name") + "y");
+    // What only excuses or tunes others' findings holds no signature.
+    mkdir((dir / "excuses").c_str(), 0755);
+    CTempDir::WriteFile(dir / "excuses/local.ign2", "Eicar-Test-Signature\n");
+    CTempDir::WriteFile(dir / "excuses/local.fp", "44d88612fea8a8f36de82e1278abb02f:68:Eicar-Test-Signature\n");
+    ASSERT_EQ(symlink((dir / "gone").c_str(), (dir / "link").c_str()), 0);
+    const struct {
+        std::string strFolder, strWhy;
+    } arCases[] = {{dir / "excuses", "the folder holds no signatures"},
+                   {dir / "link", "it is a link to " + dir / "gone" + ", which does not exist"}};
+    for (const auto& c : arCases) {
+        SRun run = RunProgram(BinDir() + "/quillet-scan", {"--verbose", "--database", c.strFolder, dir / "t"}, dir);
+        EXPECT_EQ(run.nExit, 1) << run.strErr;
+        EXPECT_EQ(run.strOut, "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 1, Infected: 1\n");
+        EXPECT_NE(run.strErr.find("quillet-scan: engine: auto chose the test engine, which finds only test files (no "
+                                  "ClamAV daemon is configured; no ClamAV signatures in " + c.strFolder + ": " +
+                                  c.strWhy + ")\n"),
+                  std::string::npos)
+            << run.strErr;
+        SRun named = RunProgram(BinDir() + "/quillet-scan", {"--engine", "clamav", "--database", c.strFolder, dir / "t"}, dir);
+        EXPECT_EQ(named.nExit, 2) << named.strErr;
+        EXPECT_NE(named.strErr.find("no usable signature database in " + c.strFolder + ": "), std::string::npos)
+            << named.strErr;
+        EXPECT_EQ(named.strOut, "");
+    }
+}
+
 // In a child, so a read that blocks fails the test rather than holding it:
 // the settings file's error, or "blocked".
 std::string SettingsFileError() {
