@@ -250,6 +250,21 @@ TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
     EXPECT_EQ(ClamdAddressFromConfig("#LocalSocket /no\nLocalSocket /run/clamav/clamd.ctl\nTCPSocket 3310\n"),
               "unix:/run/clamav/clamd.ctl");
     EXPECT_EQ(ClamdAddressFromConfig("TCPSocket 3310\nTCPAddr 10.0.0.1\n"), "tcp:10.0.0.1:3310");
+    // Saved over a hand-edited file: its comments and order stay, a repeat goes.
+    CEngineChoice saved;
+    saved.strEngine = "clamd";
+    saved.strClamd = "unix:/run/c.ctl";
+    EXPECT_EQ(FormatEngineSettings(saved, "# mine\nquarantine = yes\n\nengine = clamav # old\nengine = reference\n"),
+              "# mine\nquarantine = no\n\nengine = clamd\nclamd = unix:/run/c.ctl\n");
+    // auto: a daemon that answers, else ClamAV with signatures, else the test engine.
+    SENGINEFACTS facts{"unix:/d", false, "silent", true, "/db", true, ""};
+    std::string strReason;
+    EXPECT_EQ(ChooseAutoEngine(facts, &strReason), "clamav");
+    EXPECT_EQ(strReason, "auto chose ClamAV with the signatures in /db (silent)");
+    facts.bDaemonAnswers = true;
+    EXPECT_EQ(ChooseAutoEngine(facts, &strReason), "clamd");
+    facts = SENGINEFACTS{"", false, "", false, "/db", true, ""};
+    EXPECT_EQ(ChooseAutoEngine(facts, &strReason), "reference");
 
     CTempDir dir;
     SRun unknown = RunProgram(BinDir() + "/quillet-scan", {"--engine", "clamv", dir.Path()}, dir);
