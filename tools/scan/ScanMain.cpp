@@ -278,8 +278,6 @@ int main(int argc, char** argv) {
         fprintf(stderr, "quillet-scan: %s\n", strChoiceError.c_str());
         return 2;
     }
-    if (engineChoice.strEngine == "reference")
-        fputs(LoadText(IDS_SCAN_TOOL_TEST_ENGINE), stderr);
     // A real engine sees every file; the test engine keeps to the listed
     // types, as the window always did.
     req.bAllFiles = nAllFiles < 0 ? IsRealEngine(engineChoice.strEngine) : nAllFiles == 1;
@@ -323,6 +321,9 @@ int main(int argc, char** argv) {
             return EndScan(*pRun, services, 2, false);
         }
     }
+    // Said once by a scan that is to happen: what it can find.
+    if (engineChoice.strEngine == "reference")
+        fputs(LoadText(IDS_SCAN_TOOL_TEST_ENGINE), stderr);
     // A large signature database takes seconds: after a few, say why
     // nothing happens yet.
     int nLoad = session.BeginLoad();
