@@ -33,6 +33,7 @@ public:
     bool OnInit() override {
         wxInitAllImageHandlers();
         bool bBackupBin = false, bVerbose = false, bHistory = false;
+        bool bEngineGiven = false, bClamdGiven = false, bDatabaseGiven = false;
         std::string strHistoryId;
         // The settings file first; what the command line says wins.
         std::string strChoiceError;
@@ -57,8 +58,18 @@ public:
                     m_engineChoice.strDatabase = strValue;
                 else
                     m_engineChoice.strClamd = strValue;
+                bEngineGiven = bEngineGiven || strArg == "--engine";
+                bClamdGiven = bClamdGiven || strArg == "--clamd";
+                bDatabaseGiven = bDatabaseGiven || strArg == "--database";
                 ++i;
             }
+        }
+        // A signature folder named alone: auto over that folder, as
+        // quillet-scan takes it.
+        if (bDatabaseGiven && !bEngineGiven) {
+            m_engineChoice.strEngine = "auto";
+            if (!bClamdGiven)
+                m_engineChoice.strClamd.clear();
         }
         // Why something failed quietly goes to wx's log, and under --verbose
         // to standard error; never to a dialog.
@@ -87,9 +98,10 @@ private:
     void RunMain(std::string strChoiceError) {
         CPlatformServices services;
         // A choice that names no usable engine is said, not replaced by
-        // another engine the user did not ask for.
+        // another engine the user did not ask for; auto says in the log
+        // what it chose and why.
         if (strChoiceError.empty())
-            ApplyEngineChoice(m_engineChoice, services.engine, &strChoiceError);
+            services.engineSettings.Apply(m_engineChoice, &strChoiceError);
         if (!strChoiceError.empty()) {
             QuilletMessageBox(wxString::FromUTF8(strChoiceError), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
                               wxOK | wxICON_ERROR, nullptr);

@@ -6,27 +6,13 @@
 
 #include <string>
 
-class CHostEngine;
+#include "scan/EngineSettings.h"
 
-struct CEngineChoice {
-    std::string strEngine = "reference";  // reference | clamav | clamd | a library's path
-    std::string strDatabase;  // clamav: the signature folder ("" = DEFAULT_CLAMAV_DATABASE)
-    std::string strClamd;     // clamd: unix:PATH or tcp:HOST:PORT ("" = the daemon's own configuration)
-    // ClamAV: a file read only part way (a limit, encryption) is a row, as
-    // clamscan --alert-exceeds-max and --alert-encrypted give it, not a note.
-    bool bAlertExceedsMax = false;
-    bool bAlertEncrypted = false;
-    // The window's scans move what cannot be repaired into the Backup Bin.
-    bool bQuarantine = false;
-};
+class CHostEngine;
 
 constexpr const char* DEFAULT_CLAMAV_DATABASE = "/var/lib/clamav";
 constexpr const char* CLAMD_CONFIG = "/etc/clamav/clamd.conf";
 
-// "name = value" lines (engine, database, clamd; alert-exceeds-max and
-// alert-encrypted and quarantine = yes or no); '#' starts a comment.
-// False names the first line that is not understood in *pnBadLine.
-bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int* pnBadLine);
 // $XDG_CONFIG_HOME/quillet/engine.conf (default ~/.config); a missing file
 // leaves the choice as it is. False with a message when it cannot be used.
 bool ReadEngineSettingsFile(CEngineChoice* pChoice, std::string* pstrError);
@@ -34,6 +20,28 @@ std::string EngineSettingsPath();
 // The address clamd listens on by its own configuration text: its
 // LocalSocket, else its TCPSocket (on TCPAddr, else the loopback).
 std::string ClamdAddressFromConfig(const std::string& strConfText);
-// Points the engine at the chosen library with its settings; false with a
-// message for the user when the choice names nothing usable.
+// Points the engine at the chosen library with its settings ("auto"
+// decided first); false with a message for the user when the choice names
+// nothing usable or an engine that is not installed.
 bool ApplyEngineChoice(const CEngineChoice& choice, CHostEngine& engine, std::string* pstrError);
+// reference, clamav, clamd, auto, or a path: anything else is a usage error.
+bool IsEngineName(const std::string& strEngine);
+
+// What "auto" finds here: the daemon choice.strClamd names (else the one
+// clamd.conf names) and whether it answers PING; the ClamAV engine
+// library; signatures in choice.strDatabase (else the default folder).
+// A database folder given (no daemon address) is looked at alone: the
+// user named the signatures to use.
+SENGINEFACTS ProbeEngineFacts(const CEngineChoice& choice);
+// "auto" made the engine the machine offers (and its daemon's address);
+// any other choice is left as it is. *pstrReason: why, for the log.
+void ResolveAutoEngine(CEngineChoice* pChoice, std::string* pstrReason);
+// Whether the ClamAV engine library is installed; false with why.
+bool ClamavLibraryInstalled(std::string* pstrWhy);
+// Whether strFolder (links followed) holds signatures; false with why.
+bool DatabaseHoldsSignatures(const std::string& strFolder, std::string* pstrWhy);
+// Whether the daemon at strAddress answers PING; false with one sentence
+// saying what is wrong there and what to do.
+bool DaemonAnswers(const std::string& strAddress, std::string* pstrWhy);
+// The daemon clamd.conf names; "" when none.
+std::string ConfiguredClamdAddress();

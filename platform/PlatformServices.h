@@ -12,6 +12,7 @@
 #include "platform/BackupStore.h"
 #include "platform/DBusAgentNotifier.h"
 #include "platform/EnginePool.h"
+#include "platform/EngineSettingsFile.h"
 #include "platform/HistoryFile.h"
 #include "platform/HostEngine.h"
 #include "platform/LinuxNamespace.h"
@@ -77,6 +78,7 @@ struct CPlatformServices {
     CHistoryFile history;
     CScheduleUnits schedules;
     CSignatureCheck signatures;
+    CEngineSettingsFile engineSettings{engine, workers};
 
     CScanServices Get() {
         CScanServices services;
@@ -96,6 +98,7 @@ struct CPlatformServices {
         services.pHistory = &history;
         services.pSchedules = &schedules;
         services.pSignatures = &signatures;
+        services.pEngineSettings = &engineSettings;
         return services;
     }
 };

@@ -109,8 +109,9 @@ const char* LoadText(EStringId eId) {
     case IDS_BIN_RESTORE_GONE: return "다른 프로그램이 이미 복원했거나 삭제한 파일 %d개는 목록에서 제거되었습니다.";
 
     case IDS_SCAN_TOOL_USAGE:
-        return "usage: quillet-scan [--no-subfolders] [--all-files] [--hidden] [--all-drives] [--repair] [--quarantine] "
-               "[--verbose] [--progress|--quiet] [--json] [--engine reference|clamav|clamd|LIBRARY] [--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
+        return "usage: quillet-scan [--no-subfolders] [--all-files | --listed-types] [--hidden] [--all-drives] [--repair] "
+               "[--quarantine] [--verbose] [--progress|--quiet] [--json] [--engine auto|reference|clamav|clamd|LIBRARY] "
+               "[--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
                "       quillet-scan --history\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
@@ -120,7 +121,8 @@ const char* LoadText(EStringId eId) {
     case IDS_SCAN_NOT_FULLY_MANY: return "%d files or folders were not fully scanned.";
     case IDS_SCAN_TOOL_OPTIONS:
         return "  --no-subfolders   only the files directly in a folder target\n"
-               "  --all-files       every file, not only the usual extensions\n"
+               "  --all-files       every file, not only the usual extensions (ClamAV's default)\n"
+               "  --listed-types    only the usual extensions (the test engine's default)\n"
                "  --hidden          dot-named files and folders too\n"
                "  --all-drives      every drive, as ticking Computer does\n"
                "  --repair          repair infected files, backing them up first\n"
@@ -129,8 +131,8 @@ const char* LoadText(EStringId eId) {
                "  --progress        a progress line on standard error even when it is no terminal\n"
                "  --quiet           no progress line and no lines for files not scanned\n"
                "  --json            JSON Lines on standard output: rows, files not scanned, a summary\n"
-               "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
-               "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
+               "  --engine NAME     auto (default), reference, clamav, clamd or a library's path\n"
+               "  --database DIR    clamav's signature folder (default /var/lib/clamav); alone: auto over it\n"
                "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
                "  --jobs N          engine workers, 1 to 256 (default: one per core)\n"
                "  --schedule NAME   a run of that schedule: never two at once\n"
@@ -171,12 +173,12 @@ const char* LoadText(EStringId eId) {
 
     case IDS_APP_VERSION: return "quillet %d.%d.%d.%d\n";
     case IDS_APP_HELP:
-        return "usage: quillet [--backup-bin] [--history [ID]] [--verbose] [--engine reference|clamav|clamd|LIBRARY] "
+        return "usage: quillet [--backup-bin] [--history [ID]] [--verbose] [--engine auto|reference|clamav|clamd|LIBRARY] "
            "[--database DIR] [--clamd ADDRESS]\n"
            "  --backup-bin      open the Backup Bin alone; no engine is loaded\n"
            "  --history [ID]    open the history of scans alone, at scan ID; no engine is loaded\n"
            "  --verbose         say on standard error what failed quietly\n"
-           "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
+           "  --engine NAME     auto (default), reference, clamav, clamd or a library's path\n"
            "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
            "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
            "  --help            print this help and exit\n"
@@ -372,6 +374,67 @@ const char* LoadText(EStringId eId) {
     case IDS_SIG_INFO_HEADING: return "Signatures:";
     case IDS_SIG_INFO_MENU: return "&Information...\tCtrl+I";
     case IDS_SIG_DAEMON_NAME: return "clamd at %s";
+    case IDS_AUTO_CHOSE_CLAMD: return "auto chose the ClamAV daemon at %s";
+    case IDS_AUTO_CHOSE_CLAMAV: return "auto chose ClamAV with the signatures in %s (%s)";
+    case IDS_AUTO_CHOSE_REFERENCE: return "auto chose the test engine, which finds only test files (%s; %s)";
+    case IDS_AUTO_NO_DAEMON: return "no ClamAV daemon is configured";
+    case IDS_AUTO_NO_LIBRARY: return "the ClamAV engine is not installed (package quillet-engine-clamav)";
+    case IDS_AUTO_NO_DATABASE: return "no ClamAV signatures in %s: %s";
+    case IDS_ENGINE_CHOICE_WHAT: return "engine";
+    case IDS_SCAN_TOOL_TEST_ENGINE: return "quillet-scan: test engine: finds only test files\n";
+    case IDS_MAIN_ENGINE_TEST: return "Test engine: finds only test files";
+    case IDS_MAIN_ENGINE_CLAMAV: return "ClamAV";
+    case IDS_MAIN_ENGINE_CLAMD: return "ClamAV daemon";
+    case IDS_SETTINGS_MENU: return "Se&ttings...\tCtrl+,";
+    case IDS_SETTINGS_CAPTION: return "Settings";
+    case IDS_SETTINGS_ENGINE: return "&Engine:";
+    case IDS_SETTINGS_ENGINE_AUTO: return "Automatic (a daemon, else ClamAV, else the test engine)";
+    case IDS_SETTINGS_ENGINE_REFERENCE: return "Test engine (finds only test files)";
+    case IDS_SETTINGS_ENGINE_CLAMAV: return "ClamAV in Quillet";
+    case IDS_SETTINGS_ENGINE_CLAMD: return "ClamAV daemon";
+    case IDS_SETTINGS_DATABASE: return "&Signature folder:";
+    case IDS_SETTINGS_CLAMD: return "Daemon &address:";
+    case IDS_SETTINGS_QUARANTINE: return "&Quarantine what cannot be repaired";
+    case IDS_SETTINGS_SAVE: return "&Save";
+    case IDS_SETTINGS_CANCEL: return "Cancel";
+    case IDS_SETTINGS_NOT_SAVED: return "The settings were not saved: %s";
+    case IDS_SETTINGS_CANNOT_READ: return "The settings file cannot be used, so the dialog starts from the defaults: %s";
+    case IDS_ENGINE_NOT_INSTALLED:
+        return "the ClamAV engine is not installed: %s: %s; install the quillet-engine-clamav package, or choose "
+               "another engine";
+    case IDS_SETTINGS_ENGINE_LIBRARY: return "Library %s";
+    case IDS_SETTINGS_NOT_APPLIED: return "The settings were saved, but the engine could not be changed: %s";
+    case IDS_SETTINGS_NOT_A_FOLDER: return "The signature folder %s cannot be used: %s";
+    case IDS_DAEMON_NO_SOCKET:
+        return "No ClamAV daemon listens at %s (%s): start it with \"sudo systemctl start clamav-daemon\"";
+    case IDS_DAEMON_REFUSED:
+        return "The ClamAV daemon at %s refuses the connection (%s): it is not running; start it with "
+               "\"sudo systemctl start clamav-daemon\"";
+    case IDS_DAEMON_PERMISSION:
+        return "The ClamAV daemon's socket %s may not be opened by this user (%s): fix the socket's permissions "
+               "(LocalSocketMode 666, or LocalSocketGroup set to a group of this user, in /etc/clamav/clamd.conf), "
+               "then \"sudo systemctl restart clamav-daemon\"";
+    case IDS_DAEMON_UNREACHABLE:
+        return "The ClamAV daemon at %s cannot be reached (%s): check the address and start it with "
+               "\"sudo systemctl start clamav-daemon\"";
+    case IDS_DAEMON_NOT_CLAMD:
+        return "What answers at %s is not a ClamAV daemon (%s): give the daemon's own address, its LocalSocket "
+               "or TCPSocket in /etc/clamav/clamd.conf";
+    case IDS_DAEMON_SILENT:
+        return "The ClamAV daemon at %s gave no answer (%s): restart it with "
+               "\"sudo systemctl restart clamav-daemon\"";
+    case IDS_DAEMON_CANNOT_READ:
+        return "The ClamAV daemon at %s could not read a file it was passed (%s): it reads as its own user, so "
+               "check the socket's permissions and the LocalSocketGroup setting in /etc/clamav/clamd.conf";
+    case IDS_DATABASE_PROBLEM: return "ClamAV has no usable signature database in %s: %s; ";
+    case IDS_DATABASE_FIX_FRESHCLAM:
+        return "run \"sudo freshclam\", or wait for the clamav-freshclam service to fetch it, or copy .cvd files "
+               "into a folder and give it with --database DIR";
+    case IDS_DATABASE_FIX_INSTALL:
+        return "install clamav-freshclam to fetch one (sudo apt-get install clamav-freshclam), or copy .cvd files "
+               "into a folder and give it with --database DIR";
+    case IDS_DATABASE_LINK_TO_NOTHING: return "it is a link to %s, which does not exist";
+    case IDS_DATABASE_NO_SIGNATURES: return "the folder holds no signatures";
     }
     return "";
 }

@@ -333,6 +333,49 @@ enum EStringId : uint16_t {
     IDS_SIG_INFO_HEADING = 731,
     IDS_SIG_INFO_MENU = 732,
     IDS_SIG_DAEMON_NAME = 733,       // "%s": address
+    // The engine a user has: auto's choice, the settings dialog, and what
+    // is wrong with a ClamAV daemon or signature folder.
+    IDS_AUTO_CHOSE_CLAMD = 650,      // "%s": the address
+    IDS_AUTO_CHOSE_CLAMAV = 651,     // "%s": the folder, "%s": why no daemon
+    IDS_AUTO_CHOSE_REFERENCE = 652,  // "%s": why no daemon, "%s": why not ClamAV
+    IDS_AUTO_NO_DAEMON = 653,
+    IDS_AUTO_NO_LIBRARY = 654,
+    IDS_AUTO_NO_DATABASE = 655,      // "%s": the folder, "%s": why
+    IDS_ENGINE_CHOICE_WHAT = 656,    // the diagnostic line's first word
+    IDS_SCAN_TOOL_TEST_ENGINE = 657,
+    IDS_MAIN_ENGINE_TEST = 658,      // beside "Engine Ver."
+    IDS_MAIN_ENGINE_CLAMAV = 659,
+    IDS_MAIN_ENGINE_CLAMD = 660,
+    IDS_SETTINGS_MENU = 661,
+    IDS_SETTINGS_CAPTION = 662,
+    IDS_SETTINGS_ENGINE = 663,
+    IDS_SETTINGS_ENGINE_AUTO = 664,
+    IDS_SETTINGS_ENGINE_REFERENCE = 665,
+    IDS_SETTINGS_ENGINE_CLAMAV = 666,
+    IDS_SETTINGS_ENGINE_CLAMD = 667,
+    IDS_SETTINGS_DATABASE = 668,
+    IDS_SETTINGS_CLAMD = 669,
+    IDS_SETTINGS_QUARANTINE = 670,
+    IDS_SETTINGS_SAVE = 671,
+    IDS_SETTINGS_CANCEL = 672,
+    IDS_SETTINGS_NOT_SAVED = 673,    // "%s": why
+    IDS_SETTINGS_CANNOT_READ = 674,  // "%s": why
+    IDS_ENGINE_NOT_INSTALLED = 675,  // "%s": the library, "%s": why
+    IDS_SETTINGS_ENGINE_LIBRARY = 676,  // "%s": the library's path
+    IDS_SETTINGS_NOT_APPLIED = 677,  // "%s": why
+    IDS_SETTINGS_NOT_A_FOLDER = 678, // "%s": the folder, "%s": why
+    IDS_DAEMON_NO_SOCKET = 680,      // each: "%s" the address, "%s" the detail
+    IDS_DAEMON_REFUSED = 681,
+    IDS_DAEMON_PERMISSION = 682,
+    IDS_DAEMON_UNREACHABLE = 683,
+    IDS_DAEMON_NOT_CLAMD = 684,
+    IDS_DAEMON_SILENT = 685,
+    IDS_DAEMON_CANNOT_READ = 686,
+    IDS_DATABASE_PROBLEM = 687,      // "%s": the folder, "%s": the reason; a fix follows
+    IDS_DATABASE_FIX_FRESHCLAM = 688,
+    IDS_DATABASE_FIX_INSTALL = 689,
+    IDS_DATABASE_LINK_TO_NOTHING = 690,  // "%s": where the link points
+    IDS_DATABASE_NO_SIGNATURES = 691,
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

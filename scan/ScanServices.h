@@ -15,6 +15,7 @@
 #include "scan/ScanInterfaces.h"
 #include "scan/SignatureHealth.h"
 
+class IEngineSettings;
 class IFolderNamespace;
 class ISchedules;
 
@@ -55,4 +56,6 @@ struct CScanServices {
     // How fresh the engine's signatures are (the main dialog's warning line
     // and information box).
     ISignatureHealth* pSignatures = nullptr;
+    // The engine settings file and the engine it points (the settings dialog).
+    IEngineSettings* pEngineSettings = nullptr;
 };

@@ -52,7 +52,8 @@ std::string CScanSession::GetEngineVersion() const {
 }
 
 void CScanSession::Unload() {
-    if (m_services.pEngine && IsEngineLoaded())
+    // One still turning on is stopped too: a new choice may follow.
+    if (m_services.pEngine && (IsEngineLoaded() || m_nLoadResult == ENGINE_LOAD_PENDING))
         m_services.pEngine->Unload();
     m_nLoadResult = ENGINE_LOAD_FAILED;
     m_bLoadBegun = false;

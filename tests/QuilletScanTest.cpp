@@ -29,6 +29,9 @@ using namespace quillet::samples;
 
 namespace {
 
+// Said once by every scan with the test engine.
+const std::string TEST_ENGINE_LINE = "quillet-scan: test engine: finds only test files\n";
+
 std::vector<std::string> Lines(const std::string& strText) {
     std::vector<std::string> ar;
     size_t nStart = 0;
@@ -117,7 +120,7 @@ TEST(QuilletScanTest, FileTargetsScanOneFileAndMissingTargetsExitTwo) {
 
     SRun missing = RunProgram(BinDir() + "/quillet-scan", {dir / "nope", dir / "t/b.exe"}, dir);
     EXPECT_EQ(missing.nExit, 2);
-    EXPECT_EQ(missing.strErr, "quillet-scan: " + dir / "nope" + ": No such file or directory\n");
+    EXPECT_EQ(missing.strErr, "quillet-scan: " + dir / "nope" + ": No such file or directory\n" + TEST_ENGINE_LINE);
     EXPECT_EQ(missing.strOut, strRow + "Scanned: 1, Infected: 1\n");
     SRun none = RunProgram(BinDir() + "/quillet-scan", {dir / "nope"}, dir);
     EXPECT_EQ(none.nExit, 2);
@@ -220,7 +223,7 @@ TEST(QuilletScanTest, AFileWithoutItsBackupIsNotCleanedAndVerboseSaysWhy) {
 
     SRun quiet = RunProgram(BinDir() + "/quillet-scan", {"--repair", dir / "tree"}, dir);
     EXPECT_EQ(quiet.strOut, "1\t" + strFile + "\tKept\tFail to repair\nScanned: 1, Infected: 1\n");
-    EXPECT_EQ(quiet.strErr, "");
+    EXPECT_EQ(quiet.strErr, TEST_ENGINE_LINE);
     SRun verbose = RunProgram(BinDir() + "/quillet-scan", {"--verbose", "--repair", dir / "tree"}, dir);
     EXPECT_EQ(verbose.strOut, quiet.strOut);
     EXPECT_NE(verbose.strErr.find("quillet-scan: backup failed, file not cleaned"), std::string::npos)
@@ -248,17 +251,65 @@ TEST(QuilletScanTest, EngineChoiceAndAnEngineThatCannotWork) {
     EXPECT_EQ(ClamdAddressFromConfig("#LocalSocket /no\nLocalSocket /run/clamav/clamd.ctl\nTCPSocket 3310\n"),
               "unix:/run/clamav/clamd.ctl");
     EXPECT_EQ(ClamdAddressFromConfig("TCPSocket 3310\nTCPAddr 10.0.0.1\n"), "tcp:10.0.0.1:3310");
+    // Saved over a hand-edited file: its comments and order stay, a repeat goes.
+    CEngineChoice saved;
+    saved.strEngine = "clamd";
+    saved.strClamd = "unix:/run/c.ctl";
+    EXPECT_EQ(FormatEngineSettings(saved, "# mine\nquarantine = yes\n\nengine = clamav # old\nengine = reference\n"),
+              "# mine\nquarantine = no\n\nengine = clamd\nclamd = unix:/run/c.ctl\n");
+    // auto: a daemon that answers, else ClamAV with signatures, else the test engine.
+    SENGINEFACTS facts{"unix:/d", false, "silent", true, "/db", true, ""};
+    std::string strReason;
+    EXPECT_EQ(ChooseAutoEngine(facts, &strReason), "clamav");
+    EXPECT_EQ(strReason, "auto chose ClamAV with the signatures in /db (silent)");
+    facts.bDaemonAnswers = true;
+    EXPECT_EQ(ChooseAutoEngine(facts, &strReason), "clamd");
+    facts = SENGINEFACTS{"", false, "", false, "/db", true, ""};
+    EXPECT_EQ(ChooseAutoEngine(facts, &strReason), "reference");
 
     CTempDir dir;
     SRun unknown = RunProgram(BinDir() + "/quillet-scan", {"--engine", "clamv", dir.Path()}, dir);
     EXPECT_EQ(unknown.nExit, 64);
-    EXPECT_EQ(unknown.strErr, "quillet-scan: unknown engine \"clamv\": reference, clamav, clamd or a library's path\n");
+    EXPECT_EQ(unknown.strErr,
+              "quillet-scan: unknown engine \"clamv\": auto, reference, clamav, clamd or a library's path\n");
     // The engine's own words, one line whatever they hold.
     SRun unable = RunProgram(BinDir() + "/quillet-scan", {"--engine", BinDir() + "/libfarsend-fault.so", dir.Path()},
                              dir, std::string(), {"FARSEND_TURN_ON_ERROR=no database in /db\ntry again"});
     EXPECT_EQ(unable.nExit, 2);
     EXPECT_EQ(unable.strErr, "quillet-scan: no database in /db\\ntry again\n");
     EXPECT_EQ(unable.strOut, "");
+}
+
+// auto over a signature folder that cannot serve falls back to the test
+// engine and says why; ClamAV named for it says so and exits 2.
+TEST(QuilletScanTest, AutoOverAFolderWithoutSignaturesFallsBackAndSaysWhy) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/a.exe", "x" + TestMarker(0, 1, "Name") + "y");
+    // What only excuses or tunes others' findings holds no signature.
+    mkdir((dir / "excuses").c_str(), 0755);
+    CTempDir::WriteFile(dir / "excuses/local.ign2", "Eicar-Test-Signature\n");
+    CTempDir::WriteFile(dir / "excuses/local.fp", "44d88612fea8a8f36de82e1278abb02f:68:Eicar-Test-Signature\n");
+    ASSERT_EQ(symlink((dir / "gone").c_str(), (dir / "link").c_str()), 0);
+    const struct {
+        std::string strFolder, strWhy;
+    } arCases[] = {{dir / "excuses", "the folder holds no signatures"},
+                   {dir / "link", "it is a link to " + dir / "gone" + ", which does not exist"}};
+    for (const auto& c : arCases) {
+        SRun run = RunProgram(BinDir() + "/quillet-scan", {"--verbose", "--database", c.strFolder, dir / "t"}, dir);
+        EXPECT_EQ(run.nExit, 1) << run.strErr;
+        EXPECT_EQ(run.strOut, "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 1, Infected: 1\n");
+        EXPECT_NE(run.strErr.find("quillet-scan: engine: auto chose the test engine, which finds only test files (no "
+                                  "ClamAV daemon is configured; no ClamAV signatures in " + c.strFolder + ": " +
+                                  c.strWhy + ")\n"),
+                  std::string::npos)
+            << run.strErr;
+        SRun named = RunProgram(BinDir() + "/quillet-scan", {"--engine", "clamav", "--database", c.strFolder, dir / "t"}, dir);
+        EXPECT_EQ(named.nExit, 2) << named.strErr;
+        EXPECT_NE(named.strErr.find("no usable signature database in " + c.strFolder + ": "), std::string::npos)
+            << named.strErr;
+        EXPECT_EQ(named.strOut, "");
+    }
 }
 
 // In a child, so a read that blocks fails the test rather than holding it:
@@ -353,10 +404,20 @@ TEST(QuilletScanTest, MissingEngineExitsWithTheLoadMessage) {
     }
     // Run from the build folder, which does hold an engine: the current
     // folder is never searched.
-    SRun run = RunProgram(dir / "quillet-scan", {dir.Path()}, dir, BinDir());
+    SRun run = RunProgram(dir / "quillet-scan", {"--engine", "reference", dir.Path()}, dir, BinDir());
     EXPECT_EQ(run.nExit, 2);
-    EXPECT_EQ(run.strErr, "Cannot load Farsend.dll  file.\n");
+    EXPECT_EQ(run.strErr, TEST_ENGINE_LINE + "Cannot load Farsend.dll  file.\n");
     EXPECT_EQ(run.strOut, "");
+    // A settings file naming ClamAV, whose library is not there: said as
+    // such, and nothing is scanned with another engine.
+    ASSERT_EQ(system(("mkdir -p '" + dir / "config/quillet" + "'").c_str()), 0);
+    ASSERT_TRUE(CTempDir::WriteFile(dir / "config/quillet/engine.conf", "engine = clamav\n"));
+    SRun clamav = RunProgram(dir / "quillet-scan", {dir.Path()}, dir, BinDir());
+    EXPECT_EQ(clamav.nExit, 2);
+    EXPECT_EQ(clamav.strErr, "quillet-scan: the ClamAV engine is not installed: " + dir / "libfarsend-clamav.so" +
+                                 ": No such file or directory; install the quillet-engine-clamav package, or choose "
+                                 "another engine\n");
+    EXPECT_EQ(clamav.strOut, "");
 }
 
 TEST(QuilletScanTest, SystemFileSystemsYieldNothingHoweverReached) {
@@ -366,7 +427,7 @@ TEST(QuilletScanTest, SystemFileSystemsYieldNothingHoweverReached) {
     // Named, but not scanned: no all-clear.
     EXPECT_EQ(run.nExit, 2);
     EXPECT_EQ(run.strOut, "Scanned: 0, Infected: 0\n");
-    const std::vector<std::string> arErr = Lines(run.strErr);
+    const std::vector<std::string> arErr = Lines(run.strErr.substr(TEST_ENGINE_LINE.size()));
     ASSERT_EQ(arErr.size(), 3u) << run.strErr;
     EXPECT_EQ(arErr[0], "quillet-scan: /proc: a system file system, not storage; not scanned");
     EXPECT_EQ(arErr[2].compare(0, 20, "quillet-scan: /proc/"), 0) << arErr[2];
@@ -450,7 +511,8 @@ TEST(QuilletScanTest, FilesNotScannedAreNamedOnStandardError) {
                           {"XDG_STATE_HOME=" + own / "state"})
             .strErr;
     });
-    EXPECT_EQ(strErr, "quillet-scan: " + dir / "u/closed" + ": folder cannot be read; its files are not scanned\n"
+    EXPECT_EQ(strErr, TEST_ENGINE_LINE +
+                      "quillet-scan: " + dir / "u/closed" + ": folder cannot be read; its files are not scanned\n"
                       "quillet-scan: " + dir / "u/locked.exe" + ": cannot be read; not scanned\n");
 }
 
@@ -506,7 +568,7 @@ TEST(QuilletScanTest, NothingFoundButNotEverythingScannedExitsTwo) {
     SRun named = RunProgram(strProgram, {dir / "t/readme.txt", dir / "t/pipe"}, dir);
     EXPECT_EQ(named.nExit, 2);
     EXPECT_EQ(named.strOut, "Scanned: 2, Infected: 0\n");
-    EXPECT_EQ(named.strErr, "quillet-scan: " + dir / "t/readme.txt" +
+    EXPECT_EQ(named.strErr, TEST_ENGINE_LINE + "quillet-scan: " + dir / "t/readme.txt" +
                                 ": not one of the listed types (--all-files scans it); not scanned\n"
                                 "quillet-scan: " + dir / "t/pipe" + ": not a regular file; not scanned\n");
     SRun all = RunProgram(strProgram, {"--all-files", dir / "t/readme.txt"}, dir);
@@ -580,13 +642,15 @@ TEST(QuilletScanTest, TheProgressLineShowsOnATerminalOnlyAndCannotSteerIt) {
     ASSERT_EQ(mkfifo((dir / "t/pipe.exe").c_str(), 0644), 0);
     const std::string strProgram = BinDir() + "/quillet-scan";
     const std::string strRow = "1\t" + dir / "t/a.exe" + "\tName\tRepairable\nScanned: 2, Infected: 1\n";
-    // Not a terminal: standard error carries only what a script asked for.
+    // Not a terminal: standard error carries no progress, only the line that
+    // says what the test engine can find.
+    const std::string strTestEngine = "quillet-scan: test engine: finds only test files\n";
     SRun plain = RunProgram(strProgram, {dir / "t"}, dir);
     EXPECT_EQ(plain.strOut, strRow);
-    EXPECT_EQ(plain.strErr, "");
+    EXPECT_EQ(plain.strErr, strTestEngine);
     SRun quiet = RunProgram(strProgram, {"--quiet", dir / "t/pipe.exe"}, dir);
     EXPECT_EQ(quiet.nExit, 2);
-    EXPECT_EQ(quiet.strErr, "");
+    EXPECT_EQ(quiet.strErr, strTestEngine);
     // Asked for: drawn, and erased at the end; the rows are unchanged.
     SRun shown = RunProgram(strProgram, {"--progress", dir / "t"}, dir);
     EXPECT_EQ(shown.strOut, strRow);
@@ -624,5 +688,5 @@ TEST(QuilletScanTest, JsonLinesCarryEveryPathExactlyAndEndWithTheStatus) {
         "{\"type\":\"not_scanned\",\"path\":\"" + dir / "pipe.exe" + "\",\"reason\":\"not a regular file; not scanned\"}\n"
         "{\"type\":\"summary\",\"scanned\":2,\"infected\":1,\"exit_status\":1,\"engine\":\"reference\",\"engine_version\":\"";
     EXPECT_EQ(run.strOut.substr(0, strExpected.size()), strExpected) << run.strOut;
-    EXPECT_EQ(run.strErr, "");
+    EXPECT_EQ(run.strErr, "quillet-scan: test engine: finds only test files\n");
 }

@@ -23,6 +23,7 @@
 #include "ui/ResourceImages.h"
 #include "ui/ScanDlg.h"
 #include "ui/ScheduleDlg.h"
+#include "ui/SettingsDlg.h"
 #include "ui/SkinButton.h"
 
 wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
@@ -38,6 +39,8 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_MENU(CMainDlg::IDM_SCHEDULE, CMainDlg::OnSchedule)
     EVT_MENU(CMainDlg::IDM_HISTORY, CMainDlg::OnHistory)
     EVT_MENU(CMainDlg::IDM_INFO, CMainDlg::OnInfoMenu)
+    EVT_MENU(CMainDlg::IDM_SETTINGS, CMainDlg::OnSettings)
+    EVT_CHECKBOX(CMainDlg::IDC_ALL_FILES, CMainDlg::OnAllFiles)
     EVT_CONTEXT_MENU(CMainDlg::OnContextMenu)
 wxEND_EVENT_TABLE()
 
@@ -79,9 +82,11 @@ CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
     // Empty until the engine says: the template's date read as a version.
     m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, wxString(), Pos(72, 109), Size(42, 8));
     // In the theme's own colours (a forced one is unreadable on some), bold.
-    m_stcSignatureWarning = new wxStaticText(this, IDC_SIGNATURE_WARNING, wxString(), Pos(6, 124), Size(218, 8));
+    m_stcSignatureWarning = new wxStaticText(this, IDC_SIGNATURE_WARNING, wxString(), Pos(6, 127), Size(218, 8));
     m_stcSignatureWarning->SetFont(m_stcSignatureWarning->GetFont().Bold());
     m_stcSignatureWarning->Hide();
+    // Below the version, in the room the layout leaves under it.
+    m_stcEngineName = new wxStaticText(this, IDC_ENGINE_NAME, wxString(), Pos(20, 117), Size(113, 8));
     // The desktop's check boxes need more room than the layout gave them.
     for (wxCheckBox* pCheck : {m_chkSubfolders, m_chkAllFiles, m_chkAutoRepair, m_chkBackup}) {
         wxSize size = pCheck->GetSize(), best = pCheck->GetBestSize();
@@ -103,6 +108,34 @@ void CMainDlg::OnInitDialog(wxInitDialogEvent& event) {
     m_session.PrepareBackups();
     m_chkAutoRepair->SetValue(true);
     ShowSignatureWarning();
+    ShowEngineName();
+    StartLoad();
+}
+
+void CMainDlg::ShowEngineName() {
+    const std::string strEngine = m_services.pEngineSettings ? m_services.pEngineSettings->GetEngineName() : "";
+    std::string strName;
+    if (strEngine == "reference")
+        strName = LoadText(IDS_MAIN_ENGINE_TEST);
+    else if (strEngine == "clamav")
+        strName = LoadText(IDS_MAIN_ENGINE_CLAMAV);
+    else if (strEngine == "clamd")
+        strName = LoadText(IDS_MAIN_ENGINE_CLAMD);
+    else
+        strName = strEngine.substr(strEngine.rfind('/') + 1);
+    m_stcEngineName->SetLabel(ToDisplay(strName));
+    // A real engine finds real viruses in any file; the test engine keeps
+    // the listed types, as the window always did.
+    if (!m_bAllFilesChosen)
+        m_chkAllFiles->SetValue(IsRealEngine(strEngine));
+}
+
+void CMainDlg::OnAllFiles(wxCommandEvent& event) {
+    m_bAllFilesChosen = true;
+    event.Skip();
+}
+
+void CMainDlg::StartLoad() {
     // The engine gets ready in its own process while the window is up: a
     // large signature database takes seconds to load.
     if (!m_services.pEngine) {
@@ -252,6 +285,11 @@ void CMainDlg::OnCharHook(wxKeyEvent& event) {
         OnHistory(history);
         return;
     }
+    if (event.GetKeyCode() == ',' && event.GetModifiers() == wxMOD_CONTROL) {
+        wxCommandEvent settings(wxEVT_MENU, IDM_SETTINGS);
+        OnSettings(settings);
+        return;
+    }
     if (event.GetKeyCode() != WXK_ESCAPE) {
         event.Skip();
         return;
@@ -340,6 +378,8 @@ void CMainDlg::OnContextMenu(wxContextMenuEvent& event) {
     menu.Append(IDM_SCHEDULE, ToDisplay(LoadText(IDS_SCHEDULE_MENU)));
     menu.Append(IDM_HISTORY, ToDisplay(LoadText(IDS_HISTORY_MENU)));
     menu.Append(IDM_INFO, ToDisplay(LoadText(IDS_SIG_INFO_MENU)));
+    if (m_services.pEngineSettings)
+        menu.Append(IDM_SETTINGS, ToDisplay(LoadText(IDS_SETTINGS_MENU)));
     PopupMenu(&menu);
 }
 
@@ -375,4 +415,32 @@ void CMainDlg::OnHistory(wxCommandEvent&) {
     }
     CHistoryDlg dlg(this, std::move(arRecords), std::string());
     dlg.ShowModal();
+}
+
+// A saved choice takes effect at once: the engine in use is unloaded, the
+// new one applied and loaded as at start, and "Engine Ver." shows its version.
+void CMainDlg::OnSettings(wxCommandEvent&) {
+    if (!m_services.pEngineSettings)
+        return;
+    CSettingsDlg dlg(this, *m_services.pEngineSettings);
+    if (dlg.ShowModal() != wxID_OK)
+        return;
+    const CEngineChoice choice = dlg.GetChoice();
+    m_timerLoad.Stop();
+    EndScanWait();
+    m_session.Unload();
+    m_bEngineLoaded = false;
+    m_bQuarantine = choice.bQuarantine;
+    std::string strWhy;
+    if (!m_services.pEngineSettings->Apply(choice, &strWhy)) {
+        m_nLoadResult = ENGINE_LOAD_FAILED;
+        m_stcEngineVer->SetLabel(ToDisplay(LoadText(IDS_MAIN_ENGINE_VER_NONE)));
+        m_stcEngineName->SetLabel(wxString());
+        char szText[8192];
+        snprintf(szText, sizeof szText, LoadText(IDS_SETTINGS_NOT_APPLIED), strWhy.c_str());
+        QuilletMessageBox(ToDisplay(szText), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxOK | wxICON_ERROR, this);
+        return;
+    }
+    ShowEngineName();
+    StartLoad();
 }

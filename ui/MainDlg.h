@@ -43,12 +43,15 @@ public:
         // Below the template's controls, shown only when the signatures
         // are old, missing or unreadable.
         IDC_SIGNATURE_WARNING = 1006,
+        // Which engine is in use, under its version.
+        IDC_ENGINE_NAME = 1007,
         IDM_ABOUTBOX = 0x0010,
         // The toolkit reaches no system menu here: the Schedule dialog is
         // on Ctrl+E and on the background's right-click menu.
         IDM_SCHEDULE = 0x0020,
         IDM_HISTORY = 0x0030,
         IDM_INFO = 0x0040,
+        IDM_SETTINGS = 0x0050,
         TIMER_ENGINE_LOAD = 1,
         LOAD_POLL_MS = 50,
     };
@@ -92,11 +95,18 @@ protected:
     void OnSchedule(wxCommandEvent& event);
     void OnHistory(wxCommandEvent& event);
     void OnInfoMenu(wxCommandEvent& event);
+    void OnSettings(wxCommandEvent& event);
+    void OnAllFiles(wxCommandEvent& event);
     void OnContextMenu(wxContextMenuEvent& event);
     void OnLoadTimer(wxTimerEvent& event);
 
 private:
     void ShowLoadFailure();
+    // Loads the engine the services point at, beside the window.
+    void StartLoad();
+    // Says which engine is in use, and gives "All files" its default for
+    // it unless the user chose.
+    void ShowEngineName();
     // Acts on how the engine's loading went (ENGINE_LOAD_ codes).
     void LoadSettled(int nResult);
     void RunScan();
@@ -111,10 +121,12 @@ private:
     int m_nLoadResult = ENGINE_LOAD_PENDING;
     bool m_bScanWaiting = false;
     bool m_bQuarantine = false;
+    bool m_bAllFilesChosen = false;  // the user's own tick stays
     wxTimer m_timerLoad;
 
     wxStaticText* m_stcEngineVer = nullptr;
     wxStaticText* m_stcSignatureWarning = nullptr;
+    wxStaticText* m_stcEngineName = nullptr;
     CLinkLabel* m_lblTavin = nullptr;
     wxButton* m_btnBackupBin = nullptr;
     wxButton* m_btnScanNow = nullptr;

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/ClamavAdvice.h"
 #include "engine/RegularFile.h"
 
 namespace farsend {
@@ -199,8 +200,8 @@ const char* LimitOfError(cl_error_t eResult)
 
 std::string DatabaseFailure(const std::string& strFolder, const std::string& strReason)
 {
-    return OneLine("ClamAV has no usable signature database in " + strFolder + ": " + Clip(strReason) +
-                   "; install clamav-freshclam to fetch one");
+    // What to run: never to install a package that is already there.
+    return OneLine(DatabaseProblemText(strFolder, Clip(strReason), IsFreshclamInstalled()));
 }
 
 } // namespace
@@ -289,12 +290,15 @@ bool CClamavEngine::ReachDaemon(const std::string& strAddress)
         m_bDaemon = true;
         return true;
     }
+    // One sentence: what failed, where, and what to do about it.
     if (eResult == EClamd::Unreachable)
-        m_strTurnOnError = "clamd is not reachable at " + strAddress + ": " + Clip(strWhy);
+        m_strTurnOnError =
+            DaemonProblemText(DaemonProblemFromErrno(m_clamd.ConnectErrno()), strAddress, Clip(strWhy));
     else if (eResult == EClamd::Clean)
-        m_strTurnOnError = "what answers at " + strAddress + " is not clamd: it said \"" + Clip(strLine) + "\"";
+        m_strTurnOnError =
+            DaemonProblemText(EDaemonProblem::NotDaemon, strAddress, "it said \"" + Clip(strLine) + "\"");
     else
-        m_strTurnOnError = "clamd at " + strAddress + " did not answer: " + Clip(strWhy);
+        m_strTurnOnError = DaemonProblemText(EDaemonProblem::Silent, strAddress, Clip(strWhy));
     m_strTurnOnError = OneLine(m_strTurnOnError);
     return false;
 }
@@ -570,6 +574,11 @@ uint32_t CClamavEngine::ScanWithDaemon(int nFd)
     case EClamd::Lost:
         return Fail(strDaemon + " dropped the connection: " + Clip(strWhy));
     case EClamd::DaemonError:
+        // The daemon opens nothing itself, but says when what it was
+        // handed could not be read: that has a fix of its own.
+        for (const char* pszRead : {"Permission denied", "Access denied", "Can't open", "lstat() failed"})
+            if (strWhy.find(pszRead) != std::string::npos)
+                return Fail(DaemonProblemText(EDaemonProblem::CannotRead, m_clamd.Address(), Clip(strWhy)));
         return Fail(strDaemon + " could not scan the file: " + Clip(strWhy));
     case EClamd::Unreadable:
         return Fail("the file could not be read: " + Clip(strWhy));

@@ -211,6 +211,7 @@ bool CClamdClient::SetAddress(const std::string& strAddress, std::string* pstrWh
 
 int CClamdClient::Connect(int nTimeoutMs, std::string* pstrWhy)
 {
+    m_nConnectErrno = 0;
     if (nTimeoutMs <= 0 || nTimeoutMs > kConnectTimeoutMs)
         nTimeoutMs = kConnectTimeoutMs;
     // Each candidate address: a non-blocking connect, waited on with poll.
@@ -240,6 +241,7 @@ int CClamdClient::Connect(int nTimeoutMs, std::string* pstrWhy)
             else if (nReady < 0 || ::getsockopt(nSocket, SOL_SOCKET, SO_ERROR, &nError, &nErrLen) != 0)
                 nError = errno;
         }
+        m_nConnectErrno = nError;
         if (nError != 0) {
             *pstrWhy = std::strerror(nError);
             CloseQuietly(nSocket);
@@ -286,15 +288,32 @@ int CClamdClient::Connect(int nTimeoutMs, std::string* pstrWhy)
 
 EClamd CClamdClient::Version(int nTimeoutMs, std::string* pstrLine, std::string* pstrWhy)
 {
+    static const char kCommand[] = "zVERSION";  // with its NUL
+    return Ask(kCommand, sizeof kCommand, nTimeoutMs, pstrLine, pstrWhy);
+}
+
+EClamd CClamdClient::Ping(int nTimeoutMs, std::string* pstrWhy)
+{
+    static const char kCommand[] = "zPING";
+    std::string strLine;
+    const EClamd eResult = Ask(kCommand, sizeof kCommand, nTimeoutMs, &strLine, pstrWhy);
+    if (eResult != EClamd::Clean || strLine == "PONG")
+        return eResult;
+    *pstrWhy = "it said \"" + strLine.substr(0, 120) + "\"";
+    return EClamd::Garbage;
+}
+
+EClamd CClamdClient::Ask(const char* pszCommand, std::size_t nCommand, int nTimeoutMs, std::string* pstrLine,
+                         std::string* pstrWhy)
+{
     const int nSocket = Connect(nTimeoutMs, pstrWhy);
     if (nSocket < 0)
         return EClamd::Unreachable;
     const timeval wait = {nTimeoutMs / 1000, (nTimeoutMs % 1000) * 1000};
     ::setsockopt(nSocket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     ::setsockopt(nSocket, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
-    static const char kCommand[] = "zVERSION";  // with its NUL
     EClamd eResult = EClamd::Lost;
-    if (!SendAll(nSocket, kCommand, sizeof kCommand))
+    if (!SendAll(nSocket, pszCommand, nCommand))
         *pstrWhy = ErrnoText("sending", errno);
     else
         eResult = ReadReply(nSocket, pstrLine, pstrWhy);

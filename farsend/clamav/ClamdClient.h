@@ -35,6 +35,11 @@ public:
     // The daemon's version line ("ClamAV 1.4.6/27453/Tue Dec  9 ...").
     // Waits at most nTimeoutMs for the connection and for the answer.
     EClamd Version(int nTimeoutMs, std::string* pstrLine, std::string* pstrWhy);
+    // PING: Clean when the daemon answers PONG within nTimeoutMs, Garbage
+    // when something else answers.
+    EClamd Ping(int nTimeoutMs, std::string* pstrWhy);
+    // Why the last connection failed (errno); 0 when it was made.
+    int ConnectErrno() const { return m_nConnectErrno; }
     // Scans the open regular file nFd: FILDES over a local socket, INSTREAM
     // over TCP. Waits for the answer as long as the daemon takes, but once
     // the daemon was found gone, a new session is opened only after it
@@ -46,6 +51,8 @@ public:
     void ForgetSession();
 
 private:
+    EClamd Ask(const char* pszCommand, std::size_t nCommand, int nTimeoutMs, std::string* pstrLine,
+               std::string* pstrWhy);
     EClamd ScanInSession(int nFd, std::string* pstrName, std::string* pstrWhy);
     int Connect(int nTimeoutMs, std::string* pstrWhy);
     EClamd SendFildes(int nSocket, int nFd, std::string* pstrWhy);
@@ -64,6 +71,7 @@ private:
     // word): a new session waits for it to answer at once.
     bool m_bGone = false;
     unsigned m_nNextId = 1;
+    int m_nConnectErrno = 0;
 };
 
 // Reads a whole scan answer, its terminating NUL removed:

@@ -4,7 +4,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <atomic>
 #include <memory>
@@ -230,6 +233,8 @@ private:
             std::lock_guard<std::mutex> lock(m_mutex);
             Say(m_strVersion + '\0');
         }
+        if (strCommand == "zPING")
+            Say(std::string("PONG") + '\0');
         for (unsigned nId = 1; strCommand == "zIDSESSION"; ++nId) {
             pollfd arPoll[2] = {{nFd, POLLIN, 0}, {m_arStop[0], POLLIN, 0}};
             if (::poll(arPoll, 2, -1) < 0 || arPoll[1].revents)
@@ -463,6 +468,33 @@ TEST(ClamdTest, DaemonThatDiesCostsEachLaterFileOneQuickAttempt)
     EXPECT_EQ(Answer(arFiles[4]), "Fake.Test.Name");
     EXPECT_EQ(engine.GetHostStarts(), 1);
     engine.Unload();
+}
+
+} // namespace
+
+namespace {
+
+// auto takes a daemon that answers PING; when that daemon then fails every
+// scan, the user is told which engine auto chose, not only that it failed,
+// and no scan passes for clean.
+TEST(ClamdTest, AutoTakesADaemonThatAnswersAndSaysSoWhenItFailsEveryScan)
+{
+    CTempDir dir;
+    const std::string strSocket = dir / "fake.sock";
+    CFakeDaemon fake(ListenLocal(strSocket));
+    fake.m_eMode = EFake::Error;
+    ASSERT_EQ(::mkdir((dir / "t").c_str(), 0755), 0);
+    ASSERT_TRUE(CTempDir::WriteFile(dir / "t/a.exe", "plain"));
+    ASSERT_EQ(std::system(("mkdir -p '" + dir / "config/quillet" + "'").c_str()), 0);
+    ASSERT_TRUE(CTempDir::WriteFile(dir / "config/quillet/engine.conf", "engine = auto\nclamd = unix:" + strSocket + "\n"));
+    SRun run = RunProgram(BinDir() + "/quillet-scan", {"--jobs", "1", dir / "t"}, dir);
+    EXPECT_EQ(run.nExit, 2) << run.strErr;
+    EXPECT_EQ(run.strOut, "Scanned: 1, Infected: 0\n");
+    EXPECT_EQ(run.strErr.rfind("quillet-scan: engine: auto chose the ClamAV daemon at unix:" + strSocket +
+                                   "\nquillet-scan: engine: clamd at unix:" + strSocket + " could not scan the file",
+                               0),
+              0u)
+        << run.strErr;
 }
 
 } // namespace

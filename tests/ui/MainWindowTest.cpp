@@ -6,6 +6,8 @@
 #include <functional>
 
 #include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/textctrl.h>
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/stopwatch.h>
@@ -14,6 +16,7 @@
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/ScheduleDlg.h"
+#include "ui/SettingsDlg.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestPaths.h"
 #include "platform/BackupStore.h"
@@ -378,6 +381,79 @@ TEST_F(MainWindowTest, ScheduleDialogAddsListsAndRemoves) {
     // No instance answered: said once, after the add.
     EXPECT_EQ(m_arBoxes, std::vector<std::string>{
                              "Schedule|no systemd user instance answers now: the schedule starts with your next session"});
+}
+
+// Ctrl+, opens the settings: a folder without signatures is refused with
+// what to do, ClamAV over a folder that holds them is saved and loaded at
+// once, and "Engine Ver." shows its version without a restart.
+TEST_F(MainWindowTest, SettingsDialogSwitchesToClamavWithoutARestart) {
+    const char* pszConfig = getenv("XDG_CONFIG_HOME");
+    const std::string strOldConfig = pszConfig ? pszConfig : "";
+    setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+    // One file of ours, named by its MD5 and size (local.hdb, as sigtool --md5 writes it).
+    mkdir((m_dir / "db").c_str(), 0755);
+    mkdir((m_dir / "nodb").c_str(), 0755);
+    ASSERT_TRUE(CTempDir::WriteFile(m_dir / "db/local.hdb", "8fc969e0e6521d458cc3f9472608d540:20:Quillet.Window.Test\n"));
+    IEngineSettings& settings = m_pServices->platform.engineSettings;
+    CEngineChoice reference;
+    reference.strEngine = "reference";
+    std::string strWhy;
+    ASSERT_TRUE(settings.Apply(reference, &strWhy)) << strWhy;
+    CScanSession session(m_pServices->Get());
+    CMainDlg dlg(nullptr, session);
+    auto fnSettings = [] {
+        for (wxWindow* pWindow : wxTopLevelWindows)
+            if (auto* pDlg = dynamic_cast<CSettingsDlg*>(pWindow); pDlg && pDlg->IsModal())
+                return pDlg;
+        return static_cast<CSettingsDlg*>(nullptr);
+    };
+    auto fnLabel = [&](int nId) { return std::string(dlg.FindWindow(nId)->GetLabel().utf8_str()); };
+    auto fnAllFiles = [&] { return static_cast<wxCheckBox*>(dlg.FindWindow(CMainDlg::IDC_ALL_FILES))->GetValue(); };
+    auto fnChoose = [&](const std::string& strFolder) {
+        static_cast<wxChoice*>(fnSettings()->FindWindow(CSettingsDlg::IDC_ENGINE))->SetSelection(CSettingsDlg::ENGINE_CLAMAV);
+        static_cast<wxTextCtrl*>(fnSettings()->FindWindow(CSettingsDlg::IDC_DATABASE))->SetValue(strFolder);
+        ClickButton(fnSettings(), CSettingsDlg::IDC_SAVE);
+    };
+    std::string strReferenceVersion;
+    CStepper steps;
+    steps.Add([&] { return dlg.IsShownOnScreen() && dlg.IsEngineLoaded(); },
+              [&] {
+                  strReferenceVersion = fnLabel(CMainDlg::IDC_ENGINE_VER);
+                  EXPECT_EQ(fnLabel(CMainDlg::IDC_ENGINE_NAME), "Test engine: finds only test files");
+                  EXPECT_FALSE(fnAllFiles());
+                  dlg.SetFocus();
+                  wxUIActionSimulator sim;
+                  sim.Char(',', wxMOD_CONTROL);
+              });
+    steps.Add([&] { return fnSettings() && fnSettings()->IsShownOnScreen(); }, [&] { fnChoose(m_dir / "nodb"); });
+    steps.Add([&] { return !m_arBoxes.empty(); }, [&] {
+        // Refused, said, the dialog still open and nothing written.
+        EXPECT_NE(m_arBoxes[0].find("The settings were not saved: ClamAV has no usable signature database in " +
+                                    m_dir / "nodb" + ": the folder is empty; "),
+                  std::string::npos)
+            << m_arBoxes[0];
+        EXPECT_NE(fnSettings(), nullptr);
+        EXPECT_FALSE(access((m_dir / "config/quillet/engine.conf").c_str(), F_OK) == 0);
+        fnChoose(m_dir / "db");
+    });
+    steps.Add([&] { return !fnSettings() && dlg.IsEngineLoaded(); },
+              [&] {
+                  EXPECT_NE(fnLabel(CMainDlg::IDC_ENGINE_VER), strReferenceVersion);
+                  EXPECT_EQ(fnLabel(CMainDlg::IDC_ENGINE_VER), std::string(m_pServices->platform.engine.GetTorvaneVersion()));
+                  EXPECT_EQ(fnLabel(CMainDlg::IDC_ENGINE_NAME), "ClamAV");
+                  EXPECT_TRUE(fnAllFiles());
+                  EXPECT_EQ(CTempDir::ReadFile(m_dir / "config/quillet/engine.conf"),
+                            "engine = clamav\ndatabase = " + m_dir / "db" + "\nquarantine = no\n");
+                  ClickButton(&dlg, CMainDlg::IDOK_EXIT);
+              });
+    steps.Begin();
+    EXPECT_EQ(dlg.ShowModal(), wxID_OK);
+    if (strOldConfig.empty())
+        unsetenv("XDG_CONFIG_HOME");
+    else
+        setenv("XDG_CONFIG_HOME", strOldConfig.c_str(), 1);
+    EXPECT_TRUE(steps.IsDone());
+    EXPECT_EQ(m_arBoxes.size(), 1u);
 }
 
 }  // namespace

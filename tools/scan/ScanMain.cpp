@@ -66,6 +66,19 @@ public:
     bool m_bQuiet = false;                 // no "not scanned" lines
     bool m_bJson = false;                  // JSON Lines on standard output
     bool m_bOutputLost = false;            // standard output could not be written
+    // Why auto chose the engine: said with the first failure of an engine
+    // the user did not name, so they know which one failed.
+    std::string m_strAutoReason;
+    bool m_bVerbose = false;  // said already, at the start
+
+    void SayAutoReason() {
+        if (!m_strAutoReason.empty() && !m_bVerbose) {
+            if (m_pProgress)
+                m_pProgress->Erase();
+            fprintf(stderr, "quillet-scan: %s: %s\n", LoadText(IDS_ENGINE_CHOICE_WHAT), m_strAutoReason.c_str());
+        }
+        m_strAutoReason.clear();
+    }
 
     void Drain() override {
         if (g_nInterrupts && m_pRun)
@@ -100,6 +113,7 @@ public:
                 SkipReasonText(eReason, EscapeField(strDetail)).c_str());
     }
     void EngineFailed(const std::string& strReason) override {
+        SayAutoReason();
         if (m_pProgress)
             m_pProgress->Erase();
         fprintf(stderr, "quillet-scan: engine: %s\n", EscapeField(strReason).c_str());
@@ -261,8 +275,12 @@ int main(int argc, char** argv) {
     bool bHidden = false;
     bool bProgress = false, bQuiet = false, bJson = false;
     bool bVersion = false;
-    bool bEngineNamed = false;  // --engine, --database or --clamd given
+    // The settings file first; what the command line says wins.
     CEngineChoice engineChoice;
+    std::string strSettingsError;
+    ReadEngineSettingsFile(&engineChoice, &strSettingsError);
+    bool bEngineGiven = false, bClamdGiven = false, bDatabaseGiven = false, bVerbose = false;
+    int nAllFiles = -1;  // -1: as the engine suggests
     // As many engine workers as cores; 1 is the one-at-a-time scan.
     int nJobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<const char*> arArgs;  // as given, beside req.arTargets; none for all drives
@@ -286,10 +304,13 @@ int main(int argc, char** argv) {
             bJson = true;
         } else if (bOptions && strcmp(pszArg, "--verbose") == 0) {
             SetDiagnosticSink(&s_verbose);
+            bVerbose = true;
         } else if (bOptions && strcmp(pszArg, "--no-subfolders") == 0) {
             req.bSubfolders = false;
         } else if (bOptions && strcmp(pszArg, "--all-files") == 0) {
-            req.bAllFiles = true;
+            nAllFiles = 1;
+        } else if (bOptions && strcmp(pszArg, "--listed-types") == 0) {
+            nAllFiles = 0;
         } else if (bOptions && strcmp(pszArg, "--hidden") == 0) {
             bHidden = true;
         } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
@@ -301,10 +322,10 @@ int main(int argc, char** argv) {
             // contract by its path.
             const char* pszEngine = argv[++i];
             engineChoice.strEngine = strchr(pszEngine, '/') ? AbsoluteTarget(pszEngine) : pszEngine;
-            bEngineNamed = true;
+            bEngineGiven = true;
         } else if (bOptions && strcmp(pszArg, "--database") == 0 && i + 1 < argc) {
             engineChoice.strDatabase = AbsoluteTarget(argv[++i]);
-            bEngineNamed = true;
+            bDatabaseGiven = true;
         } else if (bOptions && strcmp(pszArg, "--jobs") == 0 && i + 1 < argc) {
             char* pszEnd = nullptr;
             long nValue = strtol(argv[++i], &pszEnd, 10);
@@ -313,7 +334,7 @@ int main(int argc, char** argv) {
             nJobs = static_cast<int>(nValue);
         } else if (bOptions && strcmp(pszArg, "--clamd") == 0 && i + 1 < argc) {
             engineChoice.strClamd = argv[++i];
-            bEngineNamed = true;
+            bClamdGiven = true;
         } else if (bOptions && strcmp(pszArg, "--schedule") == 0 && i + 1 < argc) {
             strSchedule = argv[++i];
             if (!IsScheduleName(strSchedule))
@@ -328,10 +349,32 @@ int main(int argc, char** argv) {
             arArgs.push_back(pszArg);
         }
     }
-    if (bVersion)
+    // A signature folder named alone: auto over that folder, not a daemon
+    // or engine the settings file names.
+    if (bDatabaseGiven && !bEngineGiven) {
+        engineChoice.strEngine = "auto";
+        if (!bClamdGiven)
+            engineChoice.strClamd.clear();
+    }
+    if (bVersion) {
+        // With an engine named, the one it resolves to.
+        const bool bEngineNamed = bEngineGiven || bDatabaseGiven || bClamdGiven;
+        std::string strReason;
+        if (bEngineNamed && IsEngineName(engineChoice.strEngine))
+            ResolveAutoEngine(&engineChoice, &strReason);
         return PrintVersion(bEngineNamed ? &engineChoice : nullptr);
+    }
     if (req.arTargets.empty())
         return Usage();
+    if (!strSettingsError.empty()) {
+        fprintf(stderr, "quillet-scan: %s\n", strSettingsError.c_str());
+        return 2;
+    }
+    if (!IsEngineName(engineChoice.strEngine)) {
+        fprintf(stderr, "quillet-scan: unknown engine \"%s\": auto, reference, clamav, clamd or a library's path\n",
+                engineChoice.strEngine.c_str());
+        return 64;
+    }
     // A scheduled run: its end is also told as a desktop notification.
     const bool bScheduled = !strSchedule.empty();
     const char* pszNotify = getenv("QUILLET_NOTIFY");
@@ -365,11 +408,18 @@ int main(int argc, char** argv) {
     // The Linux objects the program hands its windows, built once here too,
     // and the session the window's scans run in.
     CPlatformServices platform;
-    std::string strChoiceError;
+    std::string strChoiceError, strAutoReason;
+    const bool bAuto = engineChoice.strEngine == "auto";
+    ResolveAutoEngine(&engineChoice, &strAutoReason);
+    if (bAuto)
+        Diagnose(LoadText(IDS_ENGINE_CHOICE_WHAT), strAutoReason);
     if (!ApplyEngineChoice(engineChoice, platform.engine, &strChoiceError)) {
         fprintf(stderr, "quillet-scan: %s\n", strChoiceError.c_str());
-        return 64;
+        return 2;
     }
+    // A real engine sees every file; the test engine keeps to the listed
+    // types, as the window always did.
+    req.bAllFiles = nAllFiles < 0 ? IsRealEngine(engineChoice.strEngine) : nAllFiles == 1;
     // Old, missing or unreadable signatures are said before the scan.
     platform.signatures.SetChoice(engineChoice);
     SSIGNATUREHEALTH health;
@@ -384,6 +434,8 @@ int main(int argc, char** argv) {
         services.pWorkers = nullptr;
     CScanSession session(services);
     CConsoleView view;
+    view.m_strAutoReason = strAutoReason;
+    view.m_bVerbose = bVerbose;
     CResultRows rows;
     view.m_pRows = &rows;
     view.m_bQuiet = bQuiet;
@@ -422,6 +474,9 @@ int main(int argc, char** argv) {
             return EndScan(*pRun, services, 2, false);
         }
     }
+    // Said once by a scan that is to happen: what it can find.
+    if (engineChoice.strEngine == "reference")
+        fputs(LoadText(IDS_SCAN_TOOL_TEST_ENGINE), stderr);
     // A large signature database takes seconds: after a few, say why
     // nothing happens yet.
     int nLoad = session.BeginLoad();
@@ -431,6 +486,8 @@ int main(int argc, char** argv) {
         fputs(LoadText(IDS_SCAN_TOOL_STILL_LOADING), stderr);
         nLoad = session.WaitLoad(-1);
     }
+    if (nLoad != ENGINE_LOAD_OK)
+        view.SayAutoReason();
     if (nLoad == ENGINE_LOAD_ENGINE_ERROR) {
         fprintf(stderr, "quillet-scan: %s\n", EscapeField(session.GetLoadFailureText()).c_str());
         pRun->AddErrorLine(session.GetLoadFailureText());

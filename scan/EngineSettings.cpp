@@ -1,0 +1,127 @@
+#include "scan/EngineSettings.h"
+
+#include <stdio.h>
+
+#include <sstream>
+#include <vector>
+
+#include "res/Strings.h"
+
+namespace {
+
+std::string Trim(const std::string& str) {
+    size_t nStart = str.find_first_not_of(" \t\r");
+    if (nStart == std::string::npos)
+        return std::string();
+    size_t nEnd = str.find_last_not_of(" \t\r");
+    return str.substr(nStart, nEnd - nStart + 1);
+}
+
+std::string Format(EStringId eId, const std::string& strFirst, const std::string& strSecond = std::string()) {
+    const char* pszFormat = LoadText(eId);
+    const int nSize = snprintf(nullptr, 0, pszFormat, strFirst.c_str(), strSecond.c_str());
+    std::string strText(nSize > 0 ? static_cast<size_t>(nSize) : 0, '\0');
+    snprintf(strText.data(), strText.size() + 1, pszFormat, strFirst.c_str(), strSecond.c_str());
+    return strText;
+}
+
+// The setting a line sets; "" for a comment, a blank or a line not understood.
+std::string SettingName(const std::string& strLine) {
+    const std::string strText = Trim(strLine.substr(0, strLine.find('#')));
+    const size_t nEq = strText.find('=');
+    return nEq == std::string::npos ? std::string() : Trim(strText.substr(0, nEq));
+}
+
+}  // namespace
+
+bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int* pnBadLine) {
+    std::istringstream in(strText);
+    std::string strLine;
+    for (int nLine = 1; std::getline(in, strLine); ++nLine) {
+        strLine = Trim(strLine.substr(0, strLine.find('#')));
+        if (strLine.empty())
+            continue;
+        size_t nEq = strLine.find('=');
+        const std::string strName = nEq == std::string::npos ? std::string() : Trim(strLine.substr(0, nEq));
+        const std::string strValue = nEq == std::string::npos ? std::string() : Trim(strLine.substr(nEq + 1));
+        if (strName == "engine" && !strValue.empty()) {
+            pChoice->strEngine = strValue;
+        } else if (strName == "database") {
+            pChoice->strDatabase = strValue;
+        } else if (strName == "clamd") {
+            pChoice->strClamd = strValue;
+        } else if ((strName == "alert-exceeds-max" || strName == "alert-encrypted") &&
+                   (strValue == "yes" || strValue == "no")) {
+            (strName == "alert-exceeds-max" ? pChoice->bAlertExceedsMax : pChoice->bAlertEncrypted) =
+                strValue == "yes";
+        } else if (strName == "quarantine" && (strValue == "yes" || strValue == "no")) {
+            pChoice->bQuarantine = strValue == "yes";
+        } else {
+            if (pnBadLine)
+                *pnBadLine = nLine;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FormatEngineSettings(const CEngineChoice& choice, const std::string& strOld) {
+    struct SSetting {
+        const char* pszName;
+        std::string strValue;
+        bool bAlways;  // written even when the old text lacks it
+        bool bDone = false;
+    };
+    std::vector<SSetting> arSettings = {
+        {"engine", choice.strEngine, true},
+        {"database", choice.strDatabase, !choice.strDatabase.empty()},
+        {"clamd", choice.strClamd, !choice.strClamd.empty()},
+        {"alert-exceeds-max", choice.bAlertExceedsMax ? "yes" : "no", choice.bAlertExceedsMax},
+        {"alert-encrypted", choice.bAlertEncrypted ? "yes" : "no", choice.bAlertEncrypted},
+        {"quarantine", choice.bQuarantine ? "yes" : "no", true},
+    };
+    std::string strText;
+    std::istringstream in(strOld);
+    std::string strLine;
+    while (std::getline(in, strLine)) {
+        const std::string strName = SettingName(strLine);
+        SSetting* pSetting = nullptr;
+        for (SSetting& setting : arSettings)
+            if (strName == setting.pszName)
+                pSetting = &setting;
+        if (!pSetting) {
+            strText += strLine + "\n";
+            continue;
+        }
+        if (pSetting->bDone)
+            continue;
+        pSetting->bDone = true;
+        strText += std::string(pSetting->pszName) + " = " + pSetting->strValue + "\n";
+    }
+    for (SSetting& setting : arSettings)
+        if (!setting.bDone && setting.bAlways)
+            strText += std::string(setting.pszName) + " = " + setting.strValue + "\n";
+    return strText;
+}
+
+std::string ChooseAutoEngine(const SENGINEFACTS& facts, std::string* pstrReason) {
+    if (!facts.strDaemon.empty() && facts.bDaemonAnswers) {
+        *pstrReason = Format(IDS_AUTO_CHOSE_CLAMD, facts.strDaemon);
+        return "clamd";
+    }
+    const std::string strNoDaemon = facts.strDaemon.empty() ? std::string(LoadText(IDS_AUTO_NO_DAEMON))
+                                                            : facts.strDaemonWhy;
+    if (facts.bLibrary && facts.bDatabase) {
+        *pstrReason = Format(IDS_AUTO_CHOSE_CLAMAV, facts.strDatabase, strNoDaemon);
+        return "clamav";
+    }
+    const std::string strNoClamav = !facts.bLibrary ? std::string(LoadText(IDS_AUTO_NO_LIBRARY))
+                                                    : Format(IDS_AUTO_NO_DATABASE, facts.strDatabase,
+                                                             facts.strDatabaseWhy);
+    *pstrReason = Format(IDS_AUTO_CHOSE_REFERENCE, strNoDaemon, strNoClamav);
+    return "reference";
+}
+
+bool IsRealEngine(const std::string& strEngine) {
+    return strEngine == "clamav" || strEngine == "clamd";
+}
