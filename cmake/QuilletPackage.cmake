@@ -51,7 +51,9 @@ each one first. The Backup Bin puts a backup back where it came from.
 This package holds the window program, quillet-scan for scripts,
 quillet-bin for the backups, quillet-schedule for scans on systemd user
 timers, quillet-samples, the engine host and the
-bundled reference engine, which knows only test signatures. Install
+bundled reference engine, which knows only test signatures. Folders and
+files open with Quillet from the file managers (\"Scan with Quillet\" in
+Dolphin and Nemo, an example action for Thunar). Install
 quillet-engine-clamav to scan with ClamAV's signatures.")
 
 set(CPACK_DEBIAN_CLAMAV_PACKAGE_NAME quillet-engine-clamav)
