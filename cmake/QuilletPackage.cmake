@@ -19,6 +19,10 @@ foreach(strComponent IN ITEMS quillet clamav)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${strPackage} COMPONENT ${strComponent})
 endforeach()
 
+# Dolphin's service menu is executable on purpose; lintian is told so.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+  RENAME quillet COMPONENT quillet)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL ${QUILLET_PACKAGES})
