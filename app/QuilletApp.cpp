@@ -1,5 +1,6 @@
 // The program: one modal main dialog for the whole life of the process, or,
-// with --backup-bin, the Backup Bin alone. Restoring and emptying need no
+// with --backup-bin, the Backup Bin alone, or, given paths, their scan's
+// results dialog alone. Restoring and emptying need no
 // engine, so that road never loads one. Only here are the Linux objects
 // built; the windows get them through core's interfaces.
 
@@ -22,11 +23,15 @@
 #include "ui/DiagnosticLog.h"
 #include "ui/DisplayText.h"
 #include "ui/HistoryDlg.h"
+#include "ui/LaunchScan.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 
-// The arguments as the system handed them over: paths are bytes.
+// The arguments as the system handed them over: paths are bytes. The
+// options (with the program's name) go on to the toolkit; the targets stay
+// here, so no path is ever taken for one of the toolkit's own options.
 std::vector<std::string> g_arRawArgs;
+std::vector<std::string> g_arTargets;
 
 class CQuilletApp : public wxApp {
 public:
@@ -79,6 +84,8 @@ public:
             RunHistory(strHistoryId);
         else if (bBackupBin)
             RunBackupBin();
+        else if (!g_arTargets.empty())
+            RunTargets(strChoiceError);
         else
             RunMain(strChoiceError);
         return true;
@@ -108,13 +115,28 @@ private:
             m_nExit = 2;
             return;
         }
-        services.signatures.SetChoice(m_engineChoice);
+        services.signatures.SetChoice(services.engineSettings.GetApplied());
         CScanSession session(services.Get());
         CMainDlg dlg(nullptr, session);
         dlg.SetQuarantineUnrepairable(m_engineChoice.bQuarantine);
         SetTopWindow(&dlg);
         dlg.ShowModal();
         SetTopWindow(nullptr);
+    }
+
+    // quillet PATH...: the results dialog alone, over those targets.
+    void RunTargets(std::string strChoiceError) {
+        CPlatformServices services;
+        if (strChoiceError.empty())
+            services.engineSettings.Apply(m_engineChoice, &strChoiceError);
+        if (!strChoiceError.empty()) {
+            QuilletMessageBox(wxString::FromUTF8(strChoiceError), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
+                              wxOK | wxICON_ERROR, nullptr);
+            m_nExit = 2;
+            return;
+        }
+        CScanSession session(services.Get());
+        m_nExit = RunLaunchScan(session, g_arTargets, m_engineChoice.bQuarantine);
     }
 
     // The history alone, as a notification's action opens it.
@@ -151,19 +173,59 @@ private:
 
 wxIMPLEMENT_APP_NO_MAIN(CQuilletApp);
 
+namespace {
+
+int UsageError(const char* pszFormat, const char* pszArg) {
+    fprintf(stderr, pszFormat, pszArg, pszArg);
+    fputs(LoadText(IDS_APP_HELP), stderr);
+    return 64;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // Answered before the toolkit starts: they need no display.
+    std::vector<char*> arToolkit{argv[0]};
+    const char* pszAlone = nullptr;  // an option that opens a window of its own
+    bool bOptions = true;
     for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--version") == 0) {
+        const char* pszArg = argv[i];
+        if (!bOptions || pszArg[0] != '-' || pszArg[1] == '\0') {
+            g_arTargets.push_back(pszArg);
+        } else if (strcmp(pszArg, "--") == 0) {
+            bOptions = false;
+        } else if (strcmp(pszArg, "--version") == 0) {
             printf(LoadText(IDS_APP_VERSION), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, QUILLET_VERSION_PATCH,
                    QUILLET_VERSION_BUILD);
             return 0;
-        }
-        if (strcmp(argv[i], "--help") == 0) {
+        } else if (strcmp(pszArg, "--help") == 0) {
             fputs(LoadText(IDS_APP_HELP), stdout);
+            fputs(LoadText(IDS_LAUNCH_HELP_PATHS), stdout);
             return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+        } else if (strcmp(pszArg, "--verbose") == 0) {
+            arToolkit.push_back(argv[i]);
+        } else if (strcmp(pszArg, "--backup-bin") == 0) {
+            pszAlone = pszArg;
+            arToolkit.push_back(argv[i]);
+        } else if (strcmp(pszArg, "--history") == 0) {
+            pszAlone = pszArg;
+            arToolkit.push_back(argv[i]);
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                arToolkit.push_back(argv[++i]);
+        } else if (strcmp(pszArg, "--engine") == 0 || strcmp(pszArg, "--database") == 0 ||
+                   strcmp(pszArg, "--clamd") == 0) {
+            if (i + 1 >= argc)
+                return UsageError(LoadText(IDS_LAUNCH_NO_VALUE), pszArg);
+            arToolkit.push_back(argv[i]);
+            arToolkit.push_back(argv[++i]);
+        } else {
+            return UsageError(LoadText(IDS_LAUNCH_BAD_OPTION), pszArg);
         }
     }
-    g_arRawArgs.assign(argv, argv + argc);
-    return wxEntry(argc, argv);
+    if (pszAlone && !g_arTargets.empty())
+        return UsageError(LoadText(IDS_LAUNCH_PATHS_WITH), pszAlone);
+    g_arRawArgs.assign(arToolkit.begin(), arToolkit.end());
+    int nToolkitArgs = static_cast<int>(arToolkit.size());
+    arToolkit.push_back(nullptr);
+    return wxEntry(nToolkitArgs, arToolkit.data());
 }

@@ -19,6 +19,10 @@ foreach(strComponent IN ITEMS quillet clamav)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${strPackage} COMPONENT ${strComponent})
 endforeach()
 
+# Dolphin's service menu is executable on purpose; lintian is told so.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+  RENAME quillet COMPONENT quillet)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL ${QUILLET_PACKAGES})
@@ -51,7 +55,9 @@ each one first. The Backup Bin puts a backup back where it came from.
 This package holds the window program, quillet-scan for scripts,
 quillet-bin for the backups, quillet-schedule for scans on systemd user
 timers, quillet-samples, the engine host and the
-bundled reference engine, which knows only test signatures. Install
+bundled reference engine, which knows only test signatures. Folders and
+files open with Quillet from the file managers (\"Scan with Quillet\" in
+Dolphin and Nemo, an example action for Thunar). Install
 quillet-engine-clamav to scan with ClamAV's signatures.")
 
 set(CPACK_DEBIAN_CLAMAV_PACKAGE_NAME quillet-engine-clamav)

@@ -156,5 +156,6 @@ bool CEngineSettingsFile::Apply(const CEngineChoice& chosen, std::string* pstrWh
     if (!ApplyEngineChoice(choice, m_engine, pstrWhy))
         return false;
     m_strEngine = choice.strEngine;
+    m_applied = choice;
     return true;
 }

@@ -19,10 +19,13 @@ public:
     bool Save(const CEngineChoice& choice, std::string* pstrWhy) override;
     bool Apply(const CEngineChoice& choice, std::string* pstrWhy) override;
     std::string GetEngineName() const override { return m_strEngine; }
+    // The choice last applied, auto resolved.
+    const CEngineChoice& GetApplied() const { return m_applied; }
 
 private:
     CHostEngine& m_engine;
     CLazyEnginePool& m_workers;
+    CEngineChoice m_applied;
     std::string m_strEngine;
 };
 

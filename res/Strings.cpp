@@ -174,7 +174,7 @@ const char* LoadText(EStringId eId) {
     case IDS_APP_VERSION: return "quillet %d.%d.%d.%d\n";
     case IDS_APP_HELP:
         return "usage: quillet [--backup-bin] [--history [ID]] [--verbose] [--engine auto|reference|clamav|clamd|LIBRARY] "
-           "[--database DIR] [--clamd ADDRESS]\n"
+           "[--database DIR] [--clamd ADDRESS] [PATH]...\n"
            "  --backup-bin      open the Backup Bin alone; no engine is loaded\n"
            "  --history [ID]    open the history of scans alone, at scan ID; no engine is loaded\n"
            "  --verbose         say on standard error what failed quietly\n"
@@ -435,6 +435,17 @@ const char* LoadText(EStringId eId) {
                "into a folder and give it with --database DIR";
     case IDS_DATABASE_LINK_TO_NOTHING: return "it is a link to %s, which does not exist";
     case IDS_DATABASE_NO_SIGNATURES: return "the folder holds no signatures";
+    case IDS_LAUNCH_BAD_OPTION: return "quillet: %s: unknown option (a path that begins with '-' is given as ./%s)\n";
+    case IDS_LAUNCH_HELP_PATHS:
+        return "  PATH...           scan these files and folders (or file: URIs) at once in the results window,\n"
+               "                    with the options of the last scan started from the main window\n";
+    case IDS_LAUNCH_PATHS_WITH: return "quillet: paths cannot be given with %s\n";
+    case IDS_LAUNCH_NO_VALUE: return "quillet: %s needs a value\n";
+    case IDS_LAUNCH_MISSING: return "These were not found and are not scanned:";
+    case IDS_LAUNCH_MISSING_MORE: return "... and %d more.";
+    case IDS_LAUNCH_NOTHING_LEFT: return "Nothing is left to scan.";
+    case IDS_LAUNCH_LOADING: return "The scan engine is getting ready. The scan starts as soon as it is.";
+    case IDS_LAUNCH_NOT_LOCAL: return "not a file on this computer";
     }
     return "";
 }

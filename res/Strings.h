@@ -376,6 +376,16 @@ enum EStringId : uint16_t {
     IDS_DATABASE_FIX_INSTALL = 689,
     IDS_DATABASE_LINK_TO_NOTHING = 690,  // "%s": where the link points
     IDS_DATABASE_NO_SIGNATURES = 691,
+    // quillet PATH...: the results dialog straight from the command line.
+    IDS_LAUNCH_BAD_OPTION = 740,     // "%s": the word, "%s": it again
+    IDS_LAUNCH_HELP_PATHS = 741,     // --help's line for the paths
+    IDS_LAUNCH_PATHS_WITH = 742,     // "%s": --backup-bin or --history
+    IDS_LAUNCH_NO_VALUE = 743,       // "%s": the option
+    IDS_LAUNCH_MISSING = 744,        // above the missing paths' lines
+    IDS_LAUNCH_MISSING_MORE = 745,   // "%d": lines left out
+    IDS_LAUNCH_NOTHING_LEFT = 746,
+    IDS_LAUNCH_LOADING = 747,
+    IDS_LAUNCH_NOT_LOCAL = 748,      // a URI that names no file here
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

@@ -44,6 +44,16 @@ PATH=$PATH:/usr/sbin:/sbin "${dpkgr[@]}" -i "$main" "$clam" >"$tmp/dpkg" 2>&1 ||
 
 # The installed metadata passes its validators and names one version.
 desktop-file-validate "$root/usr/share/applications/quillet.desktop" || fail "desktop entry"
+grep -qx 'Exec=quillet %F' "$root/usr/share/applications/quillet.desktop" || fail "desktop entry takes no paths"
+# "Scan with Quillet": Dolphin reads only an executable service menu (a KDE
+# "Service", which desktop-file-validate does not know); every menu hands
+# the paths over as words of their own (Nemo as quoted URIs).
+menu=$root/usr/share/kio/servicemenus/quillet-scan.desktop
+[ -f "$menu" ] && [ -x "$menu" ] || fail "Dolphin service menu missing or not executable"
+grep -qx 'Exec=quillet %F' "$menu" || fail "Dolphin service menu"
+action=$root/usr/share/nemo/actions/quillet-scan.nemo_action
+grep -qx 'Exec=quillet %U' "$action" && grep -qx 'Quote=double' "$action" || fail "Nemo action"
+grep -q '<command>quillet %F</command>' "$root/usr/share/doc/quillet/examples/thunar-uca.xml" || fail "Thunar example"
 appstreamcli validate --no-net "$root/usr/share/metainfo/com.kestrum.Quillet.metainfo.xml" >/dev/null ||
   fail "metainfo"
 grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/com.kestrum.Quillet.metainfo.xml" ||

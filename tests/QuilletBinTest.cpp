@@ -275,6 +275,14 @@ TEST(QuilletVersionTest, EachProgramNamesTheProjectVersionWithoutEngineOrDisplay
         EXPECT_EQ(run.nExit, 0) << strName << ": " << run.strErr;
         EXPECT_EQ(run.strOut, strName + " " QUILLET_PROJECT_VERSION "\n");
     }
+#ifdef QUILLET_TEST_UI
+    // A path that looks like an option is refused before any window, not
+    // scanned and not handed to the toolkit.
+    const SRun option = RunProgram(BinDir() + "/quillet", {"-x"}, dir);
+    EXPECT_EQ(option.nExit, 64);
+    EXPECT_NE(option.strErr.find("./-x"), std::string::npos) << option.strErr;
+    EXPECT_NE(option.strErr.find("usage: quillet "), std::string::npos) << option.strErr;
+#endif
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include "base/Diagnostics.h"
 #include "res/Strings.h"
+#include "scan/SavedOptions.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
 #include "ui/BackupBinDlg.h"
@@ -247,6 +249,9 @@ void CMainDlg::RunScan() {
     {
         CScanDlg dlg(nullptr, m_session);
         dlg.m_req = MakeScanRequest();
+        // `quillet PATH...` scans with the options of the last scan started here.
+        if (!SaveOptions(m_services.pRegistry, dlg.m_req))
+            Diagnose("the scan options were not saved", "quillet/options in the config folder");
         dlg.ShowModal();
     }
     m_arTargets.clear();

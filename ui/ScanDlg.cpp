@@ -121,6 +121,11 @@ uint32_t CScanDlg::GetLastBackupNo() const {
     return m_pScanner ? m_pScanner->GetLastBackupNo() : m_session.GetLastBackupNo();
 }
 
+void CScanDlg::SetTargetsAsked(std::vector<CScanTarget> arAsked, std::vector<std::string> arMissing) {
+    m_arTargetsAsked = std::move(arAsked);
+    m_arMissingLines = std::move(arMissing);
+}
+
 void CScanDlg::OnTimer(wxTimerEvent&) {
     m_timer.Stop();
     if (!m_pScanner)
@@ -136,6 +141,10 @@ void CScanDlg::RunScan() {
     m_pRun = m_session.NewScan(m_req, view, m_rows, this);
     m_pScanner = &m_pRun->GetScanner();
     m_pRoads = &m_pRun->GetRoads(repairView);
+    if (!m_arTargetsAsked.empty())
+        m_pRun->SetTargetsAsked(m_arTargetsAsked);
+    for (const std::string& strLine : m_arMissingLines)
+        m_pRun->AddErrorLine(strLine);
     // Stop pressed before the first tick: every target ends at once.
     if (m_bStop)
         m_pScanner->Stop();
@@ -291,7 +300,7 @@ void CScanDlg::RecordHistory() {
     m_bRecorded = true;
     m_pRun->SetRoad(HISTORY_ROAD_WINDOW);
     std::string strWhy;
-    if (!m_pRun->RecordHistory(m_pRun->GetExitStatus(false, 0), &strWhy))
+    if (!m_pRun->RecordHistory(m_pRun->GetExitStatus(!m_arMissingLines.empty(), 0), &strWhy))
         Diagnose("the scan's record is not in the history (" + strWhy + ")",
                  m_services.pHistory ? m_services.pHistory->GetLocation() : std::string());
 }

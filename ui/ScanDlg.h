@@ -61,6 +61,10 @@ public:
 
     // Filled by the main dialog before ShowModal.
     SCANREQUEST m_req;
+    // Targets named on the command line, for the history: all of them as
+    // asked, and a line for each one that was not there (then left out of
+    // m_req).
+    void SetTargetsAsked(std::vector<CScanTarget> arAsked, std::vector<std::string> arMissing);
 
     // The last number the scan's backups took (the start number if none).
     uint32_t GetLastBackupNo() const;
@@ -144,6 +148,8 @@ private:
     wxStaticText* m_stcInfected = nullptr;
     wxStaticText* m_stcFile = nullptr;
 
+    std::vector<CScanTarget> m_arTargetsAsked;
+    std::vector<std::string> m_arMissingLines;
     bool m_bStop = false;
     bool m_bRecorded = false;
     bool m_bScanning = false;

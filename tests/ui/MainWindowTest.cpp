@@ -130,6 +130,11 @@ TEST_F(MainWindowTest, DefaultsScansAndExit) {
     ASSERT_GE(arBackups.size(), 4u);
     EXPECT_EQ(arBackups.size(), dlg.GetLastBackupNo());
     EXPECT_EQ(Count(m_arBoxes, "Torvane Professional|Scanning is finished!"), 2);
+    // What quillet PATH... scans with next: the options of the last scan started.
+    std::string strOptions;
+    EXPECT_TRUE(m_pServices->registry.QueryValue(HIVE_CURRENT_USER, "quillet", "options", 4096, &strOptions));
+    EXPECT_EQ(strOptions, "include-subfolders = yes\nall-files = yes\nrepair-automatically = yes\n"
+                          "backup-infected-files = yes\n");
 }
 
 TEST_F(MainWindowTest, ShownAtOnceWhileTheEngineTurnsOnScanNowWaitsAndAHangIsGivenUp) {
