@@ -12,8 +12,10 @@
 #include <wx/app.h>
 #include <wx/image.h>
 
+#include "platform/DesktopNotifier.h"
 #include "platform/EngineChoice.h"
 #include "platform/HistoryFile.h"
+#include "platform/MediaWatchService.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
@@ -139,6 +141,11 @@ private:
 wxIMPLEMENT_APP_NO_MAIN(CQuilletApp);
 
 int main(int argc, char** argv) {
+    // The drive watch and its notifications' senders need no window.
+    if (argc > 1 && strcmp(argv[1], NOTIFY_CHILD_OPTION) == 0)
+        return RunNotifyChild(argc - 1, argv + 1);
+    if (argc > 1 && strcmp(argv[1], "--watch-media") == 0)
+        return RunMediaWatch(argc - 1, argv + 1);
     // Answered before the toolkit starts: they need no display.
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--version") == 0) {

@@ -332,6 +332,25 @@ const char* LoadText(EStringId eId) {
     case IDS_NOTIFY_NO_BUS: return "no session bus";
     case IDS_NOTIFY_NO_ANSWER: return "the notification service did not answer in time";
     case IDS_HISTORY_CANNOT_READ: return "The history cannot be read: %s: %s";
+
+    case IDS_MEDIA_OFFER: return "Scan %s (%s)?";
+    case IDS_MEDIA_ACTION: return "Scan";
+    case IDS_MEDIA_SIZE_UNKNOWN: return "size not known";
+    case IDS_MEDIA_UNIT_B: return "B";
+    case IDS_MEDIA_UNIT_KIB: return "KiB";
+    case IDS_MEDIA_UNIT_MIB: return "MiB";
+    case IDS_MEDIA_UNIT_GIB: return "GiB";
+    case IDS_MEDIA_UNIT_TIB: return "TiB";
+    case IDS_MEDIA_NO_SERVICE: return "quillet --watch-media: no desktop notification service: %s\n";
+    case IDS_MEDIA_SETTINGS_UNREADABLE: return "quillet --watch-media: %s: cannot be read: %s\n";
+    case IDS_MEDIA_SETTINGS_BAD_LINE: return "quillet --watch-media: %s:%d: line not understood\n";
+    case IDS_MEDIA_NOT_STARTED: return "quillet --watch-media: %s cannot be started: %s\n";
+    case IDS_MEDIA_AUTOSTART_NOT_WRITTEN: return "quillet --watch-media: %s: the autostart entry cannot be written: %s\n";
+    case IDS_MEDIA_AUTOSTART_NOT_REMOVED: return "quillet --watch-media: %s: the autostart entry cannot be removed: %s\n";
+    case IDS_MEDIA_ENTRY_NAME: return "Quillet drive watch";
+    case IDS_MEDIA_ENTRY_COMMENT: return "Offers to scan a drive when it is inserted";
+    case IDS_MEDIA_USAGE: return "usage: quillet --watch-media [--enable|--disable]\n";
+    case IDS_MEDIA_NO_CONFIG_FOLDER: return "no configuration folder (neither XDG_CONFIG_HOME nor a home folder)";
     }
     return "";
 }
