@@ -271,18 +271,21 @@ int RunMediaWatch(int argc, char** argv) {
     const char* pszOpen = getenv("QUILLET_MEDIA_OPEN");
     const std::string strOpen = pszOpen && *pszOpen ? pszOpen : notifier.m_strOpen;
 
-    std::string strWhy;
-    if (notifier.Probe(&strWhy) != NOTIFY_SENT) {
-        fputs(Format(IDS_MEDIA_NO_SERVICE, strWhy, "").c_str(), stderr);
-        return 2;
-    }
-
+    // Blocked before any thread starts (the bus's own included), so only
+    // the loop hears them.
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
     sigprocmask(SIG_BLOCK, &set, nullptr);
     const int nSignalFd = signalfd(-1, &set, SFD_CLOEXEC);
+
+    std::string strWhy;
+    if (notifier.Probe(&strWhy) != NOTIFY_SENT) {
+        fputs(Format(IDS_MEDIA_NO_SERVICE, strWhy, "").c_str(), stderr);
+        close(nSignalFd);
+        return 2;
+    }
     const int nTableFd = open(strTable.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 
     CMediaWatch watch;
