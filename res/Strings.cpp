@@ -174,6 +174,8 @@ const char* LoadText(EStringId eId) {
            "[--database DIR] [--clamd ADDRESS]\n"
            "  --backup-bin      open the Backup Bin alone; no engine is loaded\n"
            "  --history [ID]    open the history of scans alone, at scan ID; no engine is loaded\n"
+           "  --watch-media [--enable|--disable]\n"
+           "                    offer to scan each drive inserted; --enable/--disable: at log-in or not\n"
            "  --verbose         say on standard error what failed quietly\n"
            "  --engine NAME     reference (default), clamav, clamd or a library's path\n"
            "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
