@@ -13,8 +13,10 @@
 #include <wx/app.h>
 #include <wx/image.h>
 
+#include "platform/DesktopNotifier.h"
 #include "platform/EngineChoice.h"
 #include "platform/HistoryFile.h"
+#include "platform/MediaWatchService.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
 #include "res/Version.h"
@@ -184,6 +186,11 @@ int UsageError(const char* pszFormat, const char* pszArg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The drive watch and its notifications' senders need no window.
+    if (argc > 1 && strcmp(argv[1], NOTIFY_CHILD_OPTION) == 0)
+        return RunNotifyChild(argc - 1, argv + 1);
+    if (argc > 1 && strcmp(argv[1], "--watch-media") == 0)
+        return RunMediaWatch(argc - 1, argv + 1);
     // Answered before the toolkit starts: they need no display.
     std::vector<char*> arToolkit{argv[0]};
     const char* pszAlone = nullptr;  // an option that opens a window of its own

@@ -92,8 +92,7 @@ std::string BusText(const std::string& str, bool bMarkup) {
 struct CWaiter {
     GMainLoop* pLoop = nullptr;
     guint32 nId = 0;
-    std::string strOpen;
-    std::string strRecordId;
+    std::vector<std::string> arAction;
 };
 
 void OnSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* pszSignal, GVariant* pParams,
@@ -105,7 +104,7 @@ void OnSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const 
         g_variant_get(pParams, "(u&s)", &nId, &pszKey);
         if (nId != pWaiter->nId || strcmp(pszKey, "default") != 0)
             return;
-        SpawnDetached({pWaiter->strOpen, "--history", pWaiter->strRecordId}, -1);
+        SpawnDetached(pWaiter->arAction, -1);
         g_main_loop_quit(pWaiter->pLoop);
     } else if (strcmp(pszSignal, "NotificationClosed") == 0 && g_variant_is_of_type(pParams, G_VARIANT_TYPE("(uu)"))) {
         guint32 nReason = 0;
@@ -124,6 +123,27 @@ gboolean OnWaitOver(gpointer pData) {
     return G_SOURCE_REMOVE;
 }
 
+// A connection of our own to the session bus; null with *ppError set.
+GDBusConnection* ConnectSessionBus(GError** ppError) {
+    gchar* pszAddress = g_strdup(CDBusAgentNotifier::SessionBusAddress().c_str());
+    GDBusConnection* pConn = g_dbus_connection_new_for_address_sync(
+        pszAddress,
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, ppError);
+    g_free(pszAddress);
+    if (pConn)
+        g_dbus_connection_set_exit_on_close(pConn, FALSE);
+    return pConn;
+}
+
+// The service's capabilities; a notification service may be started for
+// this: it is what the desktop has one for.
+GVariant* GetCapabilities(GDBusConnection* pConn, int nTimeoutMs, GError** ppError) {
+    return g_dbus_connection_call_sync(pConn, NOTIFY_NAME, NOTIFY_PATH, NOTIFY_NAME, "GetCapabilities", nullptr,
+                                       G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, nTimeoutMs, nullptr, ppError);
+}
+
 }  // namespace
 
 CDesktopNotifier::CDesktopNotifier(int nTimeoutMs) : m_nTimeoutMs(nTimeoutMs) {
@@ -135,6 +155,33 @@ CDesktopNotifier::CDesktopNotifier(int nTimeoutMs) : m_nTimeoutMs(nTimeoutMs) {
 
 ENotifyResult CDesktopNotifier::Send(const std::string& strSummary, const std::string& strBody,
                                      const std::string& strRecordId, std::string* pstrWhy) {
+    return Send(strSummary, strBody, SNotifyAction{LoadText(IDS_NOTIFY_ACTION), {m_strOpen, "--history", strRecordId}},
+                pstrWhy);
+}
+
+ENotifyResult CDesktopNotifier::Probe(std::string* pstrWhy) const {
+    if (CDBusAgentNotifier::SessionBusAddress().empty()) {
+        *pstrWhy = LoadText(IDS_NOTIFY_NO_BUS);
+        return NOTIFY_NO_BUS;
+    }
+    GError* pError = nullptr;
+    GDBusConnection* pConn = ConnectSessionBus(&pError);
+    GVariant* pCaps = pConn ? GetCapabilities(pConn, m_nTimeoutMs, &pError) : nullptr;
+    if (pCaps)
+        g_variant_unref(pCaps);
+    if (pConn) {
+        g_dbus_connection_close_sync(pConn, nullptr, nullptr);
+        g_object_unref(pConn);
+    }
+    if (pError) {
+        *pstrWhy = pError->message;
+        g_error_free(pError);
+    }
+    return pCaps ? NOTIFY_SENT : NOTIFY_FAILED;
+}
+
+ENotifyResult CDesktopNotifier::Send(const std::string& strSummary, const std::string& strBody,
+                                     const SNotifyAction& action, std::string* pstrWhy) {
     m_nWaiterPid = -1;
     // No bus, no notification: said at once, never a bus started for it.
     if (CDBusAgentNotifier::SessionBusAddress().empty()) {
@@ -146,9 +193,10 @@ ENotifyResult CDesktopNotifier::Send(const std::string& strSummary, const std::s
         *pstrWhy = strerror(errno);
         return NOTIFY_FAILED;
     }
-    const pid_t nPid = SpawnDetached({m_strHelper, NOTIFY_CHILD_OPTION, strSummary, strBody, strRecordId, m_strOpen,
-                                      std::to_string(m_nTimeoutMs), std::to_string(m_nWaitMs)},
-                                     arPipe[1]);
+    std::vector<std::string> arArgs = {m_strHelper,          NOTIFY_CHILD_OPTION,        strSummary,    strBody,
+                                       std::to_string(m_nTimeoutMs), std::to_string(m_nWaitMs), action.strLabel};
+    arArgs.insert(arArgs.end(), action.arArgv.begin(), action.arArgv.end());
+    const pid_t nPid = SpawnDetached(arArgs, arPipe[1]);
     close(arPipe[1]);
     if (nPid < 0) {
         close(arPipe[0]);
@@ -189,15 +237,19 @@ ENotifyResult CDesktopNotifier::Send(const std::string& strSummary, const std::s
     return NOTIFY_FAILED;
 }
 
+pid_t SpawnDetachedProgram(const std::vector<std::string>& arArgv) {
+    return arArgv.empty() ? -1 : SpawnDetached(arArgv, -1);
+}
+
 int RunNotifyChild(int argc, char** argv) {
-    if (argc < 7)
+    if (argc < 6)
         return 64;
     const std::string strSummary = argv[1], strBody = argv[2];
+    const int nTimeoutMs = atoi(argv[3]);
+    const int nWaitMs = atoi(argv[4]);
+    const std::string strLabel = argv[5];
     CWaiter waiter;
-    waiter.strRecordId = argv[3];
-    waiter.strOpen = argv[4];
-    const int nTimeoutMs = atoi(argv[5]);
-    const int nWaitMs = atoi(argv[6]);
+    waiter.arAction.assign(argv + 6, argv + argc);
 
     GError* pError = nullptr;
     auto fail = [&](GError* pErr) {
@@ -206,16 +258,9 @@ int RunNotifyChild(int argc, char** argv) {
             g_error_free(pErr);
         return 1;
     };
-    gchar* pszAddress = g_strdup(CDBusAgentNotifier::SessionBusAddress().c_str());
-    GDBusConnection* pConn = g_dbus_connection_new_for_address_sync(
-        pszAddress,
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &pError);
-    g_free(pszAddress);
+    GDBusConnection* pConn = ConnectSessionBus(&pError);
     if (!pConn)
         return fail(pError);
-    g_dbus_connection_set_exit_on_close(pConn, FALSE);
 
     // Listening before sending: an action taken at once is not missed.
     GMainContext* pContext = g_main_context_default();
@@ -223,12 +268,8 @@ int RunNotifyChild(int argc, char** argv) {
     const guint nSub = g_dbus_connection_signal_subscribe(pConn, nullptr, NOTIFY_NAME, nullptr, NOTIFY_PATH, nullptr,
                                                           G_DBUS_SIGNAL_FLAGS_NONE, OnSignal, &waiter, nullptr);
 
-    // A notification service may be started for this: it is what the
-    // desktop has one for.
     bool bActions = false, bMarkup = false;
-    GVariant* pCaps = g_dbus_connection_call_sync(pConn, NOTIFY_NAME, NOTIFY_PATH, NOTIFY_NAME, "GetCapabilities",
-                                                  nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE,
-                                                  nTimeoutMs, nullptr, &pError);
+    GVariant* pCaps = GetCapabilities(pConn, nTimeoutMs, &pError);
     if (!pCaps)
         return fail(pError);
     GVariantIter* pIter = nullptr;
@@ -242,8 +283,10 @@ int RunNotifyChild(int argc, char** argv) {
 
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
-    g_variant_builder_add(&actions, "s", "default");
-    g_variant_builder_add(&actions, "s", LoadText(IDS_NOTIFY_ACTION));
+    if (!waiter.arAction.empty()) {
+        g_variant_builder_add(&actions, "s", "default");
+        g_variant_builder_add(&actions, "s", BusText(strLabel, false).c_str());
+    }
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("quillet"));

@@ -1,5 +1,6 @@
 // One desktop notification through org.freedesktop.Notifications on the
-// session bus, whose default action opens Quillet's history at a record.
+// session bus, whose default action starts a program the caller names (at
+// the end of a scan: Quillet's history at the scan's record).
 // The server tells only the connection that sent a notification of its
 // action, so the sending is done by a small detached process of our own
 // (this program started anew with NOTIFY_CHILD_OPTION): it reports whether
@@ -10,6 +11,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 enum ENotifyResult {
     NOTIFY_SENT = 0,
@@ -21,6 +23,13 @@ enum ENotifyResult {
 // RunNotifyChild); a program that sends notifications checks for it first.
 constexpr const char* NOTIFY_CHILD_OPTION = "--notify-child";
 
+// The notification's default action: its label and the program it starts,
+// argv[0] first, each word as it is (no shell reads them).
+struct SNotifyAction {
+    std::string strLabel;
+    std::vector<std::string> arArgv;
+};
+
 class CDesktopNotifier {
 public:
     // nTimeoutMs bounds connecting and sending; the caller waits no longer
@@ -28,11 +37,18 @@ public:
     explicit CDesktopNotifier(int nTimeoutMs = 10000);
 
     // Sends the notification; *pstrWhy says why not otherwise.
+    ENotifyResult Send(const std::string& strSummary, const std::string& strBody, const SNotifyAction& action,
+                       std::string* pstrWhy);
+    // At the end of a scan: the action opens the history at its record.
     ENotifyResult Send(const std::string& strSummary, const std::string& strBody, const std::string& strRecordId,
                        std::string* pstrWhy);
 
+    // Asks the notification service whether it is there, as Send would
+    // reach it, without showing anything.
+    ENotifyResult Probe(std::string* pstrWhy) const;
+
     // The program started with NOTIFY_CHILD_OPTION (default: this one's own
-    // file) and the one the default action starts with --history ID
+    // file) and quillet, which the history's action starts with --history ID
     // (default: quillet beside this program, else quillet on the PATH).
     std::string m_strHelper;
     std::string m_strOpen;
@@ -45,7 +61,11 @@ private:
     int m_nTimeoutMs;
 };
 
+// Starts a program on its own (a session of its own, nothing of ours
+// open, signals as new), not waited for; -1 when it cannot be started.
+pid_t SpawnDetachedProgram(const std::vector<std::string>& arArgv);
+
 // The detached sender: argv[0] is NOTIFY_CHILD_OPTION, then the summary,
-// the body, the record's id, the program to open, the send timeout and the
-// wait, in milliseconds. Reports "0" or "1 REASON" on descriptor 3.
+// the body, the send timeout and the wait in milliseconds, the action's
+// label and the action's argv. Reports "0" or "1 REASON" on descriptor 3.
 int RunNotifyChild(int argc, char** argv);

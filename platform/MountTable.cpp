@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -126,6 +127,7 @@ std::vector<CMount> CMountTable::ParseMountInfo(const std::string& strText, cons
         if (sscanf(arFields[2].c_str(), "%u:%u%c", &nMajor, &nMinor, &chEnd) == 2)
             mount.nDev = makedev(nMajor, nMinor);
         mount.bAutomount = strType == "autofs";
+        mount.nMountId = static_cast<uint32_t>(strtoul(arFields[0].c_str(), nullptr, 10));
         arMounts.push_back(std::move(mount));
     }
     return arMounts;

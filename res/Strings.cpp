@@ -177,6 +177,8 @@ const char* LoadText(EStringId eId) {
            "[--database DIR] [--clamd ADDRESS] [PATH]...\n"
            "  --backup-bin      open the Backup Bin alone; no engine is loaded\n"
            "  --history [ID]    open the history of scans alone, at scan ID; no engine is loaded\n"
+           "  --watch-media [--enable|--disable]\n"
+           "                    offer to scan each drive inserted; --enable/--disable: at log-in or not\n"
            "  --verbose         say on standard error what failed quietly\n"
            "  --engine NAME     auto (default), reference, clamav, clamd or a library's path\n"
            "  --database DIR    clamav's signature folder (default /var/lib/clamav)\n"
@@ -446,6 +448,24 @@ const char* LoadText(EStringId eId) {
     case IDS_LAUNCH_NOTHING_LEFT: return "Nothing is left to scan.";
     case IDS_LAUNCH_LOADING: return "The scan engine is getting ready. The scan starts as soon as it is.";
     case IDS_LAUNCH_NOT_LOCAL: return "not a file on this computer";
+    case IDS_MEDIA_OFFER: return "Scan %s (%s)?";
+    case IDS_MEDIA_ACTION: return "Scan";
+    case IDS_MEDIA_SIZE_UNKNOWN: return "size not known";
+    case IDS_MEDIA_UNIT_B: return "B";
+    case IDS_MEDIA_UNIT_KIB: return "KiB";
+    case IDS_MEDIA_UNIT_MIB: return "MiB";
+    case IDS_MEDIA_UNIT_GIB: return "GiB";
+    case IDS_MEDIA_UNIT_TIB: return "TiB";
+    case IDS_MEDIA_NO_SERVICE: return "quillet --watch-media: no desktop notification service: %s\n";
+    case IDS_MEDIA_SETTINGS_UNREADABLE: return "quillet --watch-media: %s: cannot be read: %s\n";
+    case IDS_MEDIA_SETTINGS_BAD_LINE: return "quillet --watch-media: %s:%d: line not understood\n";
+    case IDS_MEDIA_NOT_STARTED: return "quillet --watch-media: %s cannot be started: %s\n";
+    case IDS_MEDIA_AUTOSTART_NOT_WRITTEN: return "quillet --watch-media: %s: the autostart entry cannot be written: %s\n";
+    case IDS_MEDIA_AUTOSTART_NOT_REMOVED: return "quillet --watch-media: %s: the autostart entry cannot be removed: %s\n";
+    case IDS_MEDIA_ENTRY_NAME: return "Quillet drive watch";
+    case IDS_MEDIA_ENTRY_COMMENT: return "Offers to scan a drive when it is inserted";
+    case IDS_MEDIA_USAGE: return "usage: quillet --watch-media [--enable|--disable]\n";
+    case IDS_MEDIA_NO_CONFIG_FOLDER: return "no configuration folder (neither XDG_CONFIG_HOME nor a home folder)";
     }
     return "";
 }

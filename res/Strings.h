@@ -386,6 +386,25 @@ enum EStringId : uint16_t {
     IDS_LAUNCH_NOTHING_LEFT = 746,
     IDS_LAUNCH_LOADING = 747,
     IDS_LAUNCH_NOT_LOCAL = 748,      // a URI that names no file here
+    // quillet --watch-media: the offer to scan a drive just inserted.
+    IDS_MEDIA_OFFER = 770,           // "%s": the drive's name, "%s": its size
+    IDS_MEDIA_ACTION = 771,
+    IDS_MEDIA_SIZE_UNKNOWN = 772,
+    IDS_MEDIA_UNIT_B = 773,
+    IDS_MEDIA_UNIT_KIB = 774,
+    IDS_MEDIA_UNIT_MIB = 775,
+    IDS_MEDIA_UNIT_GIB = 776,
+    IDS_MEDIA_UNIT_TIB = 777,
+    IDS_MEDIA_NO_SERVICE = 778,      // "%s": why
+    IDS_MEDIA_SETTINGS_UNREADABLE = 779,  // "%s": the file, "%s": why
+    IDS_MEDIA_SETTINGS_BAD_LINE = 780,    // "%s": the file, "%d": the line
+    IDS_MEDIA_NOT_STARTED = 781,     // "%s": the program, "%s": why
+    IDS_MEDIA_AUTOSTART_NOT_WRITTEN = 782,  // "%s": the entry, "%s": why
+    IDS_MEDIA_AUTOSTART_NOT_REMOVED = 783,  // "%s": the entry, "%s": why
+    IDS_MEDIA_ENTRY_NAME = 784,      // the autostart entry's name and comment
+    IDS_MEDIA_ENTRY_COMMENT = 785,
+    IDS_MEDIA_USAGE = 786,
+    IDS_MEDIA_NO_CONFIG_FOLDER = 787,
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.

@@ -87,6 +87,7 @@ struct CMount {
     int nType = DRIVE_TYPE_UNKNOWN;
     uint64_t nDev = 0;          // the device its files carry (st_dev); 0 when not known
     bool bAutomount = false;    // mounted on first use: opening it may wait on a device or a server
+    uint32_t nMountId = 0;      // the table's id of this mount: a mount made anew gets a new one
 };
 
 class IDriveSource {

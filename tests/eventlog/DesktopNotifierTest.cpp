@@ -1,23 +1,29 @@
-// The desktop notification at the end of a scheduled scan, through a real
-// notification daemon (dunst) on a private session bus under Xvfb.
+// The desktop notification at the end of a scheduled scan and the offer to
+// scan a drive just mounted, through a real notification daemon (dunst) on
+// a private session bus under Xvfb.
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
 #include "eventlog/TestBus.h"
 #include "fakes/TempDir.h"
 #include "platform/DesktopNotifier.h"
+#include "scan/MediaWatch.h"
 
 namespace {
 
@@ -185,5 +191,176 @@ TEST(DesktopNotifierTest, AScheduledRunLeavesItsRecordAndANotification) {
     RunCommand("dunstctl close");
     const std::string strShown = RunCommand("dunstctl history");
     EXPECT_NE(strShown.find("\"Quillet found 1 infected file\""), std::string::npos) << strShown;
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+namespace {
+
+// quillet --watch-media over a fake mount table; its standard error goes
+// to a file.
+pid_t StartWatch(const std::string& strDir, const std::string& strTable, const std::string& strOpen) {
+    const std::string strErr = strDir + "/watch.err";
+    const std::vector<std::string> arEnv = {"QUILLET_MOUNTINFO=" + strTable, "QUILLET_MEDIA_OPEN=" + strOpen,
+                                            "XDG_CONFIG_HOME=" + strDir + "/cfg"};
+    std::vector<char*> arEnvp;
+    for (const std::string& str : arEnv)
+        arEnvp.push_back(const_cast<char*>(str.c_str()));
+    for (char** pp = environ; *pp; ++pp)
+        if (strncmp(*pp, "QUILLET_", 8) != 0 && strncmp(*pp, "XDG_CONFIG_HOME=", 16) != 0)
+            arEnvp.push_back(*pp);
+    arEnvp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    char szOption[] = "--watch-media";
+    char* arArgs[] = {const_cast<char*>(QUILLET_PATH), szOption, nullptr};
+    pid_t nPid = -1;
+    if (posix_spawn(&nPid, QUILLET_PATH, &actions, nullptr, arArgs, arEnvp.data()) != 0)
+        nPid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return nPid;
+}
+
+// Mount table lines; a blank in a mount point is written "\040".
+std::string MountLine(int nId, const std::string& strPath, const char* pszType) {
+    std::string strField;
+    for (char ch : strPath)
+        strField += ch == ' ' ? std::string("\\040") : std::string(1, ch);
+    return std::to_string(nId) + " 1 0:" + std::to_string(nId) + " / " + strField + " rw - " + pszType +
+           " none rw\n";
+}
+
+// Replaced in one rename, as the kernel's table never shows half a line.
+void WriteTable(const std::string& strTable, const std::string& strText) {
+    CTempDir::WriteFile(strTable + ".new", strText);
+    rename((strTable + ".new").c_str(), strTable.c_str());
+}
+
+// User and system time the process has used, in clock ticks.
+long CpuTicks(pid_t nPid) {
+    const std::string strStat = ReadAll("/proc/" + std::to_string(nPid) + "/stat");
+    std::istringstream in(strStat.substr(strStat.rfind(')') + 2));
+    std::string strField;
+    long nUser = 0, nSystem = 0;
+    for (int i = 3; i <= 15 && in >> strField; ++i) {
+        if (i == 14)
+            nUser = atol(strField.c_str());
+        if (i == 15)
+            nSystem = atol(strField.c_str());
+    }
+    return nUser + nSystem;
+}
+
+}  // namespace
+
+TEST(MediaWatchNotifyTest, WithoutANotificationServiceItSaysSoOnceAndEnds) {
+    CTempDir dir;
+    const std::string strTable = dir / "mountinfo";
+    ASSERT_TRUE(CTempDir::WriteFile(strTable, MountLine(1, "/", "ext4")));
+    // A bus that knows of no service to start for notifications.
+    std::string strSession = ReadAll("/usr/share/dbus-1/session.conf");
+    const std::string strDirs = "<standard_session_servicedirs />";
+    ASSERT_NE(strSession.find(strDirs), std::string::npos);
+    strSession.erase(strSession.find(strDirs), strDirs.size());
+    const std::string strConfig = dir / "bus.conf";
+    ASSERT_TRUE(CTempDir::WriteFile(strConfig, strSession));
+    for (bool bBus : {false, true}) {
+        std::unique_ptr<CPrivateBus> pBus(bBus ? new CPrivateBus(strConfig) : nullptr);
+        ASSERT_TRUE(!bBus || !pBus->Address().empty());
+        const char* pszOld = getenv("DBUS_SESSION_BUS_ADDRESS");
+        const std::string strOld = pszOld ? pszOld : "";
+        if (!bBus) {
+            unsetenv("DBUS_SESSION_BUS_ADDRESS");
+            setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+        }
+        const pid_t nPid = StartWatch(dir.Path(), strTable, "/bin/true");
+        ASSERT_GT(nPid, 0);
+        int nStatus = -1;
+        for (int i = 0; i < 200 && waitpid(nPid, &nStatus, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(milliseconds(50));
+        if (!WIFEXITED(nStatus))
+            kill(nPid, SIGKILL), waitpid(nPid, nullptr, 0);
+        EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 2) << bBus;
+        const std::string strErr = ReadAll(dir / "watch.err");
+        EXPECT_EQ(strErr.rfind("quillet --watch-media: no desktop notification service: ", 0), 0u) << strErr;
+        EXPECT_EQ(std::count(strErr.begin(), strErr.end(), '\n'), 1) << strErr;
+        if (pszOld && !bBus)
+            setenv("DBUS_SESSION_BUS_ADDRESS", strOld.c_str(), 1);
+    }
+}
+
+TEST(MediaWatchNotifyTest, ADriveThatHoldsIsOfferedOnceAndItsActionStartsQuilletOnIt) {
+    CTempDir dir;
+    CPrivateBus bus;
+    ASSERT_FALSE(bus.Address().empty());
+    CDunst dunst(dir / "dunst");
+    ASSERT_TRUE(dunst.Ready());
+    ASSERT_EQ(mkdir((dir / "cfg").c_str(), 0700), 0);
+    // Stands for quillet: one line per word it was given.
+    const std::string strOpen = dir / "open.sh";
+    ASSERT_TRUE(CTempDir::WriteFile(strOpen, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n", 0755));
+    const std::string strShare = dir / "share", strStick = dir / "my stick $(touch pwned)";
+    ASSERT_EQ(mkdir(strShare.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(strStick.c_str(), 0700), 0);
+    const std::string strTable = dir / "mountinfo";
+    const std::string strBase = MountLine(1, "/", "ext4") + MountLine(2, strShare, "nfs");
+    ASSERT_TRUE(CTempDir::WriteFile(strTable, strBase));
+
+    const pid_t nPid = StartWatch(dir.Path(), strTable, strOpen);
+    ASSERT_GT(nPid, 0);
+    std::this_thread::sleep_for(milliseconds(500));
+    // Mounted and unmounted 100 times a second: no notification.
+    const auto flapEnd = steady_clock::now() + milliseconds(2500);
+    for (int nId = 10; steady_clock::now() < flapEnd; ++nId) {
+        WriteTable(strTable, nId % 2 ? strBase + MountLine(nId, strStick, "cifs") : strBase);
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    WriteTable(strTable, strBase);
+    EXPECT_EQ(RunCommand("dunstctl count displayed"), "0\n");
+
+    // It holds: one notification, and only one, saying what it offers.
+    auto showing = [] {
+        for (int i = 0; i < 100 && RunCommand("dunstctl count displayed") != "1\n"; ++i)
+            std::this_thread::sleep_for(milliseconds(50));
+    };
+    WriteTable(strTable, strBase + MountLine(500, strStick, "cifs"));
+    showing();
+    std::this_thread::sleep_for(milliseconds(2500));
+    EXPECT_EQ(RunCommand("dunstctl count displayed"), "1\n");
+    EXPECT_EQ(RunCommand("dunstctl count waiting"), "0\n");
+    struct statvfs st {};
+    ASSERT_EQ(statvfs(strStick.c_str(), &st), 0);
+    RunCommand("dunstctl close");
+    const std::string strShown = RunCommand("dunstctl history");
+    EXPECT_NE(strShown.find("\"Scan my stick $(touch pwned) (" +
+                            MediaSizeText(static_cast<uint64_t>(st.f_blocks) * st.f_frsize) + ")?\""),
+              std::string::npos)
+        << strShown;
+
+    // Taken out and put in again: offered again.
+    WriteTable(strTable, strBase);
+    std::this_thread::sleep_for(milliseconds(500));
+    WriteTable(strTable, strBase + MountLine(501, strStick, "cifs"));
+    showing();
+    ASSERT_EQ(RunCommand("dunstctl count displayed"), "1\n");
+
+    // Gone before the click: quillet is started on it all the same, with
+    // the mount point as one word, and its scan says what is missing.
+    WriteTable(strTable, strBase);
+    ASSERT_EQ(rmdir(strStick.c_str()), 0);
+    RunCommand("dunstctl action 0");
+    const auto end = steady_clock::now() + milliseconds(5000);
+    while (ReadAll(strOpen + ".args").empty() && steady_clock::now() < end)
+        std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_EQ(ReadAll(strOpen + ".args"), strStick + "\n");
+
+    // A few looks a second at most, never a busy loop; SIGTERM ends it.
+    EXPECT_LT(CpuTicks(nPid), sysconf(_SC_CLK_TCK) * 2);
+    kill(nPid, SIGTERM);
+    int nStatus = -1;
+    for (int i = 0; i < 100 && waitpid(nPid, &nStatus, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+    EXPECT_EQ(ReadAll(dir / "watch.err"), "");
     unsetenv("XDG_CONFIG_HOME");
 }

@@ -21,10 +21,11 @@
 extern char** environ;
 
 // dbus-daemon --session on its own, its address put in
-// DBUS_SESSION_BUS_ADDRESS for as long as it lives.
+// DBUS_SESSION_BUS_ADDRESS for as long as it lives; with strConfig, that
+// configuration file instead of the session's (which may start services).
 class CPrivateBus {
 public:
-    CPrivateBus() {
+    explicit CPrivateBus(const std::string& strConfig = std::string()) {
         const char* pszOld = getenv("DBUS_SESSION_BUS_ADDRESS");
         m_bHadOld = pszOld != nullptr;
         m_strOld = pszOld ? pszOld : "";
@@ -42,7 +43,8 @@ public:
         char szSession[] = "--session";
         char szNoFork[] = "--nofork";
         char szPrint[] = "--print-address";
-        char* arArgs[] = {szName, szSession, szNoFork, szPrint, nullptr};
+        std::string strConfigOption = "--config-file=" + strConfig;
+        char* arArgs[] = {szName, strConfig.empty() ? szSession : strConfigOption.data(), szNoFork, szPrint, nullptr};
         if (posix_spawnp(&m_nPid, "dbus-daemon", &actions, nullptr, arArgs, environ) != 0)
             m_nPid = -1;
         posix_spawn_file_actions_destroy(&actions);
