@@ -1,4 +1,5 @@
 #include "platform/EngineSettingsFile.h"
+#include "platform/MediaWatchService.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -158,4 +159,12 @@ bool CEngineSettingsFile::Apply(const CEngineChoice& chosen, std::string* pstrWh
     m_strEngine = choice.strEngine;
     m_applied = choice;
     return true;
+}
+
+bool CEngineSettingsFile::IsMediaWatchOn() const {
+    return IsMediaWatchEnabled();
+}
+
+bool CEngineSettingsFile::SetMediaWatch(bool bOn, std::string* pstrWhy) {
+    return EnableMediaWatch(bOn, pstrWhy);
 }

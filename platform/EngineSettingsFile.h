@@ -19,6 +19,8 @@ public:
     bool Save(const CEngineChoice& choice, std::string* pstrWhy) override;
     bool Apply(const CEngineChoice& choice, std::string* pstrWhy) override;
     std::string GetEngineName() const override { return m_strEngine; }
+    bool IsMediaWatchOn() const override;
+    bool SetMediaWatch(bool bOn, std::string* pstrWhy) override;
     // The choice last applied, auto resolved.
     const CEngineChoice& GetApplied() const { return m_applied; }
 

@@ -279,6 +279,7 @@ const char* LoadText(EStringId eId) {
     case IDS_SCHEDULE_MENU: return "&Schedule...\tCtrl+E";
     case IDS_HISTORY_MENU: return "&History...\tCtrl+H";
     case IDS_MAIN_ENGINE_FAILED: return "Failed";
+    case IDS_SETTINGS_MEDIA_WATCH: return "&Offer to scan a drive when it is inserted";
     case IDS_SCAN_TOOL_PROGRESS: return "Scanned: %d, Infected: %d, %d files/s, %s, %s";
     case IDS_SCHEDULE_COL_NAME: return "Name";
     case IDS_SCHEDULE_COL_WHEN: return "When";

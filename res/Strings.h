@@ -235,7 +235,8 @@ enum EStringId : uint16_t {
     IDS_SCHEDULE_MENU = 551,
     IDS_HISTORY_MENU = 610,
     IDS_SCAN_TOOL_PROGRESS = 611,
-    IDS_MAIN_ENGINE_FAILED = 612,  // "Engine Ver." after a failed load  // "%d" scanned, "%d" found, "%d" files a second, "%s" folder, "%s" time
+    IDS_MAIN_ENGINE_FAILED = 612,  // "Engine Ver." after a failed load
+    IDS_SETTINGS_MEDIA_WATCH = 613,  // "%d" scanned, "%d" found, "%d" files a second, "%s" folder, "%s" time
     IDS_SCHEDULE_COL_NAME = 552,
     IDS_SCHEDULE_COL_WHEN = 553,
     IDS_SCHEDULE_COL_TARGETS = 554,

@@ -66,4 +66,12 @@ public:
     virtual bool Apply(const CEngineChoice& choice, std::string* pstrWhy) = 0;
     // reference, clamav, clamd or a library's path: never "auto".
     virtual std::string GetEngineName() const = 0;
+    // The offer to scan a drive when it is inserted (quillet --watch-media
+    // started at log-in): on or off, and turning it on or off.
+    virtual bool IsMediaWatchOn() const { return false; }
+    virtual bool SetMediaWatch(bool bOn, std::string* pstrWhy) {
+        (void)bOn;
+        pstrWhy->clear();
+        return false;
+    }
 };

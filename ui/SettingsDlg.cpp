@@ -60,6 +60,8 @@ CSettingsDlg::CSettingsDlg(wxWindow* pParent, IEngineSettings& settings) : m_set
     m_txtClamd->SetHint("unix:/run/clamav/clamd.ctl");
     m_chkQuarantine = new wxCheckBox(this, IDC_QUARANTINE, Text(IDS_SETTINGS_QUARANTINE));
     m_chkQuarantine->SetValue(m_choice.bQuarantine);
+    m_chkMediaWatch = new wxCheckBox(this, IDC_MEDIA_WATCH, Text(IDS_SETTINGS_MEDIA_WATCH));
+    m_chkMediaWatch->SetValue(m_settings.IsMediaWatchOn());
 
     auto* pGrid = new wxFlexGridSizer(2, FromDIP(wxSize(8, 8)));
     pGrid->AddGrowableCol(1);
@@ -72,6 +74,7 @@ CSettingsDlg::CSettingsDlg(wxWindow* pParent, IEngineSettings& settings) : m_set
     auto* pMain = new wxBoxSizer(wxVERTICAL);
     pMain->Add(pGrid, 0, wxEXPAND | wxALL, FromDIP(8));
     pMain->Add(m_chkQuarantine, 0, wxLEFT | wxRIGHT, FromDIP(8));
+    pMain->Add(m_chkMediaWatch, 0, wxLEFT | wxRIGHT | wxTOP, FromDIP(8));
     auto* pButtons = new wxBoxSizer(wxHORIZONTAL);
     pButtons->AddStretchSpacer();
     pButtons->Add(new wxButton(this, IDC_SAVE, Text(IDS_SETTINGS_SAVE)), 0, wxRIGHT, FromDIP(8));
@@ -110,5 +113,10 @@ void CSettingsDlg::OnSave(wxCommandEvent&) {
         return;
     }
     m_choice = choice;
+    // The drive offer lives in the desktop's autostart folder, not in the file.
+    if (m_chkMediaWatch->GetValue() != m_settings.IsMediaWatchOn() &&
+        !m_settings.SetMediaWatch(m_chkMediaWatch->GetValue(), &strWhy))
+        QuilletMessageBox(ToDisplay(Formatted(IDS_SETTINGS_NOT_SAVED, strWhy)), Text(IDS_SETTINGS_CAPTION),
+                          wxOK | wxICON_EXCLAMATION, this);
     EndModal(wxID_OK);
 }

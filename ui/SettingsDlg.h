@@ -22,6 +22,7 @@ public:
         IDC_CLAMD = 1203,
         IDC_QUARANTINE = 1204,
         IDC_SAVE = 1205,
+        IDC_MEDIA_WATCH = 1206,
         IDC_CANCEL = wxID_CANCEL,
     };
     // The choices' order in IDC_ENGINE; a library named in the file is one more.
@@ -43,6 +44,7 @@ private:
     wxTextCtrl* m_txtDatabase = nullptr;
     wxTextCtrl* m_txtClamd = nullptr;
     wxCheckBox* m_chkQuarantine = nullptr;
+    wxCheckBox* m_chkMediaWatch = nullptr;
 
     wxDECLARE_EVENT_TABLE();
 };
