@@ -1,5 +1,7 @@
 #include "platform/EngineChoice.h"
 
+#include "base/TextParts.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -17,14 +19,6 @@
 #include "platform/XdgRegistry.h"
 
 namespace {
-
-std::string Trim(const std::string& str) {
-    size_t nStart = str.find_first_not_of(" \t\r");
-    if (nStart == std::string::npos)
-        return std::string();
-    size_t nEnd = str.find_last_not_of(" \t\r");
-    return str.substr(nStart, nEnd - nStart + 1);
-}
 
 std::string HostFolder() {
     std::string strHost = CHostEngine::DefaultHostPath();
@@ -86,14 +80,14 @@ std::string ClamdAddressFromConfig(const std::string& strConfText) {
     std::istringstream in(strConfText);
     std::string strLine, strSocket, strPort, strAddr;
     while (std::getline(in, strLine)) {
-        strLine = Trim(strLine);
+        strLine = TrimBlanks(strLine);
         if (strLine.empty() || strLine[0] == '#')
             continue;
         size_t nSpace = strLine.find_first_of(" \t");
         if (nSpace == std::string::npos)
             continue;
         const std::string strName = strLine.substr(0, nSpace);
-        const std::string strValue = Trim(strLine.substr(nSpace));
+        const std::string strValue = TrimBlanks(strLine.substr(nSpace));
         if (strName == "LocalSocket")
             strSocket = strValue;
         else if (strName == "TCPSocket")

@@ -1,5 +1,7 @@
 #include "scan/EngineSettings.h"
 
+#include "base/TextParts.h"
+
 #include <stdio.h>
 
 #include <sstream>
@@ -8,14 +10,6 @@
 #include "res/Strings.h"
 
 namespace {
-
-std::string Trim(const std::string& str) {
-    size_t nStart = str.find_first_not_of(" \t\r");
-    if (nStart == std::string::npos)
-        return std::string();
-    size_t nEnd = str.find_last_not_of(" \t\r");
-    return str.substr(nStart, nEnd - nStart + 1);
-}
 
 std::string Format(EStringId eId, const std::string& strFirst, const std::string& strSecond = std::string()) {
     const char* pszFormat = LoadText(eId);
@@ -27,9 +21,9 @@ std::string Format(EStringId eId, const std::string& strFirst, const std::string
 
 // The setting a line sets; "" for a comment, a blank or a line not understood.
 std::string SettingName(const std::string& strLine) {
-    const std::string strText = Trim(strLine.substr(0, strLine.find('#')));
+    const std::string strText = TrimBlanks(strLine.substr(0, strLine.find('#')));
     const size_t nEq = strText.find('=');
-    return nEq == std::string::npos ? std::string() : Trim(strText.substr(0, nEq));
+    return nEq == std::string::npos ? std::string() : TrimBlanks(strText.substr(0, nEq));
 }
 
 }  // namespace
@@ -38,12 +32,12 @@ bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int
     std::istringstream in(strText);
     std::string strLine;
     for (int nLine = 1; std::getline(in, strLine); ++nLine) {
-        strLine = Trim(strLine.substr(0, strLine.find('#')));
+        strLine = TrimBlanks(strLine.substr(0, strLine.find('#')));
         if (strLine.empty())
             continue;
         size_t nEq = strLine.find('=');
-        const std::string strName = nEq == std::string::npos ? std::string() : Trim(strLine.substr(0, nEq));
-        const std::string strValue = nEq == std::string::npos ? std::string() : Trim(strLine.substr(nEq + 1));
+        const std::string strName = nEq == std::string::npos ? std::string() : TrimBlanks(strLine.substr(0, nEq));
+        const std::string strValue = nEq == std::string::npos ? std::string() : TrimBlanks(strLine.substr(nEq + 1));
         if (strName == "engine" && !strValue.empty()) {
             pChoice->strEngine = strValue;
         } else if (strName == "database") {

@@ -3,19 +3,9 @@
 #include <cstdio>
 #include <sstream>
 
+#include "base/TextParts.h"
 #include "res/Strings.h"
 #include "scan/Mounts.h"
-
-namespace {
-
-std::string Trim(const std::string& str) {
-    const size_t nStart = str.find_first_not_of(" \t\r");
-    if (nStart == std::string::npos)
-        return std::string();
-    return str.substr(nStart, str.find_last_not_of(" \t\r") - nStart + 1);
-}
-
-}  // namespace
 
 bool ParseMediaSize(const std::string& strText, uint64_t* pnBytes) {
     uint64_t nValue = 0;
@@ -48,12 +38,12 @@ bool ParseMediaSettings(const std::string& strText, SMediaSettings* pSettings, i
     std::istringstream in(strText);
     std::string strLine;
     for (int nLine = 1; std::getline(in, strLine); ++nLine) {
-        strLine = Trim(strLine.substr(0, strLine.find('#')));
+        strLine = TrimBlanks(strLine.substr(0, strLine.find('#')));
         if (strLine.empty())
             continue;
         const size_t nEq = strLine.find('=');
-        const std::string strName = nEq == std::string::npos ? std::string() : Trim(strLine.substr(0, nEq));
-        const std::string strValue = nEq == std::string::npos ? std::string() : Trim(strLine.substr(nEq + 1));
+        const std::string strName = nEq == std::string::npos ? std::string() : TrimBlanks(strLine.substr(0, nEq));
+        const std::string strValue = nEq == std::string::npos ? std::string() : TrimBlanks(strLine.substr(nEq + 1));
         uint64_t nBytes = 0;
         if (strName == "scan-below" && strValue == "off") {
             pSettings->nScanBelow = 0;

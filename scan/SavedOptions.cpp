@@ -1,5 +1,7 @@
 #include "scan/SavedOptions.h"
 
+#include "base/TextParts.h"
+
 #include <sstream>
 
 namespace {
@@ -20,13 +22,6 @@ constexpr SOPTION g_arOptions[] = {
     {"backup-infected-files", &SCANREQUEST::bBackup},
 };
 
-std::string Trim(const std::string& str) {
-    const size_t nStart = str.find_first_not_of(" \t\r");
-    if (nStart == std::string::npos)
-        return std::string();
-    return str.substr(nStart, str.find_last_not_of(" \t\r") - nStart + 1);
-}
-
 }  // namespace
 
 std::string FormatSavedOptions(const SCANREQUEST& req) {
@@ -41,14 +36,14 @@ bool ParseSavedOptions(const std::string& strText, SCANREQUEST* pReq) {
     std::istringstream in(strText);
     std::string strLine;
     while (std::getline(in, strLine)) {
-        strLine = Trim(strLine);
+        strLine = TrimBlanks(strLine);
         if (strLine.empty())
             continue;
         const size_t nEq = strLine.find('=');
         if (nEq == std::string::npos)
             return false;
-        const std::string strName = Trim(strLine.substr(0, nEq));
-        const std::string strValue = Trim(strLine.substr(nEq + 1));
+        const std::string strName = TrimBlanks(strLine.substr(0, nEq));
+        const std::string strValue = TrimBlanks(strLine.substr(nEq + 1));
         if (strValue != "yes" && strValue != "no")
             return false;
         bool bKnown = false;
