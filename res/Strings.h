@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 enum EStringId : uint16_t {
     // Shared by several windows.
@@ -388,5 +390,21 @@ enum EStringId : uint16_t {
     IDS_LAUNCH_NOT_LOCAL = 748,      // a URI that names no file here
 };
 
-// The text of an id; "" for a number the table does not hold. Never null.
+// The text of an id in the user's language: the translation put in by
+// TranslateTexts, else the table's own text; "" for a number the table does
+// not hold. Never null.
 const char* LoadText(EStringId eId);
+
+// The table's own text, as users have always read it: the catalogs' msgid.
+const char* LoadSourceText(EStringId eId);
+
+// Every id the table holds lies below this.
+constexpr int QUILLET_TEXT_ID_END = 1000;
+
+// A catalog's text for a table text; false when it has none.
+using FnTranslateText = std::function<bool(const char* pszSource, std::string& strOut)>;
+
+// Looks every text up once, before any other thread reads one: in the
+// language's catalog, then in the fallback's (empty: none). Empty both: the
+// table's own texts again.
+void TranslateTexts(const FnTranslateText& fnLanguage, const FnTranslateText& fnFallback);
