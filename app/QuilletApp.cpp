@@ -16,6 +16,7 @@
 #include "platform/EngineChoice.h"
 #include "platform/HistoryFile.h"
 #include "platform/PlatformServices.h"
+#include "platform/UserLanguage.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "ui/AppIcon.h"
@@ -26,6 +27,7 @@
 #include "ui/LaunchScan.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/WindowLanguage.h"
 
 // The arguments as the system handed them over: paths are bytes. The
 // options (with the program's name) go on to the toolkit; the targets stay
@@ -36,6 +38,8 @@ std::vector<std::string> g_arTargets;
 class CQuilletApp : public wxApp {
 public:
     bool OnInit() override {
+        // The windows' texts through wx's catalogs: no installed locale needed.
+        UseWindowLanguage(UserLanguage(), TextCatalogDir());
         wxInitAllImageHandlers();
         bool bBackupBin = false, bVerbose = false, bHistory = false;
         bool bEngineGiven = false, bClamdGiven = false, bDatabaseGiven = false;
@@ -184,6 +188,7 @@ int UsageError(const char* pszFormat, const char* pszArg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseCommandLineLanguage();
     // Answered before the toolkit starts: they need no display.
     std::vector<char*> arToolkit{argv[0]};
     const char* pszAlone = nullptr;  // an option that opens a window of its own

@@ -112,7 +112,7 @@ enum EStringId : uint16_t {
     IDS_BIN_RESTORE_ERROR = 311,  // its caption
     IDS_BIN_ASK_RESTORE = 312,
     IDS_BIN_ASK_EMPTY = 313,
-    IDS_BIN_CAPTION = 314,
+    IDS_BIN_CAPTION = 314,  // the old questions' caption; the boxes now use IDS_PRODUCT_CAPTION
     IDS_BIN_RESTORE_FAILED = 315,  // "%d": restores that failed
     IDS_BIN_EMPTY_FAILED = 316,    // "%d": deletions that failed
     IDS_BIN_EMPTY_ERROR = 317,     // their caption

@@ -68,3 +68,21 @@ bool CTextCatalog::Find(const char* pszSource, std::string& strOut) const {
     strOut = it->second;
     return true;
 }
+
+bool IsKoreanLanguage(const std::string& strLanguage) {
+    return strLanguage.compare(0, 2, "ko") == 0 &&
+           (strLanguage.size() == 2 || strLanguage[2] == '_' || strLanguage[2] == '.' || strLanguage[2] == '@');
+}
+
+void UseTextLanguage(const std::string& strLanguage, const std::string& strCatalogDir,
+                     const FnTranslateText& fnLanguage) {
+    if (IsKoreanLanguage(strLanguage)) {
+        TranslateTexts(fnLanguage, nullptr);
+        return;
+    }
+    CTextCatalog english;
+    english.Load(strCatalogDir + "/en/LC_MESSAGES/quillet.mo");
+    TranslateTexts(fnLanguage, [&english](const char* pszSource, std::string& strOut) {
+        return english.Find(pszSource, strOut);
+    });
+}

@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "res/Strings.h"
+
 class CTextCatalog {
 public:
     // False when the file is missing or not a catalog; the catalog is then empty.
@@ -18,3 +20,14 @@ public:
 private:
     std::unordered_map<std::string, std::string> m_mapText;
 };
+
+// Whether a language (as LANGUAGE or LANG name it: "ko", "ko_KR.UTF-8") is
+// Korean, the language of the table's own Korean texts.
+bool IsKoreanLanguage(const std::string& strLanguage);
+
+// Puts every text into strLanguage ("" for the C locale or none): what
+// fnLanguage finds in that language's catalog, else, for any language but
+// Korean, the English catalog's text in strCatalogDir (so a Korean text
+// never reaches a reader who did not ask for Korean), else the table's own.
+void UseTextLanguage(const std::string& strLanguage, const std::string& strCatalogDir,
+                     const FnTranslateText& fnLanguage);

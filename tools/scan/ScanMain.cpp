@@ -24,6 +24,7 @@
 #include "platform/EngineChoice.h"
 #include "platform/PlatformServices.h"
 #include "platform/ScheduleUnits.h"
+#include "platform/UserLanguage.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "scan/History.h"
@@ -264,6 +265,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseCommandLineLanguage();
     // This program started anew to serve a scheduled scan's notification.
     if (argc > 1 && strcmp(argv[1], NOTIFY_CHILD_OPTION) == 0)
         return RunNotifyChild(argc - 1, argv + 1);
