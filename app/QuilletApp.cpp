@@ -18,6 +18,7 @@
 #include "platform/HistoryFile.h"
 #include "platform/MediaWatchService.h"
 #include "platform/PlatformServices.h"
+#include "platform/UserLanguage.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "ui/AppIcon.h"
@@ -28,6 +29,7 @@
 #include "ui/LaunchScan.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/WindowLanguage.h"
 
 // The arguments as the system handed them over: paths are bytes. The
 // options (with the program's name) go on to the toolkit; the targets stay
@@ -38,6 +40,8 @@ std::vector<std::string> g_arTargets;
 class CQuilletApp : public wxApp {
 public:
     bool OnInit() override {
+        // The windows' texts through wx's catalogs: no installed locale needed.
+        UseWindowLanguage(UserLanguage(), TextCatalogDir());
         wxInitAllImageHandlers();
         bool bBackupBin = false, bVerbose = false, bHistory = false;
         bool bEngineGiven = false, bClamdGiven = false, bDatabaseGiven = false;
@@ -186,6 +190,7 @@ int UsageError(const char* pszFormat, const char* pszArg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseCommandLineLanguage();
     // The drive watch and its notifications' senders need no window.
     if (argc > 1 && strcmp(argv[1], NOTIFY_CHILD_OPTION) == 0)
         return RunNotifyChild(argc - 1, argv + 1);

@@ -1,6 +1,38 @@
 #include "res/Strings.h"
 
+#include <array>
+#include <optional>
+
+namespace {
+
+// The translated texts by id; filled before threads start, read-only after.
+std::array<std::optional<std::string>, QUILLET_TEXT_ID_END>& Translated() {
+    static std::array<std::optional<std::string>, QUILLET_TEXT_ID_END> s_arText;
+    return s_arText;
+}
+
+}  // namespace
+
 const char* LoadText(EStringId eId) {
+    const auto& arText = Translated();
+    if (eId < arText.size() && arText[eId])
+        return arText[eId]->c_str();
+    return LoadSourceText(eId);
+}
+
+void TranslateTexts(const FnTranslateText& fnLanguage, const FnTranslateText& fnFallback) {
+    auto& arText = Translated();
+    for (int nId = 0; nId < QUILLET_TEXT_ID_END; ++nId) {
+        arText[nId].reset();
+        const char* pszSource = LoadSourceText(static_cast<EStringId>(nId));
+        std::string strText;
+        if (*pszSource && ((fnLanguage && fnLanguage(pszSource, strText)) ||
+                           (fnFallback && fnFallback(pszSource, strText))))
+            arText[nId] = std::move(strText);
+    }
+}
+
+const char* LoadSourceText(EStringId eId) {
     switch (eId) {
     case IDS_PRODUCT_CAPTION: return "Torvane Professional";
     case IDS_SELECT_ITEM: return "Please select item.";

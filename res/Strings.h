@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 enum EStringId : uint16_t {
     // Shared by several windows.
@@ -110,7 +112,7 @@ enum EStringId : uint16_t {
     IDS_BIN_RESTORE_ERROR = 311,  // its caption
     IDS_BIN_ASK_RESTORE = 312,
     IDS_BIN_ASK_EMPTY = 313,
-    IDS_BIN_CAPTION = 314,
+    IDS_BIN_CAPTION = 314,  // the old questions' caption; the boxes now use IDS_PRODUCT_CAPTION
     IDS_BIN_RESTORE_FAILED = 315,  // "%d": restores that failed
     IDS_BIN_EMPTY_FAILED = 316,    // "%d": deletions that failed
     IDS_BIN_EMPTY_ERROR = 317,     // their caption
@@ -408,5 +410,21 @@ enum EStringId : uint16_t {
     IDS_MEDIA_NO_CONFIG_FOLDER = 787,
 };
 
-// The text of an id; "" for a number the table does not hold. Never null.
+// The text of an id in the user's language: the translation put in by
+// TranslateTexts, else the table's own text; "" for a number the table does
+// not hold. Never null.
 const char* LoadText(EStringId eId);
+
+// The table's own text, as users have always read it: the catalogs' msgid.
+const char* LoadSourceText(EStringId eId);
+
+// Every id the table holds lies below this.
+constexpr int QUILLET_TEXT_ID_END = 1000;
+
+// A catalog's text for a table text; false when it has none.
+using FnTranslateText = std::function<bool(const char* pszSource, std::string& strOut)>;
+
+// Looks every text up once, before any other thread reads one: in the
+// language's catalog, then in the fallback's (empty: none). Empty both: the
+// table's own texts again.
+void TranslateTexts(const FnTranslateText& fnLanguage, const FnTranslateText& fnFallback);

@@ -9,26 +9,27 @@
 const char* const g_szScanExtensions = "EXECOMDLLDOCXLSDOTXLTXLMXLLXLWXLAOCXSCR";
 const char* const g_szAlwaysBackupExtensions = "DOCXLSDOTXLTXLMXLLXLWXLA";
 
-std::string GetStateText(EResultState eState) {
+std::string GetStateText(EResultState eState, bool bSource) {
+    const auto Load = [bSource](EStringId eId) { return bSource ? LoadSourceText(eId) : LoadText(eId); };
     // The engine reports 0 to 12; "Quarantined" is never written by a report.
     if (eState >= STATE_REPAIRABLE && eState <= STATE_AFTER_DECRYPTION)
-        return LoadText(static_cast<EStringId>(IDS_STATE_FIRST + static_cast<int>(eState)));
+        return Load(static_cast<EStringId>(IDS_STATE_FIRST + static_cast<int>(eState)));
     switch (eState) {
     case STATE_QUARANTINE_DONE:
-        return LoadText(IDS_STATE_QUARANTINED);
+        return Load(IDS_STATE_QUARANTINED);
     case STATE_QUARANTINE_NO_COPY:
-        return LoadText(IDS_STATE_QUARANTINE_NO_COPY);
+        return Load(IDS_STATE_QUARANTINE_NO_COPY);
     case STATE_QUARANTINE_CHANGED:
-        return LoadText(IDS_STATE_QUARANTINE_CHANGED);
+        return Load(IDS_STATE_QUARANTINE_CHANGED);
     case STATE_QUARANTINE_READ_ONLY:
-        return LoadText(IDS_STATE_QUARANTINE_READ_ONLY);
+        return Load(IDS_STATE_QUARANTINE_READ_ONLY);
     case STATE_ALLOWED:
-        return LoadText(IDS_STATE_ALLOWED);
+        return Load(IDS_STATE_ALLOWED);
     default:
         break;
     }
     char szText[32];
-    std::snprintf(szText, sizeof szText, LoadText(IDS_STATE_UNKNOWN), static_cast<int>(eState));
+    std::snprintf(szText, sizeof szText, Load(IDS_STATE_UNKNOWN), static_cast<int>(eState));
     return szText;
 }
 

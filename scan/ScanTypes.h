@@ -74,7 +74,9 @@ inline EResultState StateFromReport(int16_t nReport) {
 
 // The text a row shows for its state. Codes the engine does not report get
 // a readable text of their own rather than an empty cell.
-std::string GetStateText(EResultState eState);
+// bSource: the table's own text, whatever the user's language (for programs
+// that read it).
+std::string GetStateText(EResultState eState, bool bSource = false);
 
 // Extension lists, read three characters at a time.
 extern const char* const g_szScanExtensions;        // scanned unless "All files"

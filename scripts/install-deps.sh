@@ -3,11 +3,11 @@
 # Usage: scripts/install-deps.sh [run|test]   (test adds the test tools)
 set -euo pipefail
 
-want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev libglib2.0-dev fonts-noto-cjk libclamav-dev)
+want=(g++ cmake ninja-build pkg-config libwxgtk3.2-dev libglib2.0-dev fonts-noto-cjk libclamav-dev gettext)
 if [ "${1:-run}" = test ]; then
   want+=(googletest libgtest-dev clang libclang-rt-14-dev xvfb xauth dbus desktop-file-utils
          clamav clamav-daemon clamdscan clamav-testfiles zip systemd dbus-user-session dunst
-         dpkg-dev file fakeroot lintian appstream groff-base man-db faketime)
+         dpkg-dev file fakeroot lintian appstream groff-base man-db faketime locales)
 fi
 
 missing=()

@@ -164,7 +164,7 @@ void CBackupBinDlg::RestoreRows(bool bAllow, int nMenuRow) {
         return;
     }
     m_bInPass = true;
-    if (QuilletMessageBox(Text(IDS_BIN_ASK_RESTORE), Text(IDS_BIN_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES) {
+    if (QuilletMessageBox(Text(IDS_BIN_ASK_RESTORE), Text(IDS_PRODUCT_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES) {
         m_bInPass = false;
         return;
     }
@@ -180,10 +180,10 @@ void CBackupBinDlg::RestoreRows(bool bAllow, int nMenuRow) {
         QuilletMessageBox(wxString::Format(Text(IDS_BIN_RESTORE_FAILED), outcome.nFailed), Text(IDS_BIN_RESTORE_ERROR),
                           wxOK | wxICON_EXCLAMATION, this);
     if (outcome.nGone > 0)
-        QuilletMessageBox(wxString::Format(Text(IDS_BIN_RESTORE_GONE), outcome.nGone), Text(IDS_BIN_CAPTION),
+        QuilletMessageBox(wxString::Format(Text(IDS_BIN_RESTORE_GONE), outcome.nGone), Text(IDS_PRODUCT_CAPTION),
                           wxOK | wxICON_INFORMATION, this);
     for (const auto& [strPath, strWhy] : outcome.arNotAllowed)
-        QuilletMessageBox(ToDisplay(strPath + "\n" + LoadText(IDS_ALLOW_FAILED) + " " + strWhy), Text(IDS_BIN_CAPTION),
+        QuilletMessageBox(ToDisplay(strPath + "\n" + LoadText(IDS_ALLOW_FAILED) + " " + strWhy), Text(IDS_PRODUCT_CAPTION),
                           wxOK | wxICON_EXCLAMATION, this);
 }
 
@@ -234,7 +234,7 @@ void CBackupBinDlg::OnMenuDelete(wxCommandEvent&) {
     m_bInPass = true;
     // For good: the safe answer is the one Enter gives.
     if (QuilletMessageBox(wxString::Format(Text(IDS_BIN_ASK_DELETE), static_cast<int>(arRows.size())),
-                          Text(IDS_BIN_CAPTION), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION, this) != wxYES) {
+                          Text(IDS_PRODUCT_CAPTION), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION, this) != wxYES) {
         m_bInPass = false;
         return;
     }
@@ -244,13 +244,15 @@ void CBackupBinDlg::OnMenuDelete(wxCommandEvent&) {
     KeepFocus();
     m_bInPass = false;
     if (outcome.nFailed > 0)
-        QuilletMessageBox(wxString::Format(Text(IDS_BIN_DELETE_FAILED), outcome.nFailed), Text(IDS_BIN_CAPTION),
+        QuilletMessageBox(wxString::Format(Text(IDS_BIN_DELETE_FAILED), outcome.nFailed), Text(IDS_PRODUCT_CAPTION),
                           wxOK | wxICON_EXCLAMATION, this);
 }
 
 void CBackupBinDlg::OnEmpty(wxCommandEvent&) {
     m_bInPass = true;
-    if (QuilletMessageBox(Text(IDS_BIN_ASK_EMPTY), Text(IDS_BIN_CAPTION), wxYES_NO | wxICON_QUESTION, this) != wxYES) {
+    // Every backup goes for good: Enter alone must not do it.
+    if (QuilletMessageBox(Text(IDS_BIN_ASK_EMPTY), Text(IDS_PRODUCT_CAPTION), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION,
+                          this) != wxYES) {
         m_bInPass = false;
         return;
     }

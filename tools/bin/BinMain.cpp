@@ -14,6 +14,7 @@
 #include "base/Diagnostics.h"
 #include "base/EscapeField.h"
 #include "platform/PlatformServices.h"
+#include "platform/UserLanguage.h"
 #include "repair/BackupBin.h"
 #include "repair/BackupFormat.h"
 #include "res/Strings.h"
@@ -150,6 +151,7 @@ int Empty(CBackupBin& bin) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseCommandLineLanguage();
     static CStderrDiagnosticSink s_verbose("quillet-bin");
     std::vector<const char*> arArgs;
     bool bOptions = true;

@@ -24,6 +24,7 @@
 #include "platform/EngineChoice.h"
 #include "platform/PlatformServices.h"
 #include "platform/ScheduleUnits.h"
+#include "platform/UserLanguage.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "scan/History.h"
@@ -134,7 +135,7 @@ public:
             if (m_bJson) {
                 printf("{\"type\":\"row\",\"number\":%d,%s,%s,\"state\":%d,\"state_text\":%s}\n", row.nNum,
                        JsonBytesField("path", row.strPath).c_str(), JsonBytesField("virus", row.strVirus).c_str(),
-                       static_cast<int>(row.eState), JsonString(GetStateText(row.eState)).c_str());
+                       static_cast<int>(row.eState), JsonString(GetStateText(row.eState, true)).c_str());
                 continue;
             }
             printf("%d\t", row.nNum);
@@ -264,6 +265,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseCommandLineLanguage();
     // This program started anew to serve a scheduled scan's notification.
     if (argc > 1 && strcmp(argv[1], NOTIFY_CHILD_OPTION) == 0)
         return RunNotifyChild(argc - 1, argv + 1);

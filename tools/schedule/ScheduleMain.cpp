@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ScheduleUnits.h"
+#include "platform/UserLanguage.h"
 #include "res/Strings.h"
 #include "res/Version.h"
 #include "base/EscapeField.h"
@@ -151,6 +152,7 @@ int Remove(const std::string& strName) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseCommandLineLanguage();
     if (argc < 2)
         return Usage();
     const std::string strCommand = argv[1];
