@@ -446,6 +446,9 @@ const char* LoadText(EStringId eId) {
     case IDS_LAUNCH_NOTHING_LEFT: return "Nothing is left to scan.";
     case IDS_LAUNCH_LOADING: return "The scan engine is getting ready. The scan starts as soon as it is.";
     case IDS_LAUNCH_NOT_LOCAL: return "not a file on this computer";
+    case IDS_BIN_COL_DATE: return "Date";
+    case IDS_BIN_COL_KIND: return "Kind";
+    case IDS_BIN_COL_VIRUS: return "Virus name";
     }
     return "";
 }

@@ -386,6 +386,10 @@ enum EStringId : uint16_t {
     IDS_LAUNCH_NOTHING_LEFT = 746,
     IDS_LAUNCH_LOADING = 747,
     IDS_LAUNCH_NOT_LOCAL = 748,      // a URI that names no file here
+    // The Backup Bin's columns beyond the template's (800-829).
+    IDS_BIN_COL_DATE = 800,
+    IDS_BIN_COL_KIND = 801,
+    IDS_BIN_COL_VIRUS = 802,
 };
 
 // The text of an id; "" for a number the table does not hold. Never null.
