@@ -148,6 +148,21 @@ void CBackupBinDlg::ShowRows() {
     m_listBackup->ShowAllChecks();
 }
 
+void CBackupBinDlg::ShowSorted() {
+    // The same rows in a new order: each place takes its new row's texts,
+    // and the list keeps its focus and state.
+    if (m_listBackup->GetItemCount() != m_bin.GetCount()) {
+        ShowRows();
+        return;
+    }
+    for (int i = 0; i < m_bin.GetCount(); ++i) {
+        m_listBackup->SetItemText(i, ToDisplay(m_bin.GetCellText(i, BIN_COL_NUM)));
+        for (int nCol = 1; nCol < BIN_COL_COUNT; ++nCol)
+            m_listBackup->AddItem(m_bin.GetCellText(i, nCol), i, nCol);
+    }
+    m_listBackup->ShowAllChecks();
+}
+
 void CBackupBinDlg::ShowRemoved(const std::vector<int>& arRemoved) {
     for (int nRow : arRemoved)
         m_listBackup->DeleteItem(nRow);
@@ -308,7 +323,7 @@ void CBackupBinDlg::OnColumnclickBackupList(wxListEvent& event) {
     if (m_bin.OnColumnClick(event.GetColumn()))
         m_listBackup->ShowAllChecks();
     else if (!m_bInPass && m_bin.SortByColumn(event.GetColumn()))
-        ShowRows();
+        ShowSorted();
 }
 
 int CBackupBinDlg::DateColumnWidth() const {

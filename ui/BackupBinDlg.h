@@ -84,6 +84,7 @@ protected:
 
 private:
     void ShowRows();
+    void ShowSorted();
     void ShowRemoved(const std::vector<int>& arRemoved);
     void ShowMenu(int nRow, const wxPoint& pos);
     // Restore of the ticked rows (nMenuRow when none is ticked).

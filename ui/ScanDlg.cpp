@@ -307,7 +307,8 @@ void CScanDlg::CancelOrStop() {
 void CScanDlg::OnSize(wxSizeEvent& event) {
     event.Skip();
     m_layout.Follow();
-    m_listResult->FollowGrowth(m_layout.GetGrowth().x);
+    if (m_listResult)
+        m_listResult->FollowGrowth(m_layout.GetGrowth().x);
 }
 
 void CScanDlg::EndModal(int nReturnCode) {
