@@ -511,9 +511,10 @@ TEST_F(BackupBinDlgTest, QuilletBackupBinShowsTheBinAloneOverTheWorkFolder) {
     CXWindows x;
     ASSERT_TRUE(x.IsOpen());
     const std::string strProgram = BinDir() + "/quillet";
-    std::vector<std::string> arEnv{"TMPDIR=" + m_dir.Path()};
+    // Its kept size goes into the test's folder, not the user's.
+    std::vector<std::string> arEnv{"TMPDIR=" + m_dir.Path(), "XDG_STATE_HOME=" + m_dir / "state"};
     for (char** pp = environ; *pp; ++pp)
-        if (strncmp(*pp, "TMPDIR=", 7) != 0)
+        if (strncmp(*pp, "TMPDIR=", 7) != 0 && strncmp(*pp, "XDG_STATE_HOME=", 15) != 0)
             arEnv.push_back(*pp);
     std::vector<char*> arEnvp;
     for (std::string& str : arEnv)
