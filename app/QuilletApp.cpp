@@ -169,7 +169,7 @@ private:
     void RunBackupBin() {
         CPlatformServices platform;
         const CScanServices services = platform.Get();
-        CBackupBinDlg dlg(nullptr, *services.pBin, services.pAllow);
+        CBackupBinDlg dlg(nullptr, *services.pBin, services.pAllow, services.pWindowSizes);
         dlg.SetIcons(LoadAppIcons());
         SetTopWindow(&dlg);
         dlg.ShowModal();

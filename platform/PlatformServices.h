@@ -22,6 +22,7 @@
 #include "platform/ScheduleUnits.h"
 #include "platform/SignatureCheck.h"
 #include "platform/SystemClock.h"
+#include "platform/WindowSizesFile.h"
 #include "platform/XdgRegistry.h"
 #include "scan/ScanServices.h"
 
@@ -79,6 +80,7 @@ struct CPlatformServices {
     CScheduleUnits schedules;
     CSignatureCheck signatures;
     CEngineSettingsFile engineSettings{engine, workers};
+    CWindowSizesFile windowSizes;
 
     CScanServices Get() {
         CScanServices services;
@@ -99,6 +101,7 @@ struct CPlatformServices {
         services.pSchedules = &schedules;
         services.pSignatures = &signatures;
         services.pEngineSettings = &engineSettings;
+        services.pWindowSizes = &windowSizes;
         return services;
     }
 };

@@ -1,11 +1,13 @@
 #include "repair/BackupBin.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "base/Diagnostics.h"
 #include "base/PathParts.h"
 #include "res/Strings.h"
 #include "scan/AllowList.h"
+#include "tree/NameOrder.h"
 
 const char* GetRestoreResultText(ERestoreResult eResult) {
     if (eResult < RESTORE_OK || eResult > RESTORE_NAME_TAKEN)
@@ -24,7 +26,8 @@ int CBackupBin::Load() {
     m_store.TakeChange();
     m_arRows.clear();
     for (CBackupBinItem& item : m_store.ListBackups())
-        m_arRows.push_back(CBackupBinRow{std::move(item), false});
+        m_arRows.push_back(CBackupBinRow{std::move(item), false, GetCount()});
+    ApplySort();
     return GetCount();
 }
 
@@ -57,6 +60,12 @@ std::string CBackupBin::GetCellText(int nRow, int nCol) const {
     case BIN_COL_FOLDER:
         // The header keeps "" for the root; show it as the root.
         return item.info.strFolder.empty() ? std::string("/") : item.info.strFolder;
+    case BIN_COL_DATE:
+        return FormatBackupTime(item.nTime);
+    case BIN_COL_KIND:
+        return LoadText(item.bQuarantined ? IDS_KIND_QUARANTINE : IDS_KIND_BACKUP);
+    case BIN_COL_VIRUS:
+        return item.bQuarantined ? item.strVirus : std::string();
     case BIN_COL_FILE:
         return item.strFileName;
     default:
@@ -91,6 +100,56 @@ bool CBackupBin::OnColumnClick(int nCol) {
         row.bChecked = m_bTickAllNext;
     m_bTickAllNext = !m_bTickAllNext;
     return true;
+}
+
+bool CBackupBin::SortByColumn(int nCol) {
+    if (nCol <= BIN_COL_NUM || nCol >= BIN_COL_FILE)
+        return false;
+    m_sort.Click(nCol);
+    ApplySort();
+    return true;
+}
+
+void CBackupBin::ApplySort() {
+    const int nCol = m_sort.IsSorted() ? m_sort.GetColumn() : BIN_COL_NUM;
+    auto Compare = [&](const CBackupBinRow& a, const CBackupBinRow& b) {
+        switch (nCol) {
+        case BIN_COL_NAME:
+            if (int n = CompareNames(a.item.info.strName, b.item.info.strName))
+                return n;
+            return CompareNames(a.item.info.strFolder, b.item.info.strFolder);
+        case BIN_COL_FOLDER:
+            if (int n = CompareNames(a.item.info.strFolder, b.item.info.strFolder))
+                return n;
+            return CompareNames(a.item.info.strName, b.item.info.strName);
+        case BIN_COL_DATE:
+            return a.item.nTime < b.item.nTime ? -1 : a.item.nTime > b.item.nTime ? 1 : 0;
+        case BIN_COL_KIND:
+            return static_cast<int>(a.item.bQuarantined) - static_cast<int>(b.item.bQuarantined);
+        case BIN_COL_VIRUS:
+            return CompareNames(a.item.bQuarantined ? a.item.strVirus : std::string(),
+                                b.item.bQuarantined ? b.item.strVirus : std::string());
+        default:
+            return 0;
+        }
+    };
+    const bool bDescending = m_sort.IsSorted() && m_sort.IsDescending();
+    // Ties, and the unsorted list, keep the store's order.
+    std::sort(m_arRows.begin(), m_arRows.end(), [&](const CBackupBinRow& a, const CBackupBinRow& b) {
+        const int n = Compare(a, b);
+        if (n != 0)
+            return bDescending ? n > 0 : n < 0;
+        return a.nListed < b.nListed;
+    });
+}
+
+std::string FormatBackupTime(int64_t nTime) {
+    const time_t t = static_cast<time_t>(nTime);
+    struct tm tmLocal;
+    char sz[32];
+    if (!localtime_r(&t, &tmLocal) || strftime(sz, sizeof sz, "%Y-%m-%d %H:%M:%S", &tmLocal) == 0)
+        return "-";
+    return sz;
 }
 
 CRestoreOutcome CBackupBin::RestoreChecked(bool bAllow) {

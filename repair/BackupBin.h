@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/FileId.h"
+#include "controls/ListText.h"
 #include "repair/BackupFormat.h"
 
 class IAllowList;
@@ -70,10 +71,25 @@ public:
 struct CBackupBinRow {
     CBackupBinItem item;
     bool bChecked = false;
+    int nListed = 0;  // its place in the store's own order
 };
 
-// The columns: number, source name, source folder, backup file (hidden).
-enum EBackupBinColumn { BIN_COL_NUM = 0, BIN_COL_NAME, BIN_COL_FOLDER, BIN_COL_FILE, BIN_COL_COUNT };
+// The columns: number, source name, when it was taken, source folder,
+// backup or quarantine, the quarantined finding, backup file (hidden).
+enum EBackupBinColumn {
+    BIN_COL_NUM = 0,
+    BIN_COL_NAME,
+    BIN_COL_DATE,
+    BIN_COL_FOLDER,
+    BIN_COL_KIND,
+    BIN_COL_VIRUS,
+    BIN_COL_FILE,
+    BIN_COL_COUNT
+};
+
+// A backup's time as the Bin and quillet-bin show it: local time,
+// "YYYY-MM-DD HH:MM:SS" ("-" when it cannot be told).
+std::string FormatBackupTime(int64_t nTime);
 
 struct CRestoreOutcome {
     // Indices of the rows removed, each as it was at its removal, in order:
@@ -135,6 +151,11 @@ public:
     // The first such click clears every tick, the next ticks all, and so
     // on. True when the ticks were set.
     bool OnColumnClick(int nCol);
+    // A click on any other header: the rows sorted by that column, then
+    // reversed, then back in the store's order; the order holds across
+    // reloads. False when nCol is no such column.
+    bool SortByColumn(int nCol);
+    const CListSort& GetSort() const { return m_sort; }
 
     // Restores every ticked row from the top; a row goes when its restore
     // succeeded or its backup was gone. bAllow: each file a quarantine put
@@ -159,9 +180,11 @@ public:
 
 private:
     bool IsRow(int nRow) const { return nRow >= 0 && static_cast<size_t>(nRow) < m_arRows.size(); }
+    void ApplySort();
 
     IBackupBinStore& m_store;
     IAllowList* m_pAllow;
     std::vector<CBackupBinRow> m_arRows;
     bool m_bTickAllNext = false;  // what the next click on header 0 does
+    CListSort m_sort;
 };

@@ -499,6 +499,9 @@ const char* LoadSourceText(EStringId eId) {
     case IDS_MEDIA_ENTRY_COMMENT: return "Offers to scan a drive when it is inserted";
     case IDS_MEDIA_USAGE: return "usage: quillet --watch-media [--enable|--disable]\n";
     case IDS_MEDIA_NO_CONFIG_FOLDER: return "no configuration folder (neither XDG_CONFIG_HOME nor a home folder)";
+    case IDS_BIN_COL_DATE: return "Date";
+    case IDS_BIN_COL_KIND: return "Kind";
+    case IDS_BIN_COL_VIRUS: return "Virus name";
     }
     return "";
 }

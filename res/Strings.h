@@ -408,6 +408,10 @@ enum EStringId : uint16_t {
     IDS_MEDIA_ENTRY_COMMENT = 785,
     IDS_MEDIA_USAGE = 786,
     IDS_MEDIA_NO_CONFIG_FOLDER = 787,
+    // The Backup Bin's columns beyond the template's (800-829).
+    IDS_BIN_COL_DATE = 800,
+    IDS_BIN_COL_KIND = 801,
+    IDS_BIN_COL_VIRUS = 802,
 };
 
 // The text of an id in the user's language: the translation put in by

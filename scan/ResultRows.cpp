@@ -1,6 +1,8 @@
 #include "scan/ResultRows.h"
 
 #include "scan/ScanTypes.h"
+#include "controls/ListText.h"
+#include "tree/NameOrder.h"
 
 void CResultRows::AddResultRow(int nNum, const std::string& strPath, const std::string& strVirus,
                                EResultState eState) {
@@ -41,4 +43,15 @@ void CResultRows::SetCheck(int nRow, bool bChecked) {
         m_arRows[nRow].bChecked = bChecked;
         Changed(nRow);
     }
+}
+
+std::vector<int> CResultRows::SortedOrder(int nCol, bool bDescending) const {
+    return ::SortedOrder(
+        GetItemCount(),
+        [&](int a, int b) {
+            if (nCol == RESULT_COL_NUM)
+                return m_arRows[a].nNum - m_arRows[b].nNum;
+            return CompareNames(GetItemText(a, nCol), GetItemText(b, nCol));
+        },
+        bDescending);
 }

@@ -42,6 +42,11 @@ public:
     int GetFirstSelected() const override { return m_nSelected; }
     void SetSelected(int nRow) { m_nSelected = IsRow(nRow) ? nRow : -1; }
 
+    // The rows' indices in the order of column nCol (a header click): file
+    // names and virus names as a file manager orders names, states by their
+    // text; rows that compare equal keep the scan's order.
+    std::vector<int> SortedOrder(int nCol, bool bDescending) const;
+
     size_t GetCount() const { return m_arRows.size(); }
     const CResultRow& GetRow(size_t i) const { return m_arRows[i]; }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "controls/WindowSizes.h"
 #include "engine/FarsendEngine.h"
 #include "repair/BackupBin.h"
 #include "repair/RepairInterfaces.h"
@@ -58,4 +59,6 @@ struct CScanServices {
     ISignatureHealth* pSignatures = nullptr;
     // The engine settings file and the engine it points (the settings dialog).
     IEngineSettings* pEngineSettings = nullptr;
+    // The sizes the resizable windows had when they last closed.
+    IWindowSizes* pWindowSizes = nullptr;
 };

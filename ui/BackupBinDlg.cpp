@@ -1,11 +1,14 @@
 #include "ui/BackupBinDlg.h"
 
 #include <wx/button.h>
+#include <wx/dcclient.h>
 #include <wx/listctrl.h>
 #include <wx/menu.h>
+#include <wx/settings.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
+#include "controls/ThemeColours.h"
 #include "res/Strings.h"
 #include "ui/DisplayText.h"
 #include "ui/MessageBox.h"
@@ -15,6 +18,9 @@
 namespace {
 
 const wxColour g_clrListBack(251, 254, 226);
+// The folder column's width at the template's size; it takes the room a
+// larger window gives.
+constexpr int kFolderColumnWidth = 180;
 
 wxString Text(EStringId eId) { return wxString::FromUTF8(LoadText(eId)); }
 
@@ -54,12 +60,13 @@ wxBEGIN_EVENT_TABLE(CBackupBinDlg, wxDialog)
     EVT_MENU(CBackupBinDlg::IDM_BIN_RESTORE, CBackupBinDlg::OnMenuRestore)
     EVT_MENU(CBackupBinDlg::IDM_BIN_DELETE, CBackupBinDlg::OnMenuDelete)
     EVT_MENU(CBackupBinDlg::IDM_BIN_RESTORE_ALLOW, CBackupBinDlg::OnMenuRestoreAllow)
+    EVT_SIZE(CBackupBinDlg::OnSize)
 wxEND_EVENT_TABLE()
 
-CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store, IAllowList* pAllow)
+CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store, IAllowList* pAllow, IWindowSizes* pSizes)
     : m_bin(store, pAllow) {
     Create(pParent, IDD, Text(IDS_BIN_TITLE), wxDefaultPosition, wxDefaultSize,
-           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxRESIZE_BORDER | wxMAXIMIZE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(207, 221)));
     auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
     auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
@@ -69,8 +76,8 @@ CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store, IAllowLi
     m_btnRestore = new wxButton(this, IDC_RESTORE, Text(IDS_BIN_RESTORE), Pos(76, 198), Size(54, 16));
     m_btnExit = new wxButton(this, IDC_EXIT, Text(IDS_EXIT), Pos(147, 198), Size(54, 16));
     // The jar keeps its own 32x32 pixels, as icon statics do.
-    new wxStaticBitmap(this, wxID_ANY, wxBitmap(BackupJar129_xpm), Pos(9, 11));
-    new wxStaticText(this, wxID_ANY, Text(IDS_BIN_NUM), Pos(41, 68), Size(23, 8), wxST_NO_AUTORESIZE);
+    auto* pJar = new wxStaticBitmap(this, wxID_ANY, wxBitmap(BackupJar129_xpm), Pos(9, 11));
+    auto* pNum = new wxStaticText(this, wxID_ANY, Text(IDS_BIN_NUM), Pos(41, 68), Size(23, 8), wxST_NO_AUTORESIZE);
     m_staticCount =
         new wxStaticText(this, IDC_COUNT, Text(IDS_COUNT_ZERO), Pos(70, 68), Size(38, 8), wxST_NO_AUTORESIZE);
     m_listBackup = new CBackupListCtrl(this, IDC_BACKUP_LIST, Pos(7, 80), Size(194, 112), m_bin);
@@ -82,12 +89,30 @@ CBackupBinDlg::CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store, IAllowLi
     m_btnRestore->SetDefault();
     m_btnRestore->Disable();
     m_btnEmpty->Disable();
+    // Larger than the template, the list takes the room; Restore and Exit
+    // stay at the bottom right, Empty at the bottom left.
+    m_layout.Add(m_listBackup, ANCHOR_ALL);
+    m_layout.Add(m_btnRestore, ANCHOR_RIGHT | ANCHOR_BOTTOM);
+    m_layout.Add(m_btnExit, ANCHOR_RIGHT | ANCHOR_BOTTOM);
+    m_layout.Add(m_btnEmpty, ANCHOR_LEFT | ANCHOR_BOTTOM);
+    for (wxWindow* pTop : {static_cast<wxWindow*>(pJar), static_cast<wxWindow*>(pNum),
+                           static_cast<wxWindow*>(m_staticCount), static_cast<wxWindow*>(pExplain)})
+        m_layout.Add(pTop, ANCHOR_LEFT | ANCHOR_TOP);
+    m_layout.Start(this, pSizes, "backup-bin");
     CentreOnParent();
 }
 
 void CBackupBinDlg::OnInitDialog(wxInitDialogEvent& event) {
     event.Skip();
-    m_listBackup->SetBackgroundColour(g_clrListBack);
+    // The pale yellow only where the theme's text reads on it, and then
+    // with that text colour: never white on yellow.
+    const wxColour clrText = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT);
+    const CListColours colours = ChooseListColours(CRgb{g_clrListBack.Red(), g_clrListBack.Green(), g_clrListBack.Blue()},
+                                                   CRgb{clrText.Red(), clrText.Green(), clrText.Blue()});
+    if (colours.bForced) {
+        m_listBackup->SetBackgroundColour(wxColour(colours.clrBack.r, colours.clrBack.g, colours.clrBack.b));
+        m_listBackup->SetForegroundColour(wxColour(colours.clrText.r, colours.clrText.g, colours.clrText.b));
+    }
     m_imlState.Create(16, 16, true, 2);
     wxBitmap bmpChecks = LoadBitmapResource(IDB_LIST_CHECKS);
     if (bmpChecks.IsOk()) {
@@ -97,7 +122,12 @@ void CBackupBinDlg::OnInitDialog(wxInitDialogEvent& event) {
     m_listBackup->SetImageList(&m_imlState, wxIMAGE_LIST_SMALL);
     m_listBackup->InsertColumn(BIN_COL_NUM, Text(IDS_BIN_COL_NUM), wxLIST_FORMAT_LEFT, 40);
     m_listBackup->InsertColumn(BIN_COL_NAME, Text(IDS_BIN_COL_NAME), wxLIST_FORMAT_LEFT, 110);
-    m_listBackup->InsertColumn(BIN_COL_FOLDER, Text(IDS_BIN_COL_FOLDER), wxLIST_FORMAT_LEFT, 180);
+    // The date beside the name: two backups of one file differ in it.
+    m_listBackup->InsertColumn(BIN_COL_DATE, Text(IDS_BIN_COL_DATE), wxLIST_FORMAT_LEFT, DateColumnWidth());
+    m_listBackup->InsertColumn(BIN_COL_FOLDER, Text(IDS_BIN_COL_FOLDER), wxLIST_FORMAT_LEFT,
+                               kFolderColumnWidth + m_layout.GetGrowth().x);
+    m_listBackup->InsertColumn(BIN_COL_KIND, Text(IDS_BIN_COL_KIND), wxLIST_FORMAT_LEFT, 80);
+    m_listBackup->InsertColumn(BIN_COL_VIRUS, Text(IDS_BIN_COL_VIRUS), wxLIST_FORMAT_LEFT, 120);
     // The backup file's own name: kept in the row, never shown.
     m_listBackup->InsertColumn(BIN_COL_FILE, Text(IDS_BIN_COL_FILE), wxLIST_FORMAT_LEFT, 0);
     LoadBackupList();
@@ -115,6 +145,21 @@ void CBackupBinDlg::ShowRows() {
     for (int i = 0; i < m_bin.GetCount(); ++i)
         for (int nCol = 0; nCol < BIN_COL_COUNT; ++nCol)
             m_listBackup->AddItem(m_bin.GetCellText(i, nCol), i, nCol);
+    m_listBackup->ShowAllChecks();
+}
+
+void CBackupBinDlg::ShowSorted() {
+    // The same rows in a new order: each place takes its new row's texts,
+    // and the list keeps its focus and state.
+    if (m_listBackup->GetItemCount() != m_bin.GetCount()) {
+        ShowRows();
+        return;
+    }
+    for (int i = 0; i < m_bin.GetCount(); ++i) {
+        m_listBackup->SetItemText(i, ToDisplay(m_bin.GetCellText(i, BIN_COL_NUM)));
+        for (int nCol = 1; nCol < BIN_COL_COUNT; ++nCol)
+            m_listBackup->AddItem(m_bin.GetCellText(i, nCol), i, nCol);
+    }
     m_listBackup->ShowAllChecks();
 }
 
@@ -275,6 +320,29 @@ void CBackupBinDlg::OnWatchTimer(wxTimerEvent&) {
 }
 
 void CBackupBinDlg::OnColumnclickBackupList(wxListEvent& event) {
+    // The first column ticks and clears, as it always did; the others order
+    // the rows, which keep their ticks.
     if (m_bin.OnColumnClick(event.GetColumn()))
         m_listBackup->ShowAllChecks();
+    else if (!m_bInPass && m_bin.SortByColumn(event.GetColumn()))
+        ShowSorted();
+}
+
+int CBackupBinDlg::DateColumnWidth() const {
+    // Wide enough for any date in the list's font, whatever the desktop's.
+    wxClientDC dc(m_listBackup);
+    dc.SetFont(m_listBackup->GetFont());
+    return dc.GetTextExtent(wxString("0000-00-00 00:00:00")).x + 16;
+}
+
+void CBackupBinDlg::OnSize(wxSizeEvent& event) {
+    event.Skip();
+    m_layout.Follow();
+    if (m_listBackup && m_listBackup->GetColumnCount() > BIN_COL_FOLDER)
+        m_listBackup->SetColumnWidth(BIN_COL_FOLDER, kFolderColumnWidth + m_layout.GetGrowth().x);
+}
+
+void CBackupBinDlg::EndModal(int nReturnCode) {
+    m_layout.Save();
+    wxDialog::EndModal(nReturnCode);
 }

@@ -9,6 +9,7 @@
 
 #include "repair/BackupBin.h"
 #include "ui/CheckListCtrl.h"
+#include "ui/WindowLayout.h"
 
 class wxButton;
 class wxListEvent;
@@ -52,7 +53,9 @@ public:
     // pParent may be null. The store is the caller's and outlives the
     // dialog; the list is read from it when the dialog initialises.
     // pAllow: where "Restore and allow" puts a finding (none: not offered).
-    CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store, IAllowList* pAllow = nullptr);
+    // pSizes: where the window's size is kept between runs (none: not kept).
+    CBackupBinDlg(wxWindow* pParent, IBackupBinStore& store, IAllowList* pAllow = nullptr,
+                  IWindowSizes* pSizes = nullptr);
 
     // Refills the list from the store (the work folder is not created here).
     // While the dialog is open, a change of the store (a backup taken by a
@@ -63,6 +66,8 @@ public:
     const CBackupBin& GetBin() const { return m_bin; }
     // The list's menu while it is open, else null.
     wxMenu* GetOpenMenu() const;
+    // Keeps the window's size for the next start, then ends it.
+    void EndModal(int nReturnCode) override;
 
 protected:
     void OnInitDialog(wxInitDialogEvent& event);
@@ -75,14 +80,17 @@ protected:
     void OnMenuRestore(wxCommandEvent& event);
     void OnMenuDelete(wxCommandEvent& event);
     void OnMenuRestoreAllow(wxCommandEvent& event);
+    void OnSize(wxSizeEvent& event);
 
 private:
     void ShowRows();
+    void ShowSorted();
     void ShowRemoved(const std::vector<int>& arRemoved);
     void ShowMenu(int nRow, const wxPoint& pos);
     // Restore of the ticked rows (nMenuRow when none is ticked).
     void RestoreRows(bool bAllow, int nMenuRow);
     void ShowCountAndButtons();
+    int DateColumnWidth() const;
     // A button that had the focus and was disabled leaves none (and with
     // it Escape): the list takes it, or Exit when the list is empty.
     void KeepFocus();
@@ -94,6 +102,7 @@ private:
     wxStaticText* m_staticCount = nullptr;
     CBackupListCtrl* m_listBackup = nullptr;
     CBackupBin m_bin;
+    CWindowLayout m_layout;
     wxTimer m_timerWatch{this, TIMER_STORE_WATCH};
     // Restore or Empty is under way, its questions included: the list the
     // user answered about stays as it is.

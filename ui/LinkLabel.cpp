@@ -5,6 +5,7 @@
 #include <wx/utils.h>
 
 #include "controls/LinkLabelLogic.h"
+#include "controls/ThemeColours.h"
 
 wxBEGIN_EVENT_TABLE(CLinkLabel, wxStaticText)
     EVT_LEFT_DOWN(CLinkLabel::OnLeftDown)
@@ -37,6 +38,24 @@ bool CLinkLabel::Create(wxWindow* pParent, wxWindowID nId, const wxString& strTe
 void CLinkLabel::SetTextColor(const wxColour& clrText) {
     m_clrText = clrText;
     ApplyLook();
+}
+
+namespace {
+
+CRgb ToRgb(const wxColour& clr) {
+    return CRgb{clr.Red(), clr.Green(), clr.Blue()};
+}
+
+}  // namespace
+
+void CLinkLabel::SetThemeLinkColor() {
+    const wxColour clrLink = wxSystemSettings::GetColour(wxSYS_COLOUR_HOTLIGHT);
+    const wxColour clrText = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT);
+    const wxColour clrFace = GetParent() ? GetParent()->GetBackgroundColour()
+                                         : wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+    const CRgb rgb = ChooseLinkColour(clrLink.IsOk(), clrLink.IsOk() ? ToRgb(clrLink) : CRgb(), ToRgb(clrText),
+                                      ToRgb(clrFace));
+    SetTextColor(wxColour(rgb.r, rgb.g, rgb.b));
 }
 
 void CLinkLabel::SetBold(bool bBold) {

@@ -20,6 +20,9 @@ public:
     // hold blue in their third byte.
     void SetTextColor(const wxColour& clrText);
     void SetBold(bool bBold);
+    // The desktop theme's link colour, or its text colour when the theme
+    // names none that reads on the dialog's face.
+    void SetThemeLinkColor();
 
     const wxColour& GetTextColor() const { return m_clrText; }
     const wxFont& GetLabelFont() const { return m_fontText; }

@@ -315,7 +315,7 @@ void CMainDlg::OnClose(wxCloseEvent& event) {
 void CMainDlg::OnBackupBin(wxCommandEvent&) {
     if (!m_services.pBin)
         return;
-    CBackupBinDlg dlg(nullptr, *m_services.pBin, m_services.pAllow);
+    CBackupBinDlg dlg(nullptr, *m_services.pBin, m_services.pAllow, m_services.pWindowSizes);
     dlg.ShowModal();
 }
 

@@ -36,12 +36,13 @@ wxBEGIN_EVENT_TABLE(CScanDlg, wxDialog)
     EVT_BUTTON(wxID_CANCEL, CScanDlg::OnCancel)
     EVT_BUTTON(wxID_OK, CScanDlg::OnOK)
     EVT_CLOSE(CScanDlg::OnClose)
+    EVT_SIZE(CScanDlg::OnSize)
 wxEND_EVENT_TABLE()
 
 CScanDlg::CScanDlg(wxWindow* pParent, CScanSession& session)
     : m_session(session), m_services(session.GetServices()), m_timer(this, TIMER_SCAN) {
     Create(pParent, IDD, ToDisplay(LoadText(IDS_PRODUCT_CAPTION)), wxDefaultPosition, wxDefaultSize,
-           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxRESIZE_BORDER | wxMAXIMIZE_BOX);
     SetClientSize(wxDLG_UNIT(this, wxSize(273, 161)));
     auto Pos = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
     auto Size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
@@ -55,12 +56,14 @@ CScanDlg::CScanDlg(wxWindow* pParent, CScanSession& session)
         new CLinkLabel(this, IDC_FILE_CAPTION, ToDisplay(LoadText(IDS_SCAN_FILE_CAPTION)), Pos(7, 16), Size(38, 8));
     m_stcFile = new wxStaticText(this, IDC_FILE, wxString(), Pos(46, 16), Size(218, 8),
                                  wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE);
-    new wxStaticText(this, wxID_ANY, ToDisplay(LoadText(IDS_SCAN_SCANNED)), Pos(94, 28), Size(36, 8));
-    new wxStaticText(this, wxID_ANY, ToDisplay(LoadText(IDS_SCAN_INFECTED)), Pos(184, 28), Size(34, 8));
+    auto* pScannedCaption =
+        new wxStaticText(this, wxID_ANY, ToDisplay(LoadText(IDS_SCAN_SCANNED)), Pos(94, 28), Size(36, 8));
+    auto* pInfectedCaption =
+        new wxStaticText(this, wxID_ANY, ToDisplay(LoadText(IDS_SCAN_INFECTED)), Pos(184, 28), Size(34, 8));
     const wxString strZero = ToDisplay(LoadText(IDS_COUNT_ZERO));
     m_stcScanned = new wxStaticText(this, IDC_SCANNED_COUNT, strZero, Pos(142, 28), Size(33, 8), wxST_NO_AUTORESIZE);
     m_stcInfected = new wxStaticText(this, IDC_INFECTED_COUNT, strZero, Pos(228, 28), Size(33, 8), wxST_NO_AUTORESIZE);
-    new wxStaticBox(this, IDC_FRAME, wxString(), Pos(4, 10), Size(265, 31));
+    auto* pFrame = new wxStaticBox(this, IDC_FRAME, wxString(), Pos(4, 10), Size(265, 31));
     m_lblHomePage =
         new CLinkLabel(this, IDC_HOMEPAGE, ToDisplay(LoadText(IDS_SCAN_HOMEPAGE)), Pos(5, 136), Size(76, 9));
     m_lblHomeAddress =
@@ -71,8 +74,9 @@ CScanDlg::CScanDlg(wxWindow* pParent, CScanSession& session)
 
     m_listResult->InitList();
     m_lblFileCaption->SetBold(true);
-    m_lblHomePage->SetTextColor(*wxBLUE);
-    m_lblHomeAddress->SetTextColor(*wxBLUE);
+    // Blue in the template; the theme's link colour reads on any theme.
+    m_lblHomePage->SetThemeLinkColor();
+    m_lblHomeAddress->SetThemeLinkColor();
     // This desktop's font is wider than the one the layout was drawn for:
     // a label grows to its text rather than cut it.
     for (CLinkLabel* pLabel : {m_lblFileCaption, m_lblHomePage, m_lblHomeAddress})
@@ -85,6 +89,21 @@ CScanDlg::CScanDlg(wxWindow* pParent, CScanSession& session)
         rcFile.x = nCaptionEnd;
         m_stcFile->SetSize(rcFile);
     }
+    // Larger than the template, the list and the file's line take the room;
+    // the buttons stay at the bottom right, the links at the bottom left.
+    m_layout.Add(m_listResult, ANCHOR_ALL);
+    for (wxWindow* pButton : {static_cast<wxWindow*>(m_btnSelectAll), static_cast<wxWindow*>(m_btnRepair),
+                              static_cast<wxWindow*>(m_btnStop)})
+        m_layout.Add(pButton, ANCHOR_RIGHT | ANCHOR_BOTTOM);
+    m_layout.Add(m_stcFile, ANCHOR_LEFT | ANCHOR_RIGHT | ANCHOR_TOP);
+    m_layout.Add(pFrame, ANCHOR_LEFT | ANCHOR_RIGHT | ANCHOR_TOP);
+    for (wxWindow* pLabel : {static_cast<wxWindow*>(m_lblFileCaption), static_cast<wxWindow*>(pScannedCaption),
+                             static_cast<wxWindow*>(pInfectedCaption), static_cast<wxWindow*>(m_stcScanned),
+                             static_cast<wxWindow*>(m_stcInfected)})
+        m_layout.Add(pLabel, ANCHOR_LEFT | ANCHOR_TOP);
+    m_layout.Add(m_lblHomePage, ANCHOR_LEFT | ANCHOR_BOTTOM);
+    m_layout.Add(m_lblHomeAddress, ANCHOR_LEFT | ANCHOR_BOTTOM);
+    m_layout.Start(this, m_services.pWindowSizes, "results");
     m_listResult->SetFocus();
     SetEscapeId(wxID_CANCEL);
     CentreOnScreen();
@@ -285,6 +304,18 @@ void CScanDlg::CancelOrStop() {
     EndModal(wxID_CANCEL);
 }
 
+void CScanDlg::OnSize(wxSizeEvent& event) {
+    event.Skip();
+    m_layout.Follow();
+    if (m_listResult)
+        m_listResult->FollowGrowth(m_layout.GetGrowth().x);
+}
+
+void CScanDlg::EndModal(int nReturnCode) {
+    m_layout.Save();
+    wxDialog::EndModal(nReturnCode);
+}
+
 void CScanDlg::OnOK(wxCommandEvent&) {
     // Enter ends the dialog without the records, once nothing runs.
     if (m_bScanning || m_bEngineWait || (m_pRoads && m_pRoads->IsBusy()))
@@ -311,7 +342,7 @@ void CScanDlg::OnRepair(wxCommandEvent&) {
 }
 
 void CScanDlg::OnDblclkResultList(wxListEvent& event) {
-    m_rows.SetSelected(static_cast<int>(event.GetIndex()));
+    m_rows.SetSelected(m_listResult->RowOfItem(event.GetIndex()));
     // Not while an engine call waits, nor while workers hold the engines.
     if (m_pRoads && !m_bEngineWait && !(m_bScanning && m_pScanner && m_pScanner->IsParallel()))
         m_pRoads->OnDblclkResultList();
@@ -335,7 +366,7 @@ std::vector<int> CScanDlg::GetSelectedRows() const {
     std::vector<int> arRows;
     for (long nItem = m_listResult->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); nItem >= 0;
          nItem = m_listResult->GetNextItem(nItem, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
-        arRows.push_back(static_cast<int>(nItem));
+        arRows.push_back(m_listResult->RowOfItem(nItem));
     return arRows;
 }
 
@@ -413,7 +444,12 @@ void CScanDlg::OnRowAllow(wxCommandEvent&) {
 }
 
 void CScanDlg::OnColumnclickResultList(wxListEvent& event) {
-    if (event.GetColumn() != 0 || m_rows.GetItemCount() == 0)
+    // "Num" ticks and clears, as it always did; the others order the list.
+    if (event.GetColumn() != 0) {
+        m_listResult->SortByColumn(event.GetColumn());
+        return;
+    }
+    if (m_rows.GetItemCount() == 0)
         return;
     SetAllChecks(m_bHeaderCheckAll);
     m_bHeaderCheckAll = !m_bHeaderCheckAll;

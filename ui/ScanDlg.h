@@ -15,6 +15,7 @@
 #include "scan/ScanSession.h"
 #include "scan/Scanner.h"
 #include "ui/ResultList.h"
+#include "ui/WindowLayout.h"
 
 class wxButton;
 class wxListEvent;
@@ -72,10 +73,12 @@ public:
     bool IsRepairing() const { return m_pRoads && m_pRoads->IsBusy(); }
     CResultRows& GetRows() { return m_rows; }
     CResultList* GetResultList() { return m_listResult; }
-    // The rows selected in the list, top to bottom.
+    // The rows selected in the list, top to bottom as shown.
     std::vector<int> GetSelectedRows() const;
     // The rows' menu while it is open, else null.
     wxMenu* GetOpenMenu() const;
+    // Keeps the window's size for the next start, then ends it.
+    void EndModal(int nReturnCode) override;
 
 protected:
     void OnTimer(wxTimerEvent& event);
@@ -93,6 +96,7 @@ protected:
     void OnCancel(wxCommandEvent& event);
     void OnOK(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
+    void OnSize(wxSizeEvent& event);
 
 private:
     void RunScan();
@@ -147,6 +151,8 @@ private:
     wxStaticText* m_stcScanned = nullptr;
     wxStaticText* m_stcInfected = nullptr;
     wxStaticText* m_stcFile = nullptr;
+
+    CWindowLayout m_layout;
 
     std::vector<CScanTarget> m_arTargetsAsked;
     std::vector<std::string> m_arMissingLines;

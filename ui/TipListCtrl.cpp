@@ -137,7 +137,7 @@ wxString CTipListCtrl::GetTipText(TipId nId) const {
     int nCol = 0;
     if (!CellFromTipId(nId, &nRow, &nCol) || nRow >= GetItemCount() || nCol >= GetColumnCount())
         return wxString();
-    return wxString::FromUTF8(LimitTipText(std::string(GetItemText(nRow, nCol).utf8_str())));
+    return wxString::FromUTF8(LimitTipText(std::string(GetFullCellText(nRow, nCol).utf8_str())));
 }
 
 void CTipListCtrl::OnRowsMouseMove(const wxPoint& ptRows) {

@@ -39,6 +39,11 @@ public:
     // every mouse move over the rows.
     TipId GetShownTip() const { return m_nShownTip; }
 
+protected:
+    // The whole text of a cell, for its tip: a list that shows a cell
+    // shortened gives the full one here.
+    virtual wxString GetFullCellText(long nRow, long nCol) const { return GetItemText(nRow, static_cast<int>(nCol)); }
+
 private:
     class CTipMouseHook;
     friend class CTipMouseHook;

@@ -152,12 +152,13 @@ TEST_F(BackupBinDlgTest, RestoreTheSecondOfThreeThenEmptyTheRest) {
             EXPECT_EQ(dlg.GetTitle(), "Backup Bin");
             ExpectTextsWhole(dlg);
             EXPECT_EQ(pList->GetBackgroundColour(), wxColour(251, 254, 226));
-            ASSERT_EQ(pList->GetColumnCount(), 4);
-            EXPECT_EQ(pList->GetColumnWidth(3), 0);
-            EXPECT_EQ(Column(pList, 0), (Strings{"1", "2", "3"}));
-            EXPECT_EQ(Column(pList, 1), (Strings{"first.exe", "second.doc", "third.xls"}));
-            EXPECT_EQ(Column(pList, 2), (Strings{m_strSource, m_strSource, m_strSource}));
-            EXPECT_EQ(Column(pList, 3), (Strings{"00000001.Vxe", "00000002.Voc", "00000003.Vls"}));
+            ASSERT_EQ(pList->GetColumnCount(), BIN_COL_COUNT);
+            EXPECT_EQ(pList->GetColumnWidth(BIN_COL_FILE), 0);
+            EXPECT_EQ(Column(pList, BIN_COL_NUM), (Strings{"1", "2", "3"}));
+            EXPECT_EQ(Column(pList, BIN_COL_NAME), (Strings{"first.exe", "second.doc", "third.xls"}));
+            EXPECT_EQ(Column(pList, BIN_COL_FOLDER), (Strings{m_strSource, m_strSource, m_strSource}));
+            EXPECT_EQ(Column(pList, BIN_COL_KIND), (Strings{"backup", "backup", "backup"}));
+            EXPECT_EQ(Column(pList, BIN_COL_FILE), (Strings{"00000001.Vxe", "00000002.Voc", "00000003.Vls"}));
             EXPECT_EQ(pCount->GetLabel(), "3");
             EXPECT_TRUE(dlg.FindWindow(CBackupBinDlg::IDC_RESTORE)->IsEnabled());
             EXPECT_TRUE(dlg.FindWindow(CBackupBinDlg::IDC_EMPTY)->IsEnabled());
@@ -170,10 +171,11 @@ TEST_F(BackupBinDlgTest, RestoreTheSecondOfThreeThenEmptyTheRest) {
             EXPECT_EQ(m_arAsked[0].nStyle, wxOK | wxICON_INFORMATION);
             EXPECT_EQ(pList->GetItemCount(), 3);
 
-            // Header 0 clears first, then ticks every row; other headers
-            // do nothing.
+            // Header 0 clears first, then ticks every row; the name's
+            // header orders the rows (these are in name order already).
             ClickCheck(pList, 0);
-            ClickHeader(pList, 2);
+            ClickHeader(pList, BIN_COL_NAME);
+            EXPECT_EQ(Column(pList, BIN_COL_NAME), (Strings{"first.exe", "second.doc", "third.xls"}));
             EXPECT_EQ(CheckImage(pList, 0), 1);
             ClickHeader(pList, 0);
             EXPECT_EQ(CheckImage(pList, 0), 0);
@@ -213,7 +215,7 @@ TEST_F(BackupBinDlgTest, RestoreTheSecondOfThreeThenEmptyTheRest) {
             EXPECT_FALSE(Exists(m_strWork + "/00000002.Voc"));
             EXPECT_EQ(Column(pList, 0), (Strings{"1", "2"}));
             EXPECT_EQ(Column(pList, 1), (Strings{"first.exe", "third.xls"}));
-            EXPECT_EQ(Column(pList, 3), (Strings{"00000001.Vxe", "00000003.Vls"}));
+            EXPECT_EQ(Column(pList, BIN_COL_FILE), (Strings{"00000001.Vxe", "00000003.Vls"}));
             EXPECT_EQ(CheckImage(pList, 0), 0);
             EXPECT_EQ(CheckImage(pList, 1), 0);
             EXPECT_EQ(pCount->GetLabel(), "2");
@@ -294,7 +296,7 @@ TEST_F(BackupBinDlgTest, TheListFollowsTheStoreAndEmptyDeletesOnlyWhatItShowed) 
             ClickCheck(pList, 2);
             fnBackUp(4, "fourth.exe");
             fnTick();
-            EXPECT_EQ(Column(pList, 3), (Strings{"00000001.Vxe", "00000002.Voc", "00000003.Vls", "00000004.Vxe"}));
+            EXPECT_EQ(Column(pList, BIN_COL_FILE), (Strings{"00000001.Vxe", "00000002.Voc", "00000003.Vls", "00000004.Vxe"}));
             EXPECT_EQ(Column(pList, 0), (Strings{"1", "2", "3", "4"}));
             EXPECT_EQ(CheckImage(pList, 2), 1);
             EXPECT_EQ(CheckImage(pList, 3), 0);
@@ -309,7 +311,7 @@ TEST_F(BackupBinDlgTest, TheListFollowsTheStoreAndEmptyDeletesOnlyWhatItShowed) 
             });
             Press(dlg, CBackupBinDlg::IDC_EMPTY);
             EXPECT_EQ(CTempDir::Entries(m_strWork), (Strings{"00000005.Vxe", "notes.txt"}));
-            EXPECT_EQ(Column(pList, 3), (Strings{"00000005.Vxe"}));
+            EXPECT_EQ(Column(pList, BIN_COL_FILE), (Strings{"00000005.Vxe"}));
 
             // Restored by the other program: its row goes.
             ASSERT_EQ(other.Restore("00000005.Vxe"), RESTORE_OK);
@@ -510,9 +512,11 @@ TEST_F(BackupBinDlgTest, QuilletBackupBinShowsTheBinAloneOverTheWorkFolder) {
     ASSERT_TRUE(x.IsOpen());
     const std::string strProgram = BinDir() + "/quillet";
     // In the C locale: the Bin's Korean texts come from the English catalog.
-    std::vector<std::string> arEnv{"TMPDIR=" + m_dir.Path(), "LC_ALL=C"};
+    // Its kept size goes into the test's folder, not the user's.
+    std::vector<std::string> arEnv{"TMPDIR=" + m_dir.Path(), "LC_ALL=C", "XDG_STATE_HOME=" + m_dir / "state"};
     for (char** pp = environ; *pp; ++pp)
-        if (strncmp(*pp, "TMPDIR=", 7) != 0 && strncmp(*pp, "LC_ALL=", 7) != 0)
+        if (strncmp(*pp, "TMPDIR=", 7) != 0 && strncmp(*pp, "LC_ALL=", 7) != 0 &&
+            strncmp(*pp, "XDG_STATE_HOME=", 15) != 0)
             arEnv.push_back(*pp);
     std::vector<char*> arEnvp;
     for (std::string& str : arEnv)

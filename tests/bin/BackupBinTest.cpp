@@ -14,8 +14,10 @@ namespace {
 
 class CFakeBinStore : public IBackupBinStore {
 public:
-    void Add(const std::string& strFile, const std::string& strFolder, const std::string& strName) {
-        m_arItems.push_back(CBackupBinItem{strFile, CBackupInfo{strFolder, strName}, 0, CFileId{1, ++m_nIno}});
+    void Add(const std::string& strFile, const std::string& strFolder, const std::string& strName,
+             int64_t nTime = 0, const std::string& strQuarantinedVirus = std::string()) {
+        m_arItems.push_back(CBackupBinItem{strFile, CBackupInfo{strFolder, strName}, nTime, CFileId{1, ++m_nIno},
+                                           !strQuarantinedVirus.empty(), strQuarantinedVirus});
         m_bChanged = true;
     }
     // Another file takes the name of a backup (restored or deleted elsewhere).
@@ -316,3 +318,51 @@ TEST_F(BackupBinTest, TheNumberHeaderDoesNothingWithoutRows) {
 }
 
 }  // namespace
+
+// A header other than the first orders the rows, reversed on the next click
+// and back in the store's order on the third; ticks go with their rows, the
+// order holds over a reload, and the numbers follow the rows' places.
+TEST_F(BackupBinTest, OtherHeadersSortTheRows) {
+    m_bin.SetCheck(0, true);  // setup.exe
+    ASSERT_TRUE(m_bin.SortByColumn(BIN_COL_NAME));
+    EXPECT_EQ(Column(BIN_COL_NAME), (Strings{"README", "report.doc", "setup.exe"}));
+    EXPECT_EQ(Column(BIN_COL_NUM), (Strings{"1", "2", "3"}));
+    EXPECT_EQ(Ticks(), (Strings{"-", "-", "x"}));
+    m_store.Add("00000004.Vxe", "/home/u", "archive.zip");
+    ASSERT_TRUE(m_bin.Reload());
+    EXPECT_EQ(Column(BIN_COL_NAME), (Strings{"archive.zip", "README", "report.doc", "setup.exe"}));
+    EXPECT_EQ(Ticks(), (Strings{"-", "-", "-", "x"}));
+    m_bin.SortByColumn(BIN_COL_NAME);
+    EXPECT_EQ(Column(BIN_COL_NAME), (Strings{"setup.exe", "report.doc", "README", "archive.zip"}));
+    m_bin.SortByColumn(BIN_COL_NAME);
+    EXPECT_EQ(Column(BIN_COL_FILE), (Strings{"00000001.Vxe", "00000002.Voc", "00000003.VADME", "00000004.Vxe"}));
+    // The first header still ticks; the hidden one orders nothing.
+    EXPECT_FALSE(m_bin.SortByColumn(BIN_COL_NUM));
+    EXPECT_FALSE(m_bin.SortByColumn(BIN_COL_FILE));
+    // A restore from a sorted list takes the row the user ticked.
+    m_bin.SortByColumn(BIN_COL_FOLDER);
+    EXPECT_EQ(Column(BIN_COL_FOLDER), (Strings{"/home/u", "/home/u/dl", "/home/u/docs", "/srv"}));
+    m_bin.SetCheck(3, true);
+    const CRestoreOutcome outcome = m_bin.RestoreChecked();
+    EXPECT_EQ(m_store.m_arRestoreCalls, (Strings{"00000001.Vxe", "00000003.VADME"}));
+    EXPECT_EQ(outcome.arRemoved, (std::vector<int>{1, 2}));
+}
+
+TEST_F(BackupBinTest, DateKindAndVirusColumns) {
+    CFakeBinStore store;
+    // The same file backed up, then quarantined: the dates tell them apart.
+    store.Add("00000001.Vxe", "/home/u", "a.exe", 86400 * 365);
+    store.Add("00000002.Vxe", "/home/u", "a.exe", 86400 * 366, "EICAR-Test");
+    CBackupBin bin(store);
+    ASSERT_EQ(bin.Load(), 2);
+    EXPECT_EQ(bin.GetCellText(0, BIN_COL_DATE), FormatBackupTime(86400 * 365));
+    EXPECT_NE(bin.GetCellText(0, BIN_COL_DATE), bin.GetCellText(1, BIN_COL_DATE));
+    EXPECT_EQ(bin.GetCellText(0, BIN_COL_DATE).size(), 19u);
+    EXPECT_EQ(bin.GetCellText(0, BIN_COL_KIND), "backup");
+    EXPECT_EQ(bin.GetCellText(1, BIN_COL_KIND), "quarantine");
+    EXPECT_EQ(bin.GetCellText(0, BIN_COL_VIRUS), "");
+    EXPECT_EQ(bin.GetCellText(1, BIN_COL_VIRUS), "EICAR-Test");
+    bin.SortByColumn(BIN_COL_DATE);
+    bin.SortByColumn(BIN_COL_DATE);
+    EXPECT_EQ(bin.GetCellText(0, BIN_COL_FILE), "00000002.Vxe");
+}

@@ -110,7 +110,8 @@ TEST_F(LanguageWindowTest, KoreanKeepsEveryTextByteForByte) {
     Strings arColumns;
     std::string strExplanation;
     ReadBin(&arColumns, &strExplanation);
-    EXPECT_EQ(arColumns, (Strings{"순번", "파일명", "디렉토리명", "실제 파일명"}));
+    EXPECT_EQ(arColumns, (Strings{"순번", "파일명", LoadSourceText(IDS_BIN_COL_DATE), "디렉토리명",
+                                  LoadSourceText(IDS_BIN_COL_KIND), LoadSourceText(IDS_BIN_COL_VIRUS), "실제 파일명"}));
     EXPECT_EQ(strExplanation, LoadSourceText(IDS_BIN_EXPLANATION));
     EXPECT_EQ(m_arAsked, (Strings{"복원 오류|복원할 파일을 선택하세요.",
                                   "Torvane Professional|휴지통에 있는 모든 파일을 비우시겠습니까?"}));
@@ -121,7 +122,7 @@ TEST_F(LanguageWindowTest, CLocaleReadsTheBinInEnglish) {
     Strings arColumns;
     std::string strExplanation;
     ReadBin(&arColumns, &strExplanation);
-    EXPECT_EQ(arColumns, (Strings{"Num", "File name", "Folder", "Backup file"}));
+    EXPECT_EQ(arColumns, (Strings{"Num", "File name", "Date", "Folder", "Kind", "Virus name", "Backup file"}));
     // The sentence the table keeps cut is whole.
     EXPECT_TRUE(strExplanation.ends_with("This function can be activated in Configuration.")) << strExplanation;
     EXPECT_EQ(m_arAsked, (Strings{"Restore error|Please select the files to restore.",

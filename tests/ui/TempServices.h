@@ -1,7 +1,8 @@
 // The program's Linux objects for windows under test, with everything that
 // would reach the user's own folders pointed into one temporary folder: the
 // work folder and its backups (ROOT/work), the registry (ROOT/config for
-// the user, ROOT/xdg for the machine) and the tree's home (ROOT/home).
+// the user, ROOT/xdg for the machine), the tree's home (ROOT/home) and the
+// windows' kept sizes (ROOT/windows).
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@
 #include "platform/HistoryFile.h"
 #include "platform/LinuxNamespace.h"
 #include "platform/PlatformServices.h"
+#include "platform/WindowSizesFile.h"
 #include "platform/XdgRegistry.h"
 
 struct CTempServices {
@@ -19,7 +21,8 @@ struct CTempServices {
           workFolder(strRoot + "/work"),
           backups(strRoot + "/work"),
           folders(&platform.drives, strRoot + "/home"),
-          history(strRoot + "/history") {}
+          history(strRoot + "/history"),
+          windowSizes(strRoot + "/windows") {}
 
     CPlatformServices platform;
     CXdgRegistry registry;
@@ -27,6 +30,7 @@ struct CTempServices {
     CBackupStore backups;
     CLinuxNamespace folders;
     CHistoryFile history;
+    CWindowSizesFile windowSizes;
 
     CScanServices Get() {
         CScanServices services = platform.Get();
@@ -36,6 +40,7 @@ struct CTempServices {
         services.pBin = &backups;
         services.pNamespace = &folders;
         services.pHistory = &history;
+        services.pWindowSizes = &windowSizes;
         return services;
     }
 };

@@ -33,15 +33,6 @@ std::string OriginalPath(const CBackupInfo& info) {
     return EscapeField(info.strFolder + "/" + info.strName);
 }
 
-std::string LocalTime(int64_t nTime) {
-    const time_t t = static_cast<time_t>(nTime);
-    struct tm tmLocal;
-    char sz[32];
-    if (!localtime_r(&t, &tmLocal) || strftime(sz, sizeof sz, "%Y-%m-%d %H:%M:%S", &tmLocal) == 0)
-        return "-";
-    return sz;
-}
-
 // Decimal digits only, within 32 bits.
 bool ParseNumber(const char* psz, uint32_t* pnNumber) {
     if (!*psz)
@@ -70,7 +61,7 @@ int List(CBackupBin& bin) {
         // A backup whose name holds no number is listed all the same.
         const std::string strNumber =
             BackupNumberFromName(item.strFileName, &nNumber) ? std::to_string(nNumber) : std::string("-");
-        const std::string strLine = strNumber + "\t" + OriginalPath(item.info) + "\t" + LocalTime(item.nTime) + "\t" +
+        const std::string strLine = strNumber + "\t" + OriginalPath(item.info) + "\t" + FormatBackupTime(item.nTime) + "\t" +
                                     LoadText(item.bQuarantined ? IDS_KIND_QUARANTINE : IDS_KIND_BACKUP) + "\t" +
                                     EscapeField(item.bQuarantined ? item.strVirus : std::string()) + "\n";
         fwrite(strLine.data(), 1, strLine.size(), stdout);
