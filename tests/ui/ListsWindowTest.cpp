@@ -29,6 +29,8 @@
 #include "ui/MessageBox.h"
 #include "ui/ScanDlg.h"
 #include "ui/TempServices.h"
+#include "ui/WindowLanguage.h"
+#include "platform/UserLanguage.h"
 #include "tree/NameOrder.h"
 #include "ui/WindowTestSupport.h"
 
@@ -68,6 +70,10 @@ protected:
     std::unique_ptr<CTempServices> m_pServices;
 
     void SetUp() override {
+        // A look in another language: the windows speak it, so their
+        // screenshots show it.
+        if (const char* pszLanguage = getenv("QUILLET_TEST_LANGUAGE"))
+            UseWindowLanguage(pszLanguage, TextCatalogDir());
         m_pServices = std::make_unique<CTempServices>(m_dir.Path());
         SetMessageBoxHook([](const wxString&, const wxString&, long) { return wxOK; });
     }
@@ -205,7 +211,7 @@ TEST_F(ListsWindowTest, MainDialogScreenshot) {
     CStepper steps;
     steps.Add([&] { return dlg.IsShownOnScreen(); },
               [&] {
-                  SaveScreenshot(GrabClientArea(&dlg), "main-" + Look() + ".png");
+                  SaveScreenshot(static_cast<wxWindow*>(&dlg), "main-" + Look());
                   dlg.EndModal(wxID_CANCEL);
               });
     steps.Begin();
