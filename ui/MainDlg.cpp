@@ -60,7 +60,7 @@ CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
     // Template order; the hidden controls exist, as the template has them,
     // and nothing shows or enables them.
     m_btnScanNow = new wxButton(this, IDC_SCAN_NOW, Text(IDS_MAIN_SCAN_NOW), Pos(134, 10), Size(91, 20));
-    new wxStaticBox(this, wxID_ANY, Text(IDS_MAIN_CONFIGURATION), Pos(133, 35), Size(92, 60));
+    auto* pOptionsBox = new wxStaticBox(this, wxID_ANY, Text(IDS_MAIN_CONFIGURATION), Pos(133, 35), Size(92, 60));
     m_chkSubfolders = new wxCheckBox(this, IDC_SUBFOLDERS, Text(IDS_MAIN_SUBFOLDERS), Pos(140, 47), Size(78, 10));
     m_chkAllFiles = new wxCheckBox(this, IDC_ALL_FILES, Text(IDS_MAIN_ALL_FILES), Pos(140, 63), Size(73, 10));
     m_chkAutoRepair = new wxCheckBox(this, IDC_AUTO_REPAIR, Text(IDS_MAIN_AUTO_REPAIR), Pos(140, 79), Size(81, 10));
@@ -80,9 +80,16 @@ CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
     m_lblTavin = new CLinkLabel(this, IDC_TAVIN, Text(IDS_MAIN_TAVIN), Pos(1, 45), Size(8, 25));
     m_lblTavin->Hide();
     m_lblTavin->Disable();
-    new wxStaticText(this, wxID_ANY, Text(IDS_MAIN_ENGINE_VER), Pos(20, 109), Size(45, 8));
+    auto* pVerCaption = new wxStaticText(this, wxID_ANY, Text(IDS_MAIN_ENGINE_VER), Pos(20, 109), Size(45, 8));
     // Empty until the engine says: the template's date read as a version.
     m_stcEngineVer = new wxStaticText(this, IDC_ENGINE_VER, wxString(), Pos(72, 109), Size(42, 8));
+    // A longer caption in another language moves the version along.
+    if (pVerCaption->GetBestSize().x > pVerCaption->GetSize().x) {
+        pVerCaption->SetSize(wxSize(pVerCaption->GetBestSize().x, pVerCaption->GetSize().y));
+        const int nShift = pVerCaption->GetRect().GetRight() + Size(4, 0).x - m_stcEngineVer->GetPosition().x;
+        if (nShift > 0)
+            m_stcEngineVer->Move(m_stcEngineVer->GetPosition() + wxPoint(nShift, 0));
+    }
     // In the theme's own colours (a forced one is unreadable on some), bold.
     m_stcSignatureWarning = new wxStaticText(this, IDC_SIGNATURE_WARNING, wxString(), Pos(6, 127), Size(218, 8));
     m_stcSignatureWarning->SetFont(m_stcSignatureWarning->GetFont().Bold());
@@ -93,6 +100,21 @@ CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
     for (wxCheckBox* pCheck : {m_chkSubfolders, m_chkAllFiles, m_chkAutoRepair, m_chkBackup}) {
         wxSize size = pCheck->GetSize(), best = pCheck->GetBestSize();
         pCheck->SetSize(wxSize(std::max(size.x, best.x), std::max(size.y, best.y)));
+    }
+    // A language with longer words widens the right column, box and
+    // buttons with it, rather than cutting a check box's text.
+    int nGrow = 0;
+    for (wxCheckBox* pCheck : {m_chkSubfolders, m_chkAllFiles, m_chkAutoRepair})
+        nGrow = std::max(nGrow, pCheck->GetRect().GetRight() + Size(4, 0).x - pOptionsBox->GetRect().GetRight());
+    if (nGrow > 0) {
+        const int nColumn = pOptionsBox->GetRect().x;
+        for (wxWindow* pChild : GetChildren()) {
+            const wxRect rc = pChild->GetRect();
+            if (rc.x >= nColumn && !wxDynamicCast(pChild, wxCheckBox))
+                pChild->SetSize(rc.x, rc.y, rc.width + nGrow, rc.height);
+        }
+        const wxSize client = GetClientSize();
+        SetClientSize(wxSize(client.x + nGrow, client.y));
     }
     // "Exit" is not the default button: Enter does not end the program.
     SetAffirmativeId(wxID_NONE);
