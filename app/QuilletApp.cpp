@@ -108,19 +108,24 @@ private:
     // The dialog was the program; there is no loop of our own to run.
     int m_nExit = 0;
 
-    void RunMain(std::string strChoiceError) {
-        CPlatformServices services;
-        // A choice that names no usable engine is said, not replaced by
-        // another engine the user did not ask for; auto says in the log
-        // what it chose and why.
+    // A choice that names no usable engine is said, not replaced by another
+    // engine the user did not ask for; auto says in the log what it chose
+    // and why. False when the program ends here.
+    bool ApplyChoice(CPlatformServices& services, std::string strChoiceError) {
         if (strChoiceError.empty())
             services.engineSettings.Apply(m_engineChoice, &strChoiceError);
-        if (!strChoiceError.empty()) {
-            QuilletMessageBox(wxString::FromUTF8(strChoiceError), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
-                              wxOK | wxICON_ERROR, nullptr);
-            m_nExit = 2;
+        if (strChoiceError.empty())
+            return true;
+        QuilletMessageBox(wxString::FromUTF8(strChoiceError), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
+                          wxOK | wxICON_ERROR, nullptr);
+        m_nExit = 2;
+        return false;
+    }
+
+    void RunMain(std::string strChoiceError) {
+        CPlatformServices services;
+        if (!ApplyChoice(services, strChoiceError))
             return;
-        }
         services.signatures.SetChoice(services.engineSettings.GetApplied());
         CScanSession session(services.Get());
         CMainDlg dlg(nullptr, session);
@@ -133,14 +138,8 @@ private:
     // quillet PATH...: the results dialog alone, over those targets.
     void RunTargets(std::string strChoiceError) {
         CPlatformServices services;
-        if (strChoiceError.empty())
-            services.engineSettings.Apply(m_engineChoice, &strChoiceError);
-        if (!strChoiceError.empty()) {
-            QuilletMessageBox(wxString::FromUTF8(strChoiceError), ToDisplay(LoadText(IDS_PRODUCT_CAPTION)),
-                              wxOK | wxICON_ERROR, nullptr);
-            m_nExit = 2;
+        if (!ApplyChoice(services, strChoiceError))
             return;
-        }
         CScanSession session(services.Get());
         m_nExit = RunLaunchScan(session, g_arTargets, m_engineChoice.bQuarantine);
     }

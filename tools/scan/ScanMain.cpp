@@ -215,6 +215,19 @@ int EndScan(CScanRun& run, const CScanServices& services, int nExit, bool bNotif
     return nExit;
 }
 
+// A large signature database takes seconds: after a few, say why nothing
+// happens yet.
+int LoadEngine(CScanSession& session) {
+    int nLoad = session.BeginLoad();
+    if (nLoad == ENGINE_LOAD_PENDING)
+        nLoad = session.WaitLoad(LOADING_NOTICE_MS);
+    if (nLoad == ENGINE_LOAD_PENDING) {
+        fputs(LoadText(IDS_SCAN_TOOL_STILL_LOADING), stderr);
+        nLoad = session.WaitLoad(-1);
+    }
+    return nLoad;
+}
+
 // The program's version; with an engine named, the engine's and each of its
 // databases' (their warnings on standard error, as before a scan).
 int PrintVersion(const CEngineChoice* pChoice) {
@@ -236,13 +249,7 @@ int PrintVersion(const CEngineChoice* pChoice) {
     CScanServices services = platform.Get();
     services.pWorkers = nullptr;
     CScanSession session(services);
-    int nLoad = session.BeginLoad();
-    if (nLoad == ENGINE_LOAD_PENDING)
-        nLoad = session.WaitLoad(LOADING_NOTICE_MS);
-    if (nLoad == ENGINE_LOAD_PENDING) {
-        fputs(LoadText(IDS_SCAN_TOOL_STILL_LOADING), stderr);
-        nLoad = session.WaitLoad(-1);
-    }
+    int nLoad = LoadEngine(session);
     int nExit = 0;
     if (nLoad == ENGINE_LOAD_OK) {
         printf(LoadText(IDS_SIG_TOOL_ENGINE), EscapeField(session.GetEngineVersion()).c_str());
@@ -479,15 +486,7 @@ int main(int argc, char** argv) {
     // Said once by a scan that is to happen: what it can find.
     if (engineChoice.strEngine == "reference")
         fputs(LoadText(IDS_SCAN_TOOL_TEST_ENGINE), stderr);
-    // A large signature database takes seconds: after a few, say why
-    // nothing happens yet.
-    int nLoad = session.BeginLoad();
-    if (nLoad == ENGINE_LOAD_PENDING)
-        nLoad = session.WaitLoad(LOADING_NOTICE_MS);
-    if (nLoad == ENGINE_LOAD_PENDING) {
-        fputs(LoadText(IDS_SCAN_TOOL_STILL_LOADING), stderr);
-        nLoad = session.WaitLoad(-1);
-    }
+    int nLoad = LoadEngine(session);
     if (nLoad != ENGINE_LOAD_OK)
         view.SayAutoReason();
     if (nLoad == ENGINE_LOAD_ENGINE_ERROR) {
