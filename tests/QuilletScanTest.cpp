@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <string.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -689,4 +690,42 @@ TEST(QuilletScanTest, JsonLinesCarryEveryPathExactlyAndEndWithTheStatus) {
         "{\"type\":\"summary\",\"scanned\":2,\"infected\":1,\"exit_status\":1,\"engine\":\"reference\",\"engine_version\":\"";
     EXPECT_EQ(run.strOut.substr(0, strExpected.size()), strExpected) << run.strOut;
     EXPECT_EQ(run.strErr, "quillet-scan: test engine: finds only test files\n");
+}
+
+TEST(QuilletScanTest, AReaderThatGoesAwayStopsTheScanWithAnHonestStatus) {
+    // A script reads the first finding and closes the pipe: the scan stops
+    // rather than dying of SIGPIPE, and says it is not complete. More rows
+    // than the pipe holds, so some are written after the close whatever
+    // the timing.
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    for (int i = 0; i < 2000; ++i)
+        CTempDir::WriteFile(dir / ("t/f" + std::to_string(i) + ".exe"), "x" + TestMarker(0, 1, "Name") + "y");
+    int arPipe[2];
+    ASSERT_EQ(pipe(arPipe), 0);
+    const std::string strProgram = BinDir() + "/quillet-scan";
+    const std::string strTree = dir / "t";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, arPipe[1], 1);
+    posix_spawn_file_actions_addclose(&actions, arPipe[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const std::string strState = "XDG_STATE_HOME=" + dir / "state";
+    std::vector<char*> arEnv{const_cast<char*>(strState.c_str())};
+    for (char** pp = environ; *pp; ++pp)
+        if (strncmp(*pp, "XDG_STATE_HOME=", 15) != 0)
+            arEnv.push_back(*pp);
+    arEnv.push_back(nullptr);
+    const char* arArgv[] = {strProgram.c_str(), "--jobs", "1", strTree.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, strProgram.c_str(), &actions, nullptr, const_cast<char**>(arArgv), arEnv.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(arPipe[1]);
+    char szLine[256] = {};
+    EXPECT_GT(read(arPipe[0], szLine, sizeof szLine - 1), 0);
+    close(arPipe[0]);
+    int nStatus = 0;
+    waitpid(pid, &nStatus, 0);
+    ASSERT_TRUE(WIFEXITED(nStatus)) << "ended by signal " << WTERMSIG(nStatus);
+    EXPECT_EQ(WEXITSTATUS(nStatus), 2);
 }
