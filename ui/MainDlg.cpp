@@ -110,7 +110,7 @@ CMainDlg::CMainDlg(wxWindow* pParent, CScanSession& session)
         const int nColumn = pOptionsBox->GetRect().x;
         for (wxWindow* pChild : GetChildren()) {
             const wxRect rc = pChild->GetRect();
-            if (rc.x >= nColumn && !wxDynamicCast(pChild, wxCheckBox))
+            if (rc.x >= nColumn && !pChild->IsKindOf(wxCLASSINFO(wxCheckBox)))
                 pChild->SetSize(rc.x, rc.y, rc.width + nGrow, rc.height);
         }
         const wxSize client = GetClientSize();
