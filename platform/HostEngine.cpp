@@ -1,4 +1,5 @@
 #include "platform/HostEngine.h"
+#include "platform/SafePath.h"
 #include "base/Diagnostics.h"
 
 #include <errno.h>
@@ -31,16 +32,6 @@ extern char** environ;
 using namespace farsend;
 
 namespace {
-
-std::string ExecutableDir() {
-    char szBuf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", szBuf, sizeof szBuf - 1);
-    if (n <= 0)
-        return std::string();
-    std::string strExe(szBuf, static_cast<size_t>(n));
-    size_t nSlash = strExe.rfind('/');
-    return nSlash == std::string::npos ? std::string() : strExe.substr(0, nSlash);
-}
 
 // Extra watchdog time for a large file: a slow disk still reads 4 MB a second.
 int64_t FileAllowanceMs(const std::string& strFile) {
@@ -137,11 +128,11 @@ std::string CHostEngine::DefaultHostPath() {
     // Beside the program (the build tree), then where an installation puts
     // it relative to the program (so a moved installation still works),
     // then where this build was to be installed.
-    std::string strBeside = ExecutableDir() + "/farsend-host";
+    std::string strBeside = ProgramFolder() + "/farsend-host";
     if (access(strBeside.c_str(), X_OK) == 0)
         return strBeside;
 #ifdef QUILLET_RELATIVE_LIBEXECDIR
-    std::string strRelative = ExecutableDir() + "/../" QUILLET_RELATIVE_LIBEXECDIR "/farsend-host";
+    std::string strRelative = ProgramFolder() + "/../" QUILLET_RELATIVE_LIBEXECDIR "/farsend-host";
     if (access(strRelative.c_str(), X_OK) == 0)
         return strRelative;
 #endif

@@ -1,6 +1,7 @@
 #include "platform/SafePath.h"
 
 #include <errno.h>
+#include <limits.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,4 +75,14 @@ int OpenNoFollow(const std::string& strPath, int nFlags) {
     close(nDir);
     errno = nErr;
     return nFd;
+}
+
+std::string ProgramFolder() {
+    char szBuf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", szBuf, sizeof szBuf - 1);
+    if (n <= 0)
+        return std::string();
+    const std::string strExe(szBuf, static_cast<size_t>(n));
+    const size_t nSlash = strExe.rfind('/');
+    return nSlash == std::string::npos ? std::string() : strExe.substr(0, nSlash);
 }

@@ -14,3 +14,7 @@ int OpenFolderNoFollow(const std::string& strFolder);
 // Opens strPath's last folder as above and the last level itself with
 // openat(nFlags | O_NOFOLLOW); -1 with errno set. The root itself is "/".
 int OpenNoFollow(const std::string& strPath, int nFlags);
+
+// The folder this program's own file is in ("" when it cannot be told):
+// what it ships beside itself is found from there.
+std::string ProgramFolder();

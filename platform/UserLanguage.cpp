@@ -1,4 +1,5 @@
 #include "platform/UserLanguage.h"
+#include "platform/SafePath.h"
 
 #include <libintl.h>
 #include <limits.h>
@@ -17,15 +18,6 @@ std::string Env(const char* pszName) {
     return psz ? psz : "";
 }
 
-std::string ProgramDir() {
-    char szBuf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", szBuf, sizeof szBuf - 1);
-    if (n <= 0)
-        return std::string();
-    std::string strExe(szBuf, static_cast<size_t>(n));
-    size_t nSlash = strExe.rfind('/');
-    return nSlash == std::string::npos ? std::string() : strExe.substr(0, nSlash);
-}
 
 }  // namespace
 
@@ -46,7 +38,7 @@ std::string UserLanguage() {
 }
 
 std::string TextCatalogDir() {
-    const std::string strBeside = ProgramDir() + "/../" QUILLET_RELATIVE_LOCALEDIR;
+    const std::string strBeside = ProgramFolder() + "/../" QUILLET_RELATIVE_LOCALEDIR;
     if (access((strBeside + "/en/LC_MESSAGES/quillet.mo").c_str(), R_OK) == 0)
         return strBeside;
     return QUILLET_LOCALEDIR;

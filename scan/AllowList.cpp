@@ -4,21 +4,12 @@
 
 #include "base/Diagnostics.h"
 #include "base/EscapeField.h"
+#include "base/TextParts.h"
 #include "res/Strings.h"
 
 namespace {
 
 constexpr size_t SHA256_HEX_LEN = 64;
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Lower case, so a hash typed in either case matches sha256sum's.
 bool NormalizeHash(std::string_view str, std::string* pstrOut) {
@@ -26,7 +17,7 @@ bool NormalizeHash(std::string_view str, std::string* pstrOut) {
         return false;
     pstrOut->clear();
     for (char c : str) {
-        if (HexDigit(c) < 0)
+        if (HexDigitValue(c) < 0)
             return false;
         *pstrOut += static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
     }
@@ -50,8 +41,8 @@ bool UnescapeField(std::string_view str, std::string* pstrOut) {
         case 'n': *pstrOut += '\n'; break;
         case 't': *pstrOut += '\t'; break;
         case 'x': {
-            const int nHigh = i + 1 < str.size() ? HexDigit(str[i + 1]) : -1;
-            const int nLow = i + 2 < str.size() ? HexDigit(str[i + 2]) : -1;
+            const int nHigh = i + 1 < str.size() ? HexDigitValue(str[i + 1]) : -1;
+            const int nLow = i + 2 < str.size() ? HexDigitValue(str[i + 2]) : -1;
             if (nHigh < 0 || nLow < 0)
                 return false;
             *pstrOut += static_cast<char>(nHigh * 16 + nLow);

@@ -1,16 +1,8 @@
 #include "scan/CommandTargets.h"
 
-namespace {
+#include "base/TextParts.h"
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 bool PathFromFileUri(const std::string& strUri, std::string* pstrPath) {
     const size_t nPath = strUri.find('/', 7);  // after "file://"
@@ -25,8 +17,8 @@ bool PathFromFileUri(const std::string& strUri, std::string* pstrPath) {
             strPath += strUri[i];
             continue;
         }
-        const int nHigh = i + 2 < strUri.size() ? HexDigit(strUri[i + 1]) : -1;
-        const int nLow = nHigh >= 0 ? HexDigit(strUri[i + 2]) : -1;
+        const int nHigh = i + 2 < strUri.size() ? HexDigitValue(strUri[i + 1]) : -1;
+        const int nLow = nHigh >= 0 ? HexDigitValue(strUri[i + 2]) : -1;
         // An escaped '/' would join two names into one level; NUL ends a path.
         const int nByte = nHigh * 16 + nLow;
         if (nLow < 0 || nByte == 0 || nByte == '/')

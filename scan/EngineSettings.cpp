@@ -29,34 +29,26 @@ std::string SettingName(const std::string& strLine) {
 }  // namespace
 
 bool ParseEngineSettings(const std::string& strText, CEngineChoice* pChoice, int* pnBadLine) {
-    std::istringstream in(strText);
-    std::string strLine;
-    for (int nLine = 1; std::getline(in, strLine); ++nLine) {
-        strLine = TrimBlanks(strLine.substr(0, strLine.find('#')));
-        if (strLine.empty())
-            continue;
-        size_t nEq = strLine.find('=');
-        const std::string strName = nEq == std::string::npos ? std::string() : TrimBlanks(strLine.substr(0, nEq));
-        const std::string strValue = nEq == std::string::npos ? std::string() : TrimBlanks(strLine.substr(nEq + 1));
-        if (strName == "engine" && !strValue.empty()) {
-            pChoice->strEngine = strValue;
-        } else if (strName == "database") {
-            pChoice->strDatabase = strValue;
-        } else if (strName == "clamd") {
-            pChoice->strClamd = strValue;
-        } else if ((strName == "alert-exceeds-max" || strName == "alert-encrypted") &&
-                   (strValue == "yes" || strValue == "no")) {
-            (strName == "alert-exceeds-max" ? pChoice->bAlertExceedsMax : pChoice->bAlertEncrypted) =
-                strValue == "yes";
-        } else if (strName == "quarantine" && (strValue == "yes" || strValue == "no")) {
-            pChoice->bQuarantine = strValue == "yes";
-        } else {
-            if (pnBadLine)
-                *pnBadLine = nLine;
-            return false;
-        }
-    }
-    return true;
+    return ForEachSetting(
+        strText,
+        [&](const std::string& strName, const std::string& strValue) {
+            if (strName == "engine" && !strValue.empty())
+                pChoice->strEngine = strValue;
+            else if (strName == "database")
+                pChoice->strDatabase = strValue;
+            else if (strName == "clamd")
+                pChoice->strClamd = strValue;
+            else if ((strName == "alert-exceeds-max" || strName == "alert-encrypted") &&
+                     (strValue == "yes" || strValue == "no"))
+                (strName == "alert-exceeds-max" ? pChoice->bAlertExceedsMax : pChoice->bAlertEncrypted) =
+                    strValue == "yes";
+            else if (strName == "quarantine" && (strValue == "yes" || strValue == "no"))
+                pChoice->bQuarantine = strValue == "yes";
+            else
+                return false;
+            return true;
+        },
+        pnBadLine);
 }
 
 std::string FormatEngineSettings(const CEngineChoice& choice, const std::string& strOld) {

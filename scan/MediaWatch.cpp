@@ -35,29 +35,21 @@ bool ParseMediaSize(const std::string& strText, uint64_t* pnBytes) {
 }
 
 bool ParseMediaSettings(const std::string& strText, SMediaSettings* pSettings, int* pnBadLine) {
-    std::istringstream in(strText);
-    std::string strLine;
-    for (int nLine = 1; std::getline(in, strLine); ++nLine) {
-        strLine = TrimBlanks(strLine.substr(0, strLine.find('#')));
-        if (strLine.empty())
-            continue;
-        const size_t nEq = strLine.find('=');
-        const std::string strName = nEq == std::string::npos ? std::string() : TrimBlanks(strLine.substr(0, nEq));
-        const std::string strValue = nEq == std::string::npos ? std::string() : TrimBlanks(strLine.substr(nEq + 1));
-        uint64_t nBytes = 0;
-        if (strName == "scan-below" && strValue == "off") {
-            pSettings->nScanBelow = 0;
-        } else if (strName == "scan-below" && ParseMediaSize(strValue, &nBytes)) {
-            pSettings->nScanBelow = nBytes;
-        } else if (strName == "skip-on-battery" && (strValue == "yes" || strValue == "no")) {
-            pSettings->bSkipOnBattery = strValue == "yes";
-        } else {
-            if (pnBadLine)
-                *pnBadLine = nLine;
-            return false;
-        }
-    }
-    return true;
+    return ForEachSetting(
+        strText,
+        [&](const std::string& strName, const std::string& strValue) {
+            uint64_t nBytes = 0;
+            if (strName == "scan-below" && strValue == "off")
+                pSettings->nScanBelow = 0;
+            else if (strName == "scan-below" && ParseMediaSize(strValue, &nBytes))
+                pSettings->nScanBelow = nBytes;
+            else if (strName == "skip-on-battery" && (strValue == "yes" || strValue == "no"))
+                pSettings->bSkipOnBattery = strValue == "yes";
+            else
+                return false;
+            return true;
+        },
+        pnBadLine);
 }
 
 std::string MediaSizeText(uint64_t nBytes) {
