@@ -529,5 +529,6 @@ int main(int argc, char** argv) {
     view.Flush();
     if (nStatus > 128)
         fprintf(stderr, LoadText(IDS_SCAN_TOOL_STOPPED), scanner.GetScanned());
-    return EndScan(*pRun, services, nStatus, bNotify);
+    // Rows or counts that never reached their reader: no complete answer.
+    return EndScan(*pRun, services, view.m_bOutputLost && nStatus < 2 ? 2 : nStatus, bNotify);
 }
