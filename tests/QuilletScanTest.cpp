@@ -729,11 +729,12 @@ TEST(QuilletScanTest, AReaderThatGoesAwayStopsTheScanWithAnHonestStatus) {
     ASSERT_TRUE(WIFEXITED(nStatus)) << "ended by signal " << WTERMSIG(nStatus);
     EXPECT_EQ(WEXITSTATUS(nStatus), 2);
 
-    // Output that cannot be written at all (a full disk) is no answer either.
+    // Counts that cannot be written (a full disk) are no all-clear either.
+    CTempDir::WriteFile(dir / "clean.exe", "plain");
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const std::string strOne = dir / "t/f0.exe";
+    const std::string strOne = dir / "clean.exe";
     const char* arOne[] = {strProgram.c_str(), strOne.c_str(), nullptr};
     ASSERT_EQ(posix_spawn(&pid, strProgram.c_str(), &actions, nullptr, const_cast<char**>(arOne), arEnv.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
