@@ -33,6 +33,12 @@ typedef int (*PFN_dlCanFork_Farsend)(void);
 // engine read the whole file, else the name of the limit that stopped it part
 // way (a size, a depth, "encrypted"), so the file is not taken for clean.
 typedef const char* (*PFN_dlGetScanNote_Farsend)(void);
+// Optional, asked right after a probe that found nothing: 1 with parFile
+// filled when the engine knows which file it read, as fstat() and fstatfs()
+// gave them on the very descriptor it read, before reading: device, inode,
+// size, modification and change times (ns), the file system's type; else 0.
+// A clean verdict is remembered only for that file as it was then.
+typedef int (*PFN_dlGetScannedFile_Farsend)(uint64_t* parFile);
 
 #ifdef __cplusplus
 }
@@ -49,5 +55,6 @@ typedef const char* (*PFN_dlGetScanNote_Farsend)(void);
 #define FARSEND_TURN_ON_ERROR_NAME "dlGetTurnOnError_Farsend"
 #define FARSEND_CAN_FORK_NAME "dlCanFork_Farsend"
 #define FARSEND_SCAN_NOTE_NAME "dlGetScanNote_Farsend"
+#define FARSEND_SCANNED_FILE_NAME "dlGetScannedFile_Farsend"
 
 #define FARSEND_LIBRARY_NAME "libfarsend.so"

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/ScannedFile.h"
+
 // ENGINE_LOAD_FAILED: the library cannot be loaded; ENGINE_LOAD_ENGINE_ERROR:
 // it loaded but cannot work (GetLoadError says why); ENGINE_LOAD_PENDING:
 // still getting ready (a large signature database takes seconds).
@@ -76,6 +78,13 @@ public:
     // part way through the file (its size, depth, encryption), once; "" when
     // it read the whole file.
     virtual std::string TakeScanNote() { return std::string(); }
+    // After a probe that answered clean: the file the engine read, as its
+    // descriptor said before the read, once; false when the engine cannot
+    // tell (a clean verdict is then not remembered).
+    virtual bool TakeScannedFile(SScannedFile* pFile) {
+        (void)pFile;
+        return false;
+    }
     // How many of those faults only lost the call to another process's death
     // (the process this engine was copied from), the file not to blame.
     virtual unsigned GetLostCount() const { return 0; }

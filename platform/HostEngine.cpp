@@ -429,7 +429,7 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
         explicit SInReceive(std::atomic<bool>& b) : bFlag(b) { bFlag = true; }
         ~SInReceive() { bFlag = false; }
     } inReceive(m_bInReceive);
-    char arBuf[sizeof(SReply) + MAX_TEXT_BYTES + 1];
+    char arBuf[sizeof(SReply) + SCANNED_FILE_BYTES + MAX_TEXT_BYTES + 1];
     ssize_t n = -1;
     const int64_t nStart = MonotonicNs();
     CSpinGauge& gauge = m_arSpin[nSlot >= 0 ? nSlot : nOp % 16];
@@ -494,7 +494,7 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     gauge.Record(MonotonicNs() - nStart);
     SReply reply;
     memcpy(&reply, arBuf, sizeof reply);
-    if (reply.nOp != nOp || static_cast<size_t>(n) > sizeof(SReply) + MAX_TEXT_BYTES)
+    if (reply.nOp != nOp || static_cast<size_t>(n) > sizeof(SReply) + SCANNED_FILE_BYTES + MAX_TEXT_BYTES)
         return false;
     // The engine could not do the call's work: a fault, with its reason;
     // the host itself is well and keeps what the engine knows (a daemon
@@ -556,6 +556,24 @@ bool CHostEngine::Call(uint8_t nOp, uint32_t nArg, const std::string& strPath, u
     return true;
 }
 
+// A clean probe's reply may name the file read ahead of its note.
+static bool SplitScannedFile(uint8_t nFlags, std::string* pstrText, SScannedFile* pFile) {
+    if (!(nFlags & REPLY_SCANNED_FILE) || pstrText->size() < SCANNED_FILE_BYTES)
+        return false;
+    memcpy(pFile->arValue, pstrText->data(), sizeof pFile->arValue);
+    memcpy(&pFile->nAskedNs, pstrText->data() + sizeof pFile->arValue, sizeof pFile->nAskedNs);
+    pstrText->erase(0, SCANNED_FILE_BYTES);
+    return true;
+}
+
+bool CHostEngine::TakeScannedFile(SScannedFile* pFile) {
+    if (!m_bScanned)
+        return false;
+    m_bScanned = false;
+    *pFile = m_scanned;
+    return true;
+}
+
 void CHostEngine::DropPrefetch() {
     if (!m_bPrefetched)
         return;
@@ -579,6 +597,7 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
     uint32_t hProbe = 0;
     m_bPrefetchFaulted = false;
     m_strPrefetchNote.clear();
+    m_bPrefetchScanned = false;
     if (!Receive(OP_FORMAT_PROBE, &hProbe, &m_strPrefetchNote, strPath, 0, SPIN_SLOT_FUSED_PROBE)) {
         // The format was answered; the probe faulted.
         if (m_bEngineError)
@@ -590,6 +609,8 @@ uint32_t CHostEngine::GetFileFormat(const std::string& strPath) {
     }
     if (hProbe != 0)
         m_mapLive[hProbe] = strPath;
+    else if (!m_bPrefetchFaulted)
+        m_bPrefetchScanned = SplitScannedFile(m_nReplyFlags, &m_strPrefetchNote, &m_prefetchScanned);
     m_bPrefetched = true;
     m_strPrefetchPath = strPath;
     m_hPrefetch = hProbe;
@@ -600,14 +621,18 @@ uint32_t CHostEngine::ProbeInto(const std::string& strPath, bool* pbFaulted) {
     if (pbFaulted)
         *pbFaulted = false;
     m_strScanNote.clear();
+    m_bScanned = false;
     if (m_bPrefetched && m_strPrefetchPath == strPath) {
         m_bPrefetched = false;
         uint32_t hProbe = m_hPrefetch;
         m_hPrefetch = 0;
         if (pbFaulted)
             *pbFaulted = m_bPrefetchFaulted;
-        if (hProbe == 0)
+        if (hProbe == 0) {
             m_strScanNote = std::move(m_strPrefetchNote);
+            m_bScanned = m_bPrefetchScanned;
+            m_scanned = m_prefetchScanned;
+        }
         return hProbe;
     }
     DropPrefetch();
@@ -618,10 +643,12 @@ uint32_t CHostEngine::ProbeInto(const std::string& strPath, bool* pbFaulted) {
             *pbFaulted = true;
         return 0;
     }
-    if (hProbe != 0)
+    if (hProbe != 0) {
         m_mapLive[hProbe] = strPath;
-    else
+    } else {
+        m_bScanned = SplitScannedFile(m_nReplyFlags, &strNote, &m_scanned);
         m_strScanNote = std::move(strNote);
+    }
     return hProbe;
 }
 

@@ -77,6 +77,7 @@ public:
     void Abandon() override;
     std::string TakeFaultReason() override { return std::move(m_strFaultReason); }
     std::string TakeScanNote() override { return std::move(m_strScanNote); }
+    bool TakeScannedFile(SScannedFile* pFile) override;
     unsigned GetLostCount() const override { return m_nLost; }
     pid_t GetHostPid() const { return m_pidHost; }
 
@@ -126,6 +127,8 @@ private:
     std::string m_strLoadError;
     std::string m_strFaultReason;  // the engine's words on its last failed call
     std::string m_strScanNote;     // the limit that stopped the last clean probe
+    SScannedFile m_scanned;        // the file the last clean probe read
+    bool m_bScanned = false;
     int m_nFd = -1;
     pid_t m_pidHost = -1;
     bool m_bCanFork = false;
@@ -151,6 +154,8 @@ private:
     uint32_t m_hPrefetch = 0;
     bool m_bPrefetchFaulted = false;
     std::string m_strPrefetchNote;
+    SScannedFile m_prefetchScanned;
+    bool m_bPrefetchScanned = false;
     IEngineWait* m_pWait = nullptr;
     bool m_bServing = false;     // m_pWait runs: no call may start
     uint64_t m_nCallSerial = 0;

@@ -22,6 +22,7 @@
 #include "platform/ScheduleUnits.h"
 #include "platform/SignatureCheck.h"
 #include "platform/SystemClock.h"
+#include "platform/VerdictCacheFile.h"
 #include "platform/WindowSizesFile.h"
 #include "platform/XdgRegistry.h"
 #include "scan/ScanServices.h"
@@ -81,6 +82,7 @@ struct CPlatformServices {
     CSignatureCheck signatures;
     CEngineSettingsFile engineSettings{engine, workers};
     CWindowSizesFile windowSizes;
+    CVerdictCacheFile verdicts{engine};
 
     CScanServices Get() {
         CScanServices services;
@@ -102,6 +104,7 @@ struct CPlatformServices {
         services.pSignatures = &signatures;
         services.pEngineSettings = &engineSettings;
         services.pWindowSizes = &windowSizes;
+        services.pVerdicts = &verdicts;
         return services;
     }
 };

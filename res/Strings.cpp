@@ -143,7 +143,7 @@ const char* LoadSourceText(EStringId eId) {
     case IDS_SCAN_TOOL_USAGE:
         return "usage: quillet-scan [--no-subfolders] [--all-files | --listed-types] [--hidden] [--all-drives] [--repair] "
                "[--quarantine] [--verbose] [--progress|--quiet] [--json] [--engine auto|reference|clamav|clamd|LIBRARY] "
-               "[--database DIR] [--clamd ADDRESS] [--jobs N] TARGET...\n"
+               "[--database DIR] [--clamd ADDRESS] [--jobs N] [--no-cache] TARGET...\n"
                "       quillet-scan --history\n";
     case IDS_SCAN_TOOL_VERSION: return "quillet-scan %d.%d.%d.%d\n";
     case IDS_SCAN_TOOL_COUNTS: return "Scanned: %d, Infected: %d\n";
@@ -167,6 +167,7 @@ const char* LoadSourceText(EStringId eId) {
                "  --database DIR    clamav's signature folder (default /var/lib/clamav); alone: auto over it\n"
                "  --clamd ADDRESS   unix:PATH or tcp:HOST:PORT (default: from clamd.conf)\n"
                "  --jobs N          engine workers, 1 to 256 (default: one per core)\n"
+               "  --no-cache        read every file, also those found clean before and unchanged since\n"
                "  --schedule NAME   a run of that schedule: never two at once\n"
                "  --history         list the scans of the history, newest first, and exit\n"
                "  --help            print this help and exit\n"
@@ -312,6 +313,10 @@ const char* LoadSourceText(EStringId eId) {
     case IDS_HISTORY_MENU: return "&History...\tCtrl+H";
     case IDS_MAIN_ENGINE_FAILED: return "Failed";
     case IDS_SETTINGS_MEDIA_WATCH: return "&Offer to scan a drive when it is inserted";
+    case IDS_SCAN_TOOL_UNCHANGED:
+        return "quillet-scan: %d files found clean before with this engine and signatures, and unchanged since, were "
+               "counted without reading them again (--no-cache reads them)\n";
+    case IDS_SCAN_TOOL_CACHE_OFF: return "quillet-scan: clean verdicts are not remembered this scan: %s\n";
     case IDS_SCAN_TOOL_PROGRESS: return "Scanned: %d, Infected: %d, %d files/s, %s, %s";
     case IDS_SCHEDULE_COL_NAME: return "Name";
     case IDS_SCHEDULE_COL_WHEN: return "When";

@@ -238,6 +238,8 @@ enum EStringId : uint16_t {
     IDS_HISTORY_MENU = 610,
     IDS_SCAN_TOOL_PROGRESS = 611,
     IDS_MAIN_ENGINE_FAILED = 612,  // "Engine Ver." after a failed load
+    IDS_SCAN_TOOL_UNCHANGED = 614,   // "%d" files
+    IDS_SCAN_TOOL_CACHE_OFF = 615,   // "%s" why
     IDS_SETTINGS_MEDIA_WATCH = 613,  // "%d" scanned, "%d" found, "%d" files a second, "%s" folder, "%s" time
     IDS_SCHEDULE_COL_NAME = 552,
     IDS_SCHEDULE_COL_WHEN = 553,

@@ -15,6 +15,7 @@
 #include "scan/History.h"
 #include "scan/ScanInterfaces.h"
 #include "scan/SignatureHealth.h"
+#include "scan/VerdictCache.h"
 
 class IEngineSettings;
 class IFolderNamespace;
@@ -61,4 +62,6 @@ struct CScanServices {
     IEngineSettings* pEngineSettings = nullptr;
     // The sizes the resizable windows had when they last closed.
     IWindowSizes* pWindowSizes = nullptr;
+    // Clean verdicts kept from scan to scan; none: every file is read.
+    IVerdictCache* pVerdicts = nullptr;
 };

@@ -84,6 +84,7 @@ CScanEnv MakeEnv(const CScanServices& services, IBackupWriter* pBackup, IScanVie
                  pView,            pRows,            pBackup};
     env.pWorkers = services.pWorkers;
     env.pAllow = services.pAllow;
+    env.pVerdicts = services.pVerdicts;
     env.pWait = pWait;
     return env;
 }

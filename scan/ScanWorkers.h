@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/FileId.h"
+#include "engine/ScannedFile.h"
 #include "repair/RepairInterfaces.h"
 #include "scan/ResultRows.h"
 #include "scan/ScanInterfaces.h"
@@ -35,6 +36,9 @@ struct SFileJob {
     bool bFaulted = false;
     std::string strFaultReason;
     std::string strScanNote;  // the limit that stopped the engine part way
+    // The engine read the whole file and found it clean.
+    SScannedFile scanned;
+    bool bScannedClean = false;
     // A quarantine left half done (its copy named, the file in place) for
     // the row nPendingRow, with the file still held.
     std::unique_ptr<IFileHold> pFileHold;

@@ -28,6 +28,7 @@ std::string CScanner::MakePattern(const std::string& strTarget) {
 
 void CScanner::RunScan() {
     m_strEngineVer = m_env.pEngine->GetTorvaneVersion();
+    m_bVerdicts = m_env.pVerdicts && m_env.pVerdicts->BeginScan(m_strEngineVer);
     // Read once a scan, when first asked: a list edited since the last scan
     // counts.
     if (m_env.pAllow)
@@ -111,6 +112,9 @@ void CScanner::RunScan() {
     m_pWorkers.reset();
     m_pAccess = m_env.pAccess;
     EndFileFaults();
+    // What a stopped scan found clean is as true as a whole scan's.
+    if (m_bVerdicts)
+        m_env.pVerdicts->EndScan();
     m_env.pView->ScanEnded(m_bStop);
 }
 
@@ -244,6 +248,11 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
         NotScanned(strPath, SKIP_UNREADABLE);
         return;
     }
+    // Found clean before and not changed since: counted, not read again.
+    if (m_bVerdicts && m_env.pVerdicts->IsKnownClean(strPath)) {
+        ++m_nUnchanged;
+        return;
+    }
     if (m_pWorkers) {
         auto pJob = std::make_unique<SFileJob>();
         pJob->nSerial = ++m_nJobSerial;
@@ -286,6 +295,8 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
     work.pHold = pHold.get();
     if (IsScannableFormat(m_env.pEngine->GetFileFormat(strPath)))
         ScanFile(work, strPath, strName, id);
+    if (m_bVerdicts && work.bScanned && work.nInfected == m_nInfected && work.strScanNote.empty())
+        m_env.pVerdicts->RememberClean(work.scanned);
     m_nInfected = work.nInfected;
     if (!work.strScanNote.empty())
         NotScanned(strPath, SKIP_ENGINE_PARTIAL, work.strScanNote);
@@ -306,8 +317,11 @@ void CScanner::WorkOnFile(SFileJob& job, IFarsendEngine* pEngine) {
             ScanFile(work, job.strPath, job.strName, job.id);
         job.strScanNote = std::move(work.strScanNote);
         const unsigned nNewFaults = pEngine->GetFaultCount() - nFaults;
-        if (nNewFaults == 0)
+        if (nNewFaults == 0) {
+            job.bScannedClean = work.bScanned && job.rows.GetCount() == 0 && job.strScanNote.empty();
+            job.scanned = work.scanned;
             break;
+        }
         // Calls lost only to another process's death (the host the engine
         // was copied from) say nothing of the file: it is scanned once more,
         // on a fresh copy, unless its repair had begun.
@@ -369,6 +383,8 @@ void CScanner::FinishWaiting(bool bDue) {
 }
 
 void CScanner::ApplyJob(const SFileJob& job) {
+    if (job.bScannedClean && m_bVerdicts)
+        m_env.pVerdicts->RememberClean(job.scanned);
     for (size_t i = 0; i < job.rows.GetCount(); ++i) {
         const CResultRow& row = job.rows.GetRow(i);
         ++m_nInfected;
@@ -509,8 +525,10 @@ void CScanner::ScanFindings(SFileWork& work, const std::string& strPath, std::st
     uint32_t hProbe = pEngine->ProbeInto(strPath);
     // No row is made up for a file read only in part, but it is not called
     // clean either.
-    if (hProbe == 0)
+    if (hProbe == 0) {
         work.strScanNote = pEngine->TakeScanNote();
+        work.bScanned = pEngine->TakeScannedFile(&work.scanned);
+    }
     // A finding the user allowed for this very content: counted as scanned,
     // no row. Only the first probe's: a further infection met after a
     // cleaning is another matter.

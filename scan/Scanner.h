@@ -20,6 +20,7 @@
 #include "scan/ScanInterfaces.h"
 #include "scan/ScanTypes.h"
 #include "scan/ScanWorkers.h"
+#include "scan/VerdictCache.h"
 
 // The file checks, taken in turn by the walk and the workers.
 class CLockedFileAccess : public IFileAccess {
@@ -70,6 +71,8 @@ struct CScanEnv {
     IEngineWait* pWait = nullptr;
     // Findings the user allowed give no row; none: every finding does.
     IAllowList* pAllow = nullptr;
+    // Clean verdicts remembered from earlier scans; none: every file is read.
+    IVerdictCache* pVerdicts = nullptr;
 };
 
 // A file is cleaned and probed again at most this often in one go; an
@@ -112,6 +115,8 @@ public:
     // Files, folders and targets said not to be (fully) scanned.
     int GetNotScanned() const { return m_nNotScanned; }
     int GetInfected() const { return m_nInfected; }
+    // Files counted without the engine: found clean before and unchanged.
+    int GetUnchanged() const { return m_nUnchanged; }
     bool IsOfficeFile() const { return m_bOfficeFile; }
     const std::string& GetEngineVersion() const { return m_strEngineVer; }
     const SCANREQUEST& GetRequest() const { return m_req; }
@@ -158,6 +163,8 @@ private:
         std::string strScanNote;   // the probe found nothing, but read only part of the file
         bool bRepairBegun = false;  // a backup or a cleaning may have happened
         SFileJob* pJob = nullptr;   // a job's file: its quarantine is finished with others'
+        SScannedFile scanned;       // the first probe answered clean on this file
+        bool bScanned = false;
     };
     // id: the file the walk met at strPath (unset when not known).
     void ScanFile(SFileWork& work, const std::string& strPath, std::string_view strName, CFileId id);
@@ -191,6 +198,8 @@ private:
     int m_nScanned = 0;
     int m_nNotScanned = 0;
     int m_nInfected = 0;
+    int m_nUnchanged = 0;
+    bool m_bVerdicts = false;  // env's verdicts are in use this scan
     bool m_bOfficeFile = false;
     std::string m_strEngineVer;
     std::string m_strFaultFile;        // the file last handed to the engine

@@ -742,3 +742,53 @@ TEST(QuilletScanTest, AReaderThatGoesAwayStopsTheScanWithAnHonestStatus) {
     ASSERT_TRUE(WIFEXITED(nStatus));
     EXPECT_EQ(WEXITSTATUS(nStatus), 2);
 }
+
+TEST(QuilletScanTest, AFileUnchangedSinceACleanScanIsNotReadAgain) {
+    CTempDir dir;
+    mkdir((dir / "t").c_str(), 0755);
+    CTempDir::WriteFile(dir / "t/a.exe", "plain");
+    // As long as the test file, and clean.
+    std::string strLookalike = EicarString();
+    for (char& c : strLookalike)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    CTempDir::WriteFile(dir / "t/b.com", strLookalike);
+    auto Unchanged = [](const SRun& run) {
+        const size_t nAt = run.strOut.find("\"unchanged\":");
+        return nAt == std::string::npos ? -1 : atoi(run.strOut.c_str() + nAt + 12);
+    };
+    const std::string strScan = BinDir() + "/quillet-scan";
+    // Written just now: a write in the same tick of the file system's clock
+    // would not move the change time, so nothing is remembered.
+    EXPECT_EQ(Unchanged(RunProgram(strScan, {"--json", dir / "t"}, dir)), 0);
+    EXPECT_EQ(Unchanged(RunProgram(strScan, {"--json", dir / "t"}, dir)), 0);
+
+    const std::vector<std::string> arSettled = {"QUILLET_VERDICT_SETTLE_MS=0"};
+    EXPECT_EQ(Unchanged(RunProgram(strScan, {"--json", dir / "t"}, dir, "", arSettled)), 0);
+    SRun again = RunProgram(strScan, {"--json", dir / "t"}, dir, "", arSettled);
+    EXPECT_EQ(again.nExit, 0) << again.strErr;
+    EXPECT_EQ(Unchanged(again), 2) << again.strOut;
+    EXPECT_NE(again.strOut.find("\"scanned\":2,"), std::string::npos);
+    struct stat st;
+    ASSERT_EQ(stat((dir / "cache/quillet/verdicts").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat((dir / "cache/quillet").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // The same size and modification time, the content another: read again.
+    struct stat stOld;
+    ASSERT_EQ(stat((dir / "t/b.com").c_str(), &stOld), 0);
+    CTempDir::WriteFile(dir / "t/b.com", EicarString());
+    const timespec arTimes[2] = {stOld.st_atim, stOld.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "t/b.com").c_str(), arTimes, 0), 0);
+    SRun found = RunProgram(strScan, {"--json", dir / "t"}, dir, "", arSettled);
+    EXPECT_EQ(found.nExit, 1) << found.strOut;
+    EXPECT_NE(found.strOut.find("/t/b.com\",\"virus\""), std::string::npos) << found.strOut;
+    EXPECT_EQ(Unchanged(found), 1);
+    // A finding is never remembered.
+    EXPECT_EQ(RunProgram(strScan, {"--json", dir / "t"}, dir, "", arSettled).nExit, 1);
+
+    EXPECT_EQ(Unchanged(RunProgram(strScan, {"--json", "--no-cache", dir / "t"}, dir, "", arSettled)), 0);
+    // Verdicts someone else could have written are not believed.
+    ASSERT_EQ(chmod((dir / "cache/quillet/verdicts").c_str(), 0620), 0);
+    EXPECT_EQ(Unchanged(RunProgram(strScan, {"--json", dir / "t"}, dir, "", arSettled)), 0);
+}

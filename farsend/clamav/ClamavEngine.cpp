@@ -1,5 +1,6 @@
 #include "farsend/clamav/ClamavEngine.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <clamav.h>
@@ -520,6 +521,7 @@ uint32_t CClamavEngine::Probe(const char* pszPath)
 {
     m_strLastError.clear();
     m_strScanNote.clear();
+    m_bScannedKnown = false;
     if (!pszPath || !*pszPath || (!m_pEngine && !m_bDaemon)) {
         DropPending();
         return Fail("the engine is not turned on");
@@ -528,14 +530,28 @@ uint32_t CClamavEngine::Probe(const char* pszPath)
     if (nFd < 0)
         return 0;
     struct stat st;
+    if (::fstat(nFd, &st) != 0) {
+        CloseQuietly(nFd);
+        return Fail(std::string("the file could not be examined: ") + std::strerror(errno));
+    }
+    // Described before the first byte is read.
+    m_bScannedKnown = DescribeScannedFile(nFd, st, m_arScanned);
     // clamscan passes over empty files without a word; so do we.
-    if (::fstat(nFd, &st) == 0 && st.st_size == 0) {
+    if (st.st_size == 0) {
         CloseQuietly(nFd);
         return 0;
     }
     const uint32_t hProbe = m_bDaemon ? ScanWithDaemon(nFd) : ScanInProcess(nFd, pszPath);
     CloseQuietly(nFd);
     return hProbe;
+}
+
+bool CClamavEngine::GetScannedFile(uint64_t* parFile) const
+{
+    if (!m_bScannedKnown)
+        return false;
+    std::copy(std::begin(m_arScanned), std::end(m_arScanned), parFile);
+    return true;
 }
 
 uint32_t CClamavEngine::ScanInProcess(int nFd, const char* pszPath)

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "engine/ScannedFileStat.h"
 #include "farsend/clamav/ClamdClient.h"
 
 struct cl_engine;
@@ -53,6 +54,9 @@ public:
     // After a probe that answered clean: the limit that stopped libclamav
     // part way ("MaxFileSize", "encrypted"...); "" when it read it all.
     const char* ScanNote() const { return m_strScanNote.c_str(); }
+    // After a probe that answered clean: the file it read (ScannedFile.h's
+    // values); false when it cannot tell.
+    bool GetScannedFile(uint64_t* parFile) const;
 
     // In a fork()ed copy, before its first call: what the copy must not
     // share with its parent. The compiled engine is read-only and stays
@@ -101,6 +105,8 @@ private:
     // The format call leaves its open file for the probe that follows.
     std::string m_strPendingPath;
     int m_nPendingFd = -1;
+    uint64_t m_arScanned[SCANNED_VALUES] = {};
+    bool m_bScannedKnown = false;
 };
 
 // The single engine of this library.

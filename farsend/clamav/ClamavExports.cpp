@@ -72,6 +72,12 @@ FARSEND_EXPORT const char* dlGetScanNote_Farsend(void)
     return ClamavEngine().ScanNote();
 }
 
+// Which file a clean probe read, so its verdict can be remembered.
+FARSEND_EXPORT int dlGetScannedFile_Farsend(uint64_t* parFile)
+{
+    return parFile && ClamavEngine().GetScannedFile(parFile) ? 1 : 0;
+}
+
 namespace {
 
 void OnForkChild()
@@ -103,3 +109,4 @@ static_assert(std::is_same_v<decltype(&dlTurnOffTorvane_Farsend), PFN_dlTurnOffT
 static_assert(std::is_same_v<decltype(&dlGetTurnOnError_Farsend), PFN_dlGetTurnOnError_Farsend>);
 static_assert(std::is_same_v<decltype(&dlCanFork_Farsend), PFN_dlCanFork_Farsend>);
 static_assert(std::is_same_v<decltype(&dlGetScanNote_Farsend), PFN_dlGetScanNote_Farsend>);
+static_assert(std::is_same_v<decltype(&dlGetScannedFile_Farsend), PFN_dlGetScannedFile_Farsend>);

@@ -172,6 +172,12 @@ FARSEND_EXPORT int dlCanFork_Farsend(void)
 }
 #endif
 
+// Which file a clean probe read, so its verdict can be remembered.
+FARSEND_EXPORT int dlGetScannedFile_Farsend(uint64_t* parFile)
+{
+    return parFile && Engine().GetScannedFile(parFile) ? 1 : 0;
+}
+
 FARSEND_EXPORT void dlTurnOffTorvane_Farsend(void)
 {
     FaultOnCall(EFaultEntry::TurnOff);
@@ -191,6 +197,7 @@ static_assert(std::is_same_v<decltype(&dlCloseProbe_Farsend), PFN_dlCloseProbe_F
 #endif
 static_assert(std::is_same_v<decltype(&dlTurnOnTorvane_Farsend), PFN_dlTurnOnTorvane_Farsend>);
 static_assert(std::is_same_v<decltype(&dlTurnOffTorvane_Farsend), PFN_dlTurnOffTorvane_Farsend>);
+static_assert(std::is_same_v<decltype(&dlGetScannedFile_Farsend), PFN_dlGetScannedFile_Farsend>);
 #ifdef FARSEND_FAULTS
 static_assert(std::is_same_v<decltype(&dlCanFork_Farsend), PFN_dlCanFork_Farsend>);
 #endif

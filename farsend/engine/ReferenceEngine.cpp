@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "farsend/engine/ReferenceEngine.h"
 
 #include <cerrno>
@@ -105,6 +106,8 @@ uint32_t CReferenceEngine::GetFileFormat(const char* pszPath)
         CloseQuietly(nFd);
         return kFormatNotRegular;
     }
+    // Described before the first byte is read.
+    const bool bFileKnown = DescribeScannedFile(nFd, st, m_arPendingFile);
     if (!m_scanner.Begin(nFd, static_cast<uint64_t>(st.st_size))) {
         CloseQuietly(nFd);
         return kFormatUnopenable;
@@ -120,6 +123,7 @@ uint32_t CReferenceEngine::GetFileFormat(const char* pszPath)
     m_strPendingPath = pszPath;
     m_nPendingDevice = st.st_dev;
     m_nPendingInode = st.st_ino;
+    m_bPendingFileKnown = bFileKnown;
     return nFormat;
 }
 
@@ -141,10 +145,13 @@ uint32_t CReferenceEngine::Probe(const char* pszPath)
     int nFd = -1;
     dev_t nDevice = 0;
     ino_t nInode = 0;
+    m_bScannedKnown = false;
     if (m_nPendingFd >= 0 && m_strPendingPath == pszPath) {
         nFd = m_nPendingFd;
         nDevice = m_nPendingDevice;
         nInode = m_nPendingInode;
+        m_bScannedKnown = m_bPendingFileKnown;
+        std::copy(std::begin(m_arPendingFile), std::end(m_arPendingFile), m_arScanned);
         m_nPendingFd = -1;
         m_strPendingPath.clear();
     } else {
@@ -163,6 +170,7 @@ uint32_t CReferenceEngine::Probe(const char* pszPath)
         }
         nDevice = st.st_dev;
         nInode = st.st_ino;
+        m_bScannedKnown = DescribeScannedFile(nFd, st, m_arScanned);
         if (!m_scanner.Begin(nFd, static_cast<uint64_t>(st.st_size))) {
             CloseQuietly(nFd);
             return AddUnreadable(pszPath);
@@ -180,6 +188,14 @@ uint32_t CReferenceEngine::Probe(const char* pszPath)
     record.m_nDevice = nDevice;
     record.m_nInode = nInode;
     return m_table.Add(std::move(record));
+}
+
+bool CReferenceEngine::GetScannedFile(uint64_t* parFile) const
+{
+    if (!m_bScannedKnown)
+        return false;
+    std::copy(std::begin(m_arScanned), std::end(m_arScanned), parFile);
+    return true;
 }
 
 uint32_t CReferenceEngine::AddFaultRecord(const char* pszPath, int nEntry, int nKind)

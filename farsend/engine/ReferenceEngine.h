@@ -6,6 +6,7 @@
 #include <string>
 #include <sys/types.h>
 
+#include "engine/ScannedFileStat.h"
 #include "farsend/engine/ProbeTable.h"
 #include "farsend/engine/SignatureScan.h"
 
@@ -38,6 +39,9 @@ public:
     int16_t Report(uint32_t hProbe);
     const char* Name(uint32_t hProbe);
     void Close(uint32_t hProbe);
+    // After a probe that found nothing: the file it read (ScannedFile.h's
+    // values); false when it cannot tell.
+    bool GetScannedFile(uint64_t* parFile) const;
 
     // For the fault build: a handle whose file counts as infected by name.
     uint32_t AddFaultRecord(const char* pszPath, int nEntry, int nKind);
@@ -57,6 +61,10 @@ private:
     int m_nPendingFd = -1;
     dev_t m_nPendingDevice = 0;
     ino_t m_nPendingInode = 0;
+    uint64_t m_arPendingFile[SCANNED_VALUES] = {};
+    bool m_bPendingFileKnown = false;
+    uint64_t m_arScanned[SCANNED_VALUES] = {};
+    bool m_bScannedKnown = false;
 };
 
 // The single engine of this library.

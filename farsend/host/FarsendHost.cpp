@@ -41,18 +41,26 @@ struct SEngine {
     const char* (*pfnLastError)(void);
     // Optional: the limit that stopped the last probe part way.
     PFN_dlGetScanNote_Farsend pfnScanNote;
+    // Optional: which file the last clean probe read.
+    PFN_dlGetScannedFile_Farsend pfnScannedFile;
 };
 
 const int g_fd = HOST_SOCKET_FD;
 
-bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr, uint8_t nFlags = 0) {
-    char arBuf[sizeof(SReply) + MAX_TEXT_BYTES];
+bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr, uint8_t nFlags = 0,
+               const SScannedFile* pScanned = nullptr) {
+    char arBuf[sizeof(SReply) + SCANNED_FILE_BYTES + MAX_TEXT_BYTES];
     SReply reply{};
     reply.nOp = nOp;
-    reply.nFlags = nFlags;
+    reply.nFlags = pScanned ? static_cast<uint8_t>(nFlags | REPLY_SCANNED_FILE) : nFlags;
     reply.nValue = nValue;
     memcpy(arBuf, &reply, sizeof reply);
     size_t nLen = sizeof reply;
+    if (pScanned) {
+        memcpy(arBuf + nLen, pScanned->arValue, sizeof pScanned->arValue);
+        memcpy(arBuf + nLen + sizeof pScanned->arValue, &pScanned->nAskedNs, sizeof pScanned->nAskedNs);
+        nLen += SCANNED_FILE_BYTES;
+    }
     if (pszText) {
         // The engine's text is copied at once, and never more than we carry.
         size_t nText = strnlen(pszText, MAX_TEXT_BYTES);
@@ -158,26 +166,40 @@ bool Resolve(void* hLib, const std::string& strLibrary, SEngine& engine, std::st
     engine.pfnTurnOff = reinterpret_cast<PFN_dlTurnOffTorvane_Farsend>(arProcs[8]);
     engine.pfnLastError = reinterpret_cast<const char* (*)(void)>(dlsym(hLib, "dlGetLastError_Farsend"));
     engine.pfnScanNote = reinterpret_cast<PFN_dlGetScanNote_Farsend>(dlsym(hLib, FARSEND_SCAN_NOTE_NAME));
+    engine.pfnScannedFile =
+        reinterpret_cast<PFN_dlGetScannedFile_Farsend>(dlsym(hLib, FARSEND_SCANNED_FILE_NAME));
     return true;
 }
 
 // The engine's answer, or, when it says the call could not do its work,
 // its reason: the front end counts that as the engine's fault.
 bool SendAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue, const char* pszText = nullptr,
-                bool* pbFailed = nullptr) {
+                bool* pbFailed = nullptr, const SScannedFile* pScanned = nullptr) {
     const char* pszError = engine.pfnLastError ? engine.pfnLastError() : nullptr;
     const bool bFailed = pszError && *pszError;
     if (pbFailed)
         *pbFailed = bFailed;
     if (bFailed)
         return SendReply(nOp, 0, pszError, REPLY_ENGINE_ERROR);
-    return SendReply(nOp, nValue, pszText);
+    return SendReply(nOp, nValue, pszText, 0, pScanned);
 }
 
-// A clean probe's answer carries the engine's note, if any, in the same
-// reply, so a clean file costs no extra round trip.
-bool SendProbeAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue) {
-    return SendAnswer(engine, nOp, nValue, nValue == 0 && engine.pfnScanNote ? engine.pfnScanNote() : nullptr);
+// The coarse wall clock file times are taken from, read before the engine
+// opens the file.
+int64_t CoarseClockNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// A clean probe's answer carries the engine's note, if any, and the file it
+// read, in the same reply, so a clean file costs no extra round trip.
+bool SendProbeAnswer(const SEngine& engine, uint8_t nOp, uint32_t nValue, int64_t nAskedNs) {
+    SScannedFile scanned;
+    scanned.nAskedNs = nAskedNs;
+    const bool bScanned = nValue == 0 && engine.pfnScannedFile && engine.pfnScannedFile(scanned.arValue) == 1;
+    return SendAnswer(engine, nOp, nValue, nValue == 0 && engine.pfnScanNote ? engine.pfnScanNote() : nullptr,
+                      nullptr, bScanned ? &scanned : nullptr);
 }
 
 // A library named by its path is checked first: the loader would wait for
@@ -319,17 +341,20 @@ int main(int argc, char** argv) {
             bSent = bPathOk ? SendAnswer(engine, req.nOp, engine.pfnFormat(strPath.c_str()))
                             : SendReply(req.nOp, FORMAT_FAULT);
             break;
-        case OP_PROBE:
-            bSent = bPathOk ? SendProbeAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()))
+        case OP_PROBE: {
+            const int64_t nAskedNs = CoarseClockNs();
+            bSent = bPathOk ? SendProbeAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()), nAskedNs)
                             : SendReply(req.nOp, 0);
             break;
+        }
         case OP_FORMAT_PROBE: {
+            const int64_t nAskedNs = CoarseClockNs();
             uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT;
             // A failed format is the whole answer: no probe follows it.
             bool bFailed = false;
             bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat, nullptr, &bFailed) : SendReply(req.nOp, nFormat);
             if (bSent && !bFailed && IsScannableFormat(nFormat))
-                bSent = SendProbeAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()));
+                bSent = SendProbeAnswer(engine, req.nOp, engine.pfnProbe(strPath.c_str()), nAskedNs);
             break;
         }
         case OP_RECOVER:

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "engine/ScannedFile.h"
+
 namespace farsend {
 
 enum EOp : uint8_t {
@@ -52,6 +54,10 @@ constexpr size_t MAX_MESSAGE = sizeof(SRequest) + MAX_PATH_BYTES;
 // (no signature database, no daemon).
 enum { HELLO_READY = 0, HELLO_LOAD_FAILED = 1, HELLO_ENGINE_ERROR = 2 };
 enum { REPLY_ENGINE_ERROR = 1 };
+// A clean probe's reply: SCANNED_VALUES values and the time it was asked
+// (SScannedFile) come before the note, naming the file the engine read.
+enum { REPLY_SCANNED_FILE = 4 };
+constexpr size_t SCANNED_FILE_BYTES = sizeof(uint64_t) * (SCANNED_VALUES + 1);
 // The engine may be copied: OP_FORK_WORKER gives workers sharing its memory.
 enum { HELLO_FLAG_CAN_FORK = 2 };
 

@@ -435,3 +435,23 @@ TEST_F(ClamavEngineTest, UnusableDatabaseIsATurnOnErrorNamingFolderAndPackage)
 }
 
 } // namespace
+
+// A clean verdict is of its signatures: one more signature file and the
+// unchanged file is read again.
+TEST(ClamavVerdictCacheTest, NewSignaturesReadAnUnchangedFileAgain) {
+    CTempDir dir;
+    ASSERT_EQ(::mkdir((dir / "db").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dir / "t").c_str(), 0755), 0);
+    CTempDir::WriteFile(dir / "db/old.hdb", "0123456789abcdef0123456789abcdef:7:Quillet.Test.Other\n");
+    CTempDir::WriteFile(dir / "t/sample.bin", "quillet verdict cache sample\n");
+    const std::vector<std::string> arArgs = {"--json", "--engine", "clamav", "--database", dir / "db", dir / "t"};
+    const std::vector<std::string> arSettled = {"QUILLET_VERDICT_SETTLE_MS=0"};
+    const std::string strScan = BinDir() + "/quillet-scan";
+    EXPECT_EQ(RunProgram(strScan, arArgs, dir, "", arSettled).nExit, 0);
+    SRun again = RunProgram(strScan, arArgs, dir, "", arSettled);
+    EXPECT_NE(again.strOut.find("\"unchanged\":1}"), std::string::npos) << again.strOut << again.strErr;
+    CTempDir::WriteFile(dir / "db/new.hdb", "e7c7e5fa15581fa9e91d69b161ce4506:29:Quillet.Test.New\n");
+    SRun found = RunProgram(strScan, arArgs, dir, "", arSettled);
+    EXPECT_EQ(found.nExit, 1) << found.strOut << found.strErr;
+    EXPECT_NE(found.strOut.find("Quillet.Test.New"), std::string::npos) << found.strOut;
+}

@@ -23,8 +23,8 @@ struct SRun {
 // strProgram with arArgs, in strCwd when one is given, with the test's
 // environment less the display and the names arSet gives, plus arSet
 // ("NAME=value"). Standard output and error go through files in dir. Unless
-// arSet says otherwise, the program's state (the history of scans) and its
-// settings are kept in dir, never in the tester's home (a test that sets
+// arSet says otherwise, the program's state (the history of scans), its clean
+// verdicts and its settings are kept in dir, never in the tester's home (a test that sets
 // XDG_CONFIG_HOME for itself keeps it).
 inline SRun RunProgram(const std::string& strProgram, const std::vector<std::string>& arArgs, const CTempDir& dir,
                        const std::string& strCwd = std::string(), const std::vector<std::string>& arSet = {}) {
@@ -39,13 +39,17 @@ inline SRun RunProgram(const std::string& strProgram, const std::vector<std::str
             arEnv.push_back(strVar);
     }
     arEnv.insert(arEnv.end(), arSet.begin(), arSet.end());
-    bool bState = false, bConfig = false;
+    bool bState = false, bConfig = false, bCache = false;
     for (const std::string& strSet : arSet) {
         bState = bState || strSet.rfind("XDG_STATE_HOME=", 0) == 0;
         bConfig = bConfig || strSet.rfind("XDG_CONFIG_HOME=", 0) == 0;
+        bCache = bCache || strSet.rfind("XDG_CACHE_HOME=", 0) == 0;
     }
     if (!bState)
         arEnv.push_back("XDG_STATE_HOME=" + (dir / "state"));
+    // Nor are its clean verdicts.
+    if (!bCache)
+        arEnv.push_back("XDG_CACHE_HOME=" + (dir / "cache"));
     // Nor are its settings (the engine) the tester's own.
     if (!bConfig && !getenv("XDG_CONFIG_HOME"))
         arEnv.push_back("XDG_CONFIG_HOME=" + (dir / "config"));

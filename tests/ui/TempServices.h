@@ -1,8 +1,8 @@
 // The program's Linux objects for windows under test, with everything that
 // would reach the user's own folders pointed into one temporary folder: the
 // work folder and its backups (ROOT/work), the registry (ROOT/config for
-// the user, ROOT/xdg for the machine), the tree's home (ROOT/home) and the
-// windows' kept sizes (ROOT/windows).
+// the user, ROOT/xdg for the machine), the tree's home (ROOT/home), the
+// windows' kept sizes (ROOT/windows) and the clean verdicts (ROOT/cache).
 #pragma once
 
 #include <string>
@@ -22,7 +22,9 @@ struct CTempServices {
           backups(strRoot + "/work"),
           folders(&platform.drives, strRoot + "/home"),
           history(strRoot + "/history"),
-          windowSizes(strRoot + "/windows") {}
+          windowSizes(strRoot + "/windows") {
+        platform.verdicts.SetFolder(strRoot + "/cache");
+    }
 
     CPlatformServices platform;
     CXdgRegistry registry;

@@ -289,6 +289,7 @@ int main(int argc, char** argv) {
     std::string strSettingsError;
     ReadEngineSettingsFile(&engineChoice, &strSettingsError);
     bool bEngineGiven = false, bClamdGiven = false, bDatabaseGiven = false, bVerbose = false;
+    bool bCache = true;
     int nAllFiles = -1;  // -1: as the engine suggests
     // As many engine workers as cores; 1 is the one-at-a-time scan.
     int nJobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -320,6 +321,8 @@ int main(int argc, char** argv) {
             nAllFiles = 1;
         } else if (bOptions && strcmp(pszArg, "--listed-types") == 0) {
             nAllFiles = 0;
+        } else if (bOptions && strcmp(pszArg, "--no-cache") == 0) {
+            bCache = false;
         } else if (bOptions && strcmp(pszArg, "--hidden") == 0) {
             bHidden = true;
         } else if (bOptions && strcmp(pszArg, "--repair") == 0) {
@@ -438,6 +441,7 @@ int main(int argc, char** argv) {
     // Several workers: copies of the loaded engine where it allows, else
     // engines of their own; one is the one-at-a-time scan.
     platform.workers.SetWorkerCount(nJobs);
+    platform.verdicts.SetEnabled(bCache);
     CScanServices services = platform.Get();
     if (nJobs <= 1)
         services.pWorkers = nullptr;
@@ -519,11 +523,15 @@ int main(int argc, char** argv) {
     view.PrintRows(rows.GetCount());
     const CScanner& scanner = pRun->GetScanner();
     const int nStatus = pRun->GetExitStatus(bMissing, g_nSignal);
+    if (bVerbose && scanner.GetUnchanged() > 0)
+        fprintf(stderr, LoadText(IDS_SCAN_TOOL_UNCHANGED), scanner.GetUnchanged());
+    if (bVerbose && bCache && !platform.verdicts.GetOffReason().empty())
+        fprintf(stderr, LoadText(IDS_SCAN_TOOL_CACHE_OFF), EscapeField(platform.verdicts.GetOffReason()).c_str());
     if (bJson)
-        printf("{\"type\":\"summary\",\"scanned\":%d,\"infected\":%d,\"exit_status\":%d,%s,%s}\n",
+        printf("{\"type\":\"summary\",\"scanned\":%d,\"infected\":%d,\"exit_status\":%d,%s,%s,\"unchanged\":%d}\n",
                scanner.GetScanned(), scanner.GetInfected(), nStatus,
                JsonBytesField("engine", pRun->GetRecord().strEngine).c_str(),
-               JsonBytesField("engine_version", scanner.GetEngineVersion()).c_str());
+               JsonBytesField("engine_version", scanner.GetEngineVersion()).c_str(), scanner.GetUnchanged());
     else
         printf(LoadText(IDS_SCAN_TOOL_COUNTS), scanner.GetScanned(), scanner.GetInfected());
     view.Flush();
