@@ -205,11 +205,12 @@ bool CVerdictCacheFile::BeginScan(const std::string& strEngineVersion) {
     return true;
 }
 
-bool CVerdictCacheFile::IsKnownClean(const std::string& strPath) {
+bool CVerdictCacheFile::IsKnownClean(const std::string& strPath, const CFileId& id) {
     if (!m_bActive || m_known.GetCount() == 0)
         return false;
     struct stat st;
-    if (lstat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (lstat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (id.IsSet() && (id.nDev != st.st_dev || id.nIno != st.st_ino)))
         return false;
     auto it = m_mapFsTypes.find(st.st_dev);
     if (it == m_mapFsTypes.end()) {

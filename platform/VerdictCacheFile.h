@@ -26,7 +26,7 @@ public:
     const std::string& GetOffReason() const { return m_strOffReason; }
 
     bool BeginScan(const std::string& strEngineVersion) override;
-    bool IsKnownClean(const std::string& strPath) override;
+    bool IsKnownClean(const std::string& strPath, const CFileId& id) override;
     void RememberClean(const SScannedFile& file) override;
     void EndScan() override;
 

@@ -249,7 +249,7 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
         return;
     }
     // Found clean before and not changed since: counted, not read again.
-    if (m_bVerdicts && m_env.pVerdicts->IsKnownClean(strPath)) {
+    if (m_bVerdicts && m_env.pVerdicts->IsKnownClean(strPath, id)) {
         ++m_nUnchanged;
         return;
     }

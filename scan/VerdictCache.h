@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/FileId.h"
 #include "engine/ScannedFile.h"
 
 struct SVerdictKey {
@@ -85,8 +86,9 @@ public:
     // Ready for a scan with the loaded engine, which gave strEngineVersion;
     // false when nothing is looked up or remembered this scan.
     virtual bool BeginScan(const std::string& strEngineVersion) = 0;
-    // The file strPath names now was found clean as it is.
-    virtual bool IsKnownClean(const std::string& strPath) = 0;
+    // The file strPath names now, the file id the walk met when set, was
+    // found clean as it is.
+    virtual bool IsKnownClean(const std::string& strPath, const CFileId& id) = 0;
     // The engine found file clean, reading all of it.
     virtual void RememberClean(const SScannedFile& file) = 0;
     // Keeps what this scan learnt.
