@@ -23,6 +23,8 @@
 # Pss summed over the whole process tree as well (forked workers share the
 # loaded engine's pages; Pss counts them once).
 #
+# Every quillet-scan run reads every file (--no-cache), as the baselines do.
+#
 # Usage: bench/clamav_bench.sh [WORKDIR]   (needs ~450 MB free there)
 # Environment: RUNS (default 3), HASHES (200000), BODIES (100000).
 set -euo pipefail
@@ -132,20 +134,20 @@ halves='
 for i in $(seq "$runs"); do
   measure clamscan-load clamscan -r -d "$db" "$work/empty"
   if [ $engine = yes ]; then
-    measure quillet-clamav-load "$scan" --engine clamav --database "$db" --all-files "$work/empty"
+    measure quillet-clamav-load "$scan" --no-cache --engine clamav --database "$db" --all-files "$work/empty"
   fi
   measure clamscan clamscan -r -d "$db" "$tree"
   measure clamscan-halves bash -c "$halves" halves "$tree" "$db"
   if [ $engine = yes ]; then
-    measure quillet-clamav "$scan" --engine clamav --database "$db" --all-files "$tree"
-    measure quillet-clamav-j1 "$scan" --jobs 1 --engine clamav --database "$db" --all-files "$tree"
+    measure quillet-clamav "$scan" --no-cache --engine clamav --database "$db" --all-files "$tree"
+    measure quillet-clamav-j1 "$scan" --no-cache --jobs 1 --engine clamav --database "$db" --all-files "$tree"
   fi
   # The reference engine: several workers against one, after an unmeasured
   # scan, so that the first of the two does not alone warm what the
   # ClamAV runs before it cooled.
-  "$scan" --jobs 1 --all-files "$tree" >/dev/null || true
-  measure quillet-ref "$scan" --all-files "$tree"
-  measure quillet-ref-j1 "$scan" --jobs 1 --all-files "$tree"
+  "$scan" --no-cache --jobs 1 --all-files "$tree" >/dev/null || true
+  measure quillet-ref "$scan" --no-cache --all-files "$tree"
+  measure quillet-ref-j1 "$scan" --no-cache --jobs 1 --all-files "$tree"
 done
 
 # The daemon: a private configuration, its socket in the work folder.
@@ -187,8 +189,8 @@ for i in $(seq "$runs"); do
   measure clamdscan-fdpass clamdscan --config-file="$conf" --no-summary --fdpass "$tree"
   measure clamdscan-multi clamdscan --config-file="$conf" --no-summary --multiscan --fdpass "$tree"
   if [ $engine = yes ]; then
-    measure quillet-clamd "$scan" --engine clamd --clamd "unix:$sock" --all-files "$tree"
-    measure quillet-clamd-j1 "$scan" --jobs 1 --engine clamd --clamd "unix:$sock" --all-files "$tree"
+    measure quillet-clamd "$scan" --no-cache --engine clamd --clamd "unix:$sock" --all-files "$tree"
+    measure quillet-clamd-j1 "$scan" --no-cache --jobs 1 --engine clamd --clamd "unix:$sock" --all-files "$tree"
   fi
 done
 stop_daemon
@@ -198,7 +200,7 @@ start_daemon "DisableCache yes"
 for i in $(seq "$runs"); do
   measure clamdscan-nocache clamdscan --config-file="$conf" --no-summary "$tree"
   if [ $engine = yes ]; then
-    measure quillet-clamd-nocache "$scan" --engine clamd --clamd "unix:$sock" --all-files "$tree"
+    measure quillet-clamd-nocache "$scan" --no-cache --engine clamd --clamd "unix:$sock" --all-files "$tree"
   fi
 done
 stop_daemon

@@ -25,7 +25,7 @@ mkdir -p "$work"
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 cli() {  # seconds of one quillet-scan run
   local t0 t1
-  t0=$(date +%s.%N); "$bin/quillet-scan" --all-files "$1" >/dev/null || true; t1=$(date +%s.%N)
+  t0=$(date +%s.%N); "$bin/quillet-scan" --no-cache --all-files "$1" >/dev/null || true; t1=$(date +%s.%N)
   python3 -c "print($t1 - $t0)"
 }
 gui() {  # seconds of the walk in the dialog, as the program measures it

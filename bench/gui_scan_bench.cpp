@@ -18,6 +18,8 @@ public:
         if (argc < 2)
             return false;
         CPlatformServices services;
+        // Every run reads every file, as quillet-scan --no-cache does.
+        services.verdicts.SetEnabled(false);
         if (services.engine.Load() != ENGINE_LOAD_OK)
             return false;
         CScanSession sessionDlg(services.Get());

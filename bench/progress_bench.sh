@@ -17,7 +17,7 @@ python3 - "$bin/quillet-scan" "$work" "${RUNS:-5}" <<'PY'
 import os, pty, statistics, subprocess, sys, threading, time
 scan, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 env = dict(os.environ, XDG_STATE_HOME=os.path.join(work, "state"))
-args = [scan, "--all-files", os.path.join(work, "tree")]
+args = [scan, "--no-cache", "--all-files", os.path.join(work, "tree")]
 
 def timed(on_terminal):
     if not on_terminal:

@@ -51,13 +51,13 @@ scan=() quarantine=() baseline=()
 for ((r = 1; r <= runs; r++)); do
   fresh
   t0=$(seconds)
-  TMPDIR="$work/state" "$bin/quillet-scan" "$work/tree" >/dev/null || true
+  TMPDIR="$work/state" "$bin/quillet-scan" --no-cache "$work/tree" >/dev/null || true
   t1=$(seconds)
   scan+=("$(python3 -c "print($t1 - $t0)")")
 
   fresh
   t0=$(seconds)
-  TMPDIR="$work/state" "$bin/quillet-scan" --quarantine "$work/tree" >"$work/rows" || true
+  TMPDIR="$work/state" "$bin/quillet-scan" --no-cache --quarantine "$work/tree" >"$work/rows" || true
   t1=$(seconds)
   quarantine+=("$(python3 -c "print($t1 - $t0)")")
   moved=$(grep -c $'\tQuarantined$' "$work/rows" || true)

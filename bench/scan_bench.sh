@@ -47,7 +47,7 @@ read_all() { find "$tree" -type f -print0 | xargs -0 cat > /dev/null; }
 # On some kernels cat into /dev/null is far slower than into a file; this
 # second baseline reads the same bytes into a file instead.
 read_sink() { find "$tree" -type f -print0 | xargs -0 cat > "$work/sink"; rm -f "$work/sink"; }
-scan_all() { "$scan" --all-files "$tree"; }
+scan_all() { "$scan" --no-cache --all-files "$tree"; }
 clam_all() { clamscan -r --no-summary --database="$work/one.ndb" "$tree"; }
 
 read_all; scan_all >/dev/null || true   # warm the page cache
