@@ -239,6 +239,8 @@ void CVerdictCacheFile::EndScan() {
     if (!m_bActive)
         return;
     m_bActive = false;
+    // Read afresh by the next scan; a window keeps nothing meanwhile.
+    m_known = CVerdictSet();
     if (m_learnt.GetCount() == 0)
         return;
     const std::string strFolder = m_strFolder.empty() ? FolderFromEnv() : m_strFolder;
