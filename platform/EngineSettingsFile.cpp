@@ -12,6 +12,7 @@
 #include "base/Diagnostics.h"
 #include "engine/RegularFile.h"
 #include "platform/EngineChoice.h"
+#include "platform/FileBytes.h"
 #include "platform/HostEngine.h"
 #include "platform/PlatformServices.h"
 #include "res/Strings.h"
@@ -47,16 +48,7 @@ bool WriteFileAtomically(const std::string& strPath, const std::string& strText,
         return false;
     }
     fchmod(nFd, 0600);
-    size_t nDone = 0;
-    while (nDone < strText.size()) {
-        const ssize_t n = write(nFd, strText.data() + nDone, strText.size() - nDone);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        nDone += static_cast<size_t>(n);
-    }
-    const int nWriteErr = nDone == strText.size() ? 0 : (errno ? errno : EIO);
+    const int nWriteErr = WriteAllBytes(nFd, strText) ? 0 : errno;
     const bool bSynced = nWriteErr == 0 && fsync(nFd) == 0;
     const int nSyncErr = bSynced ? 0 : errno;
     close(nFd);

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/FileBytes.h"
 #include "platform/UserHome.h"
 #include "res/Strings.h"
 #include "base/EscapeField.h"
@@ -107,15 +108,7 @@ int WriteUnit(int nDir, const std::string& strFile, const std::string& strText, 
     const int nFd = openat(nDir, strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (nFd < 0)
         return errno;
-    int nErr = 0;
-    size_t nDone = 0;
-    while (nErr == 0 && nDone < strText.size()) {
-        const ssize_t n = write(nFd, strText.data() + nDone, strText.size() - nDone);
-        if (n < 0 && errno != EINTR)
-            nErr = errno;
-        else if (n > 0)
-            nDone += static_cast<size_t>(n);
-    }
+    int nErr = WriteAllBytes(nFd, strText) ? 0 : errno;
     if (nErr == 0 && fsync(nFd) != 0)
         nErr = errno;
     if (close(nFd) != 0 && nErr == 0)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/Diagnostics.h"
+#include "platform/FileBytes.h"
 #include "platform/UserHome.h"
 
 extern char** environ;
@@ -87,19 +88,6 @@ std::string ReadOwnFile(int nDirFd) {
     }
     close(nFd);
     return strBytes;
-}
-
-bool WriteAll(int nFd, const std::string& strBytes) {
-    size_t nDone = 0;
-    while (nDone < strBytes.size()) {
-        const ssize_t n = write(nFd, strBytes.data() + nDone, strBytes.size() - nDone);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        nDone += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -260,7 +248,7 @@ void CVerdictCacheFile::EndScan() {
     const std::string strBytes = all.Serialize();
     const std::string strTemp = std::string(FILE_NAME) + ".new." + std::to_string(getpid());
     const int nFd = openat(nDirFd, strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    bool bDone = nFd >= 0 && WriteAll(nFd, strBytes);
+    bool bDone = nFd >= 0 && WriteAllBytes(nFd, strBytes);
     if (nFd >= 0 && close(nFd) != 0)
         bDone = false;
     if (bDone)

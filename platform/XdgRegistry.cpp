@@ -1,5 +1,6 @@
 #include "platform/XdgRegistry.h"
 
+#include "platform/FileBytes.h"
 #include "platform/UserHome.h"
 
 #include <fcntl.h>
@@ -21,19 +22,6 @@ namespace {
 // Relative entries in the XDG variables are to be ignored.
 bool IsAbsolute(const char* psz) {
     return psz && psz[0] == '/';
-}
-
-bool WriteAll(int nFd, const std::string& strData) {
-    size_t nDone = 0;
-    while (nDone < strData.size()) {
-        ssize_t n = write(nFd, strData.data() + nDone, strData.size() - nDone);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        nDone += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 std::string TempName() {
@@ -191,7 +179,7 @@ bool CXdgRegistry::SetValue(EHive eHive, const std::string& strKey, const std::s
     }
     bool bOk = false;
     if (nFd >= 0) {
-        bOk = WriteAll(nFd, strData);
+        bOk = WriteAllBytes(nFd, strData);
         bOk = close(nFd) == 0 && bOk;
         // rename() replaces a link in the value's place; it never writes
         // through it.
