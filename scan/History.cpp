@@ -9,6 +9,7 @@
 #include <charconv>
 #include <map>
 
+#include "base/Fnv1a.h"
 #include "res/Strings.h"
 #include "scan/AllowList.h"
 #include "base/EscapeField.h"
@@ -32,16 +33,6 @@ std::string Fmt(const char* pszFormat, ...) {
         vsnprintf(str.data(), str.size() + 1, pszFormat, args2);
     va_end(args2);
     return str;
-}
-
-uint64_t Checksum(std::string_view str) {
-    // FNV-1a: finds a torn or edited record; not meant against forgery.
-    uint64_t nHash = 14695981039346656037ull;
-    for (unsigned char c : str) {
-        nHash ^= c;
-        nHash *= 1099511628211ull;
-    }
-    return nHash;
 }
 
 std::string Unescape(std::string_view str) {
@@ -205,7 +196,7 @@ std::string CScanHistory::Format(const SHISTORYRECORD& rec) {
     if (nOmittedErrors)
         Line(&str, "omitted-errors", std::to_string(nOmittedErrors));
     str += Fmt("%.*s%zu %016llx\n", static_cast<int>(TRAILER.size()), TRAILER.data(), str.size(),
-               static_cast<unsigned long long>(Checksum(str)));
+               static_cast<unsigned long long>(Fnv1a64(str)));
     return str;
 }
 
@@ -236,7 +227,7 @@ std::vector<SHISTORYSPAN> CScanHistory::Parse(std::string_view strText) {
             continue;
         const size_t nStart = nTrailer - static_cast<size_t>(nLength);
         const std::string_view strRecord = strText.substr(nStart, static_cast<size_t>(nLength));
-        if (strRecord.substr(0, HEADER.size()) != HEADER || Checksum(strRecord) != nSum)
+        if (strRecord.substr(0, HEADER.size()) != HEADER || Fnv1a64(strRecord) != nSum)
             continue;
         // Overlapping an earlier whole record cannot happen in a file we
         // wrote; the later one is taken as it stands.

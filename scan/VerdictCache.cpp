@@ -4,6 +4,8 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "base/Fnv1a.h"
+
 namespace {
 
 constexpr char VERDICT_MAGIC[] = "QUILLET-VERDICTS-1\n";
@@ -23,12 +25,7 @@ uint64_t Mix(uint64_t n) {
 }
 
 uint64_t HashBytes(std::string_view bytes) {
-    uint64_t n = 0xcbf29ce484222325ULL;
-    for (unsigned char c : bytes) {
-        n ^= c;
-        n *= 0x100000001b3ULL;
-    }
-    return Mix(n ^ bytes.size());
+    return Mix(Fnv1a64(bytes) ^ bytes.size());
 }
 
 void KeyValues(const SVerdictKey& key, uint64_t* par) {
