@@ -33,6 +33,13 @@ typedef int (*PFN_dlCanFork_Farsend)(void);
 // engine read the whole file, else the name of the limit that stopped it part
 // way (a size, a depth, "encrypted"), so the file is not taken for clean.
 typedef const char* (*PFN_dlGetScanNote_Farsend)(void);
+// Optional, a pair, asked right after turn-on: how many files ahead an
+// engine whose scans run elsewhere (a daemon) would be told of, 0 or 1 for
+// none; and the telling: the format and probe calls for pszPath follow
+// soon, in the order told, and the engine may start its work now. Telling
+// has no answer; the probe gives it.
+typedef int (*PFN_dlGetPipelineDepth_Farsend)(void);
+typedef void (*PFN_dlPrepareProbe_Farsend)(const char* pszPath);
 
 #ifdef __cplusplus
 }
@@ -49,5 +56,7 @@ typedef const char* (*PFN_dlGetScanNote_Farsend)(void);
 #define FARSEND_TURN_ON_ERROR_NAME "dlGetTurnOnError_Farsend"
 #define FARSEND_CAN_FORK_NAME "dlCanFork_Farsend"
 #define FARSEND_SCAN_NOTE_NAME "dlGetScanNote_Farsend"
+#define FARSEND_PIPELINE_DEPTH_NAME "dlGetPipelineDepth_Farsend"
+#define FARSEND_PREPARE_PROBE_NAME "dlPrepareProbe_Farsend"
 
 #define FARSEND_LIBRARY_NAME "libfarsend.so"

@@ -224,6 +224,7 @@ int CHostEngine::AwaitHello() {
         return ENGINE_LOAD_FAILED;
     }
     m_bCanFork = (m_nReplyFlags & HELLO_FLAG_CAN_FORK) != 0;
+    m_nDepth = m_nReplyDepth;
     return ENGINE_LOAD_OK;
 }
 
@@ -505,6 +506,7 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
         return false;
     }
     m_nReplyFlags = reply.nFlags;
+    m_nReplyDepth = reply.nDepth;
     *pnValue = reply.nValue;
     if (pstrText)
         pstrText->assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);
@@ -686,6 +688,19 @@ void CHostEngine::CloseProbe(uint32_t hProbe) {
         return;
     }
     ++m_nPendingAcks;
+}
+
+size_t CHostEngine::GetPipelineDepth() const {
+    // A copy pipelines as its zygote's engine does.
+    const size_t nDepth = m_pZygote ? m_pZygote->m_nDepth : m_nDepth;
+    return nDepth > 1 ? nDepth : 1;
+}
+
+void CHostEngine::PrepareFile(const std::string& strPath) {
+    // Nothing to wait for: a host that died is found out by the next call.
+    if (GetPipelineDepth() <= 1 || m_bServing || strPath.size() > MAX_PATH_BYTES || !EnsureHost())
+        return;
+    Send(OP_PREPARE, 0, strPath);
 }
 
 unsigned CHostEngine::GetFaultCount() {

@@ -65,25 +65,48 @@ void CScanWorkers::Run(size_t nSlot) {
         return;
     {
         std::lock_guard<std::mutex> lock(m_mtx);
+        slot.nDepth = std::max<size_t>(slot.pEngine->GetPipelineDepth(), 1);
         slot.bReady = true;
         m_nDone.fetch_add(1, std::memory_order_release);  // a change a waiting walk looks for
     }
     m_cvDone.notify_all();
+    std::vector<std::string> arTell;
     for (;;) {
         if (GetAverageJobNs() < SPIN_WORTH_NS)
             SpinFor([&] { return slot.bHasJob.load(std::memory_order_acquire); });
         std::unique_lock<std::mutex> lock(m_mtx);
-        slot.cvWork.wait(lock, [&] { return m_bQuit || slot.pJob; });
-        if (!slot.pJob)
+        slot.cvWork.wait(lock, [&] { return m_bQuit || !slot.arHeld.empty(); });
+        if (slot.arHeld.empty())
             return;  // quitting with nothing to finish
-        SFileJob* pJob = slot.pJob;
+        SFileJob* pJob = slot.arHeld.front();
+        slot.arHeld.pop_front();
+        slot.pJob = pJob;
+        // A held job's wait is not the engine's: its time starts now.
+        slot.nStartMs = NowMs();
+        // The engine hears of the files behind this one, in order, this
+        // one first when it was not told of yet.
+        arTell.clear();
+        if (!slot.arHeld.empty() && !pJob->bTold) {
+            pJob->bTold = true;
+            arTell.push_back(pJob->strPath);
+        }
+        for (SFileJob* pHeld : slot.arHeld) {
+            if (!pHeld->bTold) {
+                pHeld->bTold = true;
+                arTell.push_back(pHeld->strPath);
+            }
+        }
         lock.unlock();
-        const auto tStart = std::chrono::steady_clock::now();
-        m_fnWork(*pJob, slot.pEngine);
-        RecordJobTime(std::chrono::steady_clock::now() - tStart);
+        for (const std::string& strPath : arTell)
+            slot.pEngine->PrepareFile(strPath);
+        if (!pJob->bFaulted) {
+            const auto tStart = std::chrono::steady_clock::now();
+            m_fnWork(*pJob, slot.pEngine);
+            RecordJobTime(std::chrono::steady_clock::now() - tStart);
+        }
         lock.lock();
         slot.pJob = nullptr;
-        slot.bHasJob.store(false, std::memory_order_release);
+        slot.bHasJob.store(!slot.arHeld.empty(), std::memory_order_release);
         for (SQueued& queued : m_arQueue)
             if (queued.pJob.get() == pJob)
                 queued.bDone = true;
@@ -95,23 +118,29 @@ void CScanWorkers::Run(size_t nSlot) {
 bool CScanWorkers::HasFreeWorker() {
     std::lock_guard<std::mutex> lock(m_mtx);
     for (auto& pSlot : m_arSlots)
-        if (pSlot->bReady && !pSlot->pJob)
+        if (pSlot->bReady && (pSlot->pJob ? 1 : 0) + pSlot->arHeld.size() < pSlot->nDepth)
             return true;
     return false;
 }
 
 void CScanWorkers::Submit(std::unique_ptr<SFileJob> pJob) {
     std::lock_guard<std::mutex> lock(m_mtx);
+    // The worker holding the fewest.
+    SSlot* pBest = nullptr;
+    size_t nBest = 0;
     for (auto& pSlot : m_arSlots) {
-        if (!pSlot->bReady || pSlot->pJob)
-            continue;
-        pSlot->pJob = pJob.get();
-        pSlot->nStartMs = NowMs();
-        pSlot->bHasJob.store(true, std::memory_order_release);
-        m_arQueue.push_back(SQueued{std::move(pJob), false});
-        pSlot->cvWork.notify_one();
-        return;
+        const size_t nHeld = (pSlot->pJob ? 1 : 0) + pSlot->arHeld.size();
+        if (pSlot->bReady && nHeld < pSlot->nDepth && (!pBest || nHeld < nBest)) {
+            pBest = pSlot.get();
+            nBest = nHeld;
+        }
     }
+    if (!pBest)
+        return;
+    pBest->arHeld.push_back(pJob.get());
+    pBest->bHasJob.store(true, std::memory_order_release);
+    m_arQueue.push_back(SQueued{std::move(pJob), false});
+    pBest->cvWork.notify_one();
 }
 
 std::unique_ptr<SFileJob> CScanWorkers::TakeDoneHead() {
@@ -156,9 +185,14 @@ bool CScanWorkers::GetOldestRunning(uint64_t* pnSerial, int64_t* pnElapsedMs) {
 
 void CScanWorkers::AbandonAll() {
     std::lock_guard<std::mutex> lock(m_mtx);
-    for (auto& pSlot : m_arSlots)
+    for (auto& pSlot : m_arSlots) {
         if (pSlot->pJob)
             pSlot->pEngine->Abandon();
+        // Given up with the call ahead of them: each would otherwise wait
+        // on a fresh engine to be given up again.
+        for (SFileJob* pHeld : pSlot->arHeld)
+            pHeld->bFaulted = true;
+    }
 }
 
 void CScanWorkers::RecordJobTime(std::chrono::steady_clock::duration time) {

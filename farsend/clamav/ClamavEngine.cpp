@@ -26,6 +26,12 @@ constexpr int kOpenRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 constexpr int kTurnOnWaitMs = 10000;
 constexpr std::size_t kVersionMax = 10;
 constexpr std::size_t kReasonMax = 300;
+// Files in flight on one daemon session: enough to keep the daemon's
+// threads busy between our asks, few enough that a stop waits on little.
+constexpr int kDaemonDepth = 4;
+// Files told of and never asked for (a host's caller that went away) are
+// dropped beyond this.
+constexpr std::size_t kPreparedMax = 64;
 
 const char kDefaultDatabase[] = "/var/lib/clamav";
 
@@ -262,6 +268,7 @@ void CClamavEngine::TurnOn()
 void CClamavEngine::TurnOff()
 {
     DropPending();
+    DropPrepared();
     m_strLastError.clear();
     m_strScanNote.clear();
     m_mapFindings.clear();
@@ -446,6 +453,7 @@ void CClamavEngine::AfterFork()
 {
     // The format call's open file: its offset is shared with the parent.
     DropPending();
+    m_arPrepared.clear();
     m_clamd.ForgetSession();
     // libclamav names its temporary files from rand(): copies left with
     // the parent's state would all pick the same names.
@@ -461,12 +469,57 @@ void CClamavEngine::DropPending()
     m_strPendingPath.clear();
 }
 
+int CClamavEngine::PipelineDepth() const
+{
+    return m_bDaemon ? kDaemonDepth : 0;
+}
+
+void CClamavEngine::DropPrepared()
+{
+    for (const CPrepared& prepared : m_arPrepared)
+        if (prepared.m_eFailed == EClamd::Clean)
+            m_clamd.Forget(prepared.m_nTicket);
+    m_arPrepared.clear();
+}
+
+void CClamavEngine::Prepare(const char* pszPath)
+{
+    if (!m_bDaemon || !pszPath || !*pszPath)
+        return;
+    for (const CPrepared& prepared : m_arPrepared)
+        if (prepared.m_strPath == pszPath)
+            return;
+    if (m_arPrepared.size() >= kPreparedMax) {
+        if (m_arPrepared.front().m_eFailed == EClamd::Clean)
+            m_clamd.Forget(m_arPrepared.front().m_nTicket);
+        m_arPrepared.erase(m_arPrepared.begin());
+    }
+    // Only a regular file with something in it goes ahead; the rest is
+    // left to the format and probe calls, as without being told.
+    const int nFd = ::open(pszPath, kOpenRead);
+    struct stat st;
+    if (nFd < 0 || ::fstat(nFd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+        CloseQuietly(nFd);
+        return;
+    }
+    CPrepared prepared;
+    prepared.m_strPath = pszPath;
+    // A failure here is the probe's answer: the file costs one attempt.
+    prepared.m_eFailed = m_clamd.Submit(nFd, &prepared.m_nTicket, &prepared.m_strWhy);
+    CloseQuietly(nFd);
+    m_arPrepared.push_back(std::move(prepared));
+}
+
 uint32_t CClamavEngine::GetFileFormat(const char* pszPath)
 {
     DropPending();
     m_strLastError.clear();
     if (!pszPath || !*pszPath)
         return kClamFormatUnopenable;
+    // Handed to the daemon already: a regular file when it was opened.
+    for (const CPrepared& prepared : m_arPrepared)
+        if (prepared.m_strPath == pszPath)
+            return kClamFormatScannable;
     // O_NONBLOCK: opening a FIFO or a device must never wait.
     const int nFd = ::open(pszPath, kOpenRead);
     struct stat st;
@@ -524,6 +577,19 @@ uint32_t CClamavEngine::Probe(const char* pszPath)
         DropPending();
         return Fail("the engine is not turned on");
     }
+    for (auto it = m_arPrepared.begin(); it != m_arPrepared.end(); ++it) {
+        if (it->m_strPath != pszPath)
+            continue;
+        const CPrepared prepared = std::move(*it);
+        m_arPrepared.erase(it);
+        DropPending();
+        if (prepared.m_eFailed != EClamd::Clean)
+            return DaemonVerdict(prepared.m_eFailed, std::string(), prepared.m_strWhy);
+        std::string strName;
+        std::string strWhy;
+        const EClamd eResult = m_clamd.Collect(prepared.m_nTicket, &strName, &strWhy);
+        return DaemonVerdict(eResult, strName, strWhy);
+    }
     const int nFd = OpenForScan(pszPath);
     if (nFd < 0)
         return 0;
@@ -563,8 +629,14 @@ uint32_t CClamavEngine::ScanWithDaemon(int nFd)
 {
     std::string strName;
     std::string strWhy;
+    const EClamd eResult = m_clamd.Scan(nFd, &strName, &strWhy);
+    return DaemonVerdict(eResult, strName, strWhy);
+}
+
+uint32_t CClamavEngine::DaemonVerdict(EClamd eResult, const std::string& strName, const std::string& strWhy)
+{
     const std::string strDaemon = "clamd at " + m_clamd.Address();
-    switch (m_clamd.Scan(nFd, &strName, &strWhy)) {
+    switch (eResult) {
     case EClamd::Clean:
         return 0;
     case EClamd::Found:

@@ -41,15 +41,18 @@ struct SEngine {
     const char* (*pfnLastError)(void);
     // Optional: the limit that stopped the last probe part way.
     PFN_dlGetScanNote_Farsend pfnScanNote;
+    // Optional: told of a file ahead of its probe.
+    PFN_dlPrepareProbe_Farsend pfnPrepare;
 };
 
 const int g_fd = HOST_SOCKET_FD;
 
-bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr, uint8_t nFlags = 0) {
+bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr, uint8_t nFlags = 0, uint8_t nDepth = 0) {
     char arBuf[sizeof(SReply) + MAX_TEXT_BYTES];
     SReply reply{};
     reply.nOp = nOp;
     reply.nFlags = nFlags;
+    reply.nDepth = nDepth;
     reply.nValue = nValue;
     memcpy(arBuf, &reply, sizeof reply);
     size_t nLen = sizeof reply;
@@ -284,7 +287,12 @@ int main(int argc, char** argv) {
     }
     auto pfnCanFork = reinterpret_cast<PFN_dlCanFork_Farsend>(dlsym(hLib, FARSEND_CAN_FORK_NAME));
     const bool bCanFork = pfnCanFork && pfnCanFork() != 0;
-    if (!SendReply(OP_HELLO, HELLO_READY, nullptr, bCanFork ? HELLO_FLAG_CAN_FORK : 0))
+    // Files ahead only with both halves of the pair.
+    auto pfnDepth = reinterpret_cast<PFN_dlGetPipelineDepth_Farsend>(dlsym(hLib, FARSEND_PIPELINE_DEPTH_NAME));
+    engine.pfnPrepare = reinterpret_cast<PFN_dlPrepareProbe_Farsend>(dlsym(hLib, FARSEND_PREPARE_PROBE_NAME));
+    const int nDepth = pfnDepth && engine.pfnPrepare ? pfnDepth() : 0;
+    if (!SendReply(OP_HELLO, HELLO_READY, nullptr, bCanFork ? HELLO_FLAG_CAN_FORK : 0,
+                   static_cast<uint8_t>(nDepth < 0 ? 0 : nDepth > 64 ? 64 : nDepth)))
         return 1;
 
     bool bWorker = false;  // a copy: it never forks, nor turns the engine off
@@ -348,6 +356,10 @@ int main(int argc, char** argv) {
             bSent = SendReply(req.nOp, 0, pszVersion ? pszVersion : "");
             break;
         }
+        case OP_PREPARE:
+            if (bPathOk && engine.pfnPrepare)
+                engine.pfnPrepare(strPath.c_str());
+            break;
         case OP_CLOSE:
             engine.pfnClose(req.nArg);
             bSent = SendReply(req.nOp, 0);
