@@ -434,7 +434,9 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     ssize_t n = -1;
     const int64_t nStart = MonotonicNs();
     CSpinGauge& gauge = m_arSpin[nSlot >= 0 ? nSlot : nOp % 16];
-    const bool bSpin = gauge.ShouldSpin();
+    // An engine that pipelines has its answers ready, or waits on a daemon
+    // that wants every core.
+    const bool bSpin = gauge.ShouldSpin() && GetPipelineDepth() <= 1;
     for (;;) {
         n = recv(m_nFd, arBuf, sizeof arBuf, MSG_DONTWAIT);
         if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))

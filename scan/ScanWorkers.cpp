@@ -66,13 +66,16 @@ void CScanWorkers::Run(size_t nSlot) {
     {
         std::lock_guard<std::mutex> lock(m_mtx);
         slot.nDepth = std::max<size_t>(slot.pEngine->GetPipelineDepth(), 1);
+        // A daemon behind the engine wants the cores spinning would take.
+        if (slot.nDepth > 1)
+            m_bPipelined = true;
         slot.bReady = true;
         m_nDone.fetch_add(1, std::memory_order_release);  // a change a waiting walk looks for
     }
     m_cvDone.notify_all();
     std::vector<std::string> arTell;
     for (;;) {
-        if (GetAverageJobNs() < SPIN_WORTH_NS)
+        if (GetAverageJobNs() < SPIN_WORTH_NS && slot.nDepth <= 1)
             SpinFor([&] { return slot.bHasJob.load(std::memory_order_acquire); });
         std::unique_lock<std::mutex> lock(m_mtx);
         slot.cvWork.wait(lock, [&] { return m_bQuit || !slot.arHeld.empty(); });
@@ -159,7 +162,7 @@ bool CScanWorkers::IsEmpty() {
 
 void CScanWorkers::WaitForChange(int nMs) {
     const unsigned nDone = m_nDone.load(std::memory_order_acquire);
-    if (GetAverageJobNs() < SPIN_WORTH_NS && SpinFor([&] { return m_nDone.load(std::memory_order_acquire) != nDone; }))
+    if (GetAverageJobNs() < SPIN_WORTH_NS && !m_bPipelined && SpinFor([&] { return m_nDone.load(std::memory_order_acquire) != nDone; }))
         return;
     std::unique_lock<std::mutex> lock(m_mtx);
     if (m_nDone.load(std::memory_order_acquire) != nDone || (!m_arQueue.empty() && m_arQueue.front().bDone))

@@ -96,6 +96,7 @@ private:
     std::condition_variable m_cvDone;  // a job finished
     std::atomic<unsigned> m_nDone{0};  // jobs finished, and workers made ready, so far
     std::atomic<int64_t> m_nAvgJobNs{0};
+    std::atomic<bool> m_bPipelined{false};  // a worker's engine pipelines
     std::vector<std::unique_ptr<SSlot>> m_arSlots;
     std::deque<SQueued> m_arQueue;  // walk order
     bool m_bQuit = false;

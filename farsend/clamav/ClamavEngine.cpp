@@ -28,7 +28,7 @@ constexpr std::size_t kVersionMax = 10;
 constexpr std::size_t kReasonMax = 300;
 // Files in flight on one daemon session: enough to keep the daemon's
 // threads busy between our asks, few enough that a stop waits on little.
-constexpr int kDaemonDepth = 4;
+constexpr int kDaemonDepth = 8;
 // Files told of and never asked for (a host's caller that went away) are
 // dropped beyond this.
 constexpr std::size_t kPreparedMax = 64;

@@ -46,6 +46,9 @@ struct SEngine {
 };
 
 const int g_fd = HOST_SOCKET_FD;
+// An engine that pipelines waits on a daemon that wants every core: no
+// spinning for the front end's next request.
+bool g_bNeverSpin = false;
 
 bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr, uint8_t nFlags = 0, uint8_t nDepth = 0) {
     char arBuf[sizeof(SReply) + MAX_TEXT_BYTES];
@@ -102,7 +105,7 @@ ssize_t ReceiveRequest(char* pBuf, size_t nSize, int* pnFd) {
     *pnFd = -1;
     static CSpinGauge gauge;  // how long the front end takes to ask again
     const int64_t nStart = MonotonicNs();
-    const bool bSpin = gauge.ShouldSpin();
+    const bool bSpin = gauge.ShouldSpin() && !g_bNeverSpin;
     for (;;) {
         ssize_t n = ReceiveOnce(pBuf, nSize, MSG_DONTWAIT, pnFd);
         if (n >= 0) {
@@ -291,6 +294,7 @@ int main(int argc, char** argv) {
     auto pfnDepth = reinterpret_cast<PFN_dlGetPipelineDepth_Farsend>(dlsym(hLib, FARSEND_PIPELINE_DEPTH_NAME));
     engine.pfnPrepare = reinterpret_cast<PFN_dlPrepareProbe_Farsend>(dlsym(hLib, FARSEND_PREPARE_PROBE_NAME));
     const int nDepth = pfnDepth && engine.pfnPrepare ? pfnDepth() : 0;
+    g_bNeverSpin = nDepth > 1;
     if (!SendReply(OP_HELLO, HELLO_READY, nullptr, bCanFork ? HELLO_FLAG_CAN_FORK : 0,
                    static_cast<uint8_t>(nDepth < 0 ? 0 : nDepth > 64 ? 64 : nDepth)))
         return 1;
