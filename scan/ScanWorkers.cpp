@@ -65,7 +65,10 @@ void CScanWorkers::Run(size_t nSlot) {
         return;
     {
         std::lock_guard<std::mutex> lock(m_mtx);
-        slot.nDepth = std::max<size_t>(slot.pEngine->GetPipelineDepth(), 1);
+        // The engine's depth is for all its workers together: the daemon
+        // behind them has so many threads.
+        const size_t nDepth = slot.pEngine->GetPipelineDepth();
+        slot.nDepth = nDepth > 1 ? std::max<size_t>((nDepth + m_arSlots.size() - 1) / m_arSlots.size(), 2) : 1;
         // A daemon behind the engine wants the cores spinning would take.
         if (slot.nDepth > 1)
             m_bPipelined = true;

@@ -337,6 +337,22 @@ int main(int argc, char** argv) {
             break;
         case OP_FORMAT_PROBE: {
             uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT;
+            // An engine that pipelines has its answers at hand: both go
+            // together, one wake-up of the front end a file rather than two.
+            // A crash in its probe then costs the format's answer too: the
+            // file is the engine's fault either way.
+            if (bPathOk && g_bNeverSpin) {
+                const char* pszError = engine.pfnLastError ? engine.pfnLastError() : nullptr;
+                if (pszError && *pszError) {
+                    bSent = SendReply(req.nOp, 0, pszError, REPLY_ENGINE_ERROR);
+                    break;
+                }
+                const uint32_t hProbe = IsScannableFormat(nFormat) ? engine.pfnProbe(strPath.c_str()) : 0;
+                bSent = SendReply(req.nOp, nFormat);
+                if (bSent && IsScannableFormat(nFormat))
+                    bSent = SendProbeAnswer(engine, req.nOp, hProbe);
+                break;
+            }
             // A failed format is the whole answer: no probe follows it.
             bool bFailed = false;
             bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat, nullptr, &bFailed) : SendReply(req.nOp, nFormat);
