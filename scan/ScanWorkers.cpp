@@ -117,7 +117,11 @@ void CScanWorkers::Run(size_t nSlot) {
             if (queued.pJob.get() == pJob)
                 queued.bDone = true;
         m_nDone.fetch_add(1, std::memory_order_release);
-        m_cvDone.notify_all();
+        // A worker holding files ahead wakes the walk once it runs half
+        // empty, and the walk hands over several at a go: a wake-up costs
+        // more than a pipelined file's whole round trip.
+        if (slot.nDepth <= 1 || slot.arHeld.size() <= slot.nDepth / 2)
+            m_cvDone.notify_all();
     }
 }
 
