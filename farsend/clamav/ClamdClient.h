@@ -36,6 +36,8 @@ public:
     // tcp:HOST:PORT.
     bool SetAddress(const std::string& strAddress, std::string* pstrWhy);
     const std::string& Address() const { return m_strAddress; }
+    // Files reach the daemon as descriptors, not streamed.
+    bool IsLocal() const { return m_bLocal; }
 
     // The daemon's version line ("ClamAV 1.4.6/27453/Tue Dec  9 ...").
     // Waits at most nTimeoutMs for the connection and for the answer.
