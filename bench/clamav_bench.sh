@@ -6,7 +6,9 @@
 #       wall time, and peak memory;
 #   quillet-scan --engine clamd   against  clamdscan, one file at a time (not
 #       --multiscan), plain and --fdpass, against one daemon this script starts
-#       on a private socket and stops.
+#       on a private socket and stops; and against clamdscan --multiscan
+#       --fdpass, with the daemon's cache on and off, --jobs 1 against
+#       clamdscan --fdpass (files in flight on one session either way).
 # Several workers (the default, one per core) against --jobs 1, for ClamAV in
 # the host, through clamd (and against clamdscan --multiscan) and for the
 # reference engine, with their output compared byte for byte.
@@ -26,13 +28,17 @@
 # Every quillet-scan run reads every file (--no-cache), as the baselines do.
 #
 # Usage: bench/clamav_bench.sh [WORKDIR]   (needs ~450 MB free there)
-# Environment: RUNS (default 3), HASHES (200000), BODIES (100000).
+# Environment: RUNS (default 3), HASHES (200000), BODIES (100000), FILES
+# (20000: a smaller tree for a quick look), ONLY=clamd (the daemon's part
+# alone). Each figure comes with the machine's load average at its start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 runs=${RUNS:-3}
 hashes=${HASHES:-200000}
 bodies=${BODIES:-100000}
+files=${FILES:-20000}
+only=${ONLY:-}
 
 need=()
 for pkg in python3 clamav clamav-daemon clamdscan libclamav-dev time; do
@@ -57,10 +63,11 @@ work=${1:-$(mktemp -d "${TMPDIR:-/tmp}/quillet-clamav-bench.XXXXXX")}
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 tree=$work/tree db=$work/db out=$work/out
+if [ "$files" != 20000 ]; then tree=$work/tree-$files db=$work/db-$files; fi
 mkdir -p "$out"
 if [ ! -d "$tree" ]; then
   echo "writing $tree"
-  python3 bench/make_tree.py "$tree" 20000 1000
+  python3 bench/make_tree.py "$tree" "$files" $(( files >= 20000 ? 1000 : (files + 19) / 20 ))
 fi
 if [ ! -f "$db/bench.hdb" ] || [ "$(wc -l < "$db/bench.hdb")" -ne $((hashes + 3)) ] \
    || [ "$(wc -l < "$db/bench.ndb")" -ne $((bodies + 1)) ]; then
@@ -82,7 +89,7 @@ echo "runtime folder: $XDG_RUNTIME_DIR"
 echo "tree: $(find "$tree" -type f | wc -l) files, $(du -sh "$tree" | cut -f1); database: $hashes hash + $bodies body signatures + 4 that match"
 
 # One measured run: LABEL then the command. Appends "seconds maxrss treesum
-# cpuseconds"
+# cpuseconds loadavg"
 # to $out/LABEL.runs; the command's output goes to $out/LABEL.out/.err.
 # CPU ticks the daemon has used so far; a run's CPU counts the daemon's share.
 hz=$(getconf CLK_TCK) clamd_pid=
@@ -92,6 +99,7 @@ daemon_ticks() {
 measure() {
   local label=$1; shift
   local d0; d0=$(daemon_ticks)
+  local load; load=$(cut -d' ' -f1 /proc/loadavg)
   /usr/bin/time -f "%e %M %x %U %S" -o "$out/$label.time" "$@" >"$out/$label.out" 2>"$out/$label.err" &
   local tpid=$!
   python3 bench/tree_rss.py "$tpid" >"$out/$label.rss" &
@@ -107,7 +115,7 @@ measure() {
     exit 1
   fi
   local d1; d1=$(daemon_ticks)
-  echo "$t $m $(cut -d' ' -f1 "$out/$label.rss") $(awk "BEGIN {print $u + $s + ($d1 - $d0) / $hz}")" >>"$out/$label.runs"
+  echo "$t $m $(cut -d' ' -f1 "$out/$label.rss") $(awk "BEGIN {print $u + $s + ($d1 - $d0) / $hz}") $load" >>"$out/$label.runs"
 }
 rm -f "$out"/*.runs
 
@@ -132,6 +140,7 @@ halves='
 # In-process: clamscan and quillet-scan take turns, so load from the two
 # other sessions on this machine falls on both alike.
 for i in $(seq "$runs"); do
+  [ "$only" != clamd ] || break
   measure clamscan-load clamscan -r -d "$db" "$work/empty"
   if [ $engine = yes ]; then
     measure quillet-clamav-load "$scan" --no-cache --engine clamav --database "$db" --all-files "$work/empty"
@@ -199,8 +208,11 @@ stop_daemon
 start_daemon "DisableCache yes"
 for i in $(seq "$runs"); do
   measure clamdscan-nocache clamdscan --config-file="$conf" --no-summary "$tree"
+  measure clamdscan-fdpass-nocache clamdscan --config-file="$conf" --no-summary --fdpass "$tree"
+  measure clamdscan-multi-nocache clamdscan --config-file="$conf" --no-summary --multiscan --fdpass "$tree"
   if [ $engine = yes ]; then
     measure quillet-clamd-nocache "$scan" --no-cache --engine clamd --clamd "unix:$sock" --all-files "$tree"
+    measure quillet-clamd-j1-nocache "$scan" --no-cache --jobs 1 --engine clamd --clamd "unix:$sock" --all-files "$tree"
   fi
 done
 stop_daemon
@@ -217,16 +229,17 @@ def runs_of(label):
     return [statistics.median(col) for col in zip(*rows)], [r[0] for r in rows]
 
 print(f"\n{runs} runs each, medians (2 shared cores: expect noise of several per cent)")
-print(f"{'':20} {'wall s':>7}  {'runs':20} {'CPU s':>7}  {'max RSS %M':>11} {'tree Pss sum':>13}")
+print(f"{'':24} {'wall s':>7}  {'runs':20} {'CPU s':>7}  {'load':>5}  {'max RSS %M':>11} {'tree Pss sum':>13}")
 for label in ("clamscan-load", "quillet-clamav-load", "clamscan", "clamscan-halves", "quillet-clamav", "quillet-clamav-j1",
               "quillet-ref", "quillet-ref-j1", "clamdscan", "clamdscan-fdpass", "clamdscan-multi",
-              "quillet-clamd", "quillet-clamd-j1", "clamdscan-nocache", "quillet-clamd-nocache"):
+              "quillet-clamd", "quillet-clamd-j1", "clamdscan-nocache", "clamdscan-fdpass-nocache",
+              "clamdscan-multi-nocache", "quillet-clamd-nocache", "quillet-clamd-j1-nocache"):
     r = runs_of(label)
     if r is None:
         continue
-    (t, m, s, c), ts = r
+    (t, m, s, c, load), ts = r
     mem = f"{int(m):8d} KiB {int(s):9d} KiB" if "clamd" not in label else ""
-    print(f"{label:20} {t:7.2f}  {' '.join('%.2f' % x for x in ts):20} {c:7.2f}  {mem}")
+    print(f"{label:24} {t:7.2f}  {' '.join('%.2f' % x for x in ts):20} {c:7.2f}  {load:5.2f}  {mem}")
 
 def ratio(a, b, col, goal, what):
     ra, rb = runs_of(a), runs_of(b)
@@ -255,6 +268,10 @@ if engine:
     ratio("quillet-clamd", "clamdscan", 3, None, "CPU (client, host and daemon), clamd / clamdscan")
     ratio("quillet-clamd", "clamdscan-fdpass", 3, None, "CPU (client, host and daemon), clamd / --fdpass")
     ratio("quillet-clamd-nocache", "clamdscan-nocache", 0, None, "wall, clamd / clamdscan, the daemon's cache off")
+    # Files in flight on one session, against clamdscan's own.
+    ratio("quillet-clamd-nocache", "clamdscan-multi-nocache", 0, 1.0, "wall, clamd / --multiscan --fdpass, cache off")
+    ratio("quillet-clamd-j1", "clamdscan-fdpass", 0, 1.0, "wall, clamd --jobs 1 / clamdscan --fdpass")
+    ratio("quillet-clamd-j1-nocache", "clamdscan-fdpass-nocache", 0, 1.0, "wall, clamd --jobs 1 / --fdpass, cache off")
 ratio("quillet-ref", "quillet-ref-j1", 0, 1.0, "wall, reference engine, several workers / --jobs 1")
 
 # The same findings: "path: NAME FOUND" lines against quillet-scan's rows.
@@ -281,12 +298,15 @@ if engine:
              ("clamdscan-fdpass", "quillet-clamd")]
 # Several workers print exactly the lines one does.
 for many, one in (("quillet-ref", "quillet-ref-j1"), ("quillet-clamav", "quillet-clamav-j1"),
-                  ("quillet-clamd", "quillet-clamd-j1")):
+                  ("quillet-clamd", "quillet-clamd-j1"), ("quillet-clamd-nocache", "quillet-clamd-j1-nocache")):
     a, b = os.path.join(out, many + ".out"), os.path.join(out, one + ".out")
     if os.path.exists(a) and os.path.exists(b):
         same = open(a, "rb").read() == open(b, "rb").read()
         print(f"output, {many} vs {one}: {'identical' if same else 'DIFFERENT'}")
 for base, ours in pairs:
+    if not os.path.exists(os.path.join(out, base + ".out")) or \
+            (ours and not os.path.exists(os.path.join(out, ours + ".out"))):
+        continue
     b = found(base)
     if ours is None:
         print(f"{base}: {len(b)} FOUND lines")

@@ -21,6 +21,10 @@ def main():
         # 1,000 folders; none carries the test string.
         for n, i in enumerate((100, 12345, 18998)):
             path = os.path.join(tree, "d%04d" % (i % 1000), "f%06d.bin" % i)
+            if not os.path.exists(path):
+                # A smaller tree: a hash that matches nothing in its place.
+                out.write("%032x:100:Quillet.Bench.Known.%d\n" % (rng.getrandbits(128), n))
+                continue
             data = open(path, "rb").read()
             out.write("%s:%d:Quillet.Bench.Known.%d\n" % (hashlib.md5(data).hexdigest(), len(data), n))
         for n in range(hashes):

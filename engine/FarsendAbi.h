@@ -39,6 +39,13 @@ typedef const char* (*PFN_dlGetScanNote_Farsend)(void);
 // size, modification and change times (ns), the file system's type; else 0.
 // A clean verdict is remembered only for that file as it was then.
 typedef int (*PFN_dlGetScannedFile_Farsend)(uint64_t* parFile);
+// Optional, a pair, asked right after turn-on: how many files ahead an
+// engine whose scans run elsewhere (a daemon) would be told of, 0 or 1 for
+// none; and the telling: the format and probe calls for pszPath follow
+// soon, in the order told, and the engine may start its work now. Telling
+// has no answer; the probe gives it.
+typedef int (*PFN_dlGetPipelineDepth_Farsend)(void);
+typedef void (*PFN_dlPrepareProbe_Farsend)(const char* pszPath);
 
 #ifdef __cplusplus
 }
@@ -56,5 +63,7 @@ typedef int (*PFN_dlGetScannedFile_Farsend)(uint64_t* parFile);
 #define FARSEND_CAN_FORK_NAME "dlCanFork_Farsend"
 #define FARSEND_SCAN_NOTE_NAME "dlGetScanNote_Farsend"
 #define FARSEND_SCANNED_FILE_NAME "dlGetScannedFile_Farsend"
+#define FARSEND_PIPELINE_DEPTH_NAME "dlGetPipelineDepth_Farsend"
+#define FARSEND_PREPARE_PROBE_NAME "dlPrepareProbe_Farsend"
 
 #define FARSEND_LIBRARY_NAME "libfarsend.so"

@@ -9,6 +9,7 @@
 //   recover fault -> RecoverFile returns false; the file's handling ends
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -90,6 +91,13 @@ public:
     virtual unsigned GetLostCount() const { return 0; }
     // Ends the call in flight from another thread, as a hang would end.
     virtual void Abandon() {}
+    // How many files a worker may hold for this engine, the one under way
+    // included: more than one for an engine whose scans run elsewhere (a
+    // daemon), told of the files ahead with PrepareFile.
+    virtual size_t GetPipelineDepth() const { return 1; }
+    // The format and probe of strPath follow soon, in the order told: the
+    // engine may start on it now. No answer; a fault shows in the next call.
+    virtual void PrepareFile(const std::string& strPath) { (void)strPath; }
     // Who is served while a call waits (not owned); none waits plainly.
     // An engine that answers in the caller's own thread never waits.
     virtual void SetWait(IEngineWait* pWait) { (void)pWait; }

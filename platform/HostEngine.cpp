@@ -224,6 +224,7 @@ int CHostEngine::AwaitHello() {
         return ENGINE_LOAD_FAILED;
     }
     m_bCanFork = (m_nReplyFlags & HELLO_FLAG_CAN_FORK) != 0;
+    m_nDepth = m_nReplyDepth;
     return ENGINE_LOAD_OK;
 }
 
@@ -433,7 +434,9 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
     ssize_t n = -1;
     const int64_t nStart = MonotonicNs();
     CSpinGauge& gauge = m_arSpin[nSlot >= 0 ? nSlot : nOp % 16];
-    const bool bSpin = gauge.ShouldSpin();
+    // An engine that pipelines has its answers ready, or waits on a daemon
+    // that wants every core.
+    const bool bSpin = gauge.ShouldSpin() && GetPipelineDepth() <= 1;
     for (;;) {
         n = recv(m_nFd, arBuf, sizeof arBuf, MSG_DONTWAIT);
         if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
@@ -505,6 +508,7 @@ bool CHostEngine::Receive(uint8_t nOp, uint32_t* pnValue, std::string* pstrText,
         return false;
     }
     m_nReplyFlags = reply.nFlags;
+    m_nReplyDepth = reply.nDepth;
     *pnValue = reply.nValue;
     if (pstrText)
         pstrText->assign(arBuf + sizeof reply, static_cast<size_t>(n) - sizeof reply);
@@ -713,6 +717,19 @@ void CHostEngine::CloseProbe(uint32_t hProbe) {
         return;
     }
     ++m_nPendingAcks;
+}
+
+size_t CHostEngine::GetPipelineDepth() const {
+    // A copy pipelines as its zygote's engine does.
+    const size_t nDepth = m_pZygote ? m_pZygote->m_nDepth : m_nDepth;
+    return nDepth > 1 ? nDepth : 1;
+}
+
+void CHostEngine::PrepareFile(const std::string& strPath) {
+    // Nothing to wait for: a host that died is found out by the next call.
+    if (GetPipelineDepth() <= 1 || m_bServing || strPath.size() > MAX_PATH_BYTES || !EnsureHost())
+        return;
+    Send(OP_PREPARE, 0, strPath);
 }
 
 unsigned CHostEngine::GetFaultCount() {

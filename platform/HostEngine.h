@@ -66,6 +66,8 @@ public:
     std::string GetVirusName(uint32_t hProbe) override;
     std::string GetTorvaneVersion() override;
     void CloseProbe(uint32_t hProbe) override;
+    size_t GetPipelineDepth() const override;
+    void PrepareFile(const std::string& strPath) override;
 
     // For tests: how many hosts were started, and the current one's pid.
     int GetHostStarts() const { return m_nHostStarts; }
@@ -133,6 +135,8 @@ private:
     pid_t m_pidHost = -1;
     bool m_bCanFork = false;
     uint8_t m_nReplyFlags = 0;  // of the last reply received
+    uint8_t m_nReplyDepth = 0;
+    size_t m_nDepth = 0;  // files ahead the engine would be told of
     CHostEngine* m_pZygote = nullptr;
     std::mutex m_mutexFork;  // in a zygote: one fork request at a time
     int m_nWakeFd = -1;      // wakes a waiting call for Abandon

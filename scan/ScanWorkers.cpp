@@ -65,53 +65,92 @@ void CScanWorkers::Run(size_t nSlot) {
         return;
     {
         std::lock_guard<std::mutex> lock(m_mtx);
+        // The engine's depth is for all its workers together: the daemon
+        // behind them has so many threads.
+        const size_t nDepth = slot.pEngine->GetPipelineDepth();
+        slot.nDepth = nDepth > 1 ? std::max<size_t>((nDepth + m_arSlots.size() - 1) / m_arSlots.size(), 2) : 1;
+        // A daemon behind the engine wants the cores spinning would take.
+        if (slot.nDepth > 1)
+            m_bPipelined = true;
         slot.bReady = true;
         m_nDone.fetch_add(1, std::memory_order_release);  // a change a waiting walk looks for
     }
     m_cvDone.notify_all();
+    std::vector<std::string> arTell;
     for (;;) {
-        if (GetAverageJobNs() < SPIN_WORTH_NS)
+        if (GetAverageJobNs() < SPIN_WORTH_NS && slot.nDepth <= 1)
             SpinFor([&] { return slot.bHasJob.load(std::memory_order_acquire); });
         std::unique_lock<std::mutex> lock(m_mtx);
-        slot.cvWork.wait(lock, [&] { return m_bQuit || slot.pJob; });
-        if (!slot.pJob)
+        slot.cvWork.wait(lock, [&] { return m_bQuit || !slot.arHeld.empty(); });
+        if (slot.arHeld.empty())
             return;  // quitting with nothing to finish
-        SFileJob* pJob = slot.pJob;
+        SFileJob* pJob = slot.arHeld.front();
+        slot.arHeld.pop_front();
+        slot.pJob = pJob;
+        // A held job's wait is not the engine's: its time starts now.
+        slot.nStartMs = NowMs();
+        // The engine hears of the files behind this one, in order, this
+        // one first when it was not told of yet.
+        arTell.clear();
+        if (!slot.arHeld.empty() && !pJob->bTold) {
+            pJob->bTold = true;
+            arTell.push_back(pJob->strPath);
+        }
+        for (SFileJob* pHeld : slot.arHeld) {
+            if (!pHeld->bTold) {
+                pHeld->bTold = true;
+                arTell.push_back(pHeld->strPath);
+            }
+        }
         lock.unlock();
-        const auto tStart = std::chrono::steady_clock::now();
-        m_fnWork(*pJob, slot.pEngine);
-        RecordJobTime(std::chrono::steady_clock::now() - tStart);
+        for (const std::string& strPath : arTell)
+            slot.pEngine->PrepareFile(strPath);
+        if (!pJob->bFaulted) {
+            const auto tStart = std::chrono::steady_clock::now();
+            m_fnWork(*pJob, slot.pEngine);
+            RecordJobTime(std::chrono::steady_clock::now() - tStart);
+        }
         lock.lock();
         slot.pJob = nullptr;
-        slot.bHasJob.store(false, std::memory_order_release);
+        slot.bHasJob.store(!slot.arHeld.empty(), std::memory_order_release);
         for (SQueued& queued : m_arQueue)
             if (queued.pJob.get() == pJob)
                 queued.bDone = true;
         m_nDone.fetch_add(1, std::memory_order_release);
-        m_cvDone.notify_all();
+        // A worker holding files ahead wakes the walk once it runs half
+        // empty, and the walk hands over several at a go: a wake-up costs
+        // more than a pipelined file's whole round trip.
+        if (slot.nDepth <= 1 || slot.arHeld.size() <= slot.nDepth / 2)
+            m_cvDone.notify_all();
     }
 }
 
 bool CScanWorkers::HasFreeWorker() {
     std::lock_guard<std::mutex> lock(m_mtx);
     for (auto& pSlot : m_arSlots)
-        if (pSlot->bReady && !pSlot->pJob)
+        if (pSlot->bReady && (pSlot->pJob ? 1 : 0) + pSlot->arHeld.size() < pSlot->nDepth)
             return true;
     return false;
 }
 
 void CScanWorkers::Submit(std::unique_ptr<SFileJob> pJob) {
     std::lock_guard<std::mutex> lock(m_mtx);
+    // The worker holding the fewest.
+    SSlot* pBest = nullptr;
+    size_t nBest = 0;
     for (auto& pSlot : m_arSlots) {
-        if (!pSlot->bReady || pSlot->pJob)
-            continue;
-        pSlot->pJob = pJob.get();
-        pSlot->nStartMs = NowMs();
-        pSlot->bHasJob.store(true, std::memory_order_release);
-        m_arQueue.push_back(SQueued{std::move(pJob), false});
-        pSlot->cvWork.notify_one();
-        return;
+        const size_t nHeld = (pSlot->pJob ? 1 : 0) + pSlot->arHeld.size();
+        if (pSlot->bReady && nHeld < pSlot->nDepth && (!pBest || nHeld < nBest)) {
+            pBest = pSlot.get();
+            nBest = nHeld;
+        }
     }
+    if (!pBest)
+        return;
+    pBest->arHeld.push_back(pJob.get());
+    pBest->bHasJob.store(true, std::memory_order_release);
+    m_arQueue.push_back(SQueued{std::move(pJob), false});
+    pBest->cvWork.notify_one();
 }
 
 std::unique_ptr<SFileJob> CScanWorkers::TakeDoneHead() {
@@ -130,7 +169,7 @@ bool CScanWorkers::IsEmpty() {
 
 void CScanWorkers::WaitForChange(int nMs) {
     const unsigned nDone = m_nDone.load(std::memory_order_acquire);
-    if (GetAverageJobNs() < SPIN_WORTH_NS && SpinFor([&] { return m_nDone.load(std::memory_order_acquire) != nDone; }))
+    if (GetAverageJobNs() < SPIN_WORTH_NS && !m_bPipelined && SpinFor([&] { return m_nDone.load(std::memory_order_acquire) != nDone; }))
         return;
     std::unique_lock<std::mutex> lock(m_mtx);
     if (m_nDone.load(std::memory_order_acquire) != nDone || (!m_arQueue.empty() && m_arQueue.front().bDone))
@@ -156,9 +195,14 @@ bool CScanWorkers::GetOldestRunning(uint64_t* pnSerial, int64_t* pnElapsedMs) {
 
 void CScanWorkers::AbandonAll() {
     std::lock_guard<std::mutex> lock(m_mtx);
-    for (auto& pSlot : m_arSlots)
+    for (auto& pSlot : m_arSlots) {
         if (pSlot->pJob)
             pSlot->pEngine->Abandon();
+        // Given up with the call ahead of them: each would otherwise wait
+        // on a fresh engine to be given up again.
+        for (SFileJob* pHeld : pSlot->arHeld)
+            pHeld->bFaulted = true;
+    }
 }
 
 void CScanWorkers::RecordJobTime(std::chrono::steady_clock::duration time) {

@@ -1,6 +1,8 @@
 // Files in flight on several engine workers at once, each worker a thread
 // with an engine of its own. The walk hands a file to a free worker and
-// takes results back oldest first, so rows come in the walk's order.
+// takes results back oldest first, so rows come in the walk's order. A
+// worker whose engine pipelines holds several files, telling the engine of
+// those after the one under way.
 #pragma once
 
 #include <atomic>
@@ -44,6 +46,7 @@ struct SFileJob {
     std::unique_ptr<IFileHold> pFileHold;
     std::unique_ptr<IPendingQuarantine> pPending;
     size_t nPendingRow = 0;
+    bool bTold = false;  // its worker's engine was told of it ahead
 };
 
 class CScanWorkers {
@@ -55,7 +58,7 @@ public:
     CScanWorkers(const CScanWorkers&) = delete;
     CScanWorkers& operator=(const CScanWorkers&) = delete;
 
-    // A worker whose engine is ready and holds no job.
+    // A worker whose engine is ready and holds fewer jobs than it may.
     bool HasFreeWorker();
     // Needs a free worker.
     void Submit(std::unique_ptr<SFileJob> pJob);
@@ -66,7 +69,8 @@ public:
     void WaitForChange(int nMs);
     // The oldest running job: its serial and how long it has run (ms).
     bool GetOldestRunning(uint64_t* pnSerial, int64_t* pnElapsedMs);
-    // Ends the calls in flight, as for a hang.
+    // Ends the calls in flight, as for a hang; the jobs held behind them
+    // end unscanned, as faults.
     void AbandonAll();
     // What a file's engine work takes, on average (workers' and the caller's).
     void RecordJobTime(std::chrono::steady_clock::duration time);
@@ -76,7 +80,9 @@ private:
     struct SSlot {
         IFarsendEngine* pEngine = nullptr;
         SFileJob* pJob = nullptr;  // running here, owned by m_arQueue
-        int64_t nStartMs = 0;
+        std::deque<SFileJob*> arHeld;  // to run here next, oldest first
+        size_t nDepth = 1;  // jobs it may hold, the running one included
+        int64_t nStartMs = 0;  // when the running one started
         std::condition_variable cvWork;  // this slot got a job, or the end
         std::atomic<bool> bHasJob{false};
         bool bReady = false;  // its engine loaded: it may be given jobs
@@ -94,6 +100,7 @@ private:
     std::condition_variable m_cvDone;  // a job finished
     std::atomic<unsigned> m_nDone{0};  // jobs finished, and workers made ready, so far
     std::atomic<int64_t> m_nAvgJobNs{0};
+    std::atomic<bool> m_bPipelined{false};  // a worker's engine pipelines
     std::vector<std::unique_ptr<SSlot>> m_arSlots;
     std::deque<SQueued> m_arQueue;  // walk order
     bool m_bQuit = false;

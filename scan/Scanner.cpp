@@ -37,7 +37,13 @@ void CScanner::RunScan() {
     // staying here. Their engines run on their own threads and serve no
     // window; the file checks they share are taken in turn.
     std::unique_ptr<CLockedFileAccess> pLocked;
-    if (m_env.pWorkers && m_env.pWorkers->GetWorkerCount() > 1) {
+    // An engine that pipelines is worth a worker even alone: it holds the
+    // files ahead while the walk goes on.
+    if ((!m_env.pWorkers || m_env.pWorkers->GetWorkerCount() <= 1) && m_env.pEngine->GetPipelineDepth() > 1) {
+        m_pSingleWorker = std::make_unique<CSingleWorker>(m_env.pWorkers ? m_env.pWorkers->GetWorker(0) : m_env.pEngine);
+        m_env.pWorkers = m_pSingleWorker.get();
+    }
+    if (m_env.pWorkers && (m_env.pWorkers->GetWorkerCount() > 1 || m_pSingleWorker)) {
         for (size_t i = 0; i < m_env.pWorkers->GetWorkerCount(); ++i)
             m_env.pWorkers->GetWorker(i)->SetWait(nullptr);
         pLocked = std::make_unique<CLockedFileAccess>(m_env.pAccess);
@@ -267,7 +273,9 @@ void CScanner::MeetFile(const std::string& strPath, std::string_view strName, EE
         // An engine that answers faster than a thread wakes gains nothing
         // from workers: the file is done here, once those in flight are in
         // (else one early slow stretch would keep the scan on the workers).
-        if (m_pWorkers->GetAverageJobNs() < INLINE_JOB_NS) {
+        // Not for an engine that pipelines: its answers come quick because
+        // the files were handed over ahead.
+        if (m_pWorkers->GetAverageJobNs() < INLINE_JOB_NS && m_env.pWorkers->GetWorker(0)->GetPipelineDepth() <= 1) {
             FinishWorkers();
             IFarsendEngine* pEngine = m_env.pWorkers->GetWorker(0);
             pEngine->SetWait(m_env.pWait);

@@ -218,4 +218,15 @@ private:
     // One sync serves this many quarantines; a row waits this long at most.
     static constexpr size_t MAX_WAITING_QUARANTINES = 64;
     static constexpr int64_t MAX_WAITING_MS = 250;
+    // The scan's one engine as a worker of its own.
+    class CSingleWorker : public IEngineWorkers {
+    public:
+        explicit CSingleWorker(IFarsendEngine* pEngine) : m_pEngine(pEngine) {}
+        size_t GetWorkerCount() const override { return 1; }
+        IFarsendEngine* GetWorker(size_t i) override { return i == 0 ? m_pEngine : nullptr; }
+
+    private:
+        IFarsendEngine* m_pEngine;
+    };
+    std::unique_ptr<CSingleWorker> m_pSingleWorker;
 };

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <condition_variable>
+#include <mutex>
 
 #include "fakes/FakeScanWorld.h"
 #include "scan/ResultRows.h"
@@ -231,6 +233,57 @@ TEST_F(ScannerTest, StopLeavesEveryLevelAtItsNextEntry) {
     EXPECT_EQ(m_view.m_nEnded, 1);
     EXPECT_TRUE(m_view.m_bEndedStopped);
     EXPECT_EQ(m_lister.m_arListed, (std::vector<std::string>{"/t", "/t/a"}));
+}
+
+// An engine told of files ahead, three at a time; its probe of /t/1.exe
+// waits until the call is given up.
+class CPipelinedEngine : public CFakeEngine {
+public:
+    size_t GetPipelineDepth() const override { return 3; }
+    void PrepareFile(const std::string& strPath) override { m_arCalls.push_back("prepare:" + strPath); }
+    uint32_t ProbeInto(const std::string& strPath, bool* pbFaulted = nullptr) override {
+        if (strPath != "/t/1.exe")
+            return CFakeEngine::ProbeInto(strPath, pbFaulted);
+        m_arCalls.push_back("probe:" + strPath);
+        std::unique_lock<std::mutex> lock(m_mtx);
+        m_cv.wait(lock, [this] { return m_bAbandoned; });
+        ++m_nFaults;
+        return 0;
+    }
+    void Abandon() override {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        m_bAbandoned = true;
+        m_cv.notify_all();
+    }
+
+private:
+    std::mutex m_mtx;
+    std::condition_variable m_cv;
+    bool m_bAbandoned = false;
+};
+
+class CGiveUpAtOnce : public IEngineWait {
+public:
+    bool WhileWaiting(uint64_t, int64_t) override { return false; }
+};
+
+// A call given up (Stop pressed twice) ends the files held behind it too:
+// each would otherwise wait to be given up again.
+TEST_F(ScannerTest, GivingUpOnAPipelinedCallEndsTheFilesHeldBehindIt) {
+    for (const char* psz : {"/t/1.exe", "/t/2.exe", "/t/3.exe", "/t/4.exe"})
+        m_lister.AddPath(psz);
+    m_req.arTargets = {"/t"};
+    CPipelinedEngine engine;
+    CGiveUpAtOnce giveUp;
+    CScanEnv env = Env();
+    env.pEngine = &engine;
+    env.pWait = &giveUp;
+    CScanner scanner(m_req, env);
+    scanner.RunScan();
+    EXPECT_EQ(engine.CountCalls("probe:"), 2) << ::testing::PrintToString(engine.m_arCalls);
+    EXPECT_EQ(engine.CountCalls("probe:/t/4.exe"), 1);
+    EXPECT_EQ(scanner.GetScanned(), 4);
+    EXPECT_EQ(scanner.GetNotScanned(), 3);
 }
 
 TEST_F(ScannerTest, TargetsExpandToPatterns) {

@@ -27,6 +27,16 @@ constexpr int kOpenRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 constexpr int kTurnOnWaitMs = 10000;
 constexpr std::size_t kVersionMax = 10;
 constexpr std::size_t kReasonMax = 300;
+// Files in flight on the daemon, all workers together: enough that its
+// threads never wait for our next ask (fewer measured slower), few enough
+// that a stop waits on little.
+constexpr int kDaemonDepth = 32;
+// Over TCP none: a stream sent behind another waits at the daemon (4,000
+// small files took 13.5 s so, 1.6 s one at a time).
+constexpr int kStreamDepth = 0;
+// Files told of and never asked for (a host's caller that went away) are
+// dropped beyond this.
+constexpr std::size_t kPreparedMax = 64;
 
 const char kDefaultDatabase[] = "/var/lib/clamav";
 
@@ -263,6 +273,7 @@ void CClamavEngine::TurnOn()
 void CClamavEngine::TurnOff()
 {
     DropPending();
+    DropPrepared();
     m_strLastError.clear();
     m_strScanNote.clear();
     m_mapFindings.clear();
@@ -447,6 +458,7 @@ void CClamavEngine::AfterFork()
 {
     // The format call's open file: its offset is shared with the parent.
     DropPending();
+    m_arPrepared.clear();
     m_clamd.ForgetSession();
     // libclamav names its temporary files from rand(): copies left with
     // the parent's state would all pick the same names.
@@ -462,12 +474,61 @@ void CClamavEngine::DropPending()
     m_strPendingPath.clear();
 }
 
+int CClamavEngine::PipelineDepth() const
+{
+    if (!m_bDaemon)
+        return 0;
+    return m_clamd.IsLocal() ? kDaemonDepth : kStreamDepth;
+}
+
+void CClamavEngine::DropPrepared()
+{
+    for (const CPrepared& prepared : m_arPrepared)
+        if (prepared.m_eFailed == EClamd::Clean)
+            m_clamd.Forget(prepared.m_nTicket);
+    m_arPrepared.clear();
+}
+
+void CClamavEngine::Prepare(const char* pszPath)
+{
+    if (!m_bDaemon || !pszPath || !*pszPath)
+        return;
+    for (const CPrepared& prepared : m_arPrepared)
+        if (prepared.m_strPath == pszPath)
+            return;
+    if (m_arPrepared.size() >= kPreparedMax) {
+        if (m_arPrepared.front().m_eFailed == EClamd::Clean)
+            m_clamd.Forget(m_arPrepared.front().m_nTicket);
+        m_arPrepared.erase(m_arPrepared.begin());
+    }
+    // Only a regular file with something in it goes ahead; the rest is
+    // left to the format and probe calls, as without being told.
+    const int nFd = ::open(pszPath, kOpenRead);
+    struct stat st;
+    if (nFd < 0 || ::fstat(nFd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+        CloseQuietly(nFd);
+        return;
+    }
+    CPrepared prepared;
+    prepared.m_strPath = pszPath;
+    // Described before the daemon reads a byte.
+    prepared.m_bScannedKnown = DescribeScannedFile(nFd, st, prepared.m_arScanned);
+    // A failure here is the probe's answer: the file costs one attempt.
+    prepared.m_eFailed = m_clamd.Submit(nFd, &prepared.m_nTicket, &prepared.m_strWhy);
+    CloseQuietly(nFd);
+    m_arPrepared.push_back(std::move(prepared));
+}
+
 uint32_t CClamavEngine::GetFileFormat(const char* pszPath)
 {
     DropPending();
     m_strLastError.clear();
     if (!pszPath || !*pszPath)
         return kClamFormatUnopenable;
+    // Handed to the daemon already: a regular file when it was opened.
+    for (const CPrepared& prepared : m_arPrepared)
+        if (prepared.m_strPath == pszPath)
+            return kClamFormatScannable;
     // O_NONBLOCK: opening a FIFO or a device must never wait.
     const int nFd = ::open(pszPath, kOpenRead);
     struct stat st;
@@ -526,6 +587,21 @@ uint32_t CClamavEngine::Probe(const char* pszPath)
         DropPending();
         return Fail("the engine is not turned on");
     }
+    for (auto it = m_arPrepared.begin(); it != m_arPrepared.end(); ++it) {
+        if (it->m_strPath != pszPath)
+            continue;
+        const CPrepared prepared = std::move(*it);
+        m_arPrepared.erase(it);
+        DropPending();
+        if (prepared.m_eFailed != EClamd::Clean)
+            return DaemonVerdict(prepared.m_eFailed, std::string(), prepared.m_strWhy);
+        std::string strName;
+        std::string strWhy;
+        const EClamd eResult = m_clamd.Collect(prepared.m_nTicket, &strName, &strWhy);
+        m_bScannedKnown = prepared.m_bScannedKnown;
+        std::copy(std::begin(prepared.m_arScanned), std::end(prepared.m_arScanned), m_arScanned);
+        return DaemonVerdict(eResult, strName, strWhy);
+    }
     const int nFd = OpenForScan(pszPath);
     if (nFd < 0)
         return 0;
@@ -579,8 +655,14 @@ uint32_t CClamavEngine::ScanWithDaemon(int nFd)
 {
     std::string strName;
     std::string strWhy;
+    const EClamd eResult = m_clamd.Scan(nFd, &strName, &strWhy);
+    return DaemonVerdict(eResult, strName, strWhy);
+}
+
+uint32_t CClamavEngine::DaemonVerdict(EClamd eResult, const std::string& strName, const std::string& strWhy)
+{
     const std::string strDaemon = "clamd at " + m_clamd.Address();
-    switch (m_clamd.Scan(nFd, &strName, &strWhy)) {
+    switch (eResult) {
     case EClamd::Clean:
         return 0;
     case EClamd::Found:

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/ScannedFileStat.h"
 #include "farsend/clamav/ClamdClient.h"
@@ -63,6 +64,13 @@ public:
     // shared; a daemon is reached over a connection of each call's own.
     void AfterFork();
 
+    // Told of a file the format and probe calls will soon ask of: a daemon
+    // is handed it at once, so several scan at a time; its answer is read
+    // at the probe. Nothing for libclamav in this process.
+    void Prepare(const char* pszPath);
+    // How many files ahead the engine would be told of (0: none).
+    int PipelineDepth() const;
+
     uint32_t GetFileFormat(const char* pszPath);
     uint32_t Probe(const char* pszPath);
     int16_t Recover(uint32_t hProbe);
@@ -82,6 +90,8 @@ private:
     int OpenForScan(const char* pszPath);
     uint32_t ScanInProcess(int nFd, const char* pszPath);
     uint32_t ScanWithDaemon(int nFd);
+    uint32_t DaemonVerdict(EClamd eResult, const std::string& strName, const std::string& strWhy);
+    void DropPrepared();
     uint32_t AddFinding(const char* pszName);
     // A finding that only says libclamav stopped part way becomes a note,
     // unless the user asked for such alerts as findings.
@@ -107,6 +117,16 @@ private:
     int m_nPendingFd = -1;
     uint64_t m_arScanned[SCANNED_VALUES] = {};
     bool m_bScannedKnown = false;
+    // Files handed to the daemon ahead of their probe, oldest first.
+    struct CPrepared {
+        std::string m_strPath;
+        uint64_t m_nTicket = 0;
+        EClamd m_eFailed = EClamd::Clean;  // else nothing was sent, and why
+        std::string m_strWhy;
+        uint64_t m_arScanned[SCANNED_VALUES] = {};
+        bool m_bScannedKnown = false;
+    };
+    std::vector<CPrepared> m_arPrepared;
 };
 
 // The single engine of this library.

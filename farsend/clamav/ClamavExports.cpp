@@ -1,7 +1,8 @@
 // The nine entry points of the engine contract, the two optional ones
 // that say why turning on, or a call, could not do its work, the one that
-// lets the host fork copies of the turned-on engine, and the one that names
-// the limit a clean probe stopped at.
+// lets the host fork copies of the turned-on engine, the one that names
+// the limit a clean probe stopped at, and the pair that hand a daemon files
+// ahead of their probes.
 #include "engine/FarsendAbi.h"
 
 #include <pthread.h>
@@ -78,6 +79,17 @@ FARSEND_EXPORT int dlGetScannedFile_Farsend(uint64_t* parFile)
     return parFile && ClamavEngine().GetScannedFile(parFile) ? 1 : 0;
 }
 
+// With a daemon, several files are in flight at once.
+FARSEND_EXPORT int dlGetPipelineDepth_Farsend(void)
+{
+    return ClamavEngine().PipelineDepth();
+}
+
+FARSEND_EXPORT void dlPrepareProbe_Farsend(const char* pszPath)
+{
+    ClamavEngine().Prepare(pszPath);
+}
+
 namespace {
 
 void OnForkChild()
@@ -110,3 +122,5 @@ static_assert(std::is_same_v<decltype(&dlGetTurnOnError_Farsend), PFN_dlGetTurnO
 static_assert(std::is_same_v<decltype(&dlCanFork_Farsend), PFN_dlCanFork_Farsend>);
 static_assert(std::is_same_v<decltype(&dlGetScanNote_Farsend), PFN_dlGetScanNote_Farsend>);
 static_assert(std::is_same_v<decltype(&dlGetScannedFile_Farsend), PFN_dlGetScannedFile_Farsend>);
+static_assert(std::is_same_v<decltype(&dlGetPipelineDepth_Farsend), PFN_dlGetPipelineDepth_Farsend>);
+static_assert(std::is_same_v<decltype(&dlPrepareProbe_Farsend), PFN_dlPrepareProbe_Farsend>);

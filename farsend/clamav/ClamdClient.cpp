@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <memory>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -249,6 +251,12 @@ int CClamdClient::Connect(int nTimeoutMs, std::string* pstrWhy)
         }
         const int nFlags = ::fcntl(nSocket, F_GETFL);
         ::fcntl(nSocket, F_SETFL, nFlags & ~O_NONBLOCK);
+        // A stream's last small piece must not wait for the daemon to
+        // acknowledge the one before (tens of milliseconds a file).
+        if (nFamily != AF_UNIX) {
+            const int nOne = 1;
+            ::setsockopt(nSocket, IPPROTO_TCP, TCP_NODELAY, &nOne, sizeof nOne);
+        }
         return nSocket;
     };
     if (m_bLocal) {
@@ -383,43 +391,199 @@ CClamdClient::~CClamdClient()
 
 void CClamdClient::EndSession()
 {
-    if (m_nSession < 0)
-        return;
-    static const char kEnd[] = "zEND";
-    SendAll(m_nSession, kEnd, sizeof kEnd);
-    CloseQuietly(m_nSession);
-    m_nSession = -1;
+    if (m_nSession >= 0) {
+        static const char kEnd[] = "zEND";
+        SendAll(m_nSession, kEnd, sizeof kEnd);
+    }
+    ForgetSession();
 }
 
 void CClamdClient::ForgetSession()
 {
-    if (m_nSession >= 0)
-        CloseQuietly(m_nSession);
+    CloseQuietly(m_nSession);
     m_nSession = -1;
+    m_mapInFlight.clear();
+    m_mapAnswers.clear();
+    m_setForgotten.clear();
+    m_strInput.clear();
+    m_bNoMore = false;
+}
+
+void CClamdClient::CloseSession()
+{
+    // Nothing may wait for an answer that can no longer come.
+    FailInFlight(EClamd::Lost, "the session ended before the answer");
+    CloseQuietly(m_nSession);
+    m_nSession = -1;
+    m_strInput.clear();
+    m_bNoMore = false;
+}
+
+void CClamdClient::FailInFlight(EClamd eResult, const std::string& strWhy)
+{
+    for (auto& [nId, sent] : m_mapInFlight) {
+        if (m_setForgotten.erase(sent.m_nTicket) != 0)
+            continue;
+        SAnswer& answer = m_mapAnswers[sent.m_nTicket];
+        answer.m_eResult = eResult;
+        // A request sent only part way keeps what stopped it.
+        answer.m_strWhy = sent.m_eSent != EClamd::Clean && eResult == EClamd::Lost ? sent.m_strSendWhy : strWhy;
+    }
+    m_mapInFlight.clear();
+}
+
+bool CClamdClient::Pump(bool bWait)
+{
+    char arBuf[4096];
+    const ssize_t nGot = ::recv(m_nSession, arBuf, sizeof arBuf, bWait ? 0 : MSG_DONTWAIT);
+    if (nGot < 0 && (errno == EINTR || (!bWait && (errno == EAGAIN || errno == EWOULDBLOCK))))
+        return true;
+    if (nGot <= 0) {
+        // Cut off with requests in flight: the daemon is gone, and with it
+        // their answers.
+        const std::string strWhy = nGot < 0 ? ErrnoText("reading the answer", errno)
+                                   : m_strInput.empty() ? "the connection closed without an answer"
+                                                        : "the connection closed in the middle of the answer";
+        if (!m_mapInFlight.empty())
+            m_bGone = true;
+        FailInFlight(EClamd::Lost, strWhy);
+        CloseSession();
+        return false;
+    }
+    m_strInput.append(arBuf, static_cast<std::size_t>(nGot));
+    for (std::size_t nEnd; (nEnd = m_strInput.find('\0')) != std::string::npos;) {
+        const std::string strReply = m_strInput.substr(0, nEnd);
+        m_strInput.erase(0, nEnd + 1);
+        if (!FileAnswer(strReply))
+            return false;
+    }
+    if (m_strInput.size() > kReplyMax) {
+        FailInFlight(EClamd::Garbage, "an answer too long to be one");
+        CloseSession();
+        return false;
+    }
+    return true;
+}
+
+bool CClamdClient::FileAnswer(const std::string& strReply)
+{
+    // "ID: answer", the ID one of the requests in flight.
+    std::size_t nDigits = 0;
+    unsigned long nId = 0;
+    while (nDigits < strReply.size() && nDigits < 9 && strReply[nDigits] >= '0' && strReply[nDigits] <= '9')
+        nId = nId * 10 + static_cast<unsigned long>(strReply[nDigits++] - '0');
+    const auto it = nDigits > 0 && strReply.compare(nDigits, 2, ": ") == 0
+                        ? m_mapInFlight.find(static_cast<unsigned>(nId))
+                        : m_mapInFlight.end();
+    const std::string strSaid = "the daemon answered \"" + strReply.substr(0, 120) + "\"";
+    if (it == m_mapInFlight.end()) {
+        // An answer to no request of ours answers none of them.
+        std::string strName;
+        FailInFlight(ParseScanReply(strReply, &strName) == EClamd::DaemonError ? EClamd::DaemonError : EClamd::Garbage,
+                     strSaid);
+        CloseSession();
+        return false;
+    }
+    const SInFlight sent = it->second;
+    m_mapInFlight.erase(it);
+    SAnswer answer;
+    const std::string strRest = strReply.substr(nDigits + 2);
+    const EClamd eReply = ParseScanReply(strRest, &answer.m_strName);
+    answer.m_eResult = eReply;
+    if (eReply == EClamd::DaemonError || eReply == EClamd::Garbage)
+        answer.m_strWhy = "the daemon answered \"" + strRest.substr(0, 120) + "\"";
+    // After an error the daemon may close the session: start afresh.
+    if (sent.m_eSent != EClamd::Clean || (eReply != EClamd::Clean && eReply != EClamd::Found))
+        m_bNoMore = true;
+    // An answer to half a request answers nothing, unless it says why.
+    if (sent.m_eSent != EClamd::Clean && eReply != EClamd::DaemonError) {
+        answer.m_eResult = sent.m_eSent;
+        answer.m_strName.clear();
+        answer.m_strWhy = sent.m_strSendWhy;
+    }
+    if (m_setForgotten.erase(sent.m_nTicket) == 0)
+        m_mapAnswers[sent.m_nTicket] = std::move(answer);
+    return true;
+}
+
+void CClamdClient::Drain()
+{
+    while (m_nSession >= 0 && !m_mapInFlight.empty() && Pump(true)) {
+    }
+    if (m_nSession >= 0)
+        CloseSession();
 }
 
 EClamd CClamdClient::Scan(int nFd, std::string* pstrName, std::string* pstrWhy)
 {
+    uint64_t nTicket = 0;
+    const EClamd eSent = Submit(nFd, &nTicket, pstrWhy);
+    return eSent == EClamd::Clean ? Collect(nTicket, pstrName, pstrWhy) : eSent;
+}
+
+EClamd CClamdClient::Submit(int nFd, uint64_t* pnTicket, std::string* pstrWhy)
+{
+    if (m_nSession >= 0 && !m_mapInFlight.empty()) {
+        // Answers already in are taken, and a session that ended is found
+        // out, before anything more is sent on it.
+        if (Pump(false) && m_bNoMore)
+            Drain();
+    }
     // A session the daemon gave up while it waited for us (its read
     // timeout) has ended, or holds its parting words: a new one then,
     // before anything is sent. A request once sent is never sent again.
     // One that ended without a word went with its daemon.
-    char c;
-    if (m_nSession >= 0) {
+    if (m_nSession >= 0 && m_mapInFlight.empty()) {
+        char c;
         const ssize_t nPeek = ::recv(m_nSession, &c, 1, MSG_PEEK | MSG_DONTWAIT);
         if (nPeek == 0 || (nPeek < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
             m_bGone = true;
-        if (nPeek >= 0 || m_bGone)
-            ForgetSession();
+        if (nPeek >= 0 || m_bGone || m_bNoMore || !m_strInput.empty())
+            CloseSession();
     }
-    const EClamd eResult = ScanInSession(nFd, pstrName, pstrWhy);
+    const EClamd eResult = SubmitInSession(nFd, pnTicket, pstrWhy);
     // Refused, or cut off before a whole answer: the daemon is gone.
     if (eResult == EClamd::Unreachable || eResult == EClamd::Lost)
         m_bGone = true;
     return eResult;
 }
 
-EClamd CClamdClient::ScanInSession(int nFd, std::string* pstrName, std::string* pstrWhy)
+EClamd CClamdClient::Collect(uint64_t nTicket, std::string* pstrName, std::string* pstrWhy)
+{
+    for (;;) {
+        const auto it = m_mapAnswers.find(nTicket);
+        if (it != m_mapAnswers.end()) {
+            const SAnswer answer = std::move(it->second);
+            m_mapAnswers.erase(it);
+            *pstrName = answer.m_strName;
+            if (answer.m_eResult != EClamd::Clean && answer.m_eResult != EClamd::Found)
+                *pstrWhy = answer.m_strWhy;
+            // A session that is to take no more ends once its answers are in.
+            if (m_bNoMore && m_mapInFlight.empty() && m_nSession >= 0)
+                CloseSession();
+            return answer.m_eResult;
+        }
+        bool bInFlight = false;
+        for (const auto& [nId, sent] : m_mapInFlight)
+            bInFlight = bInFlight || sent.m_nTicket == nTicket;
+        if (!bInFlight || m_nSession < 0) {
+            *pstrWhy = "the session ended before the answer";
+            return EClamd::Lost;
+        }
+        Pump(true);
+    }
+}
+
+void CClamdClient::Forget(uint64_t nTicket)
+{
+    if (m_mapAnswers.erase(nTicket) != 0)
+        return;
+    for (const auto& [nId, sent] : m_mapInFlight)
+        if (sent.m_nTicket == nTicket)
+            m_setForgotten.insert(nTicket);
+}
+
+EClamd CClamdClient::SubmitInSession(int nFd, uint64_t* pnTicket, std::string* pstrWhy)
 {
     if (m_nSession < 0 && m_bGone) {
         std::string strLine;
@@ -445,41 +609,27 @@ EClamd CClamdClient::ScanInSession(int nFd, std::string* pstrName, std::string* 
         m_nNextId = 1;
     }
     const unsigned nId = m_nNextId++;
-    const EClamd eSent = m_bLocal ? SendFildes(m_nSession, nFd, pstrWhy) : SendStream(m_nSession, nFd, pstrWhy);
+    std::string strSendWhy;
+    const EClamd eSent = m_bLocal ? SendFildes(m_nSession, nFd, &strSendWhy) : SendStream(m_nSession, nFd, &strSendWhy);
     if (eSent == EClamd::Unreadable) {
-        // The daemon still waits for the rest of the stream.
-        ForgetSession();
+        // The daemon still waits for the rest of the stream: the answers
+        // due before it are read, then the session ends.
+        *pstrWhy = strSendWhy;
+        m_bNoMore = true;
+        Drain();
         return eSent;
     }
     // Even after a failed send the daemon may have said why it stopped
-    // reading ("INSTREAM size limit exceeded. ERROR").
-    std::string strReply;
-    std::string strReadWhy;
-    const EClamd eRead = ReadReply(m_nSession, &strReply, &strReadWhy);
-    if (eRead != EClamd::Clean) {
-        ForgetSession();
-        if (eSent == EClamd::Clean)
-            *pstrWhy = strReadWhy;
-        return eRead;
-    }
-    // "ID: answer", the ID the one this request took.
-    const std::string strPrefix = std::to_string(nId) + ": ";
-    if (strReply.compare(0, strPrefix.size(), strPrefix) != 0) {
-        ForgetSession();
-        *pstrWhy = "the daemon answered \"" + strReply.substr(0, 120) + "\"";
-        return ParseScanReply(strReply, pstrName) == EClamd::DaemonError ? EClamd::DaemonError : EClamd::Garbage;
-    }
-    strReply.erase(0, strPrefix.size());
-    const EClamd eReply = ParseScanReply(strReply, pstrName);
-    if (eReply == EClamd::DaemonError || eReply == EClamd::Garbage)
-        *pstrWhy = "the daemon answered \"" + strReply.substr(0, 120) + "\"";
-    // After an error the daemon may close the session: start afresh.
-    if (eSent != EClamd::Clean || (eReply != EClamd::Clean && eReply != EClamd::Found))
-        ForgetSession();
-    // An answer to half a request answers nothing, unless it says why.
-    if (eSent != EClamd::Clean && eReply != EClamd::DaemonError)
-        return eSent;
-    return eReply;
+    // reading ("INSTREAM size limit exceeded. ERROR"): its answer is read
+    // as any other's.
+    SInFlight& sent = m_mapInFlight[nId];
+    sent.m_nTicket = m_nNextTicket++;
+    sent.m_eSent = eSent;
+    sent.m_strSendWhy = strSendWhy;
+    if (eSent != EClamd::Clean)
+        m_bNoMore = true;
+    *pnTicket = sent.m_nTicket;
+    return EClamd::Clean;
 }
 
 } // namespace farsend

@@ -14,7 +14,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <deque>
 #include <string>
+#include <utility>
 
 #include "engine/FarsendAbi.h"
 #include "engine/FarsendEngine.h"
@@ -43,16 +45,22 @@ struct SEngine {
     PFN_dlGetScanNote_Farsend pfnScanNote;
     // Optional: which file the last clean probe read.
     PFN_dlGetScannedFile_Farsend pfnScannedFile;
+    // Optional: told of a file ahead of its probe.
+    PFN_dlPrepareProbe_Farsend pfnPrepare;
 };
 
 const int g_fd = HOST_SOCKET_FD;
+// An engine that pipelines waits on a daemon that wants every core: no
+// spinning for the front end's next request.
+bool g_bNeverSpin = false;
 
 bool SendReply(uint8_t nOp, uint32_t nValue, const char* pszText = nullptr, uint8_t nFlags = 0,
-               const SScannedFile* pScanned = nullptr) {
+               const SScannedFile* pScanned = nullptr, uint8_t nDepth = 0) {
     char arBuf[sizeof(SReply) + SCANNED_FILE_BYTES + MAX_TEXT_BYTES];
     SReply reply{};
     reply.nOp = nOp;
     reply.nFlags = pScanned ? static_cast<uint8_t>(nFlags | REPLY_SCANNED_FILE) : nFlags;
+    reply.nDepth = nDepth;
     reply.nValue = nValue;
     memcpy(arBuf, &reply, sizeof reply);
     size_t nLen = sizeof reply;
@@ -107,7 +115,7 @@ ssize_t ReceiveRequest(char* pBuf, size_t nSize, int* pnFd) {
     *pnFd = -1;
     static CSpinGauge gauge;  // how long the front end takes to ask again
     const int64_t nStart = MonotonicNs();
-    const bool bSpin = gauge.ShouldSpin();
+    const bool bSpin = gauge.ShouldSpin() && !g_bNeverSpin;
     for (;;) {
         ssize_t n = ReceiveOnce(pBuf, nSize, MSG_DONTWAIT, pnFd);
         if (n >= 0) {
@@ -190,6 +198,30 @@ int64_t CoarseClockNs() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME_COARSE, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// When each file told of ahead was told: the engine may have opened it then,
+// so a clean verdict's file times are weighed against that moment.
+std::deque<std::pair<std::string, int64_t>> g_arPrepared;
+constexpr size_t MAX_PREPARED = 64;
+
+void NotePrepared(const std::string& strPath) {
+    if (g_arPrepared.size() >= MAX_PREPARED)
+        g_arPrepared.pop_front();
+    g_arPrepared.emplace_back(strPath, CoarseClockNs());
+}
+
+// The moment strPath was told of, else nNowNs; the files told of before it
+// were given up.
+int64_t TakePreparedTime(const std::string& strPath, int64_t nNowNs) {
+    for (auto it = g_arPrepared.begin(); it != g_arPrepared.end(); ++it) {
+        if (it->first != strPath)
+            continue;
+        const int64_t nAt = it->second;
+        g_arPrepared.erase(g_arPrepared.begin(), it + 1);
+        return nAt < nNowNs ? nAt : nNowNs;
+    }
+    return nNowNs;
 }
 
 // A clean probe's answer carries the engine's note, if any, and the file it
@@ -306,7 +338,13 @@ int main(int argc, char** argv) {
     }
     auto pfnCanFork = reinterpret_cast<PFN_dlCanFork_Farsend>(dlsym(hLib, FARSEND_CAN_FORK_NAME));
     const bool bCanFork = pfnCanFork && pfnCanFork() != 0;
-    if (!SendReply(OP_HELLO, HELLO_READY, nullptr, bCanFork ? HELLO_FLAG_CAN_FORK : 0))
+    // Files ahead only with both halves of the pair.
+    auto pfnDepth = reinterpret_cast<PFN_dlGetPipelineDepth_Farsend>(dlsym(hLib, FARSEND_PIPELINE_DEPTH_NAME));
+    engine.pfnPrepare = reinterpret_cast<PFN_dlPrepareProbe_Farsend>(dlsym(hLib, FARSEND_PREPARE_PROBE_NAME));
+    const int nDepth = pfnDepth && engine.pfnPrepare ? pfnDepth() : 0;
+    g_bNeverSpin = nDepth > 1;
+    if (!SendReply(OP_HELLO, HELLO_READY, nullptr, bCanFork ? HELLO_FLAG_CAN_FORK : 0, nullptr,
+                   static_cast<uint8_t>(nDepth < 0 ? 0 : nDepth > 64 ? 64 : nDepth)))
         return 1;
 
     bool bWorker = false;  // a copy: it never forks, nor turns the engine off
@@ -350,6 +388,22 @@ int main(int argc, char** argv) {
         case OP_FORMAT_PROBE: {
             const int64_t nAskedNs = CoarseClockNs();
             uint32_t nFormat = bPathOk ? engine.pfnFormat(strPath.c_str()) : FORMAT_FAULT;
+            // An engine that pipelines has its answers at hand: both go
+            // together, one wake-up of the front end a file rather than two.
+            // A crash in its probe then costs the format's answer too: the
+            // file is the engine's fault either way.
+            if (bPathOk && g_bNeverSpin) {
+                const char* pszError = engine.pfnLastError ? engine.pfnLastError() : nullptr;
+                if (pszError && *pszError) {
+                    bSent = SendReply(req.nOp, 0, pszError, REPLY_ENGINE_ERROR);
+                    break;
+                }
+                const uint32_t hProbe = IsScannableFormat(nFormat) ? engine.pfnProbe(strPath.c_str()) : 0;
+                bSent = SendReply(req.nOp, nFormat);
+                if (bSent && IsScannableFormat(nFormat))
+                    bSent = SendProbeAnswer(engine, req.nOp, hProbe, TakePreparedTime(strPath, nAskedNs));
+                break;
+            }
             // A failed format is the whole answer: no probe follows it.
             bool bFailed = false;
             bSent = bPathOk ? SendAnswer(engine, req.nOp, nFormat, nullptr, &bFailed) : SendReply(req.nOp, nFormat);
@@ -373,6 +427,12 @@ int main(int argc, char** argv) {
             bSent = SendReply(req.nOp, 0, pszVersion ? pszVersion : "");
             break;
         }
+        case OP_PREPARE:
+            if (bPathOk && engine.pfnPrepare) {
+                NotePrepared(strPath);
+                engine.pfnPrepare(strPath.c_str());
+            }
+            break;
         case OP_CLOSE:
             engine.pfnClose(req.nArg);
             bSent = SendReply(req.nOp, 0);

@@ -26,6 +26,9 @@ enum EOp : uint8_t {
     // Carries one descriptor (SCM_RIGHTS), a socket the host forks a copy
     // of itself to serve; the reply's value is the copy's pid, 0 when none.
     OP_FORK_WORKER = 11,
+    // The path's format and probe are asked soon: an engine that pipelines
+    // starts on it now. No reply; its fault is the next call's.
+    OP_PREPARE = 12,
 };
 
 struct SRequest {
@@ -39,7 +42,8 @@ struct SReply {
     uint8_t nOp;    // the request's op, or OP_HELLO
     uint8_t nFlags;  // REPLY_ENGINE_ERROR: the call failed; the text says why.
                      // HELLO: HELLO_FLAG_CAN_FORK
-    uint8_t arPad[2];
+    uint8_t nDepth;  // HELLO: how many files ahead the engine would be told of
+    uint8_t nPad;
     uint32_t nValue;
     // followed by text bytes (name, version; after a clean probe the
     // engine's note on why it read the file only part way), no terminator

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <cstring>
 #include <mutex>
@@ -468,6 +469,220 @@ TEST(ClamdTest, DaemonThatDiesCostsEachLaterFileOneQuickAttempt)
     EXPECT_EQ(Answer(arFiles[4]), "Fake.Test.Name");
     EXPECT_EQ(engine.GetHostStarts(), 1);
     engine.Unload();
+}
+
+
+// A daemon for one session of several requests in flight: it answers its
+// version, takes nRequests files on the session, reading what each holds,
+// then fnAnswer says what it says. True from fnAnswer: the daemon dies there
+// (the session ends, the socket refuses).
+class CPipeDaemon {
+public:
+    using FnAnswer = std::function<bool(int nFd, const std::vector<std::string>& arContents)>;
+    CPipeDaemon(const std::string& strSocket, std::size_t nRequests, FnAnswer fnAnswer)
+        : m_nListen(ListenLocal(strSocket)), m_nRequests(nRequests), m_fnAnswer(std::move(fnAnswer))
+    {
+        if (::pipe(m_arStop) != 0)
+            ADD_FAILURE() << "pipe";
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~CPipeDaemon()
+    {
+        if (::write(m_arStop[1], "x", 1) != 1)
+            ADD_FAILURE() << "cannot stop the daemon";
+        m_thread.join();
+        ::close(m_arStop[0]);
+        ::close(m_arStop[1]);
+        if (m_nListen >= 0)
+            ::close(m_nListen);
+    }
+    std::atomic<int> m_nTaken{0};  // files handed over, in all sessions
+
+private:
+    bool Wait(int nFd)
+    {
+        pollfd arPoll[2] = {{nFd, POLLIN, 0}, {m_arStop[0], POLLIN, 0}};
+        return ::poll(arPoll, 2, -1) > 0 && !arPoll[1].revents;
+    }
+    std::string Command(int nFd)
+    {
+        std::string strCommand;
+        char c;
+        while (strCommand.size() < 64 && ::recv(nFd, &c, 1, 0) == 1 && c != '\0')
+            strCommand += c;
+        return strCommand;
+    }
+    // "zFILDES", its NUL and the dummy byte that carries the file, read in
+    // one go (a plain read of the first byte would drop the file); what the
+    // file holds is read. False when no such request came.
+    bool TakeFile(int nFd, std::vector<std::string>* parContents)
+    {
+        char arData[9];
+        alignas(cmsghdr) char arControl[CMSG_SPACE(sizeof(int))];
+        iovec iov = {arData, sizeof arData};
+        msghdr msg = {};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = arControl;
+        msg.msg_controllen = sizeof arControl;
+        if (::recvmsg(nFd, &msg, MSG_WAITALL) != static_cast<ssize_t>(sizeof arData) ||
+            std::memcmp(arData, "zFILDES", 8) != 0)
+            return false;
+        std::string strContent;
+        for (cmsghdr* p = CMSG_FIRSTHDR(&msg); p; p = CMSG_NXTHDR(&msg, p)) {
+            int nPassed;
+            std::memcpy(&nPassed, CMSG_DATA(p), sizeof nPassed);
+            char arBuf[256];
+            const ssize_t nGot = ::pread(nPassed, arBuf, sizeof arBuf, 0);
+            strContent.assign(arBuf, nGot > 0 ? static_cast<std::size_t>(nGot) : 0);
+            ::close(nPassed);
+        }
+        ++m_nTaken;
+        parContents->push_back(strContent);
+        return true;
+    }
+    void Serve()
+    {
+        std::vector<int> arOpen;
+        while (Wait(m_nListen)) {
+            const int nFd = ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (nFd < 0)
+                continue;
+            arOpen.push_back(nFd);
+            const std::string strCommand = Command(nFd);
+            if (strCommand == "zVERSION")
+                ::send(nFd, "ClamAV 1.4.6", sizeof "ClamAV 1.4.6", MSG_NOSIGNAL);
+            if (strCommand != "zIDSESSION")
+                continue;
+            std::vector<std::string> arContents;
+            while (arContents.size() < m_nRequests && Wait(nFd) && TakeFile(nFd, &arContents)) {
+            }
+            if (arContents.size() == m_nRequests && m_fnAnswer(nFd, arContents)) {
+                ::close(m_nListen);
+                m_nListen = -1;
+                break;
+            }
+        }
+        for (int nFd : arOpen)
+            ::close(nFd);
+    }
+
+    int m_nListen;
+    std::size_t m_nRequests;
+    FnAnswer m_fnAnswer;
+    int m_arStop[2] = {-1, -1};
+    std::thread m_thread;
+};
+
+// Pipelined files through a host, as a worker asks them: told of them all
+// ahead, then each asked in turn for the name found or the fault's reason.
+class CPipelinedHost {
+public:
+    CPipelinedHost(const std::string& strAddress, const std::string& strFolder, const std::vector<std::string>& arContents)
+    {
+        SHostOptions options;
+        options.strHostPath = BinDir() + "/farsend-host";
+        options.strLibrary = BinDir() + "/libfarsend-clamav.so";
+        options.arEnv = {"QUILLET_CLAMD=" + strAddress};
+        options.nWatchdogMs = 4000;
+        options.nStartMs = 4000;
+        m_pEngine = std::make_unique<CHostEngine>(options);
+        for (std::size_t i = 0; i < arContents.size(); ++i) {
+            m_arFiles.push_back(strFolder + "/file" + std::to_string(i) + ".exe");
+            if (!CTempDir::WriteFile(m_arFiles.back(), arContents[i]))
+                ADD_FAILURE() << m_arFiles.back();
+        }
+    }
+    bool Load() { return m_pEngine->Load() == ENGINE_LOAD_OK && m_pEngine->GetPipelineDepth() > 1; }
+    void TellAhead(std::size_t nCount)
+    {
+        for (std::size_t i = 0; i < nCount; ++i)
+            m_pEngine->PrepareFile(m_arFiles[i]);
+    }
+    std::string Answer(std::size_t i)
+    {
+        CHostEngine& engine = *m_pEngine;
+        if (!IsScannableFormat(engine.GetFileFormat(m_arFiles[i])))
+            return "not scannable";
+        bool bFaulted = false;
+        const uint32_t hProbe = engine.ProbeInto(m_arFiles[i], &bFaulted);
+        if (bFaulted)
+            return "fault: " + engine.TakeFaultReason();
+        const std::string strName = hProbe ? engine.GetVirusName(hProbe) : "clean";
+        engine.CloseProbe(hProbe);
+        return strName;
+    }
+    std::unique_ptr<CHostEngine> m_pEngine;
+    std::vector<std::string> m_arFiles;
+};
+
+// Answers come in the order the daemon's scans end: each goes to the file
+// whose request carries its number.
+TEST(ClamdTest, PipelinedAnswersOutOfOrderGoToTheirOwnFiles)
+{
+    CTempDir dir;
+    const std::string strSocket = dir / "pipe.sock";
+    CPipeDaemon daemon(strSocket, 3, [](int nFd, const std::vector<std::string>& arContents) {
+        for (std::size_t i : {2, 0, 1}) {
+            const std::string strVerdict = arContents[i] == "clean" ? "OK" : arContents[i] + " FOUND";
+            const std::string strAnswer = std::to_string(i + 1) + ": fd[9]: " + strVerdict;
+            ::send(nFd, strAnswer.c_str(), strAnswer.size() + 1, MSG_NOSIGNAL);
+        }
+        return false;
+    });
+    CPipelinedHost host("unix:" + strSocket, dir.Path(), {"Fake.A", "clean", "Fake.C"});
+    ASSERT_TRUE(host.Load());
+    host.TellAhead(3);
+    EXPECT_EQ(host.Answer(0), "Fake.A");
+    EXPECT_EQ(host.Answer(1), "clean");
+    EXPECT_EQ(host.Answer(2), "Fake.C");
+    EXPECT_EQ(daemon.m_nTaken, 3);
+}
+
+// An answer whose number no request in flight has answers none of them:
+// every file in flight fails, none is called clean.
+TEST(ClamdTest, AnswerForNoRequestInFlightFailsEveryFileInFlight)
+{
+    CTempDir dir;
+    const std::string strSocket = dir / "pipe.sock";
+    CPipeDaemon daemon(strSocket, 2, [](int nFd, const std::vector<std::string>&) {
+        ::send(nFd, "7: fd[9]: OK", sizeof "7: fd[9]: OK", MSG_NOSIGNAL);
+        return false;
+    });
+    const std::string strAddress = "unix:" + strSocket;
+    CPipelinedHost host(strAddress, dir.Path(), {"Fake.A", "Fake.B"});
+    ASSERT_TRUE(host.Load());
+    host.TellAhead(2);
+    const std::string strFault =
+        "fault: clamd at " + strAddress + " gave an answer that is not clamd's: the daemon answered \"7: fd[9]: OK\"";
+    EXPECT_EQ(host.Answer(0), strFault);
+    EXPECT_EQ(host.Answer(1), strFault);
+    EXPECT_EQ(host.m_pEngine->GetHostStarts(), 1);
+}
+
+// A daemon that dies with several files in flight costs those files, each
+// a fault with its reason; none is sent again, and the next file finds the
+// daemon gone at once.
+TEST(ClamdTest, DaemonThatDiesWithFilesInFlightCostsThoseFilesOnly)
+{
+    CTempDir dir;
+    const std::string strSocket = dir / "pipe.sock";
+    CPipeDaemon daemon(strSocket, 3, [](int nFd, const std::vector<std::string>&) {
+        ::send(nFd, "1: fd[9]: Fake.A FOUND", sizeof "1: fd[9]: Fake.A FOUND", MSG_NOSIGNAL);
+        return true;
+    });
+    const std::string strAddress = "unix:" + strSocket;
+    CPipelinedHost host(strAddress, dir.Path(), {"Fake.A", "Fake.B", "Fake.C", "Fake.D"});
+    ASSERT_TRUE(host.Load());
+    host.TellAhead(3);
+    EXPECT_EQ(host.Answer(0), "Fake.A");
+    const std::string strLost = "fault: clamd at " + strAddress + " dropped the connection: the connection closed without an answer";
+    EXPECT_EQ(host.Answer(1), strLost);
+    EXPECT_EQ(host.Answer(2), strLost);
+    EXPECT_EQ(host.Answer(3), "fault: clamd at " + strAddress + " is not reachable: Connection refused");
+    EXPECT_EQ(daemon.m_nTaken, 3);
+    EXPECT_EQ(host.m_pEngine->GetHostStarts(), 1);
+    EXPECT_EQ(host.m_pEngine->GetFaultCount(), 3u);
 }
 
 } // namespace

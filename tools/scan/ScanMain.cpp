@@ -458,7 +458,9 @@ int main(int argc, char** argv) {
     if (!bQuiet && (bProgress || isatty(STDERR_FILENO)))
         progress = std::make_unique<CProgressLine>(STDERR_FILENO);
     view.m_pProgress = progress.get();
-    std::unique_ptr<CScanRun> pRun = session.NewScan(req, view, rows, services.pWorkers ? &view : nullptr);
+    // Served while the walk waits for workers: an engine that pipelines has
+    // one even alone.
+    std::unique_ptr<CScanRun> pRun = session.NewScan(req, view, rows, &view);
     view.m_pRun = pRun.get();
     pRun->SetRoad(bScheduled ? HISTORY_ROAD_SCHEDULE : HISTORY_ROAD_COMMAND, strSchedule);
     pRun->SetEngineName(engineChoice.strEngine);
