@@ -242,11 +242,21 @@ CClamavEngine& ClamavEngine()
 CClamavEngine::~CClamavEngine()
 {
     TurnOff();
+    FreeRetired();
+}
+
+void CClamavEngine::FreeRetired()
+{
+    if (m_pRetired) {
+        cl_engine_free(m_pRetired);
+        m_pRetired = nullptr;
+    }
 }
 
 void CClamavEngine::TurnOn()
 {
     TurnOff();
+    FreeRetired();
     m_strTurnOnError.clear();
     const auto IsYes = [](const char* psz) { return psz && std::strcmp(psz, "yes") == 0; };
     m_bAlertExceedsMax = IsYes(Environment("QUILLET_CLAMAV_ALERT_EXCEEDS_MAX"));
@@ -265,8 +275,14 @@ void CClamavEngine::TurnOff()
     m_strLastError.clear();
     m_strScanNote.clear();
     m_mapFindings.clear();
+    // The host exits right after turning the engine off, and the exit gives
+    // a full database's memory back at once: freeing its millions of pieces
+    // one by one would keep the front end waiting most of a second (longer
+    // after forked workers, each page then a copy-on-write fault). Freed at
+    // the next turn-on, or with this object, in a process that goes on.
     if (m_pEngine) {
-        cl_engine_free(m_pEngine);
+        FreeRetired();
+        m_pRetired = m_pEngine;
         m_pEngine = nullptr;
     }
     m_clamd.EndSession();
