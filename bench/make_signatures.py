@@ -47,7 +47,7 @@ def write_full(db, hashes, bodies, rng):
     with open(os.path.join(db, "bench.mdb"), "w") as out:
         for n in range(sections):
             out.write("%d:%032x:Quillet.Bench.Section.%d\n" % (rng.randrange(512, 1 << 20, 512), rng.getrandbits(128), n))
-    logical = bodies * 4 // 10
+    logical = bodies // 10
     with open(os.path.join(db, "bench.ndb"), "a") as out:
         for n in range(bodies - logical):
             # Any file, PE, OLE2, HTML, mail, graphics, ELF, ASCII.
