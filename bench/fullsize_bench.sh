@@ -47,8 +47,9 @@ mkdir -p "$work"
 work=$(cd "$work" && pwd)
 tree=$work/tree db=$work/db out=$work/out list=$work/list
 use_runtime_folder
+private_home "$work/home"
 trap '[ -z "$bench_runtime" ] || rm -rf "$bench_runtime"; [ -n "${1:-}" ] || rm -rf "$work"' EXIT
-mkdir -p "$out" "$work/empty" "$work/home"
+mkdir -p "$out" "$work/empty"
 rm -f "$out"/*.runs "$out"/window.runs
 if [ ! -d "$tree" ]; then
   echo "writing $tree"
@@ -67,10 +68,8 @@ echo "tree: $(tr -cd '\0' <"$list" | wc -c) files, $(du -sh "$tree" | cut -f1); 
 cat "$db"/* >/dev/null
 find "$tree" -type f -print0 | xargs -0 cat >/dev/null   # warm the page cache
 
-# The window keeps its settings and records in the work folder.
 window() {
-  XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data XDG_STATE_HOME=$work/home/state \
-  XDG_CACHE_HOME=$work/home/cache GDK_BACKEND=x11 NO_AT_BRIDGE=1 \
+  GDK_BACKEND=x11 NO_AT_BRIDGE=1 \
     xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/window_live" 60 \
     "$bin/quillet" --engine clamav --database "$db" >>"$out/window.runs" 2>>"$out/window.err" || {
     echo "the window did not answer:" >&2; tail -3 "$out/window.err" >&2; exit 1; }

@@ -23,7 +23,7 @@ bodies=${BODIES:-100000}
 jobs=${JOBS:-$(nproc)}
 source bench/measure.sh
 
-need_packages python3 clamav libclamav-dev pkg-config
+need_packages python3 libclamav-dev pkg-config
 scripts/install-deps.sh run
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_TESTS=OFF -DQUILLET_UI=OFF >/dev/null
 cmake --build build/bench -j2 --target quillet-scan farsend-host farsend farsend_clamav engine_limit >/dev/null
@@ -37,6 +37,7 @@ mkdir -p "$work"
 work=$(cd "$work" && pwd)
 tree=$work/tree db=$work/db out=$work/out list=$work/list
 use_runtime_folder
+private_home "$work/home"
 trap '[ -z "$bench_runtime" ] || rm -rf "$bench_runtime"; [ -n "${1:-}" ] || rm -rf "$work"' EXIT
 mkdir -p "$out" "$work/empty"
 rm -f "$out"/*.runs

@@ -26,6 +26,13 @@ use_runtime_folder() {
   echo "runtime folder: $XDG_RUNTIME_DIR"
 }
 
+# private_home DIR: settings, records and caches of the runs go to DIR,
+# so that neither the user's engine.conf nor their history is touched.
+private_home() {
+  mkdir -p "$1"
+  export XDG_CONFIG_HOME=$1/config XDG_DATA_HOME=$1/data XDG_STATE_HOME=$1/state XDG_CACHE_HOME=$1/cache
+}
+
 # measure LABEL COMMAND...: one run. Appends "seconds maxrss treepss cpu"
 # to $out/LABEL.runs (wall s, the largest peak RSS of one process in KiB
 # as GNU time's %M, the largest Pss summed over the process tree in KiB,
