@@ -33,16 +33,19 @@ class Runs:
             show(ra[0][col] / rb[0][col], goal, f"{what} ({a} / {b})")
 
     def limit_numbers(self, label):
-        """Median load and scan seconds and the last files/found counts the
-        limit program printed for LABEL (its .out keeps the last run's)."""
-        path = os.path.join(self.out, label + ".out")
+        """What the limit program printed for LABEL: the medians of its load
+        and scan seconds over the runs, the counts of the last run."""
+        path = os.path.join(self.out, label + ".lines")
         if not os.path.exists(path):
             return None
-        m = re.search(r"files (\d+) found (\d+) errors (\d+) load ([\d.]+) scan ([\d.]+)", open(path).read())
-        if not m:
+        pattern = r"files (\d+) found (\d+) errors (\d+) load ([\d.]+) scan ([\d.]+)"
+        runs = [m.groups() for m in map(lambda line: re.match(pattern, line), open(path)) if m]
+        if not runs:
             return None
-        return {"files": int(m.group(1)), "found": int(m.group(2)), "errors": int(m.group(3)),
-                "load": float(m.group(4)), "scan": float(m.group(5))}
+        last = runs[-1]
+        return {"files": int(last[0]), "found": int(last[1]), "errors": int(last[2]),
+                "load": statistics.median(float(r[3]) for r in runs),
+                "scan": statistics.median(float(r[4]) for r in runs)}
 
     def rows(self, label):
         """Findings quillet-scan printed: its rows of four tab-separated fields."""

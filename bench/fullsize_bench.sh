@@ -50,7 +50,7 @@ use_runtime_folder
 private_home "$work/home"
 trap '[ -z "$bench_runtime" ] || rm -rf "$bench_runtime"; [ -n "${1:-}" ] || rm -rf "$work"' EXIT
 mkdir -p "$out" "$work/empty"
-rm -f "$out"/*.runs "$out"/window.runs
+rm -f "$out"/*.runs "$out"/*.lines
 if [ ! -d "$tree" ]; then
   echo "writing $tree"
   python3 bench/make_tree.py "$tree" "$files" 1000
@@ -115,7 +115,7 @@ r.table(["clamscan-load", "quillet-load", "limit-load", "clamscan"] +
         [f"{p}{n}" for n in counts for p in ("limit-", "quillet-j")])
 lim = r.limit_numbers("limit-load")
 if lim:
-    print(f"engine_limit's own load seconds (cl_init to a compiled engine, last run): {lim['load']:.2f}")
+    print(f"engine_limit's own load seconds (cl_init to a compiled engine, median): {lim['load']:.2f}")
 
 print("\nload")
 r.ratio("quillet-load", "clamscan-load", WALL, 1.10, "wall to a loaded engine, quillet-scan / clamscan, empty folder")

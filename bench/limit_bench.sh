@@ -40,7 +40,7 @@ use_runtime_folder
 private_home "$work/home"
 trap '[ -z "$bench_runtime" ] || rm -rf "$bench_runtime"; [ -n "${1:-}" ] || rm -rf "$work"' EXIT
 mkdir -p "$out" "$work/empty"
-rm -f "$out"/*.runs
+rm -f "$out"/*.runs "$out"/*.lines
 if [ ! -d "$tree" ]; then
   echo "writing $tree"
   python3 bench/make_tree.py "$tree" "$files" 1000
@@ -102,5 +102,5 @@ for n in counts:
           f"of {lim['files']} files ({lim['errors']} errors): {same}")
 one = r.limit_numbers("limit-1")
 if one:
-    print(f"engine_limit's own load: {one['load']:.2f} s (last run)")
+    print(f"engine_limit's own load: {one['load']:.2f} s (median)")
 PY

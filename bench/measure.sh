@@ -55,6 +55,8 @@ measure() {
     exit 1
   fi
   echo "$t $m $(cut -d' ' -f1 "$out/$label.rss") $(awk "BEGIN {print $u + $s}")" >>"$out/$label.runs"
+  # engine_limit's one line of every run, for the medians of its own times.
+  grep '^files ' "$out/$label.out" >>"$out/$label.lines" || true
 }
 
 # load_average: the one-minute figure, to print beside each result.
