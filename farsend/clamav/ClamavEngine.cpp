@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <strings.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -26,6 +27,11 @@ constexpr int kOpenRead = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 constexpr int kTurnOnWaitMs = 10000;
 constexpr std::size_t kVersionMax = 10;
 constexpr std::size_t kReasonMax = 300;
+// libclamav allocates and frees megabytes for every file it scans (more the
+// more logical signatures the database holds); left to give that back to
+// the system after each file, malloc takes it anew page by page, over a
+// thousand page faults a file with a full database.
+constexpr int kHeapSlackBytes = 16 << 20;
 
 const char kDefaultDatabase[] = "/var/lib/clamav";
 
@@ -373,6 +379,7 @@ bool CClamavEngine::LoadDatabase(const std::string& strFolder)
         }
         s_bInitialised = true;
     }
+    ::mallopt(M_TOP_PAD, kHeapSlackBytes);
     m_pEngine = cl_engine_new();
     if (!m_pEngine) {
         m_strTurnOnError = "libclamav cannot start: out of memory";
