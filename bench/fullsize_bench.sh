@@ -105,6 +105,7 @@ loads+=("$(load_average)")
 
 python3 - "$out" "$runs" "$counts" "${loads[*]}" <<'PY'
 import os, statistics, sys
+sys.dont_write_bytecode = True  # no __pycache__ in the checkout
 sys.path.insert(0, "bench")
 from bench_runs import Runs, show, WALL, TREEPSS, CPU
 out, runs, counts, loads = sys.argv[1], int(sys.argv[2]), sys.argv[3].split(), sys.argv[4]
