@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <strings.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -37,6 +38,11 @@ constexpr int kStreamDepth = 0;
 // Files told of and never asked for (a host's caller that went away) are
 // dropped beyond this.
 constexpr std::size_t kPreparedMax = 64;
+// libclamav allocates and frees megabytes for every file it scans (more the
+// more logical signatures the database holds); left to give that back to
+// the system after each file, malloc takes it anew page by page, over a
+// thousand page faults a file with a full database.
+constexpr int kHeapSlackBytes = 16 << 20;
 
 const char kDefaultDatabase[] = "/var/lib/clamav";
 
@@ -253,11 +259,21 @@ CClamavEngine& ClamavEngine()
 CClamavEngine::~CClamavEngine()
 {
     TurnOff();
+    FreeRetired();
+}
+
+void CClamavEngine::FreeRetired()
+{
+    if (m_pRetired) {
+        cl_engine_free(m_pRetired);
+        m_pRetired = nullptr;
+    }
 }
 
 void CClamavEngine::TurnOn()
 {
     TurnOff();
+    FreeRetired();
     m_strTurnOnError.clear();
     const auto IsYes = [](const char* psz) { return psz && std::strcmp(psz, "yes") == 0; };
     m_bAlertExceedsMax = IsYes(Environment("QUILLET_CLAMAV_ALERT_EXCEEDS_MAX"));
@@ -277,8 +293,14 @@ void CClamavEngine::TurnOff()
     m_strLastError.clear();
     m_strScanNote.clear();
     m_mapFindings.clear();
+    // The host exits right after turning the engine off, and the exit gives
+    // a full database's memory back at once: freeing its millions of pieces
+    // one by one would keep the front end waiting most of a second (longer
+    // after forked workers, each page then a copy-on-write fault). Freed at
+    // the next turn-on, or with this object, in a process that goes on.
     if (m_pEngine) {
-        cl_engine_free(m_pEngine);
+        FreeRetired();
+        m_pRetired = m_pEngine;
         m_pEngine = nullptr;
     }
     m_clamd.EndSession();
@@ -369,6 +391,7 @@ bool CClamavEngine::LoadDatabase(const std::string& strFolder)
         }
         s_bInitialised = true;
     }
+    ::mallopt(M_TOP_PAD, kHeapSlackBytes);
     m_pEngine = cl_engine_new();
     if (!m_pEngine) {
         m_strTurnOnError = "libclamav cannot start: out of memory";

@@ -100,8 +100,10 @@ private:
     // Sets LastError; the probe's answer, 0, is then no verdict.
     uint32_t Fail(const std::string& strWhy);
     void DropPending();
+    void FreeRetired();
 
     cl_engine* m_pEngine = nullptr;
+    cl_engine* m_pRetired = nullptr;  // turned off, not yet freed
     CClamdClient m_clamd;
     bool m_bDaemon = false;
     std::map<uint32_t, CFinding> m_mapFindings;
