@@ -194,7 +194,7 @@ bool CVerdictCacheFile::BeginScan(const std::string& strEngineVersion) {
 }
 
 bool CVerdictCacheFile::IsKnownClean(const std::string& strPath, const CFileId& id) {
-    if (!m_bActive || m_known.GetCount() == 0)
+    if (!m_bActive || m_known.IsEmpty())
         return false;
     struct stat st;
     if (lstat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
@@ -229,7 +229,7 @@ void CVerdictCacheFile::EndScan() {
     m_bActive = false;
     // Read afresh by the next scan; a window keeps nothing meanwhile.
     m_known = CVerdictSet();
-    if (m_learnt.GetCount() == 0)
+    if (m_learnt.IsEmpty())
         return;
     const std::string strFolder = m_strFolder.empty() ? FolderFromEnv() : m_strFolder;
     std::string strWhy;
@@ -245,6 +245,7 @@ void CVerdictCacheFile::EndScan() {
     CVerdictSet all(m_learnt.GetIdentity());
     all.Parse(ReadOwnFile(nDirFd));
     all.Merge(m_learnt);
+    m_learnt = CVerdictSet(all.GetIdentity());
     const std::string strBytes = all.Serialize();
     const std::string strTemp = std::string(FILE_NAME) + ".new." + std::to_string(getpid());
     const int nFd = openat(nDirFd, strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -260,5 +261,4 @@ void CVerdictCacheFile::EndScan() {
     if (nLockFd >= 0)
         close(nLockFd);
     close(nDirFd);
-    m_learnt = CVerdictSet(m_learnt.GetIdentity());
 }

@@ -92,7 +92,7 @@ uint64_t CVerdictSet::RecordCheck(const SVerdictKey& key) const {
 bool CVerdictSet::Parse(std::string_view bytes) {
     m_arKeys.clear();
     m_arSorted.clear();
-    m_bSortedStale = false;
+    m_bCompact = false;
     if (bytes.size() < VERDICT_MAGIC_BYTES + sizeof(uint32_t) ||
         bytes.substr(0, VERDICT_MAGIC_BYTES) != std::string_view(VERDICT_MAGIC, VERDICT_MAGIC_BYTES))
         return false;
@@ -117,13 +117,12 @@ bool CVerdictSet::Parse(std::string_view bytes) {
         if (arValue[6] == RecordCheck(key))
             m_arKeys.push_back(key);
     }
-    Index();
     return true;
 }
 
 std::string CVerdictSet::Serialize() {
-    if (m_bSortedStale)
-        Index();
+    if (!m_bCompact)
+        Compact();
     std::string strOut(VERDICT_MAGIC, VERDICT_MAGIC_BYTES);
     const uint32_t nIdentity = static_cast<uint32_t>(m_strIdentity.size());
     strOut.append(reinterpret_cast<const char*>(&nIdentity), sizeof nIdentity);
@@ -141,22 +140,27 @@ std::string CVerdictSet::Serialize() {
 }
 
 bool CVerdictSet::Contains(const SVerdictKey& key) {
-    if (m_bSortedStale)
-        Index();
+    // Sorted only for lookups: a set only written out never needs it.
+    if (!m_bCompact || m_arSorted.size() != m_arKeys.size()) {
+        if (!m_bCompact)
+            Compact();
+        m_arSorted = m_arKeys;
+        std::sort(m_arSorted.begin(), m_arSorted.end());
+    }
     return std::binary_search(m_arSorted.begin(), m_arSorted.end(), key);
 }
 
 void CVerdictSet::Add(const SVerdictKey& key) {
     m_arKeys.push_back(key);
-    m_bSortedStale = true;
+    m_bCompact = false;
 }
 
 void CVerdictSet::Merge(const CVerdictSet& newer) {
     m_arKeys.insert(m_arKeys.end(), newer.m_arKeys.begin(), newer.m_arKeys.end());
-    m_bSortedStale = true;
+    m_bCompact = false;
 }
 
-void CVerdictSet::Index() {
+void CVerdictSet::Compact() {
     // One key per file, its newest; then the newest files up to the bound.
     struct SFileHash {
         size_t operator()(const std::pair<uint64_t, uint64_t>& id) const {
@@ -172,7 +176,6 @@ void CVerdictSet::Index() {
             arKept.push_back(*it);
     std::reverse(arKept.begin(), arKept.end());
     m_arKeys = std::move(arKept);
-    m_arSorted = m_arKeys;
-    std::sort(m_arSorted.begin(), m_arSorted.end());
-    m_bSortedStale = false;
+    m_arSorted.clear();
+    m_bCompact = true;
 }

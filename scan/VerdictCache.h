@@ -65,17 +65,24 @@ public:
     void Add(const SVerdictKey& key);
     // Adds every key of newer, as Add in its order.
     void Merge(const CVerdictSet& newer);
-    size_t GetCount() const { return m_arKeys.size(); }
+    bool IsEmpty() const { return m_arKeys.empty(); }
+    // Files known, one key each.
+    size_t GetCount() {
+        if (!m_bCompact)
+            Compact();
+        return m_arKeys.size();
+    }
 
 private:
     uint64_t RecordCheck(const SVerdictKey& key) const;
-    void Index();
+    // One key per file, its newest; the newest MAX_KEYS files.
+    void Compact();
 
     std::string m_strIdentity;
     uint64_t m_nIdentityHash = 0;
     std::vector<SVerdictKey> m_arKeys;    // oldest first
-    std::vector<SVerdictKey> m_arSorted;  // for lookups
-    bool m_bSortedStale = false;
+    std::vector<SVerdictKey> m_arSorted;  // for lookups, once asked
+    bool m_bCompact = true;
 };
 
 // What a scan asks of the remembered verdicts (the platform keeps them in
