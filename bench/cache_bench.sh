@@ -8,42 +8,23 @@
 # and checks that a file rewritten with its old size and modification time
 # put back (touch -r) is read again and found.
 # Usage: bench/cache_bench.sh [WORKDIR]
-# Environment: RUNS (default 3), HASHES (200000), BODIES (100000).
+# Environment: RUNS (default 3), FILES (20000), HASHES (200000), BODIES (100000).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${RUNS:-3}
+files=${FILES:-20000}
 hashes=${HASHES:-200000}
 bodies=${BODIES:-100000}
+source bench/measure.sh
 
-need=()
-for pkg in python3 clamav libclamav-dev; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+need_packages python3 clamav libclamav-dev pkg-config
 scripts/install-deps.sh run
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_TESTS=OFF -DQUILLET_UI=OFF >/dev/null
 cmake --build build/bench -j2 --target quillet-scan farsend-host farsend farsend_clamav >/dev/null
 scan=$(pwd)/build/bench/bin/quillet-scan
 
-work=${1:-$(mktemp -d "${TMPDIR:-/tmp}/quillet-cache-bench.XXXXXX")}
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-tree=$work/tree db=$work/db
-[ -d "$tree" ] || python3 bench/make_tree.py "$tree" 20000 1000
-if [ ! -f "$db/bench.hdb" ] || [ "$(wc -l < "$db/bench.hdb")" -ne $((hashes + 3)) ]; then
-  rm -rf "$db"
-  python3 bench/make_signatures.py "$db" "$hashes" "$bodies" "$tree"
-fi
-# libclamav's temporary folders on tmpfs, as in a desktop session.
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  export XDG_RUNTIME_DIR=/dev/shm/quillet-cache-bench-$$
-  mkdir -m 700 "$XDG_RUNTIME_DIR"
-  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-fi
-export XDG_CACHE_HOME=$work/cache XDG_STATE_HOME=$work/state
+# The verdicts go to $XDG_CACHE_HOME, in the work folder's private home.
+bench_inputs cache 1500 "" "${1:-}"
 # A verdict is remembered only for a file unchanged for 2 s before it is read.
 sleep 2
 find "$tree" -type f -print0 | xargs -0 cat >/dev/null   # warm the page cache
@@ -106,4 +87,3 @@ for engine in ("clamav", "reference"):
     print(f"{'':10} second / first scan        {r:5.3f}x  (goal <= 0.10x) {'ok' if r <= 0.10 else 'OVER'}")
     print(f"{'':10} first / --no-cache         {m['first'] / m['nocache']:5.3f}x  (what remembering costs)")
 PY
-[ -n "${1:-}" ] || rm -rf "$work"

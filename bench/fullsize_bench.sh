@@ -40,30 +40,8 @@ cmake --build build/bench-ui -j2 --target quillet quillet-scan farsend-host fars
 bin=$root/build/bench-ui/bin
 scan=$bin/quillet-scan limit=$bin/engine_limit
 
-base=${TMPDIR:-/tmp}
-[ "$(df -Pm /dev/shm 2>/dev/null | awk 'NR == 2 {print $4}')" -gt 2500 ] 2>/dev/null && base=/dev/shm
-work=${1:-$(mktemp -d "$base/quillet-fullsize-bench.XXXXXX")}
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-tree=$work/tree db=$work/db out=$work/out list=$work/list
-use_runtime_folder
-private_home "$work/home"
-trap '[ -z "$bench_runtime" ] || rm -rf "$bench_runtime"; [ -n "${1:-}" ] || rm -rf "$work"' EXIT
-mkdir -p "$out" "$work/empty"
-rm -f "$out"/*.runs "$out"/*.lines
-if [ ! -d "$tree" ]; then
-  echo "writing $tree"
-  python3 bench/make_tree.py "$tree" "$files" 1000
-  rm -f "$work/db.made"
-fi
-if [ "$(cat "$work/db.made" 2>/dev/null)" != "$files $hashes $bodies full" ]; then
-  echo "writing $db"
-  rm -rf "$db"
-  python3 bench/make_signatures.py "$db" "$hashes" "$bodies" "$tree" --full
-  echo "$files $hashes $bodies full" >"$work/db.made"
-fi
+bench_inputs fullsize 2500 --full "${1:-}"
 : >"$work/none"
-find "$tree" -type f -print0 >"$list"
 echo "tree: $(tr -cd '\0' <"$list" | wc -c) files, $(du -sh "$tree" | cut -f1); database: $(du -sh "$db" | cut -f1), $(cat "$db"/* | wc -l) signatures"
 cat "$db"/* >/dev/null
 find "$tree" -type f -print0 | xargs -0 cat >/dev/null   # warm the page cache

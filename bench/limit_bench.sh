@@ -29,30 +29,7 @@ cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_TESTS=OF
 cmake --build build/bench -j2 --target quillet-scan farsend-host farsend farsend_clamav engine_limit >/dev/null
 scan=$root/build/bench/bin/quillet-scan limit=$root/build/bench/bin/engine_limit
 
-# tmpfs when it has room, as a desktop's runtime folder is.
-base=${TMPDIR:-/tmp}
-[ "$(df -Pm /dev/shm 2>/dev/null | awk 'NR == 2 {print $4}')" -gt 1500 ] 2>/dev/null && base=/dev/shm
-work=${1:-$(mktemp -d "$base/quillet-limit-bench.XXXXXX")}
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-tree=$work/tree db=$work/db out=$work/out list=$work/list
-use_runtime_folder
-private_home "$work/home"
-trap '[ -z "$bench_runtime" ] || rm -rf "$bench_runtime"; [ -n "${1:-}" ] || rm -rf "$work"' EXIT
-mkdir -p "$out" "$work/empty"
-rm -f "$out"/*.runs "$out"/*.lines
-if [ ! -d "$tree" ]; then
-  echo "writing $tree"
-  python3 bench/make_tree.py "$tree" "$files" 1000
-  rm -f "$work/db.made"
-fi
-if [ "$(cat "$work/db.made" 2>/dev/null)" != "$files $hashes $bodies" ]; then
-  echo "writing $db"
-  rm -rf "$db"
-  python3 bench/make_signatures.py "$db" "$hashes" "$bodies" "$tree"
-  echo "$files $hashes $bodies" >"$work/db.made"
-fi
-find "$tree" -type f -print0 >"$list"
+bench_inputs limit 1500 "" "${1:-}"
 echo "tree: $(tr -cd '\0' <"$list" | wc -c) files, $(du -sh "$tree" | cut -f1); database: $hashes hash + $bodies body signatures + 4 that match"
 find "$tree" -type f -print0 | xargs -0 cat >/dev/null   # warm the page cache
 

@@ -1,5 +1,6 @@
-# Sourced by limit_bench.sh and fullsize_bench.sh: packages, a runtime
-# folder, and one measured run.
+# Sourced by limit_bench.sh, fullsize_bench.sh and cache_bench.sh: packages,
+# a runtime folder, the work folder with its tree and database, and one
+# measured run.
 
 # need_packages PKG...: installs those missing, with apt-get.
 need_packages() {
@@ -31,6 +32,39 @@ use_runtime_folder() {
 private_home() {
   mkdir -p "$1"
   export XDG_CONFIG_HOME=$1/config XDG_DATA_HOME=$1/data XDG_STATE_HOME=$1/state XDG_CACHE_HOME=$1/cache
+}
+
+# bench_inputs NAME MIN_MB [--full] (WORKDIR as given): $work on tmpfs when
+# it has MIN_MB free, with $tree ($files files), $db ($hashes + $bodies
+# signatures; --full: the shape of a full database), $out and $list (the
+# tree's files, NUL-separated); a runtime folder and a private home; both
+# removed at the end unless WORKDIR was given.
+bench_inputs() {
+  local name=$1 min_mb=$2 full=${3:-} given=${4:-}
+  local base=${TMPDIR:-/tmp}
+  [ "$(df -Pm /dev/shm 2>/dev/null | awk 'NR == 2 {print $4}')" -gt "$min_mb" ] 2>/dev/null && base=/dev/shm
+  work=${given:-$(mktemp -d "$base/quillet-$name-bench.XXXXXX")}
+  mkdir -p "$work"
+  work=$(cd "$work" && pwd)
+  tree=$work/tree db=$work/db out=$work/out list=$work/list
+  use_runtime_folder
+  private_home "$work/home"
+  bench_keep=$given
+  trap '[ -z "$bench_runtime" ] || rm -rf "$bench_runtime"; [ -n "$bench_keep" ] || rm -rf "$work"' EXIT
+  mkdir -p "$out" "$work/empty"
+  rm -f "$out"/*.runs "$out"/*.lines
+  if [ ! -d "$tree" ]; then
+    echo "writing $tree"
+    python3 bench/make_tree.py "$tree" "$files" 1000
+    rm -f "$work/db.made"
+  fi
+  if [ "$(cat "$work/db.made" 2>/dev/null)" != "$files $hashes $bodies $full" ]; then
+    echo "writing $db"
+    rm -rf "$db"
+    python3 bench/make_signatures.py "$db" "$hashes" "$bodies" "$tree" $full
+    echo "$files $hashes $bodies $full" >"$work/db.made"
+  fi
+  find "$tree" -type f -print0 >"$list"
 }
 
 # measure LABEL COMMAND...: one run. Appends "seconds maxrss treepss cpu"
