@@ -69,15 +69,7 @@ for i in $(seq "$runs"); do
   fi
   window
   measure clamscan clamscan -r -d "$db" "$tree"
-  for n in $counts; do
-    if [ $((i % 2)) = 1 ]; then
-      measure "limit-$n" "$limit" "$db" "$n" "$list"
-      measure "quillet-j$n" "$scan" --no-cache --engine clamav --database "$db" --all-files --jobs "$n" "$tree"
-    else
-      measure "quillet-j$n" "$scan" --no-cache --engine clamav --database "$db" --all-files --jobs "$n" "$tree"
-      measure "limit-$n" "$limit" "$db" "$n" "$list"
-    fi
-  done
+  measure_against_limit "$i"
 done
 loads+=("$(load_average)")
 

@@ -39,16 +39,7 @@ loads=()
 for i in $(seq "$runs"); do
   loads+=("$(load_average)")
   measure quillet-load "$scan" --no-cache --engine clamav --database "$db" --all-files "$work/empty"
-  for n in $counts; do
-    # Turn about which of the two goes first.
-    if [ $((i % 2)) = 1 ]; then
-      measure "limit-$n" "$limit" "$db" "$n" "$list"
-      measure "quillet-j$n" "$scan" --no-cache --engine clamav --database "$db" --all-files --jobs "$n" "$tree"
-    else
-      measure "quillet-j$n" "$scan" --no-cache --engine clamav --database "$db" --all-files --jobs "$n" "$tree"
-      measure "limit-$n" "$limit" "$db" "$n" "$list"
-    fi
-  done
+  measure_against_limit "$i"
 done
 loads+=("$(load_average)")
 

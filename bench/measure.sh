@@ -67,6 +67,22 @@ bench_inputs() {
   find "$tree" -type f -print0 >"$list"
 }
 
+# measure_against_limit ROUND: quillet-scan --jobs N and engine_limit with N
+# threads for each N of $counts, the one going first turning about with the
+# round, so load from elsewhere falls on both alike.
+measure_against_limit() {
+  local n
+  for n in $counts; do
+    if [ $(($1 % 2)) = 1 ]; then
+      measure "limit-$n" "$limit" "$db" "$n" "$list"
+      measure "quillet-j$n" "$scan" --no-cache --engine clamav --database "$db" --all-files --jobs "$n" "$tree"
+    else
+      measure "quillet-j$n" "$scan" --no-cache --engine clamav --database "$db" --all-files --jobs "$n" "$tree"
+      measure "limit-$n" "$limit" "$db" "$n" "$list"
+    fi
+  done
+}
+
 # measure LABEL COMMAND...: one run. Appends "seconds maxrss treepss cpu"
 # to $out/LABEL.runs (wall s, the largest peak RSS of one process in KiB
 # as GNU time's %M, the largest Pss summed over the process tree in KiB,
