@@ -239,16 +239,27 @@ void CVerdictCacheFile::EndScan() {
         return;
     }
     // Another scan may have written since this one read: its verdicts stay.
-    const int nLockFd = openat(nDirFd, LOCK_NAME, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    while (nLockFd >= 0 && flock(nLockFd, LOCK_EX) != 0 && errno == EINTR) {
+    const int nLockFd = openat(nDirFd, LOCK_NAME, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    int nLocked = -1;
+    while (nLockFd >= 0 && (nLocked = flock(nLockFd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (nLocked != 0) {
+        Diagnose("clean verdicts not kept: cannot lock", strFolder + "/" + LOCK_NAME, errno);
+        if (nLockFd >= 0)
+            close(nLockFd);
+        close(nDirFd);
+        return;
     }
     CVerdictSet all(m_learnt.GetIdentity());
     all.Parse(ReadOwnFile(nDirFd));
     all.Merge(m_learnt);
     m_learnt = CVerdictSet(all.GetIdentity());
     const std::string strBytes = all.Serialize();
-    const std::string strTemp = std::string(FILE_NAME) + ".new." + std::to_string(getpid());
-    const int nFd = openat(nDirFd, strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // One name under the lock: what a killed writer left is replaced, and
+    // nothing but a new file of ours (never a FIFO) is opened for writing.
+    const std::string strTemp = std::string(FILE_NAME) + ".new";
+    unlinkat(nDirFd, strTemp.c_str(), 0);
+    const int nFd = openat(nDirFd, strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     bool bDone = nFd >= 0 && WriteAllBytes(nFd, strBytes);
     if (nFd >= 0 && close(nFd) != 0)
         bDone = false;
@@ -258,7 +269,6 @@ void CVerdictCacheFile::EndScan() {
         Diagnose("clean verdicts not kept", strFolder + "/" + FILE_NAME, errno);
         unlinkat(nDirFd, strTemp.c_str(), 0);
     }
-    if (nLockFd >= 0)
-        close(nLockFd);
+    close(nLockFd);
     close(nDirFd);
 }
